@@ -1,0 +1,183 @@
+// morvale-convert: the conversion core for scripts and batch work.
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+#include "cli/cli_options.h"
+#include "cli/terminal_progress.h"
+#include "convert/conversion_request.h"
+#include "convert/grid_names.h"
+#include "convert/obj_writer.h"
+#include "convert/summary_text.h"
+#include "convert/text_format.h"
+
+using namespace morvale;
+
+namespace {
+
+// The process-wide cancel flag: Ctrl-C acts as the window's cancel button.
+std::atomic<bool> cancelRequested{false};
+
+extern "C" void onInterrupt(int) {
+    cancelRequested.store(true);
+    std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program at once
+}
+
+std::string narrow(const std::wstring& text) {
+    std::string out;
+    for (const wchar_t c : text) out.push_back(c > 0 && c < 0x80 ? static_cast<char>(c) : '?');
+    return out;
+}
+
+std::string grouped(std::int64_t value) {
+    wchar_t text[groupedTextSize];
+    formatGrouped(value, text);
+    return narrow(text);
+}
+
+std::string displayPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+void printHeader(const GridHeader& header, const GridNames& names) {
+    std::printf("filename:     %s\n", names.inputNameNarrow.c_str());
+    std::printf("columns:      %s\n", grouped(header.ncols).c_str());
+    std::printf("rows:         %s\n", grouped(header.nrows).c_str());
+    std::printf("records:      %s\n", grouped(std::int64_t{header.ncols} * header.nrows).c_str());
+    std::printf("%-13s %.10g\n", header.xllIsCenter ? "xll center:" : "xll corner:", header.xll);
+    std::printf("%-13s %.10g\n", header.yllIsCenter ? "yll center:" : "yll corner:", header.yll);
+    std::printf("cell size:    %.10g\n", header.cellsize);
+    if (header.hasNodata) std::printf("no data:      %.10g\n", header.nodataValue);
+    else std::printf("no data:      n/a\n");
+}
+
+void printSettings(const CorrectedSettings& corrected, const std::filesystem::path& output) {
+    const ConversionSettings& s = corrected.settings;
+    std::printf("\nmode:         %s\n", s.mode == TerrainMode::Interpolated ? "Interpolated" : "Floating planes");
+    std::printf("crop window:  x %d..%d, y %d..%d\n", s.cropXMin, s.cropXMax, s.cropYMin, s.cropYMax);
+    std::printf("preset:       %s\n", narrow(exportPresets[s.presetIndex].displayName).c_str());
+    std::printf("unit scale:   %s\n", narrow(corrected.unitScaleText).c_str());
+    std::printf("offsets:      %s\n", s.useXllYllOffsets ? "xll and yll" : "grid centred on the origin");
+    std::printf("center z:     %s\n", s.centerZ ? "yes" : "no");
+    std::printf("output:       %s\n\n", displayPath(output).c_str());
+}
+
+int exitStatusForFailure(ConversionResult result) {
+    switch (result) {
+    case conversionInputUnreadable:
+    case conversionBadCellSize: return 3;
+    default: return 4;
+    }
+}
+
+int run(const std::vector<cli::NativeArg>& args) {
+    const cli::ParsedOptions parsed = cli::parseCliOptions(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "morvale-convert: %s\n\n%s", parsed.error.c_str(), cli::usageText);
+        return 2;
+    }
+    const cli::CliOptions& options = parsed.options;
+    if (options.help) {
+        std::fputs(cli::usageText, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts("morvale-convert 0.4");
+        return 0;
+    }
+
+    GridHeader header;
+    const int headerResult = readGridHeader(options.input, header);
+    if (headerResult == gridHeaderUnopenable) {
+        std::fprintf(stderr, "morvale-convert: cannot open '%s' (missing, a folder or not readable)\n",
+                     displayPath(options.input).c_str());
+        return 3;
+    }
+    if (headerResult != gridHeaderOk) {
+        std::fprintf(stderr,
+                     "morvale-convert: '%s': the grid header is corrupted; the first lines should read\n"
+                     "  ncols [number]\n  nrows [number]\n  xllcenter or xllcorner [number]\n"
+                     "  yllcenter or yllcorner [number]\n  cellsize [number]\n"
+                     "  nodata_value [number]  (optional)\n",
+                     displayPath(options.input).c_str());
+        return 3;
+    }
+
+    const GridNames names = deriveGridNames(options.input);
+    SettingsControls controls;
+    controls.cropEnabled = options.cropGiven;
+    controls.cropXMinText = options.crop[0];
+    controls.cropYMinText = options.crop[1];
+    controls.cropXMaxText = options.crop[2];
+    controls.cropYMaxText = options.crop[3];
+    controls.presetSelection = options.presetIndex;
+    controls.presetText = exportPresets[options.presetIndex].displayName;
+    controls.useXllYllOffsets = options.useXllYllOffsets;
+    controls.centerZ = options.centerZ;
+    controls.unitScaleText =
+        options.scale ? *options.scale : std::to_wstring(exportPresets[options.presetIndex].defaultUnitScale);
+    CorrectedSettings corrected = correctSettings(controls, header.ncols, header.nrows);
+    corrected.settings.mode = options.mode;
+
+    ConversionRequest request;
+    request.inputPath = options.input;
+    request.outputPath = options.output ? *options.output : names.outputPath;
+    request.header = header;
+    request.settings = corrected.settings;
+    request.inputNameNarrow = names.inputNameNarrow;
+    request.objectNameNarrow = names.objectNameNarrow;
+    request.objHeaderText = objHeaderText();
+
+    if (!options.quiet) {
+        printHeader(header, names);
+        printSettings(corrected, request.outputPath);
+        std::fflush(stdout);
+    }
+
+    std::signal(SIGINT, onInterrupt);
+    ConversionStats stats;
+    ConversionResult result;
+    if (!options.quiet && isatty(fileno(stderr))) {
+        cli::TerminalProgress progress(stderr);
+        result = runConversion(request, cancelRequested, progress, stats);
+    } else {
+        SilentProgress progress;
+        result = runConversion(request, cancelRequested, progress, stats);
+    }
+    std::signal(SIGINT, SIG_DFL);
+
+    if (isFailureResult(result)) {
+        std::fprintf(stderr, "morvale-convert: %s\n", narrow(failureText(result)).c_str());
+        return exitStatusForFailure(result);
+    }
+    const SummaryBox summary = composeSummary(stats);
+    if (!options.quiet) std::printf("%s\n\n%s\n", narrow(summary.caption).c_str(), narrow(summary.text).c_str());
+    if (stats.status == -1) return 130;
+    return stats.status == 1 ? 0 : 1;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    std::vector<cli::NativeArg> args(argv + 1, argv + argc);
+    return run(args);
+}
+#else
+int main(int argc, char** argv) {
+    std::vector<cli::NativeArg> args(argv + 1, argv + argc);
+    return run(args);
+}
+#endif

@@ -1,0 +1,46 @@
+#pragma once
+// The result of a mesh builder and the counters of the last conversion.
+
+#include <atomic>
+#include <cstdint>
+
+namespace morvale {
+
+using ConversionResult = std::int32_t;
+
+enum : ConversionResult {
+    conversionFinished = 1,         // ran to its end, also when cancelled or a check failed
+    conversionInputUnreadable = -1, // "Can't open input file..."
+    conversionOutputUncreatable = -2, // "Can't create output file..."
+    conversionVertexTableFailed = -3, // "Can't allocate memory for vertex table..."
+    conversionQuadTableFailed = -4,   // "Can't allocate memory for quad table..."
+    conversionWriteFailed = -5,       // "Can't write output file..."
+    conversionOutputIsInput = -6,     // "Output file is the same as the input file..."
+    conversionBadCellSize = -7,       // "Cell size must be greater than zero..."
+};
+
+// True for the results that end a job with a failure box instead of a summary.
+constexpr bool isFailureResult(ConversionResult result) { return result <= -1 && result >= -7; }
+
+struct ConversionStats {
+    double seconds = 0.0;
+    std::int32_t status = 0;  // -1 cancelled, 0 a check failed, 1 both checks passed
+    std::int64_t vertexCount = 0;
+    std::int64_t triangleCount = 0;
+    std::int64_t quadCount = 0;
+    std::int64_t noDataCount = 0;
+    std::int64_t rowsExpected = 0;
+    std::int64_t rowsRead = 0;
+    std::int64_t recordsExpected = 0;
+    std::int64_t recordsRead = 0;
+    bool rowsOk = false;
+    bool recordsOk = false;
+};
+
+// Fills stats at the end of a run; reads the cancel flag to mark a cancelled run.
+void recordStats(ConversionStats& stats, const std::atomic<bool>& cancelRequested, double seconds,
+                 std::int64_t vertexCount, std::int64_t quadCount, std::int64_t noDataCount,
+                 std::int64_t rowsExpected, std::int64_t rowsRead, std::int64_t recordsExpected,
+                 std::int64_t recordsRead);
+
+}  // namespace morvale

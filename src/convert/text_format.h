@@ -1,0 +1,24 @@
+#pragma once
+// Wide texts for the window and the summary: grouped integers and printf-style
+// formatting into fixed buffers that can never overflow.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace morvale {
+
+// Room for any 64-bit value grouped by threes, its leading space and the terminator.
+constexpr std::size_t groupedTextSize = 32;
+
+// Writes value as decimal digits with a space before every group of three
+// counted from the right, as the summary shows them: 1234 -> "1 234",
+// 123 -> " 123" (a number of digits that is a multiple of three starts with a space).
+void formatGrouped(std::int64_t value, wchar_t (&out)[groupedTextSize]);
+
+// printf-style wide formatting into 16 or 512 wide characters (terminator
+// included). Returns the number of characters written, or -1 when the text did
+// not fit (the buffer then holds the cut text, always terminated).
+int formatText16(wchar_t (&out)[16], const wchar_t* format, ...);
+int formatText512(wchar_t (&out)[512], const wchar_t* format, ...);
+
+}  // namespace morvale

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+};
+
+// Runs morvale-convert with the given arguments (already quoted for the shell).
+CliRun runCli(const std::string& args) {
+    const std::string command = std::string("'") + MORVALE_CLI_PATH + "' " + args + " 2>&1";
+    CliRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
+}
+
+std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+
+const char* smallGrid = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n1 2 3\n4 5 6\n";
+
+bool endsWithQuads(const std::string& obj) { return obj.size() >= 6 && obj.compare(obj.size() - 6, 6, " quads") == 0; }
+
+}  // namespace
+
+TEST(Cli, UsageErrorsAndHelp) {
+    EXPECT_EQ(runCli("").status, 2);
+    EXPECT_EQ(runCli("--bogus x.asc").status, 2);
+    EXPECT_EQ(runCli("x.asc --mode spiky").status, 2);
+    EXPECT_EQ(runCli("x.asc --crop 1,2,3").status, 2);
+    EXPECT_EQ(runCli("x.asc --preset Houdini").status, 2);
+    EXPECT_EQ(runCli("x.asc -o").status, 2);
+    const CliRun help = runCli("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--mode"), std::string::npos);
+}
+
+TEST(Cli, ConvertsWithCorrectedSettingsAndReportsTheSummary) {
+    ScratchDir dir;
+    writeFile(dir / "small.asc", smallGrid);
+    const CliRun run = runCli(quoted(dir / "small.asc") + " --mode floating-planes --crop 0,1,99,2 --preset maya");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("crop window:  x 1..3, y 1..2"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("unit scale:   100"), std::string::npos);
+    EXPECT_NE(run.out.find("Converting done..."), std::string::npos);
+    EXPECT_NE(run.out.find("Records status:  6 / 6  (OK)"), std::string::npos);
+    const std::string obj = readFile(dir / "small.obj");
+    EXPECT_NE(obj.find("o small\r\ng small\r\n"), std::string::npos);
+    EXPECT_TRUE(endsWithQuads(obj));
+}
+
+TEST(Cli, ExitStatusTellsWhatWentWrong) {
+    ScratchDir dir;
+    EXPECT_EQ(runCli(quoted(dir / "missing.asc")).status, 3);
+    writeFile(dir / "bad.asc", "ncols ten\nnrows 2\n");
+    EXPECT_EQ(runCli(quoted(dir / "bad.asc")).status, 3);
+    writeFile(dir / "short.asc", "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n4\n");
+    const CliRun shortRun = runCli(quoted(dir / "short.asc"));
+    EXPECT_EQ(shortRun.status, 1);
+    EXPECT_NE(shortRun.out.find("(ERROR)"), std::string::npos);
+    writeFile(dir / "flat.asc", "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 0\n1 2 3\n4 5 6\n");
+    const CliRun flat = runCli(quoted(dir / "flat.asc"));
+    EXPECT_EQ(flat.status, 3);
+    EXPECT_NE(flat.out.find("Cell size must be greater than zero..."), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "flat.obj"));
+
+    writeFile(dir / "good.asc", smallGrid);
+    EXPECT_EQ(runCli(quoted(dir / "good.asc") + " -o " + quoted(dir / "no" / "such" / "x.obj")).status, 4);
+    if (std::filesystem::exists("/dev/full")) {
+        const CliRun full = runCli(quoted(dir / "good.asc") + " -o /dev/full");
+        EXPECT_EQ(full.status, 4);
+        EXPECT_NE(full.out.find("Can't write output file..."), std::string::npos);
+    }
+}
+
+TEST(Cli, RefusesToOverwriteItsInputEvenThroughALink) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", smallGrid);
+    std::filesystem::create_directory(dir / "sub");
+    std::filesystem::create_symlink(dir / "grid.asc", dir / "link.obj");
+    for (const std::string output : {quoted(dir / "grid.asc"), quoted(dir / "sub" / ".." / "grid.asc"),
+                                     quoted(dir / "link.obj")}) {
+        const CliRun run = runCli(quoted(dir / "grid.asc") + " -o " + output);
+        EXPECT_EQ(run.status, 4) << output;
+        EXPECT_NE(run.out.find("Output file is the same as the input file..."), std::string::npos);
+        EXPECT_EQ(readFile(dir / "grid.asc"), smallGrid);
+    }
+}
+
+TEST(Cli, ConvertsEverySharedGridWithAGoodHeaderInBothModes) {
+    ScratchDir dir;
+    int converted = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(sharedGrid(""))) {
+        if (entry.path().extension() != ".asc") continue;
+        for (const char* mode : {"interpolated", "floating-planes"}) {
+            const std::filesystem::path out = dir / (entry.path().stem().string() + "-" + mode + ".obj");
+            const CliRun run = runCli(quoted(entry.path()) + " --quiet --mode " + mode + " -o " + quoted(out));
+            if (run.status == 3) continue;  // header refused
+            EXPECT_TRUE(run.status == 0 || run.status == 1) << entry.path() << " " << run.out;
+            EXPECT_TRUE(endsWithQuads(readFile(out))) << out;
+            ++converted;
+        }
+    }
+    EXPECT_GE(converted, 20);
+}

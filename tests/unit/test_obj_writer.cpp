@@ -1,0 +1,103 @@
+#include "convert/obj_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "convert/conversion_settings.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace morvale;
+
+std::string vertexLine(double a, double b, double c) {
+    char line[vertexLineMaxChars];
+    return std::string(line, formatVertexLine(line, a, b, c));
+}
+
+std::string faceLine(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    char line[faceLineMaxChars];
+    return std::string(line, formatFaceLine(line, a, b, c, d));
+}
+
+TEST(ObjWriter, FileOfAnEmptyWindowIsExact) {
+    testing_support::ScratchDir dir;
+    ObjOutput output;
+    ASSERT_TRUE(output.open(dir / "empty.obj"));
+    std::tm startedAt{};
+    startedAt.tm_year = 2024 - 1900;
+    startedAt.tm_mon = 2;
+    startedAt.tm_mday = 7;
+    startedAt.tm_hour = 9;
+    startedAt.tm_min = 5;
+    writeObjHeaderAt(output, objHeaderText(), "my dem \xC3\xA9.asc", startedAt);
+    writeVertexCount(output, 0);
+    writeObjectAndGroup(output, "my dem");
+    writeQuadCount(output, 0);
+    writeObjectAndGroup(output, "");
+    writeObjectAndGroup(output, std::string_view("cut\0here", 8));
+    writeVertexCount(output, 5'000'000'000);
+    ASSERT_TRUE(output.close());
+    EXPECT_EQ(testing_support::readFile(dir / "empty.obj"),
+              "# Morvale (v0.4)\r\n# " + std::string(authorSiteAddress) +
+                  "\r\n#\r\n"
+                  "# File conversion started at: 2024-03-07, 09:05\r\n"
+                  "# Original input filename: my dem \xC3\xA9.asc\r\n\r\n\r\n"
+                  "# 0 vertices\r\n\r\n"
+                  "o my dem\r\ng my dem\r\n"
+                  "# 0 quads"
+                  "o \r\ng \r\n"
+                  "o cut\r\ng cut\r\n"
+                  "# 5000000000 vertices\r\n\r\n");
+}
+
+TEST(ObjWriter, LineFormats) {
+    VertexCoordinates blender = applyAxisOrder(1, 0.0, 2.5, -0.00001);
+    EXPECT_EQ(vertexLine(blender.first, blender.second, blender.third), "v -0.0000 -0.0000 2.5000\r\n");
+    EXPECT_EQ(vertexLine(1e20, 123456.78905, -7), "v 100000000000000000000.0000 123456.7891 -7.0000\r\n");
+    EXPECT_EQ(vertexLine(-DBL_MAX, -DBL_MAX, -DBL_MAX).size(), vertexLineMaxChars);
+
+    EXPECT_EQ(faceLine(4, 3, 2, 1), "f 4 3 2 1\r\n");
+    EXPECT_EQ(faceLine(8'000'000'004, 8'000'000'003, 2, 1), "f 8000000004 8000000003 2 1\r\n");
+    EXPECT_EQ(faceLine(INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN).size(), faceLineMaxChars);
+}
+
+TEST(ObjWriter, BigOutputsArriveWholeAcrossBufferRefills) {
+    testing_support::ScratchDir dir;
+    ObjOutput output;
+    ASSERT_TRUE(output.open(dir / "big.obj"));
+    std::string expected;
+    for (int i = 0; i < 60'000; ++i) {
+        writeVertexLine(output, i * 0.5, -i, 1e6 + i);
+        expected += vertexLine(i * 0.5, -i, 1e6 + i);
+        if (i == 30'000) {  // a block larger than the whole buffer
+            std::string block(3 << 20, 'x');
+            output.write(block);
+            expected += block;
+        }
+        writeFaceLine(output, i, i + 1, i + 2, i + 3);
+        expected += faceLine(i, i + 1, i + 2, i + 3);
+    }
+    output.writeText("a\nb\n");
+    expected += "a\r\nb\r\n";
+    ASSERT_TRUE(output.close());
+    EXPECT_EQ(testing_support::readFile(dir / "big.obj"), expected);
+}
+
+TEST(ObjWriter, FailuresAreReported) {
+    testing_support::ScratchDir dir;
+    ObjOutput output;
+    EXPECT_FALSE(output.open(dir / "missing folder" / "x.obj"));
+    EXPECT_FALSE(output.isOpen());
+#ifdef __linux__
+    ASSERT_TRUE(output.open("/dev/full"));
+    writeObjHeader(output, objHeaderText(), "name.asc");
+    EXPECT_FALSE(output.close());
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+#pragma once
+// Small helpers shared by the unit tests: scratch folders, files and the shared grids.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace testing_support {
+
+// A fresh folder under the system temp folder, removed when the object dies.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(std::string_view name) const { return path_ / std::string(name); }
+
+private:
+    std::filesystem::path path_;
+};
+
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
+std::string readFile(const std::filesystem::path& path);
+
+// A grid of ../shared/data/grids (read in place, never copied).
+std::filesystem::path sharedGrid(std::string_view name);
+
+}  // namespace testing_support
