@@ -70,7 +70,7 @@ public:
             }
             if (isNumberSpace(c)) {
                 // A CR right before the LF is not part of the line, so "\r\n" is an empty line.
-                lineState_ = (false) ? LineState::carriageReturn
+                lineState_ = (c == '\r' && lineState_ == LineState::empty) ? LineState::carriageReturn
                                                                            : LineState::content;
                 ++p;
                 continue;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace morvale {
 namespace {
@@ -23,16 +24,15 @@ struct DecimalText {
     }
 };
 
-// Significant digits and the power of ten of the first one, trailing zeros dropped.
+// Where the significant digits start and end, and the power of ten of the first.
 struct Significand {
-    const DecimalText* text = nullptr;
     std::size_t first = 0;
     std::size_t last = 0;  // one past the last non-zero digit
     long power = 0;
 };
 
 Significand significandOf(const DecimalText& text) {
-    Significand s{&text, 0, 0, 0};
+    Significand s;
     const std::size_t count = text.digitCount();
     while (s.first < count && text.digit(s.first) == '0') ++s.first;
     s.last = count;
@@ -41,44 +41,63 @@ Significand significandOf(const DecimalText& text) {
     return s;
 }
 
-// Compares two non-zero decimal numbers: negative, zero or positive.
-int compareDecimals(const DecimalText& a, const DecimalText& b) {
+bool sameDecimal(const DecimalText& a, const DecimalText& b) {
     const Significand sa = significandOf(a);
     const Significand sb = significandOf(b);
-    if (sa.power != sb.power) return sa.power < sb.power ? -1 : 1;
-    const std::size_t na = sa.last - sa.first;
-    const std::size_t nb = sb.last - sb.first;
-    for (std::size_t i = 0; i < na && i < nb; ++i) {
-        const char da = a.digit(sa.first + i);
-        const char db = b.digit(sb.first + i);
-        if (da != db) return da < db ? -1 : 1;
+    if (sa.power != sb.power || sa.last - sa.first != sb.last - sb.first) return false;
+    for (std::size_t i = 0; i < sa.last - sa.first; ++i) {
+        if (a.digit(sa.first + i) != b.digit(sb.first + i)) return false;
     }
-    if (na == nb) return 0;
-    return na < nb ? -1 : 1;
+    return true;
 }
 
-// strtod reports underflow when the written value lies below the smallest
-// normal double and the result is not exact; a magnitude at or below that
-// bound is checked here against its own exact decimal expansion.
-bool underflows(const DecimalText& written, double magnitude) {
-    constexpr double smallestNormal = std::numeric_limits<double>::min();
-    if (magnitude == 0.0 || magnitude > smallestNormal) return false;
+// Whether the written number is exactly the double it converted to.
+bool isExact(const DecimalText& written, double magnitude) {
     // Every double has at most 767 significant decimal digits.
     std::array<char, 800> exact{};
     const auto printed = std::to_chars(exact.data(), exact.data() + exact.size(), magnitude,
                                        std::chars_format::scientific, 770);
-    if (printed.ec != std::errc()) return true;
+    if (printed.ec != std::errc()) return false;
     const std::string_view digits(exact.data(), static_cast<std::size_t>(printed.ptr - exact.data()));
     const std::size_t e = digits.find('e');
     DecimalText expansion;
     expansion.integerDigits = digits.substr(0, 1);
     expansion.fractionDigits = digits.substr(2, e - 2);
-    long power = 0;
-    std::from_chars(digits.data() + e + 1 + (digits[e + 1] == '+' ? 1 : 0), digits.data() + digits.size(), power);
-    expansion.exponent = power;
-    const int order = compareDecimals(written, expansion);
-    if (order == 0) return false;
-    return magnitude < smallestNormal || order < 0;
+    const char* power = digits.data() + e + 1;
+    if (*power == '+') ++power;
+    std::from_chars(power, digits.data() + digits.size(), expansion.exponent);
+    return sameDecimal(written, expansion);
+}
+
+// Whether twice the written number rounds below twice the smallest normal
+// double. Doubling is exact in decimal, and there the boundary of the rounding
+// falls halfway between two doubles, where from_chars decides it exactly.
+bool doubleRoundsBelowTwiceSmallestNormal(const DecimalText& written) {
+    std::string digits;
+    digits.reserve(written.digitCount() + 24);
+    digits.append(written.integerDigits).append(written.fractionDigits);
+    int carry = 0;
+    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
+        const int twice = (*it - '0') * 2 + carry;
+        *it = static_cast<char>('0' + twice % 10);
+        carry = twice / 10;
+    }
+    if (carry != 0) digits.insert(digits.begin(), '1');
+    digits += 'e';
+    digits += std::to_string(written.exponent - static_cast<long>(written.fractionDigits.size()));
+    double twice = 0.0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), twice);
+    return twice < 2 * std::numeric_limits<double>::min();
+}
+
+// strtod reports underflow when the result is inexact and the written number,
+// rounded to 53 bits with no bound on the exponent, lies below the smallest
+// normal double.
+bool underflows(const DecimalText& written, double magnitude) {
+    constexpr double smallestNormal = std::numeric_limits<double>::min();
+    if (magnitude == 0.0 || magnitude > smallestNormal) return false;
+    if (magnitude == smallestNormal) return doubleRoundsBelowTwiceSmallestNormal(written);
+    return !isExact(written, magnitude);
 }
 
 }  // namespace

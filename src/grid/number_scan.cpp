@@ -161,8 +161,8 @@ ScannedNumber NumberAccumulator::finish() const noexcept {
     return {NumberKind::value, withSign(magnitudeValue, negative_)};
 }
 
-NumberScan scanNumber(const char* first, const char* end, bool endIsFinal,
-                      NumberAccumulator& pending) noexcept {
+NumberScan scanNumberInGeneral(const char* first, const char* end, bool endIsFinal,
+                               NumberAccumulator& pending) noexcept {
     // Fast path: the plain decimal from_chars reads. It refuses a leading '+',
     // and it would take "inf", "nan" and "+-5", so those go the slow way.
     const char* afterSign = first + (*first == '+' || *first == '-');

@@ -86,7 +86,47 @@ struct NumberScan {
 // `endIsFinal` says that the input ends at `end`. Otherwise a token reaching
 // `end` is left incomplete: `pending` has then taken all of [first, end) and
 // the caller goes on feeding it the next block's characters.
-NumberScan scanNumber(const char* first, const char* end, bool endIsFinal,
-                      NumberAccumulator& pending) noexcept;
+NumberScan scanNumberInGeneral(const char* first, const char* end, bool endIsFinal,
+                               NumberAccumulator& pending) noexcept;
+
+// The same, with the common short decimals ("1234.5678", "-17", ".5") read
+// inline: at most 19 digits forming an integer of at most 2^53, hence at most
+// 19 after the point. Such a value is one exactly representable integer divided
+// by one exactly representable power of ten (up to 10^22), and that single IEEE
+// division rounds correctly, so the result is the one the general conversion gives.
+inline NumberScan scanNumber(const char* first, const char* end, bool endIsFinal,
+                             NumberAccumulator& pending) noexcept {
+    static constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char* p = first;
+    const bool negative = *p == '-';
+    p += (*p == '-' || *p == '+');
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction = 0;
+    while (p < end && static_cast<unsigned>(*p - '0') < 10u && digits < 19) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        ++digits;
+        ++p;
+    }
+    if (p < end && *p == '.') {
+        ++p;
+        while (p < end && static_cast<unsigned>(*p - '0') < 10u && digits < 19) {
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+            ++digits;
+            ++fraction;
+            ++p;
+        }
+    }
+    // The token must visibly end here: not at `end`, not before more digits or an exponent.
+    if (digits > 0 && p < end && static_cast<unsigned>(*p - '0') >= 10u && *p != 'e' && *p != 'E' &&
+        mantissa <= (std::uint64_t{1} << 53)) {
+        double value = static_cast<double>(mantissa);
+        if (fraction > 0) value /= powersOfTen[fraction];
+        return {{NumberKind::value, negative ? -value : value}, p, true};
+    }
+    return scanNumberInGeneral(first, end, endIsFinal, pending);
+}
 
 }  // namespace morvale

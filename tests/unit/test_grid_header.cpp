@@ -114,14 +114,14 @@ TEST(GridHeader, ConvertsCountsStrictly) {
 TEST(GridHeader, ConvertsRealsWithExponentsButNoOtherLetters) {
     const struct { const char* value; double cellsize; } good[] = {
         {"0", 0.0}, {"-2", -2.0}, {"0,5", 0.0}, {".500E+02", 50.0}, {"1.e30", 1e30}, {"12.5.7", 12.5},
-        {"2.2250738585072014e-308", 2.2250738585072014e-308}};
+        {"2.2250738585072014e-308", 2.2250738585072014e-308}, {"2.2250738585072013e-308", 2.2250738585072014e-308}};
     for (const auto& c : good) {
         const auto read = readText(usualGrid("cellsize", c.value));
         EXPECT_EQ(read.result, 1) << c.value;
         EXPECT_EQ(read.header.cellsize, c.cellsize) << c.value;
     }
     for (const char* bad : {"1.5e", "12m", "0x10", "inf", "nan", ".", "1e400", "1e-400", "4e-320",
-                            "2.2250738585072011e-308"}) {
+                            "2.2250738585072011e-308", "2.2250738585072012e-308"}) {
         EXPECT_EQ(readText(usualGrid("cellsize", bad)).result, 0) << bad;
     }
     // A tiny number written out exactly is no underflow.

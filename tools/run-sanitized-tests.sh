@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# The native unit tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+ctest --preset sanitize -j "$jobs"
