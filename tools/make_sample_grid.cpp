@@ -37,18 +37,25 @@ double valueNoise(double x, double y, std::uint64_t seed) {
     return top + (bottom - top) * fy;
 }
 
-// Fractal relief: six octaves of value noise, ridged a little for valleys.
-double relief(double x, double y, std::uint64_t seed) {
+// Fractal relief: six octaves of value noise.
+double fractal(double x, double y, std::uint64_t seed) {
     double sum = 0.0, amplitude = 1.0, frequency = 1.0, norm = 0.0;
     for (int octave = 0; octave < 6; ++octave) {
-        double n = valueNoise(x * frequency, y * frequency, seed + octave);
-        if (octave < 2) n = 1.0 - (2.0 * n - 1.0) * (2.0 * n - 1.0);  // ridges
-        sum += n * amplitude;
+        sum += valueNoise(x * frequency, y * frequency, seed + octave) * amplitude;
         norm += amplitude;
         amplitude *= 0.5;
-        frequency *= 2.0;
+        frequency *= 2.03;
     }
     return sum / norm;
+}
+
+// The relief bends its own coordinates (no grid-aligned streaks) and squares
+// the result: broad valleys, sharp ridges.
+double relief(double x, double y, std::uint64_t seed) {
+    const double wx = x + 1.7 * fractal(x + 5.2, y + 1.3, seed + 101);
+    const double wy = y + 1.7 * fractal(x + 9.1, y + 2.8, seed + 202);
+    const double h = fractal(wx, wy, seed);
+    return h * h;
 }
 
 int usage() {
@@ -81,7 +88,7 @@ int main(int argc, char** argv) {
                  "yllcorner     4178000.000000\ncellsize      10.000000\nNODATA_value  -9999\n",
                  cols, rows);
     // Features scale with the grid: about eight hills across its width.
-    const double scale = 8.0 / static_cast<double>(cols > rows ? cols : rows);
+    const double scale = 5.0 / static_cast<double>(cols > rows ? cols : rows);
     const double lakeX = cols * 0.7, lakeY = rows * 0.3;
     const double lakeRx = cols * 0.08 + 1.0, lakeRy = rows * 0.06 + 1.0;
     std::vector<char> line(static_cast<std::size_t>(cols) * 24 + 2);
@@ -95,7 +102,7 @@ int main(int argc, char** argv) {
                 p += 5;
                 continue;
             }
-            const double h = 180.0 + 2400.0 * relief(c * scale, r * scale, seed);
+            const double h = 180.0 + 3600.0 * relief(c * scale, r * scale, seed);
             p = std::to_chars(p, line.data() + line.size(), h, std::chars_format::fixed, 3).ptr;
         }
         *p++ = '\n';
