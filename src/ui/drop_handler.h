@@ -1,0 +1,12 @@
+#pragma once
+// Files dropped on the main window.
+
+#include <shellapi.h>
+
+namespace morvale::ui {
+
+// Opens the dropped file like the open command; ignores drops of several
+// files and any drop while a job runs. Releases the drop.
+void handleDroppedFiles(HDROP drop);
+
+}  // namespace morvale::ui

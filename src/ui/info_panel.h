@@ -1,0 +1,28 @@
+#pragma once
+// The grid information panel: what a header read turns into.
+
+#include <filesystem>
+
+namespace morvale::ui {
+
+inline constexpr wchar_t nothingToOpenText[] = L"Nothing to open...";
+inline constexpr wchar_t nothingToOpenCaption[] = L"Information...";
+inline constexpr wchar_t headerErrorCaption[] = L"Error...";
+inline constexpr wchar_t headerErrorText[] =
+    L"Error while reading the file header. It seems corrupted in some way.\n\n"
+    L"Try open your file in simple text editor, the first 6 lines of the header should like this "
+    L"(without brakets):\n\n"
+    L"ncols [number]\nnrows [number]\nxllcenter or xllcorner [number]\nyllcenter or yllcorner [number]\n"
+    L"cellsize [number]\nnodata_value [number]  <-- this last line is optional.";
+
+// result is readGridHeader's: -1 and 0 show their message box and change
+// nothing; 1 resets the window and fills the panel, the default crop window,
+// preset, unit scale and output path for the grid in appState.inputPath.
+void handleOpenResult(int result);
+
+// Reads the header of the grid at path and hands the result to handleOpenResult.
+// The open grid (inputPath and gridHeader) changes only when the header is good,
+// so a failed open leaves the previous grid whole.
+void openGrid(const std::filesystem::path& path);
+
+}  // namespace morvale::ui

@@ -1,0 +1,245 @@
+#include "ui/layout.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <array>
+
+#include "resource_ids.h"
+#include "ui/app_state.h"
+#include "ui/control_ids.h"
+#include "ui/presets.h"
+
+namespace morvale::ui {
+namespace {
+
+using K = ControlKind;
+using F = ControlFont;
+
+constexpr int top = 0;  // a control of the main window itself
+
+constexpr ControlSpec controls[] = {
+    {201, top, K::imageButton, L"", 15, 15, 200, 40, F::regular},
+    {202, top, K::frame, L"", 15, 60, 200, 262, F::regular},
+    {203, 202, K::label, L"filename:", 12, 20, 100, 20, F::regular},
+    {204, 202, K::name, L"...", 12, 38, 160, 20, F::bold},
+    {205, 202, K::label, L"columns:", 12, 78, 60, 20, F::regular},
+    {206, 202, K::value, L"---", 86, 78, 100, 20, F::regular},
+    {207, 202, K::label, L"rows:", 12, 95, 50, 20, F::regular},
+    {208, 202, K::value, L"---", 86, 95, 100, 20, F::regular},
+    {209, 202, K::label, L"records:", 12, 112, 50, 20, F::regular},
+    {210, 202, K::value, L"---", 86, 112, 100, 20, F::regular},
+    {211, 202, K::label, L"xll:", 12, 152, 60, 20, F::regular},
+    {212, 202, K::value, L"---", 86, 152, 100, 20, F::regular},
+    {213, 202, K::label, L"yll:", 12, 167, 60, 20, F::regular},
+    {214, 202, K::value, L"---", 86, 167, 100, 20, F::regular},
+    {215, 202, K::label, L"cell size:", 12, 207, 60, 20, F::regular},
+    {216, 202, K::value, L"---", 86, 207, 100, 20, F::regular},
+    {217, 202, K::label, L"no data:", 12, 224, 60, 20, F::regular},
+    {218, 202, K::value, L"---", 86, 224, 100, 20, F::regular},
+    {219, top, K::frame, L"", 15, 339, 200, 105, F::regular},
+    {220, 219, K::label, L"memory used:", 12, 15, 100, 20, F::regular},
+    {221, 219, K::value, L"---", 118, 15, 70, 20, F::regular},
+    {222, 219, K::label, L"memory free:", 12, 32, 80, 20, F::regular},
+    {223, 219, K::value, L"---", 118, 32, 70, 20, F::regular},
+    {224, 219, K::label, L"memory total:", 12, 72, 90, 20, F::regular},
+    {225, 219, K::value, L"---", 118, 72, 70, 20, F::regular},
+    {226, top, K::imageButton, L"", 15, 461, 200, 244, F::regular},
+    {227, top, K::frame, L"", 231, 16, 589, 162, F::none},
+    {228, top, K::label, L" Step 01. Select terrain generation mode: ", 240, 6, 250, 20, F::regular},
+    {229, top, K::modeButton, L"", 247, 40, 270, 100, F::regular},
+    {230, 227, K::label, L"Interpolated", 112, 132, 150, 20, F::regular},
+    {231, top, K::modeButton, L"", 533, 40, 270, 100, F::regular},
+    {232, 227, K::label, L"Floating planes", 394, 132, 150, 20, F::regular},
+    {233, top, K::frame, L"", 231, 195, 589, 146, F::none},
+    {234, top, K::label, L" Step 02. Crop region (optional): ", 260, 185, 220, 20, F::regular},
+    {235, top, K::checkBox, L"", 245, 187, 18, 18, F::none},
+    {236, top, K::preview, L"", 327, 220, 258, 100, F::none},
+    {237, 233, K::label, L"x min: ", 11, 24, 40, 20, F::regular},
+    {238, 233, K::label, L"y min: ", 11, 43, 40, 20, F::regular},
+    {239, 233, K::label, L"x max: ", 360, 89, 40, 20, F::regular},
+    {240, 233, K::label, L"y max: ", 360, 108, 40, 20, F::regular},
+    {241, 233, K::numberEdit, L"", 51, 25, 40, 18, F::regular},
+    {242, 233, K::numberEdit, L"", 51, 45, 40, 18, F::regular},
+    {243, 233, K::numberEdit, L"", 403, 89, 40, 18, F::regular},
+    {244, 233, K::numberEdit, L"", 403, 109, 40, 18, F::regular},
+    {245, top, K::imageButton, L"", 692, 284, 118, 40, F::regular},
+    {246, top, K::frame, L"", 231, 358, 589, 117, F::none},
+    {247, top, K::label, L" Step 03. Export settings: ", 240, 348, 160, 20, F::regular},
+    {249, 246, K::label, L"Presets (axis order and units scale)", 14, 28, 210, 20, F::regular},
+    {248, top, K::presetBox, L"", 244, 410, 205, 200, F::regular},
+    {250, top, K::checkBox, L"", 520, 374, 20, 20, F::regular},
+    {251, top, K::label, L"Use XLL and YLL offsets", 540, 374, 250, 20, F::regular},
+    {252, top, K::checkBox, L"", 520, 393, 20, 20, F::regular},
+    {253, top, K::label, L"Center Z values", 540, 393, 250, 20, F::regular},
+    {254, top, K::label, L"Unit scale:\n(set units in your 3d software to meters)", 520, 420, 270, 50, F::regular},
+    {255, top, K::scaleEdit, L"", 585, 420, 40, 18, F::regular},
+    {256, top, K::frame, L"", 231, 492, 589, 90, F::none},
+    {257, top, K::label, L" Step 04. Output location and filename: ", 240, 482, 240, 20, F::regular},
+    {258, top, K::imageButton, L"", 240, 517, 118, 40, F::regular},
+    {260, top, K::label, L"", 440, 519, 350, 20, F::regular},
+    {259, top, K::label, L"location:", 375, 519, 400, 20, F::regular},
+    {262, top, K::label, L"", 440, 539, 350, 20, F::bold},
+    {261, top, K::label, L"filename:", 375, 539, 400, 20, F::regular},
+    {263, top, K::frame, L"", 231, 599, 589, 106, F::none},
+    {264, top, K::label, L" Step 05. Convert: ", 240, 589, 110, 20, F::regular},
+    {265, top, K::progressBar, L"", 240, 624, 444, 38, F::none},
+    {266, top, K::imageButton, L"", 692, 623, 118, 40, F::regular},
+    {267, top, K::label, L"Status:", 240, 675, 100, 20, F::regular},
+    {268, top, K::label, L"", 283, 675, 500, 20, F::regular},
+};
+
+// Fonts go out group by group, each right after the last control of its group.
+constexpr int fontGroupEnds[] = {201, 218, 225, 226, 232, 245, 255, 262, 268};
+
+struct PictureSet {
+    int firstId, lastId, width, height;
+};
+constexpr PictureSet pictureSets[] = {
+    {IDI_OPEN_NORMAL, IDI_OPEN_PRESSED, 200, 40},
+    {IDI_LINK_NORMAL, IDI_LINK_PRESSED, 200, 244},
+    {IDI_INTERPOLATED_SELECTED, IDI_PLATES_UNSELECTED, 270, 100},
+    {IDI_CROP_ON, IDI_CROP_OFF, 258, 100},
+    {IDI_RESET_NORMAL, IDI_RESET_PRESSED, 118, 40},
+    {IDI_SAVEAS_NORMAL, IDI_SAVEAS_PRESSED, 118, 40},
+    {IDI_CONVERT_NORMAL, IDI_CANCEL_PRESSED, 118, 40},  // convert, then cancel
+};
+
+WindowFonts fonts;
+std::array<HICON, IDI_CANCEL_PRESSED + 1> pictures{};
+
+HFONT makeFont(int weight) {
+    return CreateFontW(18, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS,
+                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, VARIABLE_PITCH, L"Segoe UI");
+}
+
+void loadPictures(HINSTANCE instance) {
+    for (const PictureSet& set : pictureSets) {
+        for (int id = set.firstId; id <= set.lastId; ++id) {
+            pictures[id] = static_cast<HICON>(
+                LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, set.width, set.height, LR_DEFAULTCOLOR));
+        }
+    }
+}
+
+// Controls inside a frame send their notifications to the frame, which would
+// swallow them: hand them on to the main window.
+LRESULT CALLBACK frameProcedure(HWND frame, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_COMMAND || message == WM_NOTIFY) {
+        return SendMessageW(appState.mainWindow, message, wParam, lParam);
+    }
+    return DefSubclassProc(frame, message, wParam, lParam);
+}
+
+HWND parentWindow(int parentId) {
+    return parentId == top ? appState.mainWindow : GetDlgItem(appState.mainWindow, parentId);
+}
+
+void createControl(const ControlSpec& spec) {
+    const HWND control = CreateWindowExW(0, controlClassName(spec.kind), spec.text,
+                                         WS_CHILD | WS_VISIBLE | controlClassStyle(spec.kind), spec.x, spec.y,
+                                         spec.width, spec.height, parentWindow(spec.parentId),
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), appState.instance,
+                                         nullptr);
+    if (spec.kind == ControlKind::frame && control != nullptr) {
+        SetWindowSubclass(control, frameProcedure, 0, 0);
+    }
+}
+
+void assignFonts(std::span<const ControlSpec> group) {
+    for (const ControlSpec& spec : group) {
+        const HFONT font = spec.font == F::bold ? fonts.bold : spec.font == F::regular ? fonts.regular : nullptr;
+        if (font != nullptr) {
+            SendMessageW(findControl(spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        }
+    }
+}
+
+}  // namespace
+
+std::span<const ControlSpec> controlTable() { return controls; }
+
+const ControlSpec* findControlSpec(int id) {
+    const auto found = std::find_if(std::begin(controls), std::end(controls),
+                                    [id](const ControlSpec& spec) { return spec.id == id; });
+    return found == std::end(controls) ? nullptr : &*found;
+}
+
+const wchar_t* controlClassName(ControlKind kind) {
+    switch (kind) {
+    case K::imageButton:
+    case K::modeButton:
+    case K::checkBox: return L"BUTTON";
+    case K::frame:
+    case K::preview:
+    case K::label:
+    case K::value:
+    case K::name: return L"STATIC";
+    case K::numberEdit:
+    case K::scaleEdit: return L"EDIT";
+    case K::presetBox: return L"COMBOBOX";
+    case K::progressBar: return PROGRESS_CLASSW;
+    }
+    return L"STATIC";
+}
+
+DWORD controlClassStyle(ControlKind kind) {
+    switch (kind) {
+    case K::imageButton: return BS_PUSHBUTTON;
+    case K::modeButton: return BS_AUTOCHECKBOX | BS_BITMAP | BS_PUSHLIKE;
+    case K::checkBox: return BS_AUTOCHECKBOX;
+    case K::frame: return SS_ETCHEDFRAME;
+    case K::preview: return SS_GRAYFRAME;
+    case K::label: return SS_LEFT;
+    case K::value: return SS_RIGHT;
+    case K::name: return SS_LEFTNOWORDWRAP;
+    case K::numberEdit: return ES_RIGHT | ES_AUTOHSCROLL | ES_NUMBER;
+    case K::scaleEdit: return ES_RIGHT | ES_AUTOHSCROLL;
+    case K::presetBox: return CBS_DROPDOWN | WS_VSCROLL;
+    case K::progressBar: return 0;
+    }
+    return 0;
+}
+
+const WindowFonts& windowFonts() { return fonts; }
+
+HICON windowPicture(int resourceId) {
+    return resourceId >= 0 && resourceId < static_cast<int>(pictures.size()) ? pictures[resourceId] : nullptr;
+}
+
+SIZE pictureSize(int resourceId) {
+    for (const PictureSet& set : pictureSets) {
+        if (resourceId >= set.firstId && resourceId <= set.lastId) return {set.width, set.height};
+    }
+    return {0, 0};
+}
+
+void buildMainWindow() {
+    INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&classes);
+
+    fonts.regular = makeFont(FW_NORMAL);
+    fonts.bold = makeFont(FW_BOLD);
+    loadPictures(appState.instance);
+
+    std::size_t groupStart = 0;
+    const std::span<const ControlSpec> table = controlTable();
+    for (std::size_t index = 0; index < table.size(); ++index) {
+        const ControlSpec& spec = table[index];
+        createControl(spec);
+        // The list is filled before its group gets its font.
+        if (spec.id == idPresetBox) fillPresetList();
+        if (std::find(std::begin(fontGroupEnds), std::end(fontGroupEnds), spec.id) != std::end(fontGroupEnds)) {
+            assignFonts(table.subspan(groupStart, index + 1 - groupStart));
+            groupStart = index + 1;
+        }
+    }
+}
+
+HWND findControl(int id) {
+    const ControlSpec* spec = findControlSpec(id);
+    if (spec == nullptr) return nullptr;
+    return GetDlgItem(parentWindow(spec->parentId), id);
+}
+
+}  // namespace morvale::ui
