@@ -7,7 +7,9 @@
 #include "resource_ids.h"
 #include "ui/app_state.h"
 #include "ui/control_states.h"
+#include "ui/conversion_job.h"
 #include "ui/drop_handler.h"
+#include "ui/image_buttons.h"
 #include "ui/layout.h"
 #include "ui/memory_monitor.h"
 #include "ui/window_commands.h"
@@ -42,6 +44,7 @@ LRESULT onPaint(HWND window) {
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
     EndPaint(window, &paint);
+    paintCropPreview();
     return DefWindowProcW(window, WM_PAINT, 0, 0);
 }
 
@@ -51,6 +54,8 @@ LRESULT onTimer(HWND window, WPARAM timerId) {
 }
 
 LRESULT onDestroy(HWND window) {
+    // Also when the window is destroyed without a close: no torn output file.
+    endJobBeforeClosing();
     PostQuitMessage(0);
     return DefWindowProcW(window, WM_DESTROY, 0, 0);
 }
@@ -89,7 +94,11 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
     switch (message) {
     case WM_DESTROY: return onDestroy(window);
     case WM_PAINT: return onPaint(window);
-    case WM_NOTIFY: return 0;  // the picture buttons draw themselves here
+    case WM_NOTIFY: return drawImageButton(reinterpret_cast<const NMHDR*>(lParam));
+    case WM_CLOSE:
+        // A job still running finishes its file first; a second close waits with the first.
+        if (!endJobBeforeClosing()) return 0;
+        break;
     case WM_COMMAND: handleCommand(wParam); break;
     case WM_TIMER: return onTimer(window, wParam);
     case WM_DROPFILES:

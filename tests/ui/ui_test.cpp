@@ -29,16 +29,35 @@ std::vector<TestCase>& registry() {
 
 int failuresInTest = 0;
 
-BOOL CALLBACK findOwnedBox(HWND window, LPARAM search) {
-    auto* box = reinterpret_cast<HWND*>(search);  // in: owner, out: the box
+struct DialogSearch {
+    HWND owner;
+    int childId;  // a control the dialog must have
+    HWND found;
+};
+
+BOOL CALLBACK findOwnedDialogWindow(HWND window, LPARAM search) {
+    auto* wanted = reinterpret_cast<DialogSearch*>(search);
     wchar_t className[16] = {};
     GetClassNameW(window, className, 16);
-    if (std::wcscmp(className, L"#32770") != 0 || GetWindow(window, GW_OWNER) != *box || !IsWindowVisible(window)) {
+    if (std::wcscmp(className, L"#32770") != 0 || GetWindow(window, GW_OWNER) != wanted->owner ||
+        !IsWindowVisible(window) || GetDlgItem(window, wanted->childId) == nullptr) {
         return TRUE;
     }
-    *box = window;
+    wanted->found = window;
     return FALSE;
 }
+
+// A visible dialog owned by the given window that has the given control, or null.
+HWND findOwnedDialog(HWND owner, int childId) {
+    DialogSearch search{owner, childId, nullptr};
+    EnumWindows(findOwnedDialogWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A message box's text is the static 0xFFFF; a file dialog's name box is the
+// combo box 0x47c of the explorer style.
+constexpr int messageBoxTextId = 0xFFFF;
+constexpr int fileNameBoxId = 0x47c;
 
 }  // namespace
 
@@ -95,16 +114,36 @@ void pumpMessages() {
     }
 }
 
-BoxCloser::BoxCloser(HWND owner) {
-    helper_ = std::thread([this, owner] {
-        for (int attempt = 0; attempt < 500; ++attempt) {
-            HWND box = owner;
-            EnumWindows(findOwnedBox, reinterpret_cast<LPARAM>(&box));
-            if (box != owner) {
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        MSG message;
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+    }
+    return true;
+}
+
+void click(int controlId) { SendMessageW(morvale::ui::findControl(controlId), BM_CLICK, 0, 0); }
+
+BoxCloser::BoxCloser(HWND owner, int timeoutMs) {
+    helper_ = std::thread([this, owner, timeoutMs] {
+        const HWND statusLine = morvale::ui::findControl(268);
+        for (int waited = 0; waited < timeoutMs; waited += 20) {
+            if (const HWND box = findOwnedDialog(owner, messageBoxTextId)) {
                 seen_.found = true;
+                // Read without a message: the window thread may be busy.
+                wchar_t status[128] = {};
+                InternalGetWindowText(statusLine, status, 128);
+                seen_.statusLine = status;
                 seen_.caption = morvale::ui::controlText(box);
                 wchar_t text[2048] = {};
-                GetDlgItemTextW(box, 0xFFFF, text, 2048);
+                GetDlgItemTextW(box, messageBoxTextId, text, 2048);
                 seen_.text = text;
                 // The icon's static has a different identifier on each platform.
                 for (const int id : {0x14, 0x440}) {
@@ -123,6 +162,29 @@ BoxCloser::BoxCloser(HWND owner) {
 SeenBox BoxCloser::result() {
     if (helper_.joinable()) helper_.join();
     return seen_;
+}
+
+FileDialogAnswer::FileDialogAnswer(HWND owner, std::wstring path) {
+    helper_ = std::thread([this, owner, path] {
+        for (int waited = 0; waited < 10000; waited += 20) {
+            if (const HWND dialog = findOwnedDialog(owner, fileNameBoxId)) {
+                found_ = true;
+                if (path.empty()) {
+                    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                    return;
+                }
+                SetDlgItemTextW(dialog, fileNameBoxId, path.c_str());
+                PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(20);
+        }
+    });
+}
+
+bool FileDialogAnswer::answered() {
+    if (helper_.joinable()) helper_.join();
+    return found_;
 }
 
 void dropFiles(HWND window, const std::vector<std::wstring>& paths) {

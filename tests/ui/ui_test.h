@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -38,6 +39,13 @@ struct TestWindow {
 
 // Handles everything queued for this thread.
 void pumpMessages();
+// Handles messages until done() holds (checked after each one) or the time is up;
+// returns done(). A conversion worker advances only while this thread handles
+// its control updates, so stopping here holds the worker at its next update.
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 60000);
+
+// A button click as the user makes it (the button notifies its parent).
+void click(int controlId);
 
 // Reads and closes, from a helper thread, the next message box owned by the
 // main window (the thread that shows a box waits inside it).
@@ -45,15 +53,30 @@ struct SeenBox {
     bool found = false;
     std::wstring caption, text;
     HICON icon = nullptr;
+    std::wstring statusLine;  // the status line while the box was shown
 };
 class BoxCloser {
 public:
-    explicit BoxCloser(HWND owner);
+    explicit BoxCloser(HWND owner, int timeoutMs = 10000);
     ~BoxCloser() { result(); }
     SeenBox result();  // waits for the helper (at most a few seconds)
 
 private:
     SeenBox seen_;
+    std::thread helper_;
+};
+
+// Answers, from a helper thread, the next file dialog owned by the main window:
+// types the path into its file-name box and presses OK, or cancels it when the
+// path is empty.
+class FileDialogAnswer {
+public:
+    FileDialogAnswer(HWND owner, std::wstring path);
+    ~FileDialogAnswer() { answered(); }
+    bool answered();  // whether a dialog was found (waits for the helper)
+
+private:
+    bool found_ = false;
     std::thread helper_;
 };
 
