@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "resource_ids.h"
 #include "ui/app_state.h"
@@ -214,6 +215,24 @@ SIZE pictureSize(int resourceId) {
     return {0, 0};
 }
 
+namespace {
+
+// Three wide labels lie over the fields beside them (the unit-scale box and
+// the two output fields). Sibling controls paint in an order the platform
+// chooses, so a label could wipe its field: each field is raised above its
+// label, and the label is clipped by the siblings above it.
+void keepFieldsAboveTheirLabels() {
+    constexpr std::pair<int, int> overlaps[] = {
+        {idUnitScaleLabel, idUnitScaleEdit}, {idLocationLabel, idOutputFolderValue}, {idOutputNameLabel, idOutputNameValue}};
+    for (const auto& [labelId, fieldId] : overlaps) {
+        const HWND label = findControl(labelId);
+        SetWindowLongPtrW(label, GWL_STYLE, GetWindowLongPtrW(label, GWL_STYLE) | WS_CLIPSIBLINGS);
+        SetWindowPos(findControl(fieldId), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+}  // namespace
+
 void buildMainWindow() {
     INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&classes);
@@ -234,6 +253,7 @@ void buildMainWindow() {
             groupStart = index + 1;
         }
     }
+    keepFieldsAboveTheirLabels();
 }
 
 HWND findControl(int id) {

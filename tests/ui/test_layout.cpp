@@ -12,6 +12,7 @@
 
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
+#include "ui/info_panel.h"
 #include "ui/layout.h"
 #include "ui_test.h"
 
@@ -228,4 +229,31 @@ UI_TEST(layout, picturesLoadAtTheirTrueSize) {
     }
     CHECK(pictureSize(115).cx == 200 && pictureSize(115).cy == 244 && pictureSize(119).cx == 270);
     CHECK(windowPicture(106) == nullptr && pictureSize(113).cx == 0);
+}
+
+UI_TEST(layout, wideLabelsNeverCoverTheFieldsBesideThem) {
+    TestWindow window;
+    openGrid(sharedGridPath("richdem_pit.asc"));
+    // Repaint everything several times: whatever order the controls paint
+    // in, each field must show its own white background, not its label's.
+    for (int round = 0; round < 3; ++round) {
+        RedrawWindow(window.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        pumpMessages();
+        for (const int fieldId : {static_cast<int>(idUnitScaleEdit)}) {
+            const HWND field = findControl(fieldId);
+            const HDC dc = GetDC(field);
+            const COLORREF inside = GetPixel(dc, 1, 1);
+            ReleaseDC(field, dc);
+            CHECK(inside == GetSysColor(COLOR_WINDOW));
+        }
+        // The output fields lie above the labels that reach under them.
+        for (const int fieldId : {static_cast<int>(idOutputFolderValue), static_cast<int>(idOutputNameValue)}) {
+            const HWND field = findControl(fieldId);
+            RECT rect;
+            GetWindowRect(field, &rect);
+            POINT probe{rect.left + 2, rect.top + 2};
+            ScreenToClient(window.handle(), &probe);
+            CHECK(ChildWindowFromPointEx(window.handle(), probe, CWP_SKIPINVISIBLE) == field);
+        }
+    }
 }
