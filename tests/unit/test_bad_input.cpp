@@ -1,0 +1,368 @@
+// What morvale-convert does with the files users really feed it: broken,
+// hostile, enormous or interrupted. Every case checks the message, the exit
+// status, that nothing is written where nothing should be, and that the input
+// is left as it was.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <random>
+
+#include "cli_child.h"
+#include "test_support.h"
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string goodTail = "xllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n1 2 3\n4 5 6\n";
+const std::string goodGrid = "ncols 3\nnrows 2\n" + goodTail;
+const char* corruptedMessage = "the grid header is corrupted";
+
+// A refused input: exit 3 with its message, no OBJ file anywhere, input unchanged.
+void expectRefused(const ScratchDir& dir, const std::string& name, const std::string& bytes,
+                   const char* message) {
+    SCOPED_TRACE(name);
+    writeFile(dir / name, bytes);
+    const fs::path out = dir / (name + ".out.obj");
+    const ChildRun run = runConverter({(dir / name).string(), "-o", out.string()});
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_TRUE(contains(run.out, message)) << run.out;
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_FALSE(fs::exists(dir / (fs::path(name).stem().string() + ".obj")));
+    EXPECT_EQ(readFile(dir / name), bytes);
+}
+
+// A converted input: the exit status, the records check of the summary, an OBJ
+// file with its closing sections, the input unchanged.
+ChildRun expectConverted(const ScratchDir& dir, const std::string& name, const std::string& bytes,
+                         int status, const std::string& recordsLine,
+                         std::vector<std::string> extra = {"--mode", "floating-planes"}) {
+    SCOPED_TRACE(name);
+    writeFile(dir / name, bytes);
+    const fs::path out = dir / (name + ".obj");
+    std::vector<std::string> args{(dir / name).string(), "-o", out.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const ChildRun run = runConverter(args);
+    EXPECT_EQ(run.status, status) << run.out;
+    EXPECT_TRUE(contains(run.out, recordsLine)) << run.out;
+    const ObjTally obj = tallyObj(out);
+    EXPECT_TRUE(obj.endsWithQuads);
+    EXPECT_EQ(obj.vertexComment, obj.vertexLines);
+    EXPECT_EQ(readFile(dir / name), bytes);
+    return run;
+}
+
+std::string repeated(char c, std::size_t n) { return std::string(n, c); }
+
+}  // namespace
+
+TEST(BadInput, FilesThatAreNoGridAreRefusedBeforeAnythingIsWritten) {
+    ScratchDir dir;
+    expectRefused(dir, "empty.asc", "", corruptedMessage);
+
+    std::mt19937 random(20240601);
+    std::string junk(4096, '\0');
+    for (char& c : junk) c = static_cast<char>(random());
+    expectRefused(dir, "junk.asc", junk, corruptedMessage);
+    expectRefused(dir, "elf.asc", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0", 16) + junk, corruptedMessage);
+
+    // UTF-16 with its byte-order mark, both byte orders: every other byte is zero.
+    std::string little("\xff\xfe", 2), big("\xfe\xff", 2);
+    for (const char c : goodGrid) {
+        little += c;
+        little += '\0';
+        big += '\0';
+        big += c;
+    }
+    expectRefused(dir, "utf16le.asc", little, corruptedMessage);
+    expectRefused(dir, "utf16be.asc", big, corruptedMessage);
+
+    // Old Mac line ends: the whole file is one header line.
+    std::string crOnly = goodGrid;
+    for (char& c : crOnly) c = c == '\n' ? '\r' : c;
+    expectRefused(dir, "cr.asc", crOnly, corruptedMessage);
+
+    // A NUL where a value starts leaves the value empty.
+    expectRefused(dir, "nulvalue.asc", std::string("ncols \0 3\nnrows 2\n", 18) + goodTail, corruptedMessage);
+
+    // A folder, even one named like a grid.
+    fs::create_directory(dir / "folder.asc");
+    const ChildRun folder = runConverter({(dir / "folder.asc").string()});
+    EXPECT_EQ(folder.status, 3);
+    EXPECT_TRUE(contains(folder.out, "cannot open")) << folder.out;
+    EXPECT_FALSE(fs::exists(dir / "folder.obj"));
+}
+
+TEST(BadInput, HeaderNumbersBeyondTheirRangeAreRefused) {
+    ScratchDir dir;
+    const std::string digits400 = repeated('9', 400);
+    expectRefused(dir, "ncols400.asc", "ncols " + digits400 + "\nnrows 2\n" + goodTail, corruptedMessage);
+    expectRefused(dir, "xll400.asc", "ncols 3\nnrows 2\nxllcorner " + digits400 +
+                                         "\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n", corruptedMessage);
+    expectRefused(dir, "tiny.asc", "ncols 3\nnrows 2\nxllcorner 0." + repeated('0', 400) +
+                                       "1\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n", corruptedMessage);
+    expectRefused(dir, "cols32.asc", "ncols 4294967296\nnrows 2\n" + goodTail, corruptedMessage);
+    expectRefused(dir, "cols31.asc", "ncols 2147483648\nnrows 2\n" + goodTail, corruptedMessage);
+    expectRefused(dir, "rows20.asc", "ncols 3\nnrows 99999999999999999999\n" + goodTail, corruptedMessage);
+    expectRefused(dir, "negrows.asc", "ncols 3\nnrows -4294967295\n" + goodTail, corruptedMessage);
+    // A value a megabyte long is too long to be a number, whatever its digits.
+    expectRefused(dir, "mbvalue.asc", "ncols " + repeated('7', 1 << 20) + "\nnrows 2\n" + goodTail, corruptedMessage);
+
+    // 400 digits that are a fine number are taken.
+    expectConverted(dir, "xllfraction.asc", "ncols 3\nnrows 2\nxllcorner 0." + digits400 + "\n" + goodTail.substr(12),
+                    0, "Records status:  6 / 6  (OK)");
+}
+
+TEST(BadInput, MegabyteHeaderLinesStillReadAsTheirTokens) {
+    ScratchDir dir;
+    const std::string mb = repeated(' ', 1 << 20);
+    expectConverted(dir, "blanks.asc", "ncols" + mb + "3\nnrows 2\n" + goodTail, 0, "Records status:  6 / 6  (OK)");
+    expectConverted(dir, "comment.asc", "ncols 3 " + repeated('x', 1 << 20) + "\nnrows 2\n" + goodTail, 0,
+                    "Records status:  6 / 6  (OK)");
+    // An unknown keyword a megabyte long takes the meaning of its line's position.
+    expectConverted(dir, "keyword.asc", repeated('k', 1 << 20) + " 3\nnrows 2\n" + goodTail, 0,
+                    "Records status:  6 / 6  (OK)");
+    const ChildRun run = expectConverted(dir, "blankline.asc", "ncols 3\n" + mb + "\nnrows 2\n" + goodTail, 0,
+                                         "Records status:  6 / 6  (OK)");
+    EXPECT_LT(run.seconds, 10.0);
+}
+
+TEST(BadInput, NulBytesEndATextLikeInTheCStringsOfOldTools) {
+    ScratchDir dir;
+    // After a value or inside a keyword the header still reads.
+    expectConverted(dir, "nulafter.asc", std::string("ncols 3\0\nnrows 2\n", 17) + goodTail, 0,
+                    "Records status:  6 / 6  (OK)");
+    expectConverted(dir, "nulkey.asc", std::string("nco\0ls 3\nnrows 2\n", 17) + goodTail, 0,
+                    "Records status:  6 / 6  (OK)");
+    // In the body a NUL is not a number: the rest of its line is lost.
+    const std::string body = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    expectConverted(dir, "nulbody.asc", body + std::string("1 2\0 3\n4 5 6\n", 13), 1,
+                    "Records status:  6 / 5  (ERROR)");
+    expectConverted(dir, "nulbody.asc", body + std::string("1 2\0 3\n4 5 6\n", 13), 1,
+                    "Records status:  6 / 5  (ERROR)", {});
+}
+
+TEST(BadInput, BodiesWithTheWrongValuesEndWithErrorChecksNotACrash) {
+    ScratchDir dir;
+    const std::string header = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    for (const std::vector<std::string>& mode :
+         {std::vector<std::string>{"--mode", "floating-planes"}, std::vector<std::string>{}}) {
+        SCOPED_TRACE(mode.empty() ? "interpolated" : "floating planes");
+        expectConverted(dir, "nobody.asc", header, 1, "Records status:  6 / 0  (ERROR)", mode);
+        expectConverted(dir, "more.asc", header + "1 2 3 4\n5 6\n", 0,
+                        "Records status:  6 / 6  (OK)", mode);
+        expectConverted(dir, "extra.asc", header + "1 2 3\n4 5 6\n7 8 9\n10 11 12\n", 0,
+                        "Records status:  6 / 6  (OK)", mode);
+        expectConverted(dir, "words.asc", header + "1 x 3\n4 5 6\n", 1, "Records status:  6 / 4  (ERROR)", mode);
+        expectConverted(dir, "comma.asc", header + "1,2,3\n4,5,6\n", 1, "Records status:  6 / 2  (ERROR)", mode);
+        expectConverted(dir, "body400.asc", header + "1 " + repeated('9', 400) + " 3\n4 5 6\n", 1,
+                        "Records status:  6 / 4  (ERROR)", mode);
+        // CR-only line ends in the body are blanks between numbers.
+        expectConverted(dir, "crbody.asc", header + "1 2 3\r4 5 6\r", 0, "Records status:  6 / 6  (OK)", mode);
+    }
+}
+
+TEST(BadInput, AHugeDeclaredGridWithATinyBodyEndsFastInFloatingPlanes) {
+    ScratchDir dir;
+    for (const char* sizes : {"ncols 100000\nnrows 100000\n", "ncols 2147483647\nnrows 2147483647\n",
+                              "ncols 46341\nnrows 46341\n"}) {
+        SCOPED_TRACE(sizes);
+        const ChildRun run = expectConverted(dir, "huge.asc", std::string(sizes) + goodTail, 1, "(ERROR)");
+        EXPECT_LT(run.seconds, 10.0);
+        EXPECT_LT(run.peakKiB, 64 * 1024);
+        EXPECT_TRUE(contains(run.out, "Quads  6")) << run.out;
+    }
+}
+
+TEST(BadInput, AHugeDeclaredGridWithATinyBodyEndsFastInterpolated) {
+    // Finding: the Interpolated builder sizes its data mask by the crop window
+    // before it knows how many rows the file holds, so a header that declares
+    // 46341 x 46341 cells over a body of six numbers costs about 290 MB (and
+    // 100000 x 100000 about 1.3 GB and 9 s). Enable once the builder only pays
+    // for the rows it has read. The same holds for width: 10 million columns
+    // of one row cost about 280 MB, 100 million about 2.7 GB.
+    GTEST_SKIP() << "open finding: Interpolated cost follows the declared grid, not the data read";
+    ScratchDir dir;
+    for (const char* sizes : {"ncols 46341\nnrows 46341\n", "ncols 10000000\nnrows 1\n"}) {
+        SCOPED_TRACE(sizes);
+        const ChildRun run = expectConverted(dir, "huge.asc", std::string(sizes) + goodTail, 1, "(ERROR)", {});
+        EXPECT_LT(run.seconds, 10.0);
+        EXPECT_LT(run.peakKiB, 64 * 1024);
+    }
+}
+
+TEST(BadInput, AGridOnOneLineOf200MegabytesReadsInBoundedMemory) {
+    ScratchDir dir;
+    const fs::path grid = dir / "oneline.asc";
+    const int ncols = 2000;
+    const std::string cell = "1234.5 ";
+    const int nrows = 200'000'000 / static_cast<int>(cell.size()) / ncols;
+    {
+        std::FILE* file = std::fopen(grid.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fprintf(file, "ncols %d\nnrows %d\nxllcorner 0\nyllcorner 0\ncellsize 1\n", ncols, nrows);
+        std::string row;
+        for (int j = 0; j < ncols; ++j) row += cell;
+        for (int i = 0; i < nrows; ++i) ASSERT_EQ(std::fwrite(row.data(), 1, row.size(), file), row.size());
+        std::fputs("\n", file);
+        ASSERT_EQ(std::fclose(file), 0);
+    }
+    const auto size = fs::file_size(grid);
+    ASSERT_GT(size, 199'000'000u);
+    const auto written = fs::last_write_time(grid);
+    // The last rows of the grid are at the far end of the line: the whole line is read.
+    const std::string crop = std::to_string(ncols - 2) + "," + std::to_string(nrows - 2) + "," +
+                             std::to_string(ncols) + "," + std::to_string(nrows);
+    for (const std::vector<std::string>& mode :
+         {std::vector<std::string>{"--mode", "floating-planes"}, std::vector<std::string>{}}) {
+        std::vector<std::string> args{grid.string(), "-o", (dir / "oneline.obj").string(), "--quiet", "--crop", crop};
+        args.insert(args.end(), mode.begin(), mode.end());
+        const ChildRun run = runConverter(args);
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_LT(run.peakKiB, 64 * 1024) << "peak memory grows with the line";
+        EXPECT_LT(run.seconds, 30.0);
+        const ObjTally obj = tallyObj(dir / "oneline.obj");
+        EXPECT_TRUE(obj.endsWithQuads);
+        EXPECT_EQ(obj.quadComment, 9);
+        std::printf("[ one line of %.0f MB ] %s: %.2f s, peak %ld KiB\n", size / 1e6,
+                    mode.empty() ? "interpolated" : "floating planes", run.seconds, run.peakKiB);
+    }
+    EXPECT_EQ(fs::file_size(grid), size);
+    EXPECT_EQ(fs::last_write_time(grid), written);
+}
+
+TEST(BadInput, OutputsThatCannotBeCreatedAreLeftAlone) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", goodGrid);
+    const auto refusedOutput = [&](const fs::path& out) {
+        const ChildRun run = runConverter({(dir / "grid.asc").string(), "-o", out.string()});
+        EXPECT_EQ(run.status, 4) << run.out;
+        EXPECT_TRUE(contains(run.out, "Can't create output file...")) << run.out;
+        EXPECT_EQ(readFile(dir / "grid.asc"), goodGrid);
+    };
+
+    fs::create_directory(dir / "folder.obj");
+    writeFile(dir / "folder.obj" / "inside.txt", "x");
+    refusedOutput(dir / "folder.obj");
+    EXPECT_EQ(readFile(dir / "folder.obj" / "inside.txt"), "x");
+
+    const fs::path out = dir / "locked.obj";
+    writeFile(out, "keep me");
+    // Root writes read-only files: only the immutable attribute stops it.
+    if (geteuid() == 0) {
+        if (std::system(("chattr +i '" + out.string() + "' 2>/dev/null").c_str()) != 0)
+            GTEST_SKIP() << "running as root and chattr +i is not available here";
+        refusedOutput(out);
+        EXPECT_EQ(std::system(("chattr -i '" + out.string() + "'").c_str()), 0);
+    } else {
+        fs::permissions(out, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        refusedOutput(out);
+    }
+    EXPECT_EQ(readFile(out), "keep me");
+}
+
+TEST(BadInput, AnInputWithoutReadPermissionIsRefused) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads every file whatever its permissions";
+    ScratchDir dir;
+    writeFile(dir / "secret.asc", goodGrid);
+    fs::permissions(dir / "secret.asc", fs::perms::owner_write);
+    const ChildRun run = runConverter({(dir / "secret.asc").string()});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_TRUE(contains(run.out, "cannot open")) << run.out;
+    EXPECT_FALSE(fs::exists(dir / "secret.obj"));
+}
+
+namespace {
+
+// Sends Ctrl-C's signal once the progress bar shows `percent` in the stage `stage`.
+TerminalWatcher interruptAt(const std::string& stage, int percent, bool& sent) {
+    char shown[128];
+    std::snprintf(shown, sizeof shown, "%3d%%  %s", percent, stage.c_str());
+    const std::string wanted = shown;
+    return [wanted, &sent](const std::string& terminal, pid_t child) {
+        if (!sent && contains(terminal, wanted)) {
+            kill(child, SIGINT);
+            sent = true;
+        }
+    };
+}
+
+struct Interrupted {
+    ChildRun run;
+    ObjTally obj;
+};
+
+Interrupted interrupt(const fs::path& grid, const fs::path& out, std::vector<std::string> args,
+                      const std::string& stage, int percent) {
+    bool sent = false;
+    args.insert(args.begin(), {grid.string(), "-o", out.string()});
+    Interrupted result;
+    result.run = runConverter(args, interruptAt(stage, percent, sent));
+    EXPECT_TRUE(sent) << "the stage was never shown: " << result.run.terminal.substr(0, 2000);
+    result.obj = tallyObj(out);
+    // On a busy machine the signal may arrive a stage later, or after the end;
+    // wherever it lands the file keeps its closing sections and true counts.
+    // (Which lines each stage leaves is pinned by the builders' own tests.)
+    EXPECT_TRUE(result.run.status == 130 || result.run.status == 0) << result.run.out;
+    if (result.run.status == 130) EXPECT_TRUE(contains(result.run.out, "---CANCELLED---")) << result.run.out;
+    std::printf("[ Ctrl-C at %d%% of %s ] exit %d, %lld vertex lines, %lld faces, %lld quads, %.2f s\n", percent,
+                stage.c_str(), result.run.status, result.obj.vertexLines, result.obj.faceLines,
+                result.obj.quadComment, result.run.seconds);
+    EXPECT_TRUE(result.obj.endsWithQuads);
+    EXPECT_EQ(result.obj.vertexComment, result.obj.vertexLines);
+    fs::remove(out);
+    return result;
+}
+
+}  // namespace
+
+TEST(BadInput, CtrlCInEveryStageKeepsTheClosingSections) {
+    ScratchDir dir;
+    const fs::path grid = dir / "big.asc";
+    const int side = 4000;
+    {
+        std::FILE* file = std::fopen(grid.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fprintf(file, "ncols %d\nnrows %d\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n", side, side);
+        std::string row;
+        for (int j = 0; j < side; ++j) row += j % 7 == 3 ? "-9999 " : "1 ";
+        row.back() = '\n';
+        for (int i = 0; i < side; ++i) ASSERT_EQ(std::fwrite(row.data(), 1, row.size(), file), row.size());
+        ASSERT_EQ(std::fclose(file), 0);
+    }
+    const auto size = fs::file_size(grid);
+    const fs::path out = dir / "big.obj";
+
+    {
+        SCOPED_TRACE("interpolated, reading");
+        interrupt(grid, out, {}, "Getting elevation data from input file...", 10);
+    }
+    {
+        SCOPED_TRACE("interpolated, meshing");
+        interrupt(grid, out, {}, "Calculating vertices and quads...", 5);
+    }
+    {
+        SCOPED_TRACE("interpolated, writing");
+        const Interrupted r = interrupt(grid, out, {"--crop", "1,1,4000,1000"}, "Creating output *.OBJ file...", 10);
+        EXPECT_GT(r.obj.vertexLines, 0);
+        EXPECT_EQ(r.obj.faceLines, r.obj.quadComment);
+    }
+    const std::vector<std::string> planes{"--mode", "floating-planes", "--crop", "1,1,4000,300"};
+    {
+        SCOPED_TRACE("floating planes, reading and vertices");
+        const Interrupted r =
+            interrupt(grid, out, planes, "Getting elevation data from input file and outputting the vertices...", 10);
+        EXPECT_EQ(r.obj.vertexLines, 4 * r.obj.quadComment);
+    }
+    {
+        SCOPED_TRACE("floating planes, faces");
+        const Interrupted r = interrupt(grid, out, planes, "Creating output *.OBJ file...", 10);
+        EXPECT_EQ(r.obj.vertexLines, 4 * r.obj.quadComment);
+    }
+    EXPECT_EQ(fs::file_size(grid), size);
+}
