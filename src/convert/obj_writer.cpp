@@ -51,6 +51,7 @@ bool ObjOutput::open(const std::filesystem::path& path) {
 #endif
     failed_ = false;
     used_ = 0;
+    filePosition_ = 0;
     if (file_ == nullptr) return false;
     // This class buffers itself; a second copy in the C library would only cost time.
     std::setvbuf(file_, nullptr, _IONBF, 0);
@@ -61,7 +62,20 @@ bool ObjOutput::open(const std::filesystem::path& path) {
 void ObjOutput::flush() {
     if (used_ == 0) return;
     if (file_ == nullptr || std::fwrite(buffer_.data(), 1, used_, file_) != used_) failed_ = true;
+    filePosition_ += static_cast<std::int64_t>(used_);
     used_ = 0;
+}
+
+bool ObjOutput::seek(std::int64_t offset) {
+    if (file_ == nullptr || offset < 0) return false;
+    flush();
+#ifdef _WIN32
+    const bool moved = _fseeki64(file_, offset, SEEK_SET) == 0;
+#else
+    const bool moved = fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+    if (moved) filePosition_ = offset;
+    return moved;
 }
 
 void ObjOutput::write(std::string_view bytes) {
@@ -69,6 +83,7 @@ void ObjOutput::write(std::string_view bytes) {
         flush();
         if (bytes.size() > buffer_.size()) {
             if (file_ == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+            filePosition_ += static_cast<std::int64_t>(bytes.size());
             return;
         }
     }

@@ -42,11 +42,18 @@ public:
     bool isOpen() const { return file_ != nullptr; }
     bool failed() const { return failed_; }
 
+    // Where the next byte goes, counting what is still buffered.
+    std::int64_t position() const { return filePosition_ + static_cast<std::int64_t>(used_); }
+    // Writes the buffer out and moves the write position; false when the
+    // file cannot seek (a pipe, for example).
+    bool seek(std::int64_t offset);
+
 private:
     void flush();
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
+    std::int64_t filePosition_ = 0;
     bool failed_ = false;
 };
 

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# The conversion benchmark: morvale-convert against a straightforward
+# implementation (bench/straightforward_convert.cpp) and the I/O floor
+# (bench/io_floor.cpp: read the grid, write as many bytes as the conversion
+# wrote), measured side by side in one run, runs interleaved, medians reported.
+#
+#   bench/run-bench.sh
+#
+# Environment: MORVALE_BENCH_BUILD (build folder, default build/bench),
+# MORVALE_BENCH_CACHE (generated grids, default $TMPDIR/morvale-bench),
+# MORVALE_BENCH_RUNS (runs per figure, default 5), MORVALE_BENCH_PLAIN_RUNS
+# (runs of the straightforward program, default 3), MORVALE_BENCH_KEEP_HUGE=1
+# (keep the 10000 x 10000 grid in the cache; it is about 850 MB).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${MORVALE_BENCH_BUILD:-build/bench}
+cache=${MORVALE_BENCH_CACHE:-$(dirname "$(mktemp -u)")/morvale-bench}
+runs=${MORVALE_BENCH_RUNS:-5}
+plainRuns=${MORVALE_BENCH_PLAIN_RUNS:-3}
+
+echo "== building (Release) in $build"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALE_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j2 --target morvale-convert morvale-make-grid straightforward_convert io_floor measure_run >/dev/null
+
+convert=$build/morvale-convert
+plain=$build/bench/straightforward_convert
+floor=$build/bench/io_floor
+measure=$build/bench/measure_run
+mkdir -p "$cache"
+work=$(mktemp -d "$cache/run.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+grid=$cache/grid-4000x4000.asc
+if [ ! -f "$grid" ]; then
+  echo "== generating $grid"
+  "$build/tools/morvale-make-grid" "$grid.part" --cols 4000 --rows 4000
+  mv "$grid.part" "$grid"
+fi
+
+# median FILE [COLUMN]: the median of the numbers in a column (default 1) of FILE.
+median() {
+  awk -v c="${2:-1}" '{ print $c }' "$1" | sort -g |
+    awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+# maxOf FILE: the largest number in column 2 of FILE.
+maxOf() { awk 'BEGIN { m = 0 } $2 > m { m = $2 } END { print m }' "$1"; }
+
+# run NAME COMMAND...: measures one run and appends "seconds peakKiB cpuSeconds"
+# to $work/NAME. Dirty pages of earlier runs are flushed first, so that no run
+# pays for another's writes.
+run() {
+  local name=$1
+  shift
+  sync
+  local figures
+  figures=$("$measure" "$@")
+  local status=${figures##* }
+  if [ "$status" != 0 ] && [ "$status" != 1 ]; then
+    echo "failed ($status): $*" >&2
+    exit 1
+  fi
+  echo "${figures% *}" >>"$work/$name"
+}
+
+# bench TITLE CELLS MODE [CROP]: the three programs on the 4000 x 4000 grid.
+bench() {
+  local title=$1 cells=$2 mode=$3 crop=${4:-}
+  local cropArgs=()
+  [ -n "$crop" ] && cropArgs=(--crop "$crop")
+  rm -f "$work"/conv "$work"/plain "$work"/floor
+  # The converter first, once, for the size of its output.
+  "$convert" "$grid" -o "$work/out.obj" --mode "$mode" --quiet "${cropArgs[@]}" || true
+  local bytes
+  bytes=$(stat -c %s "$work/out.obj")
+  rm -f "$work/out.obj"
+  # The slow straightforward runs first: their outputs live long enough to
+  # reach the disk, and freeing those blocks slows the disk for a while.
+  for ((i = 1; i <= plainRuns; i++)); do
+    run plain "$plain" "$grid" "$work/out.obj" --mode "$mode" "${cropArgs[@]}"
+    rm -f "$work/out.obj"
+  done
+  sync
+  sleep 5
+  # Then the converter and the floor side by side, in alternating order.
+  for ((i = 1; i <= runs; i++)); do
+    if ((i % 2)); then
+      run conv "$convert" "$grid" -o "$work/out.obj" --mode "$mode" --quiet "${cropArgs[@]}"
+      rm -f "$work/out.obj"
+      run floor "$floor" "$grid" "$work/out.obj" "$bytes"
+      rm -f "$work/out.obj"
+    else
+      run floor "$floor" "$grid" "$work/out.obj" "$bytes"
+      rm -f "$work/out.obj"
+      run conv "$convert" "$grid" -o "$work/out.obj" --mode "$mode" --quiet "${cropArgs[@]}"
+      rm -f "$work/out.obj"
+    fi
+  done
+  awk -v title="$title" -v cells="$cells" -v bytes="$bytes" \
+      -v tc="$(median "$work/conv")" -v tp="$(median "$work/plain")" -v tf="$(median "$work/floor")" \
+      -v cc="$(median "$work/conv" 3)" -v cp="$(median "$work/plain" 3)" -v cf="$(median "$work/floor" 3)" \
+      -v mc="$(maxOf "$work/conv")" -v mp="$(maxOf "$work/plain")" -v mf="$(maxOf "$work/floor")" 'BEGIN {
+    printf "%s: %d cells, output %.1f MB\n", title, cells, bytes / 1e6
+    printf "  %-16s %9s %7s %8s %9s %9s   %s\n", "program", "median s", "cpu s", "peak MB", "Mcells/s", "out MB/s", "converter vs it"
+    printf "  %-16s %9.3f %7.2f %8.1f %9.2f %9.0f\n", "morvale-convert", tc, cc, mc / 1024, cells / tc / 1e6, bytes / tc / 1e6
+    printf "  %-16s %9.3f %7.2f %8.1f %9.2f %9.0f   %.1fx faster\n", "straightforward", tp, cp, mp / 1024, cells / tp / 1e6, bytes / tp / 1e6, tp / tc
+    printf "  %-16s %9.3f %7.2f %8.1f %9s %9.0f   %.2fx the floor time\n", "I/O floor", tf, cf, mf / 1024, "-", bytes / tf / 1e6, tc / tf
+  }'
+}
+
+echo "== 4000 x 4000 grid, medians of $runs runs ($plainRuns of the straightforward program)"
+bench "Interpolated, whole grid" 16000000 interpolated
+bench "Floating planes, whole grid" 16000000 floating-planes
+bench "Interpolated, window of 100 x 100 cells" 10000 interpolated 1951,1951,2050,2050
+bench "Floating planes, window of 100 x 100 cells" 10000 floating-planes 1951,1951,2050,2050
+
+huge=$cache/grid-10000x10000.asc
+if [ ! -f "$huge" ]; then
+  echo "== generating $huge (about 850 MB)"
+  "$build/tools/morvale-make-grid" "$huge.part" --cols 10000 --rows 10000
+  mv "$huge.part" "$huge"
+fi
+echo "== 10000 x 10000 grid, peak memory (output to /dev/null: the figure is memory, not speed)"
+for mode in interpolated floating-planes; do
+  rm -f "$work/huge"
+  run huge "$convert" "$huge" -o /dev/null --mode "$mode" --quiet
+  read -r seconds kib _ <"$work/huge"
+  awk -v mode="$mode" -v s="$seconds" -v k="$kib" 'BEGIN {
+    printf "  %-16s peak %7.1f MB  (%.2f bytes per cell)  time %.2f s\n", mode, k / 1024, k * 1024 / 1e8, s }'
+done
+if [ "${MORVALE_BENCH_KEEP_HUGE:-0}" != 1 ]; then rm -f "$huge"; fi

@@ -1,0 +1,129 @@
+#include "convert/pipeline_writer.h"
+
+#include <new>
+#include <string_view>
+#include <system_error>
+
+namespace morvale {
+
+PipelineWriter::PipelineWriter(ObjOutput& output, const std::atomic<bool>& cancelRequested, ProgressReporter& progress)
+    : output_(output), cancelRequested_(cancelRequested), progress_(progress) {}
+
+PipelineWriter::~PipelineWriter() {
+    if (thread_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            end_ = next_;  // nothing more is coming
+        }
+        chunkReady_.notify_all();
+        thread_.join();
+    }
+}
+
+bool PipelineWriter::start(int producers, int buffersEach, bool threaded) {
+    free_.assign(static_cast<std::size_t>(producers), {});
+    for (int p = 0; p < producers; ++p) {
+        for (int b = 0; b < buffersEach; ++b) {
+            auto chunk = std::make_unique<OutputChunk>();
+            chunk->bytes.reset(new (std::nothrow) char[chunkBytes]);
+            if (!chunk->bytes) return false;
+            chunk->capacity = chunkBytes;
+            chunk->producer = p;
+            free_[static_cast<std::size_t>(p)].push_back(chunk.get());
+            chunks_.push_back(std::move(chunk));
+        }
+    }
+    if (threaded) {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // No thread: chunks are written as they are submitted.
+        }
+    }
+    return true;
+}
+
+OutputChunk* PipelineWriter::acquire(int producer) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::vector<OutputChunk*>& pool = free_[static_cast<std::size_t>(producer)];
+    chunkFreed_.wait(lock, [&] { return !pool.empty(); });
+    OutputChunk* chunk = pool.back();
+    pool.pop_back();
+    chunk->used = 0;
+    chunk->lines = 0;
+    chunk->cancellable = false;
+    chunk->stepAfter = false;
+    return chunk;
+}
+
+void PipelineWriter::submit(OutputChunk* chunk) {
+    if (!thread_.joinable()) {
+        // Written on the spot, in sequence order as the producers hand them over.
+        pending_.push_back(chunk);
+        while (OutputChunk* ready = takeNext()) {
+            writeOne(ready);
+            free_[static_cast<std::size_t>(ready->producer)].push_back(ready);
+            ++next_;
+        }
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pending_.push_back(chunk);
+    }
+    chunkReady_.notify_one();
+}
+
+void PipelineWriter::finish(std::int64_t sequenceEnd) {
+    if (thread_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            end_ = sequenceEnd;
+        }
+        chunkReady_.notify_all();
+        thread_.join();
+    }
+    // Chunks left over after a cancel hold nothing to write.
+    for (OutputChunk* chunk : pending_) free_[static_cast<std::size_t>(chunk->producer)].push_back(chunk);
+    pending_.clear();
+    end_ = -1;
+}
+
+OutputChunk* PipelineWriter::takeNext() {
+    for (std::size_t i = 0; i < pending_.size(); ++i) {
+        if (pending_[i]->sequence == next_) {
+            OutputChunk* chunk = pending_[i];
+            pending_[i] = pending_.back();
+            pending_.pop_back();
+            return chunk;
+        }
+    }
+    return nullptr;
+}
+
+void PipelineWriter::run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        OutputChunk* chunk = nullptr;
+        chunkReady_.wait(lock, [&] { return (chunk = takeNext()) != nullptr || (end_ >= 0 && next_ >= end_); });
+        if (chunk == nullptr) return;
+        lock.unlock();
+        writeOne(chunk);
+        lock.lock();
+        free_[static_cast<std::size_t>(chunk->producer)].push_back(chunk);
+        ++next_;
+        chunkFreed_.notify_all();
+    }
+}
+
+void PipelineWriter::writeOne(OutputChunk* chunk) {
+    if (chunk->cancellable && !stopped_.load(std::memory_order_relaxed) &&
+        cancelRequested_.load(std::memory_order_relaxed))
+        stopped_.store(true, std::memory_order_relaxed);
+    if (chunk->cancellable && stopped_.load(std::memory_order_relaxed)) return;
+    if (chunk->used > 0) output_.write(std::string_view(chunk->begin(), chunk->used));
+    linesWritten_ += chunk->lines;
+    if (chunk->stepAfter) progress_.step();
+}
+
+}  // namespace morvale

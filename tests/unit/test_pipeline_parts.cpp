@@ -1,0 +1,236 @@
+// The parts of the conversion pipeline on their own: texts assembled from
+// pieces against the plain formatters, the face pieces against a
+// line-by-line loop, the data mask's row runs, and the ordered writer.
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert/conversion_settings.h"
+#include "convert/face_text.h"
+#include "convert/fixed_format_inline.h"
+#include "convert/obj_writer.h"
+#include "convert/pipeline_faces.h"
+#include "convert/pipeline_mask.h"
+#include "convert/pipeline_writer.h"
+#include "convert/vertex_text.h"
+#include "test_support.h"
+
+using namespace morvale;
+using namespace testing_support;
+
+namespace {
+
+std::string printed(double value) {
+    char text[400];
+    const int length = std::snprintf(text, sizeof text, "%.4f", value);
+    return std::string(text, static_cast<std::size_t>(length));
+}
+
+std::string fast(double value) {
+    char text[fixed4MaxChars + 16];
+    return std::string(text, putFixed4(value, text));
+}
+
+}  // namespace
+
+TEST(PipelineText, FastFixedFormatEqualsPrintf) {
+    // Ties, carries into the integer part, signs, the edges of the fast range.
+    for (double v :
+         {0.0, -0.0, 0.03125, -2.03125, 0.99996, 9.99996, 99999999.99995, 99999999.99994, 100000000.0, 0x1p-11, 0x1p-12,
+          0.00048828125 * 3, 4503599627370495.5, 4503599627370496.0, -1e-300, 1e300, 5e-324, -std::nan(""), HUGE_VAL})
+        EXPECT_EQ(fast(v), printed(v)) << v;
+    // Millions of values where fixed-point formatting goes wrong: any bits
+    // near the fast range, elevations with few decimals, ties and their neighbours.
+    std::mt19937_64 random(17);
+    int mismatches = 0;
+    for (int n = 0; n < 3'000'000 && mismatches < 5; ++n) {
+        const std::uint64_t bits = random();
+        double v;
+        switch (n % 4) {
+            case 0:
+                v = std::bit_cast<double>((bits & 0x800f'ffff'ffff'ffffu) | ((1023 - 14 + bits % 44) << 52));
+                break;
+            case 1:
+                v = static_cast<double>(static_cast<std::int64_t>(bits % 4'000'000'000) - 2'000'000'000) / 1000.0;
+                break;
+            case 2:
+                v = std::ldexp(static_cast<double>(2 * (bits >> 40) + 1), -static_cast<int>(5 + bits % 20));
+                break;
+            default:
+                v = std::nextafter((static_cast<double>(bits >> 34) + 0.5) / 1e4, (bits & 1) ? 0.0 : 1e9);
+                break;
+        }
+        if ((bits >> 63) != 0) v = -v;
+        if (fast(v) != printed(v)) {
+            ++mismatches;
+            ADD_FAILURE() << "bits " << std::bit_cast<std::uint64_t>(v) << ": " << fast(v) << " vs " << printed(v);
+        }
+    }
+}
+
+TEST(PipelineText, VertexLinesEqualTheAxisOrderBitForBit) {
+    const double samples[] = {0.0, -0.0, 1.5, -2.25, 12345.6789, -1e-7, 3e12, 1e30, -1e300};
+    for (std::int32_t preset = -2; preset <= 8; ++preset) {
+        const VertexLayout layout = vertexLayoutFor(preset);
+        for (double east : samples) {
+            for (double north : samples) {
+                const double elevation = east * 0.5 + 7.0;
+                const VertexCoordinates c = applyAxisOrder(preset, east, north, elevation);
+                char expected[vertexLineRoom], actual[vertexLineRoom], ahead[vertexLineRoom];
+                const std::string want(expected, formatVertexLine(expected, c.first, c.second, c.third));
+                NumberText e, n, z;
+                e.set(orient(east, layout.negateEast));
+                n.set(orient(north, layout.negateNorth));
+                z.set(orient(elevation, layout.negateElevation));
+                EXPECT_EQ(std::string(actual, putVertex(actual, layout, e.ref(), n.ref(), z.ref())), want) << preset;
+                EXPECT_EQ(std::string(ahead, putVertex(ahead, layout, e.ref(), n.ref(),
+                                                       orient(elevation, layout.negateElevation))),
+                          want);
+            }
+        }
+    }
+}
+
+TEST(PipelineText, FaceLinesAndCountersEqualPlainIntegers) {
+    char expected[faceLineMaxChars + faceLineSlack], actual[faceLineMaxChars + faceLineSlack];
+    for (std::int64_t v : {std::int64_t{0}, std::int64_t{9}, std::int64_t{10}, std::int64_t{99'999'999},
+                           std::int64_t{100'000'000}, std::int64_t{2'147'483'647}, INT64_MAX - 1, std::int64_t{-5}}) {
+        EXPECT_EQ(std::string(actual, putFaceLine(actual, v, v + 1, 7, v)),
+                  std::string(expected, formatFaceLine(expected, v, v + 1, 7, v)));
+    }
+    // A counter walked over carries, length changes and jumps writes what
+    // the plain formatter writes for the number and the numbers just above it.
+    NumberTextCounter counter;
+    std::mt19937_64 random(3);
+    std::int64_t v = 0;
+    for (int n = 0; n < 200'000; ++n) {
+        v +=
+            (n % 50 == 0) ? static_cast<std::int64_t>(random() % 100'000'000) : static_cast<std::int64_t>(random() % 5);
+        counter.moveTo(v);
+        for (int above = 0; above <= 3; ++above) {
+            char* end = counter.put(actual, above);
+            const std::string plain(expected, std::to_chars(expected, expected + 20, v + above).ptr);
+            ASSERT_EQ(std::string(actual, end), plain) << v << " + " << above;
+        }
+    }
+}
+
+TEST(PipelineFaces, PiecesStepWhereALineLoopSteps) {
+    // A loop that checks the flag before every face and steps every interval faces.
+    auto loopSteps = [](std::int64_t faces, std::int64_t ticks, std::int64_t interval) {
+        std::vector<std::int64_t> after;
+        for (std::int64_t f = 1; f <= faces; ++f)
+            if (++ticks >= interval) {
+                after.push_back(f);
+                ticks = 0;
+            }
+        return after;
+    };
+    for (std::int64_t faces : {0, 1, 7, 9, 10, 25, 1000, 12345}) {
+        for (std::int64_t interval : {std::int64_t{0}, std::int64_t{1}, std::int64_t{3}, faces / 10}) {
+            for (std::int64_t ticks : {std::int64_t{0}, interval / 2, interval > 0 ? interval - 1 : 0}) {
+                for (std::int64_t perPiece : {1, 4, 1000}) {
+                    const std::vector<FacePiece> pieces = planFacePieces(faces, ticks, interval, perPiece);
+                    std::vector<std::int64_t> steps;
+                    std::int64_t next = 0;
+                    for (const FacePiece& p : pieces) {
+                        EXPECT_EQ(p.first, next);
+                        EXPECT_GE(p.count, 1);
+                        EXPECT_LE(p.count, perPiece);
+                        next += p.count;
+                        if (p.stepAfter) steps.push_back(next);
+                    }
+                    EXPECT_EQ(next, faces);
+                    EXPECT_EQ(steps, loopSteps(faces, ticks, interval))
+                        << faces << " faces, interval " << interval << ", ticks " << ticks;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(ticksAfter(25, 7), 4);
+    EXPECT_EQ(ticksAfter(25, 0), 0);
+    EXPECT_EQ(faceLineRoomUpTo(99'999'999), 1 + 4 * 9 + 2 + faceLineSlack);
+}
+
+TEST(PipelineMask, RowRunsMatchTheCellsSet) {
+    for (const CropWindow window :
+         {CropWindow{1, 1, 1, 1}, CropWindow{3, 2, 64, 9}, CropWindow{5, 4, 66, 7}, CropWindow{10, 1, 200, 3}}) {
+        // A mask of every row, and one that stores rows up to the window's third only.
+        CellMask mask(window), capped(window, window.yMin + 1);
+        std::mt19937_64 random(window.xMax);
+        std::vector<std::vector<bool>> cells;
+        for (std::int64_t row = window.yMin - 1; row <= window.yMax + 1; ++row) {
+            cells.emplace_back();
+            for (std::int64_t col = window.xMin - 1; col <= window.xMax + 1; ++col) {
+                cells.back().push_back(random() % 3 != 0);
+                if (!cells.back().back()) continue;
+                mask.set(row, col);
+                capped.set(row, col);
+            }
+        }
+        std::vector<std::uint64_t> run(mask.rowWords()), cappedRun(mask.rowWords());
+        for (std::int64_t row = window.yMin - 1; row <= window.yMax + 1; ++row) {
+            mask.rowBits(row, run.data());
+            capped.rowBits(row, cappedRun.data());
+            const std::vector<bool>& set = cells[static_cast<std::size_t>(row - (window.yMin - 1))];
+            for (std::int64_t k = 0; k < static_cast<std::int64_t>(run.size()) * 64; ++k) {
+                const bool wanted = k < mask.width() && set[static_cast<std::size_t>(k)];
+                const std::size_t word = static_cast<std::size_t>(k >> 6);
+                ASSERT_EQ((run[word] >> (k & 63)) & 1u, wanted) << "row " << row << " bit " << k;
+                if (k < mask.width()) {
+                    ASSERT_EQ(mask.has(row, window.xMin - 1 + k), wanted);
+                }
+                ASSERT_EQ((cappedRun[word] >> (k & 63)) & 1u, wanted && row <= window.yMin + 1);
+            }
+        }
+    }
+}
+
+TEST(PipelineWriter, ChunksFromTwoThreadsArriveInOrderWithStepsAndCancel) {
+    struct CountingProgress final : ProgressReporter {
+        void showPreparing() override {}
+        void beginStage(std::string_view, int) override {}
+        void step() override {
+            ++steps;
+            if (steps == cancelAtStep) cancel->store(true);
+        }
+        int steps = 0;
+        int cancelAtStep = -1;
+        std::atomic<bool>* cancel = nullptr;
+    };
+    for (int cancelAtStep : {-1, 3}) {
+        for (bool threaded : {true, false}) {
+            ScratchDir dir;
+            ObjOutput output;
+            ASSERT_TRUE(output.open(dir / "out.txt"));
+            std::atomic<bool> cancel{false};
+            CountingProgress progress;
+            progress.cancel = &cancel;
+            progress.cancelAtStep = cancelAtStep;
+            std::vector<FacePiece> pieces = planFacePieces(400, 0, 50, 7);
+            PipelineWriter writer(output, cancel, progress);
+            ASSERT_TRUE(writer.start(2, 2, threaded));
+            writeFacePieces(writer, pieces, cancel, threaded, [](int, const FacePiece& piece, char* out) {
+                for (std::int64_t f = piece.first; f < piece.first + piece.count; ++f)
+                    out += std::snprintf(out, 16, "%lld\n", static_cast<long long>(f));
+                return out;
+            });
+            const std::int64_t written = writer.linesWritten();
+            ASSERT_TRUE(output.close());
+            std::string expected;
+            for (std::int64_t f = 0; f < written; ++f) expected += std::to_string(f) + "\n";
+            EXPECT_EQ(readFile(dir / "out.txt"), expected);
+            // A cancel raised by the third step stops the writing right after face 150.
+            EXPECT_EQ(written, cancelAtStep < 0 ? 400 : 150);
+            EXPECT_EQ(progress.steps, cancelAtStep < 0 ? 8 : 3);
+            EXPECT_EQ(writer.stopped(), cancelAtStep >= 0);
+        }
+    }
+}
