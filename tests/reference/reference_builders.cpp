@@ -11,7 +11,7 @@
 
 #include "convert/cell_edges.h"
 #include "convert/conversion_files.h"
-#include "convert/data_mask.h"
+#include "data_mask.h"
 #include "grid/grid_body.h"
 
 namespace morvale::reference {
