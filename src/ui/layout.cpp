@@ -136,22 +136,22 @@ HWND parentWindow(int parentId) {
     return parentId == top ? appState.mainWindow : GetDlgItem(appState.mainWindow, parentId);
 }
 
-void createControl(const ControlSpec& spec) {
-    const HWND control = CreateWindowExW(0, controlClassName(spec.kind), spec.text,
-                                         WS_CHILD | WS_VISIBLE | controlClassStyle(spec.kind), spec.x, spec.y,
-                                         spec.width, spec.height, parentWindow(spec.parentId),
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), appState.instance,
+void createControl(const ControlSpec& entry) {
+    const HWND control = CreateWindowExW(0, controlClassName(entry.kind), entry.text,
+                                         WS_CHILD | WS_VISIBLE | controlClassStyle(entry.kind), entry.x, entry.y,
+                                         entry.width, entry.height, parentWindow(entry.parentId),
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), appState.instance,
                                          nullptr);
-    if (spec.kind == ControlKind::frame && control != nullptr) {
+    if (entry.kind == ControlKind::frame && control != nullptr) {
         SetWindowSubclass(control, frameProcedure, 0, 0);
     }
 }
 
 void assignFonts(std::span<const ControlSpec> group) {
-    for (const ControlSpec& spec : group) {
-        const HFONT font = spec.font == F::bold ? fonts.bold : spec.font == F::regular ? fonts.regular : nullptr;
+    for (const ControlSpec& entry : group) {
+        const HFONT font = entry.font == F::bold ? fonts.bold : entry.font == F::regular ? fonts.regular : nullptr;
         if (font != nullptr) {
-            SendMessageW(findControl(spec.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+            SendMessageW(findControl(entry.id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         }
     }
 }
@@ -162,7 +162,7 @@ std::span<const ControlSpec> controlTable() { return controls; }
 
 const ControlSpec* findControlSpec(int id) {
     const auto found = std::find_if(std::begin(controls), std::end(controls),
-                                    [id](const ControlSpec& spec) { return spec.id == id; });
+                                    [id](const ControlSpec& entry) { return entry.id == id; });
     return found == std::end(controls) ? nullptr : &*found;
 }
 
@@ -244,11 +244,11 @@ void buildMainWindow() {
     std::size_t groupStart = 0;
     const std::span<const ControlSpec> table = controlTable();
     for (std::size_t index = 0; index < table.size(); ++index) {
-        const ControlSpec& spec = table[index];
-        createControl(spec);
+        const ControlSpec& entry = table[index];
+        createControl(entry);
         // The list is filled before its group gets its font.
-        if (spec.id == idPresetBox) fillPresetList();
-        if (std::find(std::begin(fontGroupEnds), std::end(fontGroupEnds), spec.id) != std::end(fontGroupEnds)) {
+        if (entry.id == idPresetBox) fillPresetList();
+        if (std::find(std::begin(fontGroupEnds), std::end(fontGroupEnds), entry.id) != std::end(fontGroupEnds)) {
             assignFonts(table.subspan(groupStart, index + 1 - groupStart));
             groupStart = index + 1;
         }
@@ -257,9 +257,9 @@ void buildMainWindow() {
 }
 
 HWND findControl(int id) {
-    const ControlSpec* spec = findControlSpec(id);
-    if (spec == nullptr) return nullptr;
-    return GetDlgItem(parentWindow(spec->parentId), id);
+    const ControlSpec* entry = findControlSpec(id);
+    if (entry == nullptr) return nullptr;
+    return GetDlgItem(parentWindow(entry->parentId), id);
 }
 
 }  // namespace morvale::ui

@@ -79,16 +79,16 @@ UI_TEST(layout, controlsAreCreatedInOrderWithTheirAttributes) {
     CHECK(order == expectedOrder);
 
     for (const Created& control : created) {
-        const ControlSpec* spec = findControlSpec(control.id);
-        CHECK(spec != nullptr);
-        if (spec == nullptr) continue;
-        CHECK_EQ(control.parent, expectedParent(spec->parentId));
-        CHECK(_wcsicmp(control.className.c_str(), controlClassName(spec->kind)) == 0);
-        CHECK_EQ(control.style, WS_CHILD | WS_VISIBLE | controlClassStyle(spec->kind));
+        const ControlSpec* entry = findControlSpec(control.id);
+        CHECK(entry != nullptr);
+        if (entry == nullptr) continue;
+        CHECK_EQ(control.parent, expectedParent(entry->parentId));
+        CHECK(_wcsicmp(control.className.c_str(), controlClassName(entry->kind)) == 0);
+        CHECK_EQ(control.style, WS_CHILD | WS_VISIBLE | controlClassStyle(entry->kind));
         CHECK_EQ(control.extendedStyle, 0ul);
-        CHECK_EQ(control.text, std::wstring(spec->text));
-        CHECK(control.box.left == spec->x && control.box.top == spec->y && control.box.right == spec->width &&
-              control.box.bottom == spec->height);
+        CHECK_EQ(control.text, std::wstring(entry->text));
+        CHECK(control.box.left == entry->x && control.box.top == entry->y && control.box.right == entry->width &&
+              control.box.bottom == entry->height);
     }
 
     // A few rows written out in full, so a slip in the table itself shows.
@@ -125,15 +125,15 @@ UI_TEST(layout, controlsAreCreatedInOrderWithTheirAttributes) {
 
 UI_TEST(layout, controlsLiveAtTheirPlaceAndAreFoundThroughTheirParent) {
     TestWindow window;
-    for (const ControlSpec& spec : controlTable()) {
-        const HWND control = findControl(spec.id);
+    for (const ControlSpec& entry : controlTable()) {
+        const HWND control = findControl(entry.id);
         CHECK(control != nullptr);
         if (control == nullptr) continue;
-        const HWND parent = expectedParent(spec.parentId);
+        const HWND parent = expectedParent(entry.parentId);
         CHECK_EQ(GetParent(control), parent);
-        CHECK_EQ(GetDlgCtrlID(control), spec.id);
+        CHECK_EQ(GetDlgCtrlID(control), entry.id);
         // Controls inside a frame are not children of the main window.
-        if (spec.parentId != 0) CHECK(GetDlgItem(window.handle(), spec.id) == nullptr);
+        if (entry.parentId != 0) CHECK(GetDlgItem(window.handle(), entry.id) == nullptr);
         CHECK(IsWindowVisible(control));
         const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
         CHECK((style & (WS_TABSTOP | WS_GROUP | WS_BORDER)) == 0);
@@ -141,11 +141,11 @@ UI_TEST(layout, controlsLiveAtTheirPlaceAndAreFoundThroughTheirParent) {
         RECT box;
         GetWindowRect(control, &box);
         MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&box), 2);
-        CHECK_EQ(box.left, spec.x);
-        CHECK_EQ(box.top, spec.y);
-        CHECK_EQ(box.right - box.left, spec.width);
+        CHECK_EQ(box.left, entry.x);
+        CHECK_EQ(box.top, entry.y);
+        CHECK_EQ(box.right - box.left, entry.width);
         // A drop-down combo box is as high as its text field; its height holds the list.
-        if (spec.id != idPresetBox) CHECK_EQ(box.bottom - box.top, spec.height);
+        if (entry.id != idPresetBox) CHECK_EQ(box.bottom - box.top, entry.height);
     }
     RECT dropped{};
     SendMessageW(findControl(idPresetBox), CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
