@@ -8,6 +8,7 @@
 #include "convert/conversion_settings.h"
 #include "convert/conversion_stats.h"
 #include "convert/progress_reporter.h"
+#include "grid/body_window.h"
 #include "grid/grid_header.h"
 
 namespace morvale {
@@ -21,6 +22,12 @@ struct ConversionRequest {
     std::string objectNameNarrow;  // UTF-8, written into the object and group lines
     std::string objHeaderText;     // header lines 1 to 3
 };
+
+// The end of every run: the counters against the crop window, then the cancel
+// flag cleared. Returns the result the run reports.
+ConversionResult finishRun(ConversionStats& stats, std::atomic<bool>& cancelRequested, double seconds,
+                           const ConversionSettings& settings, std::int64_t vertexCount, std::int64_t quadCount,
+                           const GridBodyCounts& counts, bool written);
 
 // Runs the builder of settings.mode.
 ConversionResult runConversion(const ConversionRequest& request, std::atomic<bool>& cancelRequested,

@@ -310,12 +310,7 @@ ConversionResult buildFloatingPlanesMeshIn(PipelineMode mode, const ConversionRe
     const bool written = output.close();
 
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const std::int64_t rowsExpected = std::int64_t{settings.cropYMax} - settings.cropYMin + 1;
-    const std::int64_t recordsExpected = (std::int64_t{settings.cropXMax} - settings.cropXMin + 1) * rowsExpected;
-    recordStats(stats, cancelRequested, seconds, vertexCount, quadCount, counts.noDataCount, rowsExpected,
-                counts.rowsRead, recordsExpected, counts.recordsRead);
-    cancelRequested.store(false);
-    return written ? conversionFinished : conversionWriteFailed;
+    return finishRun(stats, cancelRequested, seconds, settings, vertexCount, quadCount, counts, written);
 }
 
 ConversionResult buildFloatingPlanesMesh(const ConversionRequest& request, std::atomic<bool>& cancelRequested,
