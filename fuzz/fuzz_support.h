@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the fuzz targets: a scratch folder per process, control
-// bytes taken from the end of the input, OBJ structure checks and a hard
+// bytes taken from the end of the input, the OBJ structure check and a hard
 // failure that libFuzzer records as a crash.
 
 #include <cstddef>
@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "obj_shape.h"
 
 namespace morvale_fuzz {
 
@@ -38,16 +40,8 @@ private:
     std::size_t left_;
 };
 
-// What an OBJ file written by a builder holds, and whether its structure is sound.
-struct ObjShape {
-    bool sound = false;
-    std::string problem;
-    std::int64_t vertexLines = 0;
-    std::int64_t faceLines = 0;
-    std::int64_t vertexComment = -1;
-    std::int64_t quadComment = -1;
-};
-ObjShape inspectObj(std::string_view obj);
+using testing_support::inspectObj;
+using testing_support::ObjShape;
 
 }  // namespace morvale_fuzz
 
