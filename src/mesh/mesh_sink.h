@@ -1,0 +1,92 @@
+#pragma once
+// The mesh stream: what a mesh builder hands to an output writer.
+//
+// A builder produces its mesh as rows of plain data in file order: first every
+// vertex, then every face. Writers (OBJ, binary glTF, STL, and filters such as
+// the printable solid) implement MeshSink; a builder never formats text or
+// knows which writer it feeds. Vertices are numbered from 1 in the order they
+// arrive; faces name them by those numbers.
+//
+// Progress and cancel: a builder cuts its batches at its progress step points.
+// A sink checks the cancel flag (given to it when it was made) before each
+// batch marked `cancellable`; once the flag is seen set, that batch and every
+// later cancellable batch are dropped. After a batch marked `stepAfter` has
+// reached the output, the sink calls the progress step (from whichever thread
+// writes, in stream order). Batches not marked are always kept.
+//
+// Threads: one thread calls a sink at a time, in stream order; a sink may work
+// on its own threads behind the calls and must not call back into the builder.
+// A batch's arrays belong to the caller and are only valid during the call.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace morvale {
+
+enum class NormalLayout : std::uint8_t {
+    none,       // no normals
+    perVertex,  // VertexBatch::normal holds one per vertex
+    shared,     // one normal for the whole mesh: MeshInfo::sharedNormal
+};
+
+struct MeshInfo {
+    int faceCorners = 4;  // 4: quads; 3: triangles
+    bool uv = false;      // VertexBatch::uv holds one texture coordinate per vertex
+    NormalLayout normals = NormalLayout::none;
+    double sharedNormal[3] = {0.0, 0.0, 1.0};  // map frame, unit length
+    // Vertices arrive before the writing stage starts (while the grid is read).
+    // The builder then calls writingStage() and keepVertices().
+    bool verticesAhead = false;
+};
+
+struct VertexBatch {
+    std::size_t count = 0;
+    // 3 per vertex: east, north, elevation in the map frame, in output units
+    // (cell size, unit scale, offsets and elevation shift applied; the axis
+    // order is the writer's business).
+    const double* position = nullptr;
+    const double* normal = nullptr;  // 3 per vertex (map frame, unit length) or null
+    const double* uv = nullptr;      // 2 per vertex (u east, v north) or null
+    bool cancellable = false;
+    bool stepAfter = false;
+};
+
+struct FaceBatch {
+    std::size_t count = 0;
+    // MeshInfo::faceCorners vertex numbers per face, counter-clockwise seen
+    // from the side the face faces (for a terrain: from above).
+    const std::int64_t* vertex = nullptr;
+    bool cancellable = false;
+    bool stepAfter = false;
+};
+
+// What a sink reports when the stream ends.
+struct MeshWritten {
+    std::int64_t vertices = 0;  // vertices that reached the output
+    std::int64_t faces = 0;     // faces that reached the output
+    bool ok = false;            // false when a write failed
+};
+
+class MeshSink {
+public:
+    virtual ~MeshSink() = default;
+
+    // Before the first vertex.
+    virtual void begin(const MeshInfo& info) = 0;
+    virtual void vertices(const VertexBatch& batch) = 0;
+    // Only with MeshInfo::verticesAhead: the writing stage starts now (after
+    // the vertices already arrived), and only the first `count` of the vertices
+    // count (a cancel during the writing stage cut the block there).
+    virtual void writingStage() {}
+    virtual void keepVertices(std::int64_t count) {}
+    // After the last vertex, before the first face.
+    virtual void endVertices() = 0;
+    virtual void faces(const FaceBatch& batch) = 0;
+    // No later face names a vertex numbered below `vertex`: a sink may forget them.
+    virtual void settled(std::int64_t vertex) {}
+    // The end of the stream. `faceCountForComment` is the count a format that
+    // writes one (the OBJ quad count) gives, which the builder decides.
+    virtual MeshWritten end(std::int64_t faceCountForComment) = 0;
+};
+
+}  // namespace morvale
