@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "convert/fixed_format.h"
+#include "morvale_version.h"
 
 namespace morvale {
 namespace {
@@ -34,7 +35,7 @@ void writeCountComment(ObjOutput& output, std::int64_t count, std::string_view t
 }  // namespace
 
 std::string objHeaderText() {
-    std::string text = "# Morvale (v0.4)\n# ";
+    std::string text = "# Morvale (v" MORVALE_VERSION_SHORT ")\n# ";
     text += authorSiteAddress;
     text += "\n#\n";
     return text;

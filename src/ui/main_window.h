@@ -3,9 +3,11 @@
 
 #include <windows.h>
 
+#include "morvale_version.h"
+
 namespace morvale::ui {
 
-inline constexpr wchar_t mainWindowTitle[] = L"Morvale (v0.4)";
+inline constexpr wchar_t mainWindowTitle[] = L"Morvale (v" MORVALE_VERSION_SHORT ")";
 inline constexpr int mainWindowWidth = 850;
 inline constexpr int mainWindowHeight = 760;
 
