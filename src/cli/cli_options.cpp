@@ -1,30 +1,9 @@
 #include "cli/cli_options.h"
 
+#include "cli/cli_manual.h"
 #include "convert/native_text.h"
 
 namespace morvale::cli {
-
-const char* const usageText =
-    "Usage: morvale-convert INPUT.asc [options]\n"
-    "Converts an Esri ASCII grid into a Wavefront OBJ mesh.\n"
-    "\n"
-    "Options:\n"
-    "  -o, --output FILE      output file (default: beside the input, with .obj)\n"
-    "  --mode MODE            interpolated (default) or floating-planes\n"
-    "  --crop X1,Y1,X2,Y2     convert only columns X1..X2 and rows Y1..Y2 (1-based,\n"
-    "                         row 1 is the first row of the file); out-of-range\n"
-    "                         values are corrected as in the window\n"
-    "  --preset NAME          axis order: \"3ds max\" (default), Blender, \"Cinema 4D\",\n"
-    "                         Maya, Unreal, ZBrush (any case, '-' or '_' for spaces)\n"
-    "  --scale S              unit scale (default: the preset's)\n"
-    "  --offsets              keep the grid's real-world position (xll, yll)\n"
-    "  --center-z             centre elevations on zero (interpolated mode)\n"
-    "  --quiet                print nothing but errors\n"
-    "  --help, --version\n"
-    "\n"
-    "Exit status: 0 converted and both checks OK, 1 converted but a check failed,\n"
-    "2 usage error, 3 input unreadable or header corrupted, 4 output could not be\n"
-    "written, 130 cancelled (Ctrl-C).\n";
 
 namespace {
 
@@ -40,8 +19,21 @@ std::wstring toWide(const NativeArg& arg) { return wideFromNative(arg); }
 
 std::string toNarrow(const NativeArg& arg) {
     std::string text;
-    for (const auto c : arg) text.push_back(c >= 0 && c < 0x80 ? static_cast<char>(c) : '?');
+    for (const auto c : arg) text.push_back(static_cast<std::uint32_t>(c) < 0x80 ? static_cast<char>(c) : '?');
     return text;
+}
+
+// A whole argument that reads as a number: the optional value of an option
+// such as "--solid [BASE]", told apart from an input file's name.
+bool isNumber(const NativeArg& arg) {
+    std::size_t i = arg.size() > 1 && (arg[0] == '-' || arg[0] == '+') ? 1 : 0;
+    bool digit = false, point = false;
+    for (; i < arg.size(); ++i) {
+        if (arg[i] >= '0' && arg[i] <= '9') digit = true;
+        else if (arg[i] == '.' && !point) point = true;
+        else return false;
+    }
+    return digit;
 }
 
 bool splitCrop(const std::wstring& text, std::wstring (&parts)[4]) {
@@ -61,47 +53,64 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
     ParsedOptions parsed;
     CliOptions& o = parsed.options;
     bool haveInput = false;
+    bool optionsEnded = false;
     auto fail = [&](std::string message) {
         parsed.error = std::move(message);
         return parsed;
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const NativeArg& arg = args[i];
-        const bool takesValue = is(arg, "-o") || is(arg, "--output") || is(arg, "--mode") || is(arg, "--crop") ||
-                                is(arg, "--preset") || is(arg, "--scale");
-        if (takesValue && i + 1 >= args.size()) return fail("option " + toNarrow(arg) + " needs a value");
-        if (is(arg, "--help") || is(arg, "-h")) {
-            o.help = true;
-        } else if (is(arg, "--version")) {
-            o.version = true;
-        } else if (is(arg, "--quiet") || is(arg, "-q")) {
-            o.quiet = true;
-        } else if (is(arg, "--offsets")) {
-            o.useXllYllOffsets = true;
-        } else if (is(arg, "--center-z")) {
-            o.centerZ = true;
-        } else if (is(arg, "-o") || is(arg, "--output")) {
-            o.output = std::filesystem::path(args[++i]);
-        } else if (is(arg, "--mode")) {
-            const NativeArg& mode = args[++i];
-            if (is(mode, "interpolated")) o.mode = TerrainMode::Interpolated;
-            else if (is(mode, "floating-planes")) o.mode = TerrainMode::FloatingPlanes;
-            else return fail("unknown mode '" + toNarrow(mode) + "' (interpolated or floating-planes)");
-        } else if (is(arg, "--crop")) {
-            if (!splitCrop(toWide(args[++i]), o.crop)) return fail("--crop takes four numbers: XMIN,YMIN,XMAX,YMAX");
-            o.cropGiven = true;
-        } else if (is(arg, "--preset")) {
-            o.presetIndex = findPresetByName(toWide(args[++i]));
-            if (o.presetIndex < 0) return fail("unknown preset '" + toNarrow(args[i]) + "'");
-        } else if (is(arg, "--scale")) {
-            o.scale = toWide(args[++i]);
-        } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1) {
-            return fail("unknown option " + toNarrow(arg));
-        } else if (haveInput) {
-            return fail("more than one input file given");
-        } else {
+        const bool looksLikeOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
+        if (!looksLikeOption) {
+            if (haveInput) return fail("more than one input file given");
             o.input = std::filesystem::path(arg);
             haveInput = true;
+            continue;
+        }
+        if (is(arg, "--")) {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value": the name alone is looked up.
+        const std::size_t equals = arg.size() > 2 && arg[1] == '-' ? arg.find('=') : NativeArg::npos;
+        const std::string name = toNarrow(arg.substr(0, equals));
+        const OptionEntry* option = findOption(name);
+        if (option == nullptr) return fail("unknown option " + name);
+        if (!option->wired) return fail("option " + name + " is not available in this build");
+        std::optional<NativeArg> value;
+        if (equals != NativeArg::npos) {
+            if (option->valueName == nullptr) return fail("option " + name + " takes no value");
+            value = arg.substr(equals + 1);
+        } else if (option->valueName != nullptr && !option->valueOptional) {
+            if (i + 1 >= args.size()) return fail("option " + name + " needs a value");
+            value = args[++i];
+        } else if (option->valueOptional && i + 1 < args.size() && isNumber(args[i + 1])) {
+            value = args[++i];
+        }
+        switch (option->id) {
+        case OptionId::help: o.help = true; break;
+        case OptionId::version: o.version = true; break;
+        case OptionId::quiet: o.quiet = true; break;
+        case OptionId::offsets: o.useXllYllOffsets = true; break;
+        case OptionId::centerZ: o.centerZ = true; break;
+        case OptionId::output: o.output = std::filesystem::path(*value); break;
+        case OptionId::mode:
+            if (is(*value, "interpolated")) o.mode = TerrainMode::Interpolated;
+            else if (is(*value, "floating-planes")) o.mode = TerrainMode::FloatingPlanes;
+            else return fail("unknown mode '" + toNarrow(*value) + "' (interpolated or floating-planes)");
+            break;
+        case OptionId::crop:
+            if (!splitCrop(toWide(*value), o.crop)) return fail("--crop takes four numbers: XMIN,YMIN,XMAX,YMAX");
+            o.cropGiven = true;
+            break;
+        case OptionId::preset:
+            o.presetIndex = findPresetByName(toWide(*value));
+            if (o.presetIndex < 0) return fail("unknown preset '" + toNarrow(*value) + "'");
+            break;
+        case OptionId::scale: o.scale = toWide(*value); break;
+        default:
+            // A row marked wired without a case here.
+            return fail("option " + name + " is not available in this build");
         }
     }
     if (!haveInput && !o.help && !o.version) return fail("no input file given");

@@ -32,8 +32,8 @@ struct ParsedOptions {
     std::string error;  // empty when the command line is good
 };
 
+// Options are those of cli_manual.h; a long option's value may also follow
+// "=" ("--mode=interpolated"), and "--" ends the options.
 ParsedOptions parseCliOptions(const std::vector<NativeArg>& args);
-
-extern const char* const usageText;
 
 }  // namespace morvale::cli

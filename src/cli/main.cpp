@@ -14,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "cli/cli_manual.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_progress.h"
 #include "convert/conversion_request.h"
@@ -21,6 +22,8 @@
 #include "convert/obj_writer.h"
 #include "convert/summary_text.h"
 #include "convert/text_format.h"
+#include "grid/utf16_text.h"
+#include "morvale_version.h"
 
 using namespace morvale;
 
@@ -82,19 +85,30 @@ int exitStatusForFailure(ConversionResult result) {
     }
 }
 
+// One line for scripts that run quietly: which file and both checks.
+void printFailedChecks(const std::filesystem::path& input, const ConversionStats& stats) {
+    std::fprintf(stderr,
+                 "morvale-convert: '%s': a check failed: rows %lld of %lld read (%s), records %lld of %lld read (%s)\n",
+                 displayPath(input).c_str(), static_cast<long long>(stats.rowsRead),
+                 static_cast<long long>(stats.rowsExpected), stats.rowsOk ? "OK" : "ERROR",
+                 static_cast<long long>(stats.recordsRead), static_cast<long long>(stats.recordsExpected),
+                 stats.recordsOk ? "OK" : "ERROR");
+}
+
 int run(const std::vector<cli::NativeArg>& args) {
     const cli::ParsedOptions parsed = cli::parseCliOptions(args);
     if (!parsed.error.empty()) {
-        std::fprintf(stderr, "morvale-convert: %s\n\n%s", parsed.error.c_str(), cli::usageText);
+        std::fprintf(stderr, "morvale-convert: %s\nTry 'morvale-convert --help'\n", parsed.error.c_str());
         return 2;
     }
     const cli::CliOptions& options = parsed.options;
     if (options.help) {
-        std::fputs(cli::usageText, stdout);
+        std::fputs(cli::helpText().c_str(), stdout);
         return 0;
     }
     if (options.version) {
-        std::puts("morvale-convert 0.4");
+        std::printf("%s %s\nbuilt with %s for %s\n", cli::programName, MORVALE_VERSION_TEXT, MORVALE_COMPILER_TEXT,
+                    MORVALE_TARGET_TEXT);
         return 0;
     }
 
@@ -103,6 +117,10 @@ int run(const std::vector<cli::NativeArg>& args) {
     if (headerResult == gridHeaderUnopenable) {
         std::fprintf(stderr, "morvale-convert: cannot open '%s' (missing, a folder or not readable)\n",
                      displayPath(options.input).c_str());
+        return 3;
+    }
+    if (headerResult != gridHeaderOk && fileLooksLikeUtf16(options.input)) {
+        std::fprintf(stderr, "morvale-convert: '%s' %s\n", displayPath(options.input).c_str(), utf16TextMessage);
         return 3;
     }
     if (headerResult != gridHeaderOk) {
@@ -165,7 +183,11 @@ int run(const std::vector<cli::NativeArg>& args) {
     const SummaryBox summary = composeSummary(stats);
     if (!options.quiet) std::printf("%s\n\n%s\n", narrow(summary.caption).c_str(), narrow(summary.text).c_str());
     if (stats.status == -1) return 130;
-    return stats.status == 1 ? 0 : 1;
+    if (stats.status != 1) {
+        printFailedChecks(options.input, stats);
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace

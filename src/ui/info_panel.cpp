@@ -5,6 +5,7 @@
 #include "convert/grid_names.h"
 #include "convert/text_format.h"
 #include "grid/grid_header.h"
+#include "grid/utf16_text.h"
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
 #include "ui/control_states.h"
@@ -85,6 +86,13 @@ void openGrid(const std::filesystem::path& path) {
     if (result == gridHeaderOk) {
         appState.inputPath = path;
         gridHeader = header;
+    }
+    // A grid saved as UTF-16 is not corrupted, only in the wrong encoding: say so.
+    if (result == gridHeaderCorrupted && fileLooksLikeUtf16(path)) {
+        const std::string_view message = utf16TextMessage;
+        const std::wstring text = path.filename().wstring() + L" " + std::wstring(message.begin(), message.end());
+        MessageBoxW(appState.mainWindow, text.c_str(), headerErrorCaption, MB_OK | MB_ICONERROR);
+        return;
     }
     handleOpenResult(result);
 }

@@ -20,7 +20,8 @@ inline constexpr wchar_t headerErrorText[] =
 // preset, unit scale and output path for the grid in appState.inputPath.
 void handleOpenResult(int result);
 
-// Reads the header of the grid at path and hands the result to handleOpenResult.
+// Reads the header of the grid at path and hands the result to handleOpenResult;
+// a header unreadable because the file is UTF-16 text gets a box of its own.
 // The open grid (inputPath and gridHeader) changes only when the header is good,
 // so a failed open leaves the previous grid whole.
 void openGrid(const std::filesystem::path& path);

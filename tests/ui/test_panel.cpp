@@ -51,6 +51,21 @@ UI_TEST(panel, openResultBoxesShowTheirTextsAndChangeNothing) {
     CHECK(!isEnabled(idInfoFrame));
 }
 
+UI_TEST(panel, aUtf16GridIsToldToBeSavedAgain) {
+    TestWindow window;
+    std::string utf16("\xff\xfe", 2);
+    for (const char c : std::string("ncols 3\r\nnrows 1\r\n")) utf16 += {c, '\0'};
+    const std::filesystem::path path = ui_test::scratchFolder() / L"unicode.asc";
+    ui_test::writeTextFile(path, utf16);
+    ui_test::BoxCloser closer(window.handle());
+    openGrid(path);
+    const ui_test::SeenBox box = closer.result();
+    CHECK(box.found);
+    CHECK_EQ(box.caption, std::wstring(L"Error..."));
+    CHECK_EQ(box.text, std::wstring(L"unicode.asc looks like UTF-16 text: save the grid as ASCII or UTF-8"));
+    CHECK_EQ(textOf(idFileNameValue), std::wstring(L"---"));
+}
+
 UI_TEST(panel, realGridsFillThePanelAndTheDefaultOutput) {
     TestWindow window;
     const std::filesystem::path slide = sharedGridPath("ava_slideTopo.asc");

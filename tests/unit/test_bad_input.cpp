@@ -71,16 +71,20 @@ TEST(BadInput, FilesThatAreNoGridAreRefusedBeforeAnythingIsWritten) {
     expectRefused(dir, "junk.asc", junk, corruptedMessage);
     expectRefused(dir, "elf.asc", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0", 16) + junk, corruptedMessage);
 
-    // UTF-16 with its byte-order mark, both byte orders: every other byte is zero.
-    std::string little("\xff\xfe", 2), big("\xfe\xff", 2);
-    for (const char c : goodGrid) {
+    // UTF-16, both byte orders, with and without a byte-order mark, gets a
+    // message of its own; so does a name in the grid beyond ASCII.
+    const char* utf16Message = "looks like UTF-16 text: save the grid as ASCII or UTF-8";
+    std::string little, big;
+    for (const char c : "ncols 3\nnrows 2\n# caf\xe9\n" + goodTail) {
         little += c;
         little += '\0';
         big += '\0';
         big += c;
     }
-    expectRefused(dir, "utf16le.asc", little, corruptedMessage);
-    expectRefused(dir, "utf16be.asc", big, corruptedMessage);
+    expectRefused(dir, "utf16le.asc", std::string("\xff\xfe", 2) + little, utf16Message);
+    expectRefused(dir, "utf16be.asc", std::string("\xfe\xff", 2) + big, utf16Message);
+    expectRefused(dir, "utf16le-nobom.asc", little, utf16Message);
+    expectRefused(dir, "utf16be-nobom.asc", big, utf16Message);
 
     // Old Mac line ends: the whole file is one header line.
     std::string crOnly = goodGrid;

@@ -43,9 +43,25 @@ TEST(Cli, UsageErrorsAndHelp) {
     EXPECT_EQ(runCli("x.asc --crop 1,2,3").status, 2);
     EXPECT_EQ(runCli("x.asc --preset Houdini").status, 2);
     EXPECT_EQ(runCli("x.asc -o").status, 2);
+    EXPECT_EQ(runCli("x.asc --offsets=yes").status, 2);
+    // A mistake is told in one line and a pointer to the help, not the whole help.
+    EXPECT_EQ(runCli("x.asc --mode").out, "morvale-convert: option --mode needs a value\nTry 'morvale-convert --help'\n");
     const CliRun help = runCli("--help");
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--mode"), std::string::npos);
+    for (const char* part : {"--mode", "Output formats:", "  glb ", "Exit status:", "  130 "})
+        EXPECT_NE(help.out.find(part), std::string::npos) << part;
+}
+
+TEST(Cli, VersionIsTheOneWrittenIntoTheMesh) {
+    ScratchDir dir;
+    writeFile(dir / "small.asc", smallGrid);
+    ASSERT_EQ(runCli(quoted(dir / "small.asc") + " --quiet --mode=floating-planes").status, 0);
+    const std::string obj = readFile(dir / "small.obj");
+    const std::string version = obj.substr(obj.find("(v") + 2, obj.find(')') - obj.find("(v") - 2);
+    const CliRun run = runCli("--version");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("morvale-convert " + version + ".", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("\nbuilt with "), std::string::npos) << run.out;
 }
 
 TEST(Cli, ConvertsWithCorrectedSettingsAndReportsTheSummary) {
@@ -71,6 +87,11 @@ TEST(Cli, ExitStatusTellsWhatWentWrong) {
     const CliRun shortRun = runCli(quoted(dir / "short.asc"));
     EXPECT_EQ(shortRun.status, 1);
     EXPECT_NE(shortRun.out.find("(ERROR)"), std::string::npos);
+    // Quiet, a failed check still leaves one line naming the file and both checks.
+    const CliRun quietShort = runCli(quoted(dir / "short.asc") + " --quiet");
+    EXPECT_EQ(quietShort.status, 1);
+    EXPECT_EQ(quietShort.out, "morvale-convert: '" + (dir / "short.asc").string() +
+                                  "': a check failed: rows 1 of 2 read (ERROR), records 4 of 6 read (ERROR)\n");
     writeFile(dir / "flat.asc", "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 0\n1 2 3\n4 5 6\n");
     const CliRun flat = runCli(quoted(dir / "flat.asc"));
     EXPECT_EQ(flat.status, 3);

@@ -1,0 +1,202 @@
+#include "cli/cli_manual.h"
+
+#include <cassert>
+#include <iterator>
+
+namespace morvale::cli {
+namespace {
+
+constexpr const char* usageRows[] = {
+    "INPUT.asc [options]",
+    "INPUT.asc... [-o FOLDER] [options]",
+    "FOLDER [-o FOLDER] [options]",
+};
+
+constexpr const char description[] =
+    "Converts Esri ASCII grids (.asc) into 3D meshes: interpolated, one continuous\n"
+    "surface whose shared vertices carry the mean of the cells around them, or\n"
+    "floating-planes, one flat square of four own vertices per cell.\n"
+    "\n"
+    "The defaults are those of the window after opening a grid: the output beside\n"
+    "the input, the interpolated mode, the whole grid, the \"3ds max\" preset and\n"
+    "its unit scale. Crop and scale values out of range are corrected by the\n"
+    "window's rules and the corrected values are printed. Ctrl-C cancels: the\n"
+    "file written so far still ends with its closing sections.";
+
+// The rows marked `false` at the end are documented but not handled yet.
+constexpr OptionEntry options[] = {
+    {OptionId::output, "-o", "--output", "FILE", false, ValueKind::path, nullptr,
+     "output file (default: beside the input, with the\n"
+     "format's extension); a folder for several inputs",
+     true},
+    {OptionId::format, nullptr, "--format", "FORMAT", false, ValueKind::words, "obj glb stl",
+     "obj, glb or stl (default: the output's extension,\n"
+     "else obj)",
+     false},
+    {OptionId::mode, nullptr, "--mode", "MODE", false, ValueKind::words, "interpolated floating-planes",
+     "interpolated (default) or floating-planes", true},
+    {OptionId::crop, nullptr, "--crop", "X1,Y1,X2,Y2", false, ValueKind::text, nullptr,
+     "convert only columns X1..X2 and rows Y1..Y2\n"
+     "(1-based, row 1 is the first row of the file)",
+     true},
+    {OptionId::preset, nullptr, "--preset", "NAME", false, ValueKind::words,
+     "3ds-max blender cinema-4d maya unreal zbrush",
+     "axis order: \"3ds max\" (default), Blender,\n"
+     "\"Cinema 4D\", Maya, Unreal, ZBrush (any case, with\n"
+     "- or _ for spaces)",
+     true},
+    {OptionId::scale, nullptr, "--scale", "S", false, ValueKind::number, nullptr,
+     "unit scale (default: the preset's)", true},
+    {OptionId::offsets, nullptr, "--offsets", nullptr, false, ValueKind::none, nullptr,
+     "keep the grid's real-world position (xll, yll)", true},
+    {OptionId::centerZ, nullptr, "--center-z", nullptr, false, ValueKind::none, nullptr,
+     "centre the elevations on zero (interpolated; the\n"
+     "grid is then read twice)",
+     true},
+    {OptionId::maxError, nullptr, "--max-error", "E", false, ValueKind::number, nullptr,
+     "simplify: every vertex of the full mesh stays\n"
+     "within E elevation units of the result",
+     false},
+    {OptionId::maxTriangles, nullptr, "--max-triangles", "N", false, ValueKind::number, nullptr,
+     "simplify to at most N triangles, spent where the\n"
+     "error is largest",
+     false},
+    {OptionId::uv, nullptr, "--uv", nullptr, false, ValueKind::none, nullptr,
+     "texture coordinates, 0..1 over the whole grid", false},
+    {OptionId::uvExtent, nullptr, "--uv-extent", "EXTENT", false, ValueKind::words, "grid window",
+     "what the texture coordinates span: grid (default)\n"
+     "or window (the crop window)",
+     false},
+    {OptionId::normals, nullptr, "--normals", nullptr, false, ValueKind::none, nullptr,
+     "vertex normals (one per plane in floating-planes)", false},
+    {OptionId::texture, nullptr, "--texture", "IMAGE", false, ValueKind::file, nullptr,
+     "a material that drapes IMAGE over the mesh\n"
+     "(implies --uv)",
+     false},
+    {OptionId::solid, nullptr, "--solid", "BASE", true, ValueKind::number, nullptr,
+     "a closed solid for printing: walls and a flat\n"
+     "bottom at elevation BASE (default: below the\n"
+     "lowest point by a tenth of the relief)",
+     false},
+    {OptionId::jobs, "-j", nullptr, "N", false, ValueKind::number, nullptr,
+     "convert N inputs at a time (default: the number\n"
+     "of cores)",
+     false},
+    {OptionId::writeSeams, nullptr, "--write-seams", "FILE", false, ValueKind::file, nullptr,
+     "save the seam index of the inputs' tile set", false},
+    {OptionId::seams, nullptr, "--seams", "FILE", false, ValueKind::file, nullptr,
+     "convert with the seam index saved in FILE, so one\n"
+     "tile of a set converts alone",
+     false},
+    {OptionId::quiet, "-q", "--quiet", nullptr, false, ValueKind::none, nullptr,
+     "print only errors and a failed check", true},
+    {OptionId::help, "-h", "--help", nullptr, false, ValueKind::none, nullptr, "show this help", true},
+    {OptionId::version, nullptr, "--version", nullptr, false, ValueKind::none, nullptr,
+     "show the version and the compiler of this build", true},
+};
+
+constexpr TermEntry formats[] = {
+    {"obj",
+     "Wavefront OBJ text: quads (triangles when\n"
+     "simplified), coordinates with four decimals, CR LF\n"
+     "line ends on every system"},
+    {"glb", "binary glTF 2.0: triangles, Y up, positions\nrelative to the crop window's centre"},
+    {"stl", "binary STL: triangles with facet normals"},
+};
+
+constexpr TermEntry exitStatuses[] = {
+    {"0", "converted, and both checks passed (the rows and\nvalues read match the crop window)"},
+    {"1", "converted, but a check failed: the grid holds\nfewer rows or values than its header promises"},
+    {"2", "usage error"},
+    {"3", "input unreadable, header corrupted or cell size\nnot above zero"},
+    {"4", "output could not be created or written, or is\nthe input itself"},
+    {"130", "cancelled with Ctrl-C"},
+};
+
+constexpr TermEntry examples[] = {
+    {"morvale-convert dem.asc --preset maya", "dem.obj beside dem.asc, axes and scale for Maya"},
+    {"morvale-convert dem.asc -o out.obj --mode floating-planes --preset blender",
+     "one square per cell, axes for Blender"},
+    {"morvale-convert dem.asc --crop 1,1,500,400 --offsets -q",
+     "the first 500 columns of the first 400 rows, at\ntheir real-world position, quietly"},
+};
+
+// The help's left column: two spaces, the term, padding to the right column.
+constexpr std::size_t termIndent = 2;
+constexpr std::size_t textColumn = 27;
+
+// A term and its text lines, the text in the right column; a term too wide
+// for the left column gets a line of its own.
+void appendTerm(std::string& out, std::string_view term, std::string_view text) {
+    std::string line(termIndent, ' ');
+    line += term;
+    if (line.size() + 1 > textColumn) {
+        out += line;
+        out += '\n';
+        line.assign(textColumn, ' ');
+    } else {
+        line.resize(textColumn, ' ');
+    }
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find('\n', start);
+        out += line;
+        out += text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        out += '\n';
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+        line.assign(textColumn, ' ');
+    }
+}
+
+}  // namespace
+
+std::span<const char* const> usageLines() { return usageRows; }
+const char* descriptionText() { return description; }
+std::span<const OptionEntry> optionEntries() { return options; }
+std::span<const TermEntry> formatEntries() { return formats; }
+std::span<const TermEntry> exitStatusEntries() { return exitStatuses; }
+std::span<const TermEntry> exampleEntries() { return examples; }
+
+const OptionEntry* findOption(std::string_view name) {
+    for (const OptionEntry& option : options)
+        if ((option.shortName && name == option.shortName) || (option.longName && name == option.longName))
+            return &option;
+    return nullptr;
+}
+
+std::string optionSignature(const OptionEntry& option) {
+    assert(option.shortName || option.longName);
+    std::string text;
+    if (option.shortName) text += option.shortName;
+    if (option.shortName && option.longName) text += ", ";
+    if (option.longName) text += option.longName;
+    if (option.valueName) {
+        text += option.valueOptional ? " [" : " ";
+        text += option.valueName;
+        if (option.valueOptional) text += ']';
+    }
+    return text;
+}
+
+std::string helpText() {
+    std::string out = "Usage: ";
+    for (std::size_t i = 0; i < std::size(usageRows); ++i) {
+        if (i > 0) out += "       ";
+        out += programName;
+        out += ' ';
+        out += usageRows[i];
+        out += '\n';
+    }
+    out += description;
+    out += "\n\nOptions:\n";
+    for (const OptionEntry& option : options) appendTerm(out, optionSignature(option), option.help);
+    out += "\nOutput formats:\n";
+    for (const TermEntry& entry : formats) appendTerm(out, entry.term, entry.text);
+    out += "\nExit status:\n";
+    for (const TermEntry& entry : exitStatuses) appendTerm(out, entry.term, entry.text);
+    out += "\nExamples:\n";
+    for (const TermEntry& entry : examples) appendTerm(out, entry.term, entry.text);
+    return out;
+}
+
+}  // namespace morvale::cli
