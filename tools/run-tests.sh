@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Morvale and runs every test: the native unit tests, the same tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows
-# program's tests under Wine. Installs what is missing first.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows
+# program's tests under Wine, and the packages made from those two builds.
+# Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,4 +22,10 @@ fi
 if [ -f tools/run-windows-tests.sh ]; then
   echo "== Windows build and tests under Wine"
   tools/run-windows-tests.sh
+fi
+
+if [ -f tools/package.sh ]; then
+  echo "== packages: Debian package and Windows zip"
+  tools/package.sh --reuse-builds
+  tools/check-packages.sh
 fi

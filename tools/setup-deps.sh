@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Installs what building and testing Morvale needs on Debian, only when missing.
 # Usage: tools/setup-deps.sh [native|all]
-#   native: the Linux build (compiler, CMake, GoogleTest)
-#   all:    also the Windows cross compiler, Wine, Xvfb and the tools of the window tests
+#   native: the Linux build (compiler, CMake, GoogleTest, man for the manual page test)
+#   all:    also the Windows cross compiler, Wine, Xvfb, the tools of the window
+#           tests, and what makes and checks the packages (tools/package.sh)
 set -euo pipefail
 
-want=(g++ cmake make libgtest-dev clang libclang-rt-14-dev)
+want=(g++ cmake make libgtest-dev clang libclang-rt-14-dev man-db gzip)
 if [ "${1:-all}" = all ]; then
   # The -posix compiler package only: the meta packages drag in the win32
   # thread model, which cannot run std::thread.
   want+=(g++-mingw-w64-x86-64-posix wine64 wine xvfb fonts-wine xdotool imagemagick x11-utils)
+  want+=(dpkg-dev lintian zip unzip)
 fi
 
 missing=()

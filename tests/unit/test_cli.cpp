@@ -112,7 +112,7 @@ TEST(Cli, RefusesToOverwriteItsInputEvenThroughALink) {
     writeFile(dir / "grid.asc", smallGrid);
     std::filesystem::create_directory(dir / "sub");
     std::filesystem::create_symlink(dir / "grid.asc", dir / "link.obj");
-    for (const std::string output : {quoted(dir / "grid.asc"), quoted(dir / "sub" / ".." / "grid.asc"),
+    for (const std::string& output : {quoted(dir / "grid.asc"), quoted(dir / "sub" / ".." / "grid.asc"),
                                      quoted(dir / "link.obj")}) {
         const CliRun run = runCli(quoted(dir / "grid.asc") + " -o " + output);
         EXPECT_EQ(run.status, 4) << output;
