@@ -104,13 +104,13 @@ constexpr TermEntry formats[] = {
     {"stl", "binary STL: triangles with facet normals"},
 };
 
-constexpr TermEntry exitStatuses[] = {
-    {"0", "converted, and both checks passed (the rows and\nvalues read match the crop window)"},
-    {"1", "converted, but a check failed: the grid holds\nfewer rows or values than its header promises"},
-    {"2", "usage error"},
-    {"3", "input unreadable, header corrupted or cell size\nnot above zero"},
-    {"4", "output could not be created or written, or is\nthe input itself"},
-    {"130", "cancelled with Ctrl-C"},
+constexpr ExitStatusEntry exitStatuses[] = {
+    {exitSuccess, "converted, and both checks passed (the rows and\nvalues read match the crop window)"},
+    {exitCheckFailed, "converted, but a check failed: the grid holds\nfewer rows or values than its header promises"},
+    {exitUsageError, "usage error"},
+    {exitInputRefused, "input unreadable, header corrupted or cell size\nnot above zero"},
+    {exitOutputFailed, "output could not be created or written, or is\nthe input itself"},
+    {exitCancelled, "cancelled with Ctrl-C"},
 };
 
 constexpr TermEntry examples[] = {
@@ -154,7 +154,7 @@ std::span<const char* const> usageLines() { return usageRows; }
 const char* descriptionText() { return description; }
 std::span<const OptionEntry> optionEntries() { return options; }
 std::span<const TermEntry> formatEntries() { return formats; }
-std::span<const TermEntry> exitStatusEntries() { return exitStatuses; }
+std::span<const ExitStatusEntry> exitStatusEntries() { return exitStatuses; }
 std::span<const TermEntry> exampleEntries() { return examples; }
 
 const OptionEntry* findOption(std::string_view name) {
@@ -193,7 +193,7 @@ std::string helpText() {
     out += "\nOutput formats:\n";
     for (const TermEntry& entry : formats) appendTerm(out, entry.term, entry.text);
     out += "\nExit status:\n";
-    for (const TermEntry& entry : exitStatuses) appendTerm(out, entry.term, entry.text);
+    for (const ExitStatusEntry& entry : exitStatuses) appendTerm(out, std::to_string(entry.status), entry.text);
     out += "\nExamples:\n";
     for (const TermEntry& entry : examples) appendTerm(out, entry.term, entry.text);
     return out;

@@ -62,9 +62,24 @@ struct OptionEntry {
     bool wired;
 };
 
-// A term and its explanation: an output format, an exit status, an example.
+// A term and its explanation: an output format or an example.
 struct TermEntry {
     const char* term;
+    const char* text;
+};
+
+// What morvale-convert returns; the program and its manual both use these.
+enum ExitStatus : int {
+    exitSuccess = 0,
+    exitCheckFailed = 1,
+    exitUsageError = 2,
+    exitInputRefused = 3,
+    exitOutputFailed = 4,
+    exitCancelled = 130,  // as a shell reports a program ended by Ctrl-C
+};
+
+struct ExitStatusEntry {
+    ExitStatus status;
     const char* text;
 };
 
@@ -78,7 +93,7 @@ std::span<const char* const> usageLines();
 const char* descriptionText();
 std::span<const OptionEntry> optionEntries();
 std::span<const TermEntry> formatEntries();
-std::span<const TermEntry> exitStatusEntries();
+std::span<const ExitStatusEntry> exitStatusEntries();
 std::span<const TermEntry> exampleEntries();
 
 // The option named `name` ("-o", "--output"); nullptr when there is none.

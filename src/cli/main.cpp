@@ -80,8 +80,8 @@ void printSettings(const CorrectedSettings& corrected, const std::filesystem::pa
 int exitStatusForFailure(ConversionResult result) {
     switch (result) {
     case conversionInputUnreadable:
-    case conversionBadCellSize: return 3;
-    default: return 4;
+    case conversionBadCellSize: return cli::exitInputRefused;
+    default: return cli::exitOutputFailed;
     }
 }
 
@@ -99,17 +99,17 @@ int run(const std::vector<cli::NativeArg>& args) {
     const cli::ParsedOptions parsed = cli::parseCliOptions(args);
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "morvale-convert: %s\nTry 'morvale-convert --help'\n", parsed.error.c_str());
-        return 2;
+        return cli::exitUsageError;
     }
     const cli::CliOptions& options = parsed.options;
     if (options.help) {
         std::fputs(cli::helpText().c_str(), stdout);
-        return 0;
+        return cli::exitSuccess;
     }
     if (options.version) {
         std::printf("%s %s\nbuilt with %s for %s\n", cli::programName, MORVALE_VERSION_TEXT, MORVALE_COMPILER_TEXT,
                     MORVALE_TARGET_TEXT);
-        return 0;
+        return cli::exitSuccess;
     }
 
     GridHeader header;
@@ -117,11 +117,11 @@ int run(const std::vector<cli::NativeArg>& args) {
     if (headerResult == gridHeaderUnopenable) {
         std::fprintf(stderr, "morvale-convert: cannot open '%s' (missing, a folder or not readable)\n",
                      displayPath(options.input).c_str());
-        return 3;
+        return cli::exitInputRefused;
     }
     if (headerResult != gridHeaderOk && fileLooksLikeUtf16(options.input)) {
         std::fprintf(stderr, "morvale-convert: '%s' %s\n", displayPath(options.input).c_str(), utf16TextMessage);
-        return 3;
+        return cli::exitInputRefused;
     }
     if (headerResult != gridHeaderOk) {
         std::fprintf(stderr,
@@ -130,7 +130,7 @@ int run(const std::vector<cli::NativeArg>& args) {
                      "  yllcenter or yllcorner [number]\n  cellsize [number]\n"
                      "  nodata_value [number]  (optional)\n",
                      displayPath(options.input).c_str());
-        return 3;
+        return cli::exitInputRefused;
     }
 
     const GridNames names = deriveGridNames(options.input);
@@ -182,12 +182,12 @@ int run(const std::vector<cli::NativeArg>& args) {
     }
     const SummaryBox summary = composeSummary(stats);
     if (!options.quiet) std::printf("%s\n\n%s\n", narrow(summary.caption).c_str(), narrow(summary.text).c_str());
-    if (stats.status == -1) return 130;
+    if (stats.status == -1) return cli::exitCancelled;
     if (stats.status != 1) {
         printFailedChecks(options.input, stats);
-        return 1;
+        return cli::exitCheckFailed;
     }
-    return 0;
+    return cli::exitSuccess;
 }
 
 }  // namespace
