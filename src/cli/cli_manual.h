@@ -4,9 +4,10 @@
 // completion are all rendered from these tables, so adding an option is one
 // new row in cli_manual.cpp (and one case where the parser applies it).
 //
-// Text rules, so that every renderer can use the texts as they stand:
-// lines are separated by "\n" and hold at most 52 characters (the help's
-// right column), paragraphs by an empty line; only ASCII.
+// Text rules, so that every renderer can use the texts as they stand: only
+// ASCII; lines separated by "\n", paragraphs by an empty line; help texts of
+// options and terms at most 52 characters a line (the help's right column),
+// the description at most 79, so --help fits a terminal of 80 columns.
 
 #include <span>
 #include <string>
