@@ -11,7 +11,7 @@ if [ "${1:-all}" = all ]; then
   # The -posix compiler package only: the meta packages drag in the win32
   # thread model, which cannot run std::thread.
   want+=(g++-mingw-w64-x86-64-posix wine64 wine xvfb fonts-wine xdotool imagemagick x11-utils)
-  want+=(dpkg-dev lintian zip unzip)
+  want+=(dpkg-dev file lintian zip unzip)
 fi
 
 missing=()
