@@ -102,14 +102,14 @@ UI_TEST(layout, controlsAreCreatedInOrderWithTheirAttributes) {
     };
     const Row rows[] = {
         {204, 202, L"STATIC", SS_LEFTNOWORDWRAP, L"...", {12, 38, 160, 20}},
-        {229, 0, L"BUTTON", BS_AUTOCHECKBOX | BS_BITMAP | BS_PUSHLIKE, L"", {247, 40, 270, 100}},
+        {229, 0, L"BUTTON", BS_AUTOCHECKBOX | BS_BITMAP | BS_PUSHLIKE, L"Interpolated mode", {247, 40, 270, 100}},
         {235, 0, L"BUTTON", BS_AUTOCHECKBOX, L"", {245, 187, 18, 18}},
         {236, 0, L"STATIC", SS_GRAYFRAME, L"", {327, 220, 258, 100}},
         {243, 233, L"EDIT", ES_RIGHT | ES_AUTOHSCROLL | ES_NUMBER, L"", {403, 89, 40, 18}},
         {248, 0, L"COMBOBOX", CBS_DROPDOWN | WS_VSCROLL, L"", {244, 410, 205, 200}},
         {254, 0, L"STATIC", SS_LEFT, L"Unit scale:\n(set units in your 3d software to meters)", {520, 420, 270, 50}},
         {265, 0, L"msctls_progress32", 0, L"", {240, 624, 444, 38}},
-        {266, 0, L"BUTTON", BS_PUSHBUTTON, L"", {692, 623, 118, 40}},
+        {266, 0, L"BUTTON", BS_PUSHBUTTON, L"Convert", {692, 623, 118, 40}},
     };
     for (const Row& row : rows) {
         const Created* control = createdControl(row.id);

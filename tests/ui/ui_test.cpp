@@ -10,6 +10,7 @@
 #include "test_support.h"
 #include "ui/app_state.h"
 #include "ui/control_text.h"
+#include "ui/keyboard.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
 
@@ -90,6 +91,7 @@ TestWindow::TestWindow() {
     appState.objectNameNarrow.clear();
     appState.running = false;
     appState.cancelRequested = false;
+    appState.focusedControl = 0;
     gridHeader = {};
     conversionSettings = {};
     if (!startMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL)) {
@@ -109,6 +111,7 @@ HWND TestWindow::handle() const { return morvale::ui::appState.mainWindow; }
 void pumpMessages() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (morvale::ui::handleWindowKey(message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -120,6 +123,7 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
         if (std::chrono::steady_clock::now() > end) return false;
         MSG message;
         if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (morvale::ui::handleWindowKey(message)) continue;
             TranslateMessage(&message);
             DispatchMessageW(&message);
         } else {
@@ -131,8 +135,8 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
 
 void click(int controlId) { SendMessageW(morvale::ui::findControl(controlId), BM_CLICK, 0, 0); }
 
-BoxCloser::BoxCloser(HWND owner, int timeoutMs) {
-    helper_ = std::thread([this, owner, timeoutMs] {
+BoxCloser::BoxCloser(HWND owner, int timeoutMs, std::function<void()> whileShown) {
+    helper_ = std::thread([this, owner, timeoutMs, whileShown] {
         const HWND statusLine = morvale::ui::findControl(268);
         for (int waited = 0; waited < timeoutMs; waited += 20) {
             if (const HWND box = findOwnedDialog(owner, messageBoxTextId)) {
@@ -151,6 +155,7 @@ BoxCloser::BoxCloser(HWND owner, int timeoutMs) {
                         seen_.icon = reinterpret_cast<HICON>(SendMessageW(icon, STM_GETICON, 0, 0));
                     }
                 }
+                if (whileShown) whileShown();
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
                 return;
             }
@@ -199,6 +204,19 @@ void dropFiles(HWND window, const std::vector<std::wstring>& paths) {
     GlobalUnlock(memory);
     // The window releases the drop, as it does with one from the shell.
     SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+void pressKey(WPARAM key, bool shift) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    const HWND target = GetFocus() != nullptr ? GetFocus() : morvale::ui::appState.mainWindow;
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    pumpMessages();
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
 }
 
 std::wstring textOf(int controlId) { return morvale::ui::controlText(morvale::ui::findControl(controlId)); }

@@ -48,7 +48,8 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 60000);
 void click(int controlId);
 
 // Reads and closes, from a helper thread, the next message box owned by the
-// main window (the thread that shows a box waits inside it).
+// main window (the thread that shows a box waits inside it). whileShown runs
+// on the helper before the box is closed.
 struct SeenBox {
     bool found = false;
     std::wstring caption, text;
@@ -57,7 +58,7 @@ struct SeenBox {
 };
 class BoxCloser {
 public:
-    explicit BoxCloser(HWND owner, int timeoutMs = 10000);
+    explicit BoxCloser(HWND owner, int timeoutMs = 10000, std::function<void()> whileShown = {});
     ~BoxCloser() { result(); }
     SeenBox result();  // waits for the helper (at most a few seconds)
 
@@ -82,6 +83,20 @@ private:
 
 // Sends the main window a WM_DROPFILES with the given wide paths.
 void dropFiles(HWND window, const std::vector<std::wstring>& paths);
+
+// A key pressed on the control that has the focus (Shift held for Shift+Tab),
+// handled as the message loop handles it.
+void pressKey(WPARAM key, bool shift = false);
+
+// Sets the system's double-click time for one scope.
+class DoubleClickTime {
+public:
+    explicit DoubleClickTime(UINT ms) : saved_(GetDoubleClickTime()) { SetDoubleClickTime(ms); }
+    ~DoubleClickTime() { SetDoubleClickTime(saved_); }
+
+private:
+    UINT saved_;
+};
 
 std::wstring textOf(int controlId);
 bool isEnabled(int controlId);
