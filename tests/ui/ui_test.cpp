@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "test_support.h"
 #include "ui/app_state.h"
@@ -174,6 +175,9 @@ FileDialogAnswer::FileDialogAnswer(HWND owner, std::wstring path) {
         for (int waited = 0; waited < 10000; waited += 20) {
             if (const HWND dialog = findOwnedDialog(owner, fileNameBoxId)) {
                 found_ = true;
+                wchar_t shown[1024] = {};
+                GetDlgItemTextW(dialog, fileNameBoxId, shown, 1024);
+                shownName_ = shown;
                 if (path.empty()) {
                     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
                     return;
@@ -190,6 +194,11 @@ FileDialogAnswer::FileDialogAnswer(HWND owner, std::wstring path) {
 bool FileDialogAnswer::answered() {
     if (helper_.joinable()) helper_.join();
     return found_;
+}
+
+std::wstring FileDialogAnswer::shownName() {
+    answered();
+    return shownName_;
 }
 
 void dropFiles(HWND window, const std::vector<std::wstring>& paths) {
@@ -211,10 +220,15 @@ void pressKey(WPARAM key, bool shift) {
     GetKeyboardState(keys);
     keys[VK_SHIFT] = shift ? 0x80 : 0;
     SetKeyboardState(keys);
+    // Only the key's own messages are handled, as the message loop does:
+    // whatever they start (a job) is not run on by handling its messages too.
     const HWND target = GetFocus() != nullptr ? GetFocus() : morvale::ui::appState.mainWindow;
-    PostMessageW(target, WM_KEYDOWN, key, 1);
-    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
-    pumpMessages();
+    for (const auto& [message, flags] : {std::pair<UINT, LPARAM>{WM_KEYDOWN, 1}, {WM_KEYUP, 0xC0000001}}) {
+        const MSG pressed{target, message, key, flags, 0, {}};
+        if (morvale::ui::handleWindowKey(pressed)) continue;
+        TranslateMessage(&pressed);
+        DispatchMessageW(&pressed);
+    }
     keys[VK_SHIFT] = 0;
     SetKeyboardState(keys);
 }

@@ -75,9 +75,11 @@ public:
     FileDialogAnswer(HWND owner, std::wstring path);
     ~FileDialogAnswer() { answered(); }
     bool answered();  // whether a dialog was found (waits for the helper)
+    std::wstring shownName();  // the name the dialog started with (waits for the helper)
 
 private:
     bool found_ = false;
+    std::wstring shownName_;
     std::thread helper_;
 };
 
