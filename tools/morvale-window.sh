@@ -17,13 +17,17 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 wine_program=$(command -v wine || command -v wine64 || true)
 [ -n "$wine_program" ] || wine_program=/usr/lib/wine/wine64
 
-# The face that stands in for "Segoe UI" (package fonts-liberation). Of the
-# faces Debian packages it is the one that keeps every label of the window
-# whole, measured by the window tests (layout.everyLabelShowsWhole): its
-# tightest label, "x max:", takes 40 of its 40 pixels. Carlito cuts
-# "memory free:" (82 of 80), Liberation Sans and DejaVu Sans Condensed cut
-# seven or more labels, the step captions among them.
-replacement_font=${MORVALE_SEGOE_STAND_IN:-"Liberation Sans Narrow"}
+# The face that stands in for "Segoe UI" (package fonts-roboto-unhinted).
+# Measured by the window tests (layout.everyLabelShowsWhole), which wrap
+# each label's text at the label's width in its own font as the label does:
+#   Roboto Condensed        every label whole; tightest "x max: " at 39 of 40 px
+#   PT Sans Narrow          every label whole, with more room to spare (narrower)
+#   Liberation Sans Narrow  "x max: " and "y max: " wrap and show only "x", "y"
+#   Carlito                 also cuts "memory free:" and " Step 05. Convert: "
+#   Liberation Sans, DejaVu Sans (Condensed)  cut seven labels or more
+# The widest face that keeps every label whole is the nearest to the widths
+# the layout was made for.
+replacement_font=${MORVALE_SEGOE_STAND_IN:-"Roboto Condensed"}
 
 # Windows 10's system colours. Wine's own defaults give the window (Menu) and
 # the labels (ButtonFace) different greys, so each label sat on a box.

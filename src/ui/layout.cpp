@@ -233,15 +233,20 @@ namespace {
 
 // Three wide labels lie over the fields beside them (the unit-scale box and
 // the two output fields). Sibling controls paint in an order the platform
-// chooses, so a label could wipe its field: each field is raised above its
-// label, and the label is clipped by the siblings above it.
+// chooses, so a label could wipe its field: each field is raised to the top
+// and its label put right under it, clipped by the siblings above it, which
+// are then the fields alone (under the frame it was created after, the label
+// was clipped away whole).
 void keepFieldsAboveTheirLabels() {
     constexpr std::pair<int, int> overlaps[] = {
         {idUnitScaleLabel, idUnitScaleEdit}, {idLocationLabel, idOutputFolderValue}, {idOutputNameLabel, idOutputNameValue}};
     for (const auto& [labelId, fieldId] : overlaps) {
         const HWND label = findControl(labelId);
         SetWindowLongPtrW(label, GWL_STYLE, GetWindowLongPtrW(label, GWL_STYLE) | WS_CLIPSIBLINGS);
-        SetWindowPos(findControl(fieldId), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        const HWND field = findControl(fieldId);
+        constexpr UINT keepPlace = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+        SetWindowPos(field, HWND_TOP, 0, 0, 0, 0, keepPlace);
+        SetWindowPos(label, field, 0, 0, 0, 0, keepPlace);
     }
 }
 

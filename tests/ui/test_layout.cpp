@@ -261,29 +261,21 @@ UI_TEST(layout, wideLabelsNeverCoverTheFieldsBesideThem) {
 
 namespace {
 
-// The size a text needs in a control's own font: its widest line, and its
-// lines one under the other.
-SIZE neededSize(int id, const std::wstring& text) {
+// The room a text takes in a static control: measured with the control's
+// font and wrapped at its width as the control wraps it (a name field never
+// wraps). A line that wraps shows as a second line, which a one-line label
+// cuts off ("x max: " became "x").
+SIZE neededSize(int id, const wchar_t* text) {
     const HWND control = findControl(id);
     const HDC dc = GetDC(control);
     const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SIZE needed{0, 0};
-    for (std::size_t start = 0; start <= text.size();) {
-        const std::size_t end = std::min(text.find(L'\n', start), text.size());
-        // A space at a line's end may wrap away unseen.
-        std::size_t shown = end;
-        while (shown > start && text[shown - 1] == L' ') --shown;
-        SIZE line{};
-        GetTextExtentPoint32W(dc, text.c_str() + start, static_cast<int>(shown - start), &line);
-        needed.cx = std::max(needed.cx, line.cx);
-        needed.cy += metrics.tmHeight;
-        start = end + 1;
-    }
+    const ControlSpec* spec = findControlSpec(id);
+    RECT box{0, 0, spec->width, 0};
+    const UINT wrap = spec->kind == ControlKind::name ? DT_SINGLELINE : DT_WORDBREAK;
+    DrawTextW(dc, text, -1, &box, DT_CALCRECT | DT_EXPANDTABS | wrap);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
-    return needed;
+    return {box.right, box.bottom};
 }
 
 }  // namespace
@@ -323,4 +315,29 @@ UI_TEST(layout, labelsShareTheWindowsBackground) {
     // face; on Windows 10 both are the same grey.
     CHECK_EQ(GetSysColor(COLOR_MENU), GetSysColor(COLOR_BTNFACE));
     CHECK_EQ(GetSysColor(COLOR_BTNFACE), static_cast<DWORD>(RGB(240, 240, 240)));
+}
+
+UI_TEST(layout, everyLabelIsDrawn) {
+    TestWindow window;
+    openGrid(sharedGridPath("richdem_pit.asc"));
+    click(idCropCheckBox);  // every label enabled, in black
+    RedrawWindow(window.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    pumpMessages();
+    // A label is drawn when dark text pixels show where it stands on screen;
+    // a sibling above it can hide it whole.
+    const HDC screen = GetDC(nullptr);
+    for (const ControlSpec& spec : controlTable()) {
+        if (spec.kind != ControlKind::label || spec.text[0] == L'\0') continue;
+        RECT box;
+        GetWindowRect(findControl(spec.id), &box);
+        int dark = 0;
+        for (int y = box.top; y < box.bottom; ++y) {
+            for (int x = box.left; x < std::min(box.right, box.left + 60); ++x) {
+                const COLORREF pixel = GetPixel(screen, x, y);
+                if (GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 300) ++dark;
+            }
+        }
+        if (dark == 0) ui_test::reportFailure(__FILE__, __LINE__, "label " + std::to_string(spec.id) + " is not drawn");
+    }
+    ReleaseDC(nullptr, screen);
 }
