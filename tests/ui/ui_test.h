@@ -40,8 +40,8 @@ struct TestWindow {
 // Handles everything queued for this thread.
 void pumpMessages();
 // Handles messages until done() holds (checked after each one) or the time is up;
-// returns done(). A conversion worker advances only while this thread handles
-// its control updates, so stopping here holds the worker at its next update.
+// returns done(). A conversion worker runs on by itself; its reports reach the
+// controls only as this thread handles them.
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 60000);
 
 // A button click as the user makes it (the button notifies its parent).
