@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # End-to-end run of the real morvale.exe under Wine, driven from outside with
-# xdotool as a person would: open a grid through the open dialog, pick
-# Floating planes, tick the crop box and type a window, pick "Blender", choose
-# the output file, convert, read the summary and close it, close the window.
-# A screenshot of the screen is saved after every step.
+# xdotool and the keyboard alone, as a person without a mouse would: open a
+# grid through the open dialog, pick Floating planes, tick the crop box and
+# type a window, pick "Blender", choose the output file, convert, read the
+# summary and close it, close the window. The prefix is the one of
+# tools/morvale-window.sh (Segoe UI stand-in, Windows 10 colours). A
+# screenshot of the screen is saved after every step.
 #
 # Usage: tools/e2e-window.sh [GRID.asc]   (default: the shared ava_slideTopo.asc)
 # MORVALE_WINDOWS_BUILD_DIR chooses another build folder than the preset's.
@@ -71,76 +73,71 @@ wait_gone() {
 "$wine_program" "$build_dir/src/ui/morvale.exe" </dev/null >"$out_dir/morvale.log" 2>&1 &
 program=$!
 window=$(wait_window '^Morvale \(v0\.4\)$') || fail "the main window did not appear"
+# The X keyboard focus goes to the window once; from here on only keys are used.
+xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+sleep 0.3
 
-# Without a window manager Wine draws the frame itself, with its default
-# metrics: a 3-pixel border and a 19-pixel caption. The positions below are
-# client coordinates of the controls.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-client_x=$((X + 3))
-client_y=$((Y + 3 + 19))
-click_at() {  # client x, client y
-  xdotool mousemove "$((client_x + $1))" "$((client_y + $2))" click 1
-  sleep 0.3
+key() {  # keys, each pressed and released
+  xdotool key --delay 60 "$@"
+  sleep 0.2
 }
-replace_text() {  # client x, client y, text: a person selects all and types
-  click_at "$1" "$2"
-  xdotool key ctrl+a
-  xdotool type --delay 30 "$3"
-}
+tab() { local n=${1:-1}; for _ in $(seq "$n"); do key Tab; done; }
 shot start
 
-# Open a grid through the open dialog.
-click_at 115 35
+# The open button has the focus at start: Space opens the dialog.
+key space
 wait_window '^Open$' >/dev/null || fail "the open dialog did not appear"
 shot open-dialog
 xdotool type --delay 10 "$(windows_path "$grid")"
-xdotool key Return
+key Return
 wait_gone '^Open$' || fail "the open dialog did not close"
+sleep 0.3
 shot grid-open
 
-# Floating planes.
-click_at 668 90
+# Tab reaches the mode pair; the right arrow chooses Floating planes.
+tab
+key Right
 shot floating-planes
 
-# Crop: tick the box, type the window.
-click_at 254 196
-replace_text 302 229 10
-replace_text 302 249 20
-replace_text 654 293 200
-replace_text 654 313 150
+# The crop box: Space ticks it; each edit is selected as Tab reaches it.
+tab
+key space
+for value in 10 20 200 150; do
+  tab
+  xdotool type --delay 30 "$value"
+done
 shot crop-window
 
-# The "Blender" preset from the list: drop it down, one row down, take it.
-click_at 440 420
-xdotool key Down Return
-sleep 0.3
+# Past the reset button to the preset box: one row down is "Blender".
+tab 2
+key Down
 shot blender
 
-# The output file through the save dialog, away from the shared grids.
-click_at 299 537
+# Past the two check boxes and the unit scale to the save-as button.
+tab 4
+key space
 wait_window '^Save As$' >/dev/null || fail "the save dialog did not appear"
-xdotool key ctrl+a
+key ctrl+a
 xdotool type --delay 10 "$(windows_path "$output")"
-xdotool key Return
+key Return
 wait_gone '^Save As$' || fail "the save dialog did not close"
+sleep 0.3
 shot output-chosen
 
-# Convert and read the summary.
-click_at 751 643
+# Enter converts; Enter again closes the summary.
+key Return
 box=$(wait_window '^Converting done\.\.\.$') || fail "no summary box"
 shot summary
-xdotool windowfocus "$box" 2>/dev/null || true
-xdotool key Return
+key Return
 wait_gone '^Converting done\.\.\.$' || fail "the summary box did not close"
 shot after-summary
 
 # Close the window with the keyboard and wait for the program to end.
-xdotool windowfocus "$window" 2>/dev/null || true
-xdotool key alt+F4
+key alt+F4
 for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$program" 2>/dev/null; then fail "the program did not end"; fi
 
 [ -f "$output" ] || fail "no OBJ file was written"
 tail -c 6 "$output" | grep -q ' quads' || fail "the OBJ file is incomplete"
-echo "e2e-window: converted $(basename "$grid") into $output"
+echo "e2e-window: converted $(basename "$grid") into $output with the keyboard alone"
 echo "e2e-window: screenshots in $out_dir"

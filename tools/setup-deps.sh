@@ -10,7 +10,8 @@ want=(g++ cmake make libgtest-dev clang libclang-rt-14-dev man-db gzip)
 if [ "${1:-all}" = all ]; then
   # The -posix compiler package only: the meta packages drag in the win32
   # thread model, which cannot run std::thread.
-  want+=(g++-mingw-w64-x86-64-posix wine64 wine xvfb fonts-wine xdotool imagemagick x11-utils)
+  # fonts-roboto-unhinted: the stand-in for "Segoe UI" (tools/morvale-window.sh).
+  want+=(g++-mingw-w64-x86-64-posix wine64 wine xvfb fonts-wine fonts-roboto-unhinted xdotool imagemagick x11-utils)
   want+=(dpkg-dev file lintian zip unzip)
 fi
 

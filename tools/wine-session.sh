@@ -76,11 +76,9 @@ mkdir -p "$WINEPREFIX"
 "$wine_program" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
   </dev/null >/dev/null 2>&1 || fail "cannot set the X11 driver settings"
 
-# Wine does not find its own fonts otherwise (caption buttons are drawn as letters).
-if compgen -G "/usr/share/wine/fonts/*.ttf" >/dev/null; then
-  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-  cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-fi
+# The fonts and colours of the program's own prefix, so that tests and
+# screenshots see the window as users of tools/morvale-window.sh do.
+"$(dirname "$0")/morvale-window.sh" --prepare "$WINEPREFIX" || fail "cannot prepare the prefix"
 
 export MORVALE_WINE_SESSION=1
 "$@"

@@ -35,6 +35,7 @@ void resetWindowState() {
     conversionSettings.mode = TerrainMode::Interpolated;
     appState.cancelRequested = false;
     CheckDlgButton(appState.mainWindow, idInterpolatedButton, BST_CHECKED);
+    CheckDlgButton(appState.mainWindow, idFloatingPlanesButton, BST_UNCHECKED);
     setCropControlsEnabled(false);
     setInfoPanelEnabled(false);
     setSettingsEnabled(false);

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include <atomic>
+#include <memory>
 
 #include "convert/conversion_request.h"
 #include "convert/obj_writer.h"
@@ -10,18 +10,29 @@
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
 #include "ui/control_states.h"
+#include "ui/keyboard.h"
 #include "ui/layout.h"
+#include "ui/owned_handles.h"
 #include "ui/presets.h"
 #include "ui/window_progress.h"
 
 namespace morvale::ui {
 namespace {
 
-// Covers more than `running`: also the summary box and the re-enabling after
-// it, so that no second worker can overlap the end of the first.
-std::atomic<bool> workerActive{false};
-// Set when the window closes during a job: the file is finished, no box shown.
-std::atomic<bool> finishQuietly{false};
+// The one job. Only the window thread touches it; the worker gets the request
+// and the stage text, which stay put until the worker has ended.
+struct Job {
+    bool active = false;
+    DWORD startTick = 0;
+    OwnedHandle worker;
+    ConversionRequest request;
+    StageText stageText;
+};
+
+Job& job() {
+    static Job theJob;
+    return theJob;
+}
 
 // The job's controls: settings and open button off, Step 05 kept on (the
 // convert button cancels). Done on the window thread before the worker runs,
@@ -30,6 +41,9 @@ void enterJobState(bool running) {
     appState.running = running;
     setSettingsEnabled(!running);
     EnableWindow(findControl(idOpenButton), !running);
+    SetWindowTextW(findControl(idConvertButton), running ? cancelButtonText : convertButtonText);
+    // A disabled control loses the keyboard; Escape must still reach the job.
+    if (running) keepFocusOnEnabledControl();
 }
 
 ConversionRequest currentRequest() {
@@ -48,87 +62,86 @@ void showBox(const wchar_t* text, const wchar_t* caption, UINT icon) {
     MessageBoxW(appState.mainWindow, text, caption, MB_OK | icon);
 }
 
-void handleWaitingMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            // Not ours to take: leave it for the message loop.
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+// A second press of a double-click arrives as a press of its own.
+bool withinDoubleClickOfStart() { return GetTickCount() - job().startTick < GetDoubleClickTime(); }
+
+// The worker has posted its end and is returning: wait for it, then drop it.
+void joinWorker() {
+    if (job().worker) WaitForSingleObject(job().worker.get(), INFINITE);
+    job().worker.reset();
 }
 
 }  // namespace
 
 void startOrCancelConversion() {
-    if (workerActive) {
-        // A second press only asks the running job to stop; while its summary
-        // box is closing it does nothing at all.
-        if (appState.running) appState.cancelRequested = true;
+    if (job().active) {
+        // While the summary box is up (running is false) a press does nothing.
+        if (appState.running && !withinDoubleClickOfStart()) appState.cancelRequested = true;
         return;
     }
     gatherConversionSettings();
     // A cancel pressed just as the last job ended must not stop this one.
     appState.cancelRequested = false;
-    finishQuietly = false;
-    workerActive = true;
+    job().request = currentRequest();
     enterJobState(true);
+    job().startTick = GetTickCount();
     const HANDLE worker = CreateThread(nullptr, 0, conversionWorker, appState.mainWindow, 0, nullptr);
     if (worker == nullptr) {
-        // No job: the window goes back to where it was, without a message.
         enterJobState(false);
-        workerActive = false;
+        showBox(threadFailureText, L"Error...", MB_ICONERROR);
         return;
     }
-    CloseHandle(worker);  // nobody waits for the thread
+    job().worker.reset(worker);
+    job().active = true;
+}
+
+void requestCancel() {
+    if (appState.running) appState.cancelRequested = true;
 }
 
 DWORD WINAPI conversionWorker(LPVOID mainWindow) {
-    appState.running = true;
-    WindowProgress progress(static_cast<HWND>(mainWindow));
-    const ConversionResult result = runConversion(currentRequest(), appState.cancelRequested, progress, conversionStats);
-    finishConversion(result);
-    workerActive = false;
+    const HWND window = static_cast<HWND>(mainWindow);
+    WindowProgress progress(window, job().stageText);
+    const ConversionResult result =
+        runConversion(job().request, appState.cancelRequested, progress, conversionStats);
+    PostMessageW(window, jobEndMessage, static_cast<WPARAM>(result), 0);
     return 0;
 }
 
 void finishConversion(ConversionResult result) {
+    joinWorker();
     appState.running = false;
+    SetWindowTextW(findControl(idConvertButton), convertButtonText);
     const HWND statusLine = findControl(idStatusLine);
     SendMessageW(findControl(idProgressBar), PBM_SETPOS, 0, 0);
     if (isFailureResult(result)) {
         SetWindowTextW(statusLine, L"Error...");
-        if (!finishQuietly) showBox(failureText(result), L"Error...", MB_ICONERROR);
+        showBox(failureText(result), L"Error...", MB_ICONERROR);
     } else {
         const SummaryBox summary = composeSummary(conversionStats);
         SetWindowTextW(statusLine, summary.statusText.c_str());
-        if (!finishQuietly) showBox(summary.text.c_str(), summary.caption.c_str(), summary.icon);
+        showBox(summary.text.c_str(), summary.caption.c_str(), summary.icon);
     }
     SetWindowTextW(statusLine, L"Ready...");
     setSettingsEnabled(true);
     EnableWindow(findControl(idOpenButton), TRUE);
+    job().active = false;
 }
 
-bool conversionJobActive() { return workerActive; }
+bool conversionJobActive() { return job().active; }
 
-bool endJobBeforeClosing() {
-    static bool waiting = false;
-    if (waiting) return false;
-    if (!workerActive) return true;
-    waiting = true;
-    finishQuietly = true;
-    if (appState.running) appState.cancelRequested = true;
-    // No more clicks: the window is going; only the worker's updates are handled.
-    EnableWindow(appState.mainWindow, FALSE);
-    while (workerActive) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        handleWaitingMessages();
-    }
-    waiting = false;
-    return true;
+void onJobEnd(WPARAM result) {
+    // An end posted to an earlier window that closed mid-job is not this job's.
+    if (job().active && job().worker) finishConversion(static_cast<ConversionResult>(result));
+}
+
+void endJobForClosing() {
+    if (!job().active) return;
+    requestCancel();
+    // Its end message goes to a window that is gone: nothing is shown.
+    joinWorker();
+    appState.running = false;
+    job().active = false;
 }
 
 }  // namespace morvale::ui

@@ -4,14 +4,15 @@
 
 #include <string>
 
-#include "ui/app_state.h"
+#include "ui/conversion_job.h"
 #include "ui/info_panel.h"
 
 namespace morvale::ui {
 
 void handleDroppedFiles(HDROP drop) {
-    // A job reads the open grid's paths and header: never swap them under it.
-    if (!appState.running && DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+    // The commands' guard: no grid opens from the press that starts a job until
+    // its summary box is closed.
+    if (!conversionJobActive() && DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
         // Sized by the path itself, so long paths arrive whole.
         const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
         std::wstring path(static_cast<std::size_t>(length) + 1, L'\0');

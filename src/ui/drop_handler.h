@@ -6,7 +6,7 @@
 namespace morvale::ui {
 
 // Opens the dropped file like the open command; ignores drops of several
-// files and any drop while a job runs. Releases the drop.
+// files and any drop while a job is active (summary box included). Releases the drop.
 void handleDroppedFiles(HDROP drop);
 
 }  // namespace morvale::ui

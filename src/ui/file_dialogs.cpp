@@ -3,8 +3,10 @@
 #include <windows.h>
 #include <commdlg.h>
 
-#include <array>
+#include <cwchar>
 #include <filesystem>
+#include <iterator>
+#include <vector>
 
 #include "convert/grid_names.h"
 #include "ui/app_state.h"
@@ -15,11 +17,13 @@
 namespace morvale::ui {
 namespace {
 
-// The dialogs' file-name room; a longer current path starts the dialog empty.
-using DialogPath = std::array<wchar_t, MAX_PATH>;
+// Room for the longest path the platform has (32 767 characters and the
+// terminator), so that a long chosen path is never taken for a cancel.
+constexpr std::size_t dialogPathRoom = 32768;
+using DialogPath = std::vector<wchar_t>;
 
 DialogPath initialName(const std::filesystem::path& current) {
-    DialogPath name{};
+    DialogPath name(dialogPathRoom, L'\0');
     const std::wstring& text = current.native();
     if (text.size() < name.size()) text.copy(name.data(), text.size());
     return name;
@@ -41,6 +45,16 @@ OPENFILENAMEW dialogRequest(DialogPath& name, const wchar_t* filter, const wchar
     return request;
 }
 
+// A dialog that returned without a name was cancelled, or failed: a failure
+// is said, a cancel changes nothing.
+void reportDialogFailure() {
+    const DWORD error = CommDlgExtendedError();
+    if (error == 0) return;
+    wchar_t text[128];
+    std::swprintf(text, std::size(text), dialogFailureFormat, static_cast<unsigned>(error));
+    MessageBoxW(appState.mainWindow, text, L"Error...", MB_OK | MB_ICONERROR);
+}
+
 }  // namespace
 
 void chooseGridFile() {
@@ -49,7 +63,10 @@ void chooseGridFile() {
     // and a missing file is reported by the open itself ("Nothing to open...").
     OPENFILENAMEW request =
         dialogRequest(name, gridFilter, nullptr, OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY);
-    if (!GetOpenFileNameW(&request)) return;
+    if (!GetOpenFileNameW(&request)) {
+        reportDialogFailure();
+        return;
+    }
     openGrid(std::filesystem::path(name.data()));
 }
 
@@ -59,7 +76,10 @@ void chooseOutputFile() {
     // typed without extension gets ".obj"; replacing a file is confirmed.
     OPENFILENAMEW request = dialogRequest(name, objFilter, L"obj",
                                           OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
-    if (!GetSaveFileNameW(&request)) return;
+    if (!GetSaveFileNameW(&request)) {
+        reportDialogFailure();
+        return;
+    }
     appState.outputPath = std::filesystem::path(name.data());
     // The object name inside the file stays the one derived from the grid.
     const OutputPathTexts texts = splitOutputPath(appState.outputPath);

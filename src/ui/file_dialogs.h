@@ -4,6 +4,9 @@
 
 namespace morvale::ui {
 
+// A dialog that failed (not cancelled); %X is the dialog error code.
+inline constexpr wchar_t dialogFailureFormat[] = L"The file dialog failed (error 0x%X)...";
+
 // Open button: the open dialog, then the chosen grid is opened as a dropped one.
 void chooseGridFile();
 

@@ -8,6 +8,7 @@
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
 #include "ui/layout.h"
+#include "ui/owned_handles.h"
 
 namespace morvale::ui {
 namespace {
@@ -43,6 +44,24 @@ void drawPicture(HDC dc, int resourceId) {
     if (dc != nullptr && picture != nullptr) DrawIconEx(dc, 0, 0, picture, 0, 0, 0, nullptr, DI_NORMAL | DI_COMPAT);
 }
 
+// Focus shows as the usual dotted rectangle, inside the picture's own edge.
+constexpr int pictureFocusInset = 4;
+
+void drawFocus(HDC dc, RECT box, int inset) {
+    InflateRect(&box, -inset, -inset);
+    DrawFocusRect(dc, &box);
+}
+
+bool isCheckBox(int id) { return id == idCropCheckBox || id == idOffsetsCheckBox || id == idCenterZCheckBox; }
+
+// The check boxes have no text of their own (their captions are labels
+// beside them), so the platform shows no focus: ring the whole box.
+LRESULT drawCheckBoxFocus(const NMCUSTOMDRAW& draw) {
+    if (draw.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYPOSTPAINT;
+    if (draw.dwDrawStage == CDDS_POSTPAINT && (draw.uItemState & CDIS_FOCUS)) drawFocus(draw.hdc, draw.rc, 0);
+    return CDRF_DODEFAULT;
+}
+
 }  // namespace
 
 ButtonLook buttonLook(UINT customDrawItemState, bool enabled) {
@@ -72,24 +91,28 @@ int cropPreviewPicture(bool cropTicked, bool previewEnabled) {
 }
 
 LRESULT drawImageButton(const NMHDR* notification) {
-    if (notification == nullptr || notification->code != NM_CUSTOMDRAW) return 0;
+    if (notification == nullptr || notification->code != NM_CUSTOMDRAW) return CDRF_DODEFAULT;
     const auto* draw = reinterpret_cast<const NMCUSTOMDRAW*>(notification);
     const int id = static_cast<int>(notification->idFrom);
+    if (isCheckBox(id)) return drawCheckBoxFocus(*draw);
     const bool enabled = IsWindowEnabled(notification->hwndFrom) != FALSE;
     // The mode and the running flag are read now: the picture follows them at every repaint.
     const int picture = buttonPicture(id, buttonLook(draw->uItemState, enabled), conversionSettings.mode,
                                       appState.running.load());
-    if (picture != 0) drawPicture(draw->hdc, picture);
-    return 0;
+    if (picture == 0) return CDRF_DODEFAULT;
+    drawPicture(draw->hdc, picture);
+    if (draw->dwDrawStage != CDDS_PREPAINT) return CDRF_DODEFAULT;
+    if (draw->uItemState & CDIS_FOCUS) drawFocus(draw->hdc, draw->rc, pictureFocusInset);
+    // The button's text is for screen readers: the picture alone is shown.
+    return CDRF_SKIPDEFAULT;
 }
 
 void paintCropPreview() {
     const HWND preview = findControl(idCropPreview);
     if (preview == nullptr) return;
     const bool ticked = IsDlgButtonChecked(appState.mainWindow, idCropCheckBox) == BST_CHECKED;
-    const HDC dc = GetDC(preview);
-    drawPicture(dc, cropPreviewPicture(ticked, IsWindowEnabled(preview) != FALSE));
-    ReleaseDC(preview, dc);
+    const WindowDc dc(preview);
+    drawPicture(dc.get(), cropPreviewPicture(ticked, IsWindowEnabled(preview) != FALSE));
 }
 
 }  // namespace morvale::ui

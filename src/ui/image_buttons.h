@@ -24,8 +24,9 @@ int buttonPicture(int controlId, ButtonLook look, TerrainMode mode, bool running
 int cropPreviewPicture(bool cropTicked, bool previewEnabled);
 
 // WM_NOTIFY of the main window: draws the picture of a picture button on each
-// of its custom-draw notifications. Always returns 0, so the button goes on
-// drawing its (empty) label itself.
+// of its custom-draw notifications, and its focus rectangle when it has the
+// keyboard; the button's own drawing (its text) is skipped. The check boxes
+// get a focus rectangle around them. Other notifications: CDRF_DODEFAULT (0).
 LRESULT drawImageButton(const NMHDR* notification);
 
 // Draws the crop preview; called after the main window has painted.

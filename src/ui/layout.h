@@ -47,14 +47,21 @@ struct WindowFonts {
     HFONT regular = nullptr;
     HFONT bold = nullptr;
 };
-const WindowFonts& windowFonts();
+// The fonts of the window that exists now (null before it is built).
+WindowFonts windowFonts();
 
 // Picture resources by id: 102-105, 114-137 (see pictureSize). Null when missing.
 HICON windowPicture(int resourceId);
 SIZE pictureSize(int resourceId);
 
+// The convert button's text while idle and while a job runs (it cancels then).
+inline constexpr wchar_t convertButtonText[] = L"Convert";
+inline constexpr wchar_t cancelButtonText[] = L"Cancel conversion";
+
 // Creates the fonts, loads the pictures and creates every control on appState.mainWindow.
 void buildMainWindow();
+// Frees the fonts and pictures; only once the controls that use them are gone.
+void releaseWindowResources();
 
 // A control by identifier, asked of its frame when it lives in one.
 HWND findControl(int id);

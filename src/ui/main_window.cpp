@@ -10,9 +10,12 @@
 #include "ui/conversion_job.h"
 #include "ui/drop_handler.h"
 #include "ui/image_buttons.h"
+#include "ui/keyboard.h"
 #include "ui/layout.h"
 #include "ui/memory_monitor.h"
+#include "ui/owned_handles.h"
 #include "ui/window_commands.h"
+#include "ui/window_progress.h"
 
 namespace morvale::ui {
 namespace {
@@ -41,9 +44,7 @@ HWND createMainWindow(HINSTANCE instance) {
 }
 
 LRESULT onPaint(HWND window) {
-    PAINTSTRUCT paint;
-    BeginPaint(window, &paint);
-    EndPaint(window, &paint);
+    { const PaintScope paint(window); }
     paintCropPreview();
     return DefWindowProcW(window, WM_PAINT, 0, 0);
 }
@@ -54,10 +55,26 @@ LRESULT onTimer(HWND window, WPARAM timerId) {
 }
 
 LRESULT onDestroy(HWND window) {
-    // Also when the window is destroyed without a close: no torn output file.
-    endJobBeforeClosing();
+    // Closed mid-job: the job is cancelled and its file finished, no torn output.
+    endJobForClosing();
     PostQuitMessage(0);
     return DefWindowProcW(window, WM_DESTROY, 0, 0);
+}
+
+LRESULT onNcDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
+    // The controls are gone now: their fonts and pictures can go too.
+    releaseWindowResources();
+    return DefWindowProcW(window, WM_NCDESTROY, wParam, lParam);
+}
+
+LRESULT onActivate(HWND window, WPARAM wParam, LPARAM lParam) {
+    if (LOWORD(wParam) == WA_INACTIVE) onMainWindowDeactivated();
+    return DefWindowProcW(window, WM_ACTIVATE, wParam, lParam);
+}
+
+LRESULT onSetFocus(HWND window, WPARAM wParam, LPARAM lParam) {
+    onMainWindowFocused();
+    return DefWindowProcW(window, WM_SETFOCUS, wParam, lParam);
 }
 
 }  // namespace
@@ -84,6 +101,7 @@ bool startMainWindow(HINSTANCE instance, int showCommand) {
 int runMessageLoop() {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (handleWindowKey(message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -93,13 +111,16 @@ int runMessageLoop() {
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_DESTROY: return onDestroy(window);
+    case WM_NCDESTROY: return onNcDestroy(window, wParam, lParam);
     case WM_PAINT: return onPaint(window);
     case WM_NOTIFY: return drawImageButton(reinterpret_cast<const NMHDR*>(lParam));
-    case WM_CLOSE:
-        // A job still running finishes its file first; a second close waits with the first.
-        if (!endJobBeforeClosing()) return 0;
-        break;
     case WM_COMMAND: handleCommand(wParam); break;
+    case WM_ACTIVATE: return onActivate(window, wParam, lParam);
+    case WM_SETFOCUS: return onSetFocus(window, wParam, lParam);
+    case jobPreparingMessage: onJobPreparing(); return 0;
+    case jobStageMessage: onJobStage(wParam, lParam); return 0;
+    case jobStepMessage: onJobStep(); return 0;
+    case jobEndMessage: onJobEnd(wParam); return 0;
     case WM_TIMER: return onTimer(window, wParam);
     case WM_DROPFILES:
         // The handler releases the drop, so it is not handed on.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include "convert/conversion_settings.h"
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
@@ -23,6 +25,12 @@ bool isChecked(int id) { return SendMessageW(findControl(id), BM_GETCHECK, 0, 0)
 int presetSelection() { return static_cast<int>(SendMessageW(findControl(idPresetBox), CB_GETCURSEL, 0, 0)); }
 
 }  // namespace
+
+bool unitScaleWasReplaced(const std::wstring& text, double correctedScale) {
+    // The rules put exactly 1 in place of a scale near zero or not finite; a
+    // text that itself reads 1 was kept.
+    return correctedScale == 1.0 && std::wcstod(text.c_str(), nullptr) != 1.0;
+}
 
 void fillPresetList() {
     const HWND box = findControl(idPresetBox);
@@ -64,7 +72,11 @@ void gatherConversionSettings() {
         SetWindowTextW(findControl(idYMaxEdit), corrected.cropYMaxText.c_str());
     }
     SendMessageW(findControl(idPresetBox), CB_SETCURSEL, static_cast<WPARAM>(corrected.presetSelection), 0);
-    SetWindowTextW(findControl(idUnitScaleEdit), corrected.unitScaleText.c_str());
+    // The user's text stays as typed unless the rules replaced its value:
+    // rewriting "123456" as "%.5g" would make the next run use 123460.
+    if (unitScaleWasReplaced(controls.unitScaleText, corrected.settings.unitScale)) {
+        SetWindowTextW(findControl(idUnitScaleEdit), corrected.unitScaleText.c_str());
+    }
 }
 
 }  // namespace morvale::ui

@@ -2,6 +2,7 @@
 
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
+#include "ui/conversion_job.h"
 #include "ui_test.h"
 
 using namespace morvale::ui;
@@ -27,12 +28,22 @@ UI_TEST(drop, severalFilesOrADropDuringAJobAreIgnored) {
     CHECK_EQ(textOf(idFileNameValue), std::wstring(L"---"));
     CHECK(appState.inputPath.empty());
 
+    // A job is over for the worker but not for the window while its summary
+    // box is up: a grid dropped then must not open.
     ui_test::dropFiles(window.handle(), {pit});
-    appState.running = true;
-    ui_test::dropFiles(window.handle(), {hugo});
-    appState.running = false;
+    appState.outputPath = ui_test::scratchFolder() / L"pit.obj";
+    {
+        ui_test::BoxCloser closer(window.handle(), 10000, [&] { ui_test::dropFiles(window.handle(), {hugo}); });
+        ui_test::click(idConvertButton);
+        ui_test::dropFiles(window.handle(), {hugo});  // and while it runs
+        CHECK(ui_test::pumpUntil([] { return !conversionJobActive(); }));
+        CHECK_EQ(closer.result().caption, std::wstring(L"Converting done..."));
+    }
     CHECK_EQ(textOf(idFileNameValue), std::wstring(L"richdem_pit.asc"));
     CHECK(appState.inputPath == sharedGridPath("richdem_pit.asc"));
+    // Once the box is closed drops work again.
+    ui_test::dropFiles(window.handle(), {hugo});
+    CHECK_EQ(textOf(idFileNameValue), std::wstring(L"landlab_hugo_site.asc"));
 }
 
 UI_TEST(drop, aDroppedFolderOrEmptyFileShowsItsBox) {

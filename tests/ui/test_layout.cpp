@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -102,14 +103,14 @@ UI_TEST(layout, controlsAreCreatedInOrderWithTheirAttributes) {
     };
     const Row rows[] = {
         {204, 202, L"STATIC", SS_LEFTNOWORDWRAP, L"...", {12, 38, 160, 20}},
-        {229, 0, L"BUTTON", BS_AUTOCHECKBOX | BS_BITMAP | BS_PUSHLIKE, L"", {247, 40, 270, 100}},
+        {229, 0, L"BUTTON", BS_AUTOCHECKBOX | BS_BITMAP | BS_PUSHLIKE, L"Interpolated mode", {247, 40, 270, 100}},
         {235, 0, L"BUTTON", BS_AUTOCHECKBOX, L"", {245, 187, 18, 18}},
         {236, 0, L"STATIC", SS_GRAYFRAME, L"", {327, 220, 258, 100}},
         {243, 233, L"EDIT", ES_RIGHT | ES_AUTOHSCROLL | ES_NUMBER, L"", {403, 89, 40, 18}},
         {248, 0, L"COMBOBOX", CBS_DROPDOWN | WS_VSCROLL, L"", {244, 410, 205, 200}},
         {254, 0, L"STATIC", SS_LEFT, L"Unit scale:\n(set units in your 3d software to meters)", {520, 420, 270, 50}},
         {265, 0, L"msctls_progress32", 0, L"", {240, 624, 444, 38}},
-        {266, 0, L"BUTTON", BS_PUSHBUTTON, L"", {692, 623, 118, 40}},
+        {266, 0, L"BUTTON", BS_PUSHBUTTON, L"Convert", {692, 623, 118, 40}},
     };
     for (const Row& row : rows) {
         const Created* control = createdControl(row.id);
@@ -256,4 +257,87 @@ UI_TEST(layout, wideLabelsNeverCoverTheFieldsBesideThem) {
             CHECK(ChildWindowFromPointEx(window.handle(), probe, CWP_SKIPINVISIBLE) == field);
         }
     }
+}
+
+namespace {
+
+// The room a text takes in a static control: measured with the control's
+// font and wrapped at its width as the control wraps it (a name field never
+// wraps). A line that wraps shows as a second line, which a one-line label
+// cuts off ("x max: " became "x").
+SIZE neededSize(int id, const wchar_t* text) {
+    const HWND control = findControl(id);
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    const ControlSpec* spec = findControlSpec(id);
+    RECT box{0, 0, spec->width, 0};
+    const UINT wrap = spec->kind == ControlKind::name ? DT_SINGLELINE : DT_WORDBREAK;
+    DrawTextW(dc, text, -1, &box, DT_CALCRECT | DT_EXPANDTABS | wrap);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return {box.right, box.bottom};
+}
+
+}  // namespace
+
+// Needs the prefix of tools/morvale-window.sh: with Wine's default stand-in
+// for "Segoe UI" several labels lose their ends.
+UI_TEST(layout, everyLabelShowsWhole) {
+    TestWindow window;
+    std::vector<std::pair<int, const wchar_t*>> texts;
+    for (const ControlSpec& spec : controlTable()) {
+        const bool isText = spec.kind == ControlKind::label || spec.kind == ControlKind::value ||
+                            spec.kind == ControlKind::name;
+        if (isText && spec.text[0] != L'\0') texts.emplace_back(spec.id, spec.text);
+    }
+    // Texts the labels take later: the corner or centre labels, the longest status.
+    for (const int id : {static_cast<int>(idXllLabel), static_cast<int>(idYllLabel)}) {
+        texts.emplace_back(id, id == idXllLabel ? L"xll corner:" : L"yll corner:");
+        texts.emplace_back(id, id == idXllLabel ? L"xll center:" : L"yll center:");
+    }
+    texts.emplace_back(idStatusLine, L"Getting elevation data from input file and outputting the vertices...");
+    texts.emplace_back(idMemoryUsedValue, L"9999.99 MB");
+    for (const auto& [id, text] : texts) {
+        const ControlSpec* spec = findControlSpec(id);
+        const SIZE needed = neededSize(id, text);
+        if (needed.cx > spec->width || needed.cy > spec->height) {
+            ui_test::reportFailure(__FILE__, __LINE__,
+                                   show(std::wstring(text)) + " needs " + std::to_string(needed.cx) + "x" +
+                                       std::to_string(needed.cy) + " in " + std::to_string(spec->width) + "x" +
+                                       std::to_string(spec->height));
+        }
+    }
+}
+
+UI_TEST(layout, labelsShareTheWindowsBackground) {
+    TestWindow window;
+    // The window paints with the menu colour and the labels with the button
+    // face; on Windows 10 both are the same grey.
+    CHECK_EQ(GetSysColor(COLOR_MENU), GetSysColor(COLOR_BTNFACE));
+    CHECK_EQ(GetSysColor(COLOR_BTNFACE), static_cast<DWORD>(RGB(240, 240, 240)));
+}
+
+UI_TEST(layout, everyLabelIsDrawn) {
+    TestWindow window;
+    openGrid(sharedGridPath("richdem_pit.asc"));
+    click(idCropCheckBox);  // every label enabled, in black
+    RedrawWindow(window.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    pumpMessages();
+    // A label is drawn when dark text pixels show where it stands on screen;
+    // a sibling above it can hide it whole.
+    const HDC screen = GetDC(nullptr);
+    for (const ControlSpec& spec : controlTable()) {
+        if (spec.kind != ControlKind::label || spec.text[0] == L'\0') continue;
+        RECT box;
+        GetWindowRect(findControl(spec.id), &box);
+        int dark = 0;
+        for (int y = box.top; y < box.bottom; ++y) {
+            for (int x = box.left; x < std::min(box.right, box.left + 60); ++x) {
+                const COLORREF pixel = GetPixel(screen, x, y);
+                if (GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 300) ++dark;
+            }
+        }
+        if (dark == 0) ui_test::reportFailure(__FILE__, __LINE__, "label " + std::to_string(spec.id) + " is not drawn");
+    }
+    ReleaseDC(nullptr, screen);
 }

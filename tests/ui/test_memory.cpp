@@ -33,12 +33,10 @@ void runOnWorker(const std::function<void()>& work) {
         work();
         done = true;
     });
-    // The worker's control updates are sent to this thread: keep handling them.
-    while (!done) {
-        ui_test::pumpMessages();
-        Sleep(1);
-    }
+    while (!done) Sleep(1);
     worker.join();
+    // The worker only posted its reports: the controls change as they are handled.
+    ui_test::pumpMessages();
 }
 
 }  // namespace
@@ -73,7 +71,8 @@ UI_TEST(memory, figuresAreFilledAtStartAndOnEveryTick) {
 UI_TEST(progress, workerStagesReachTheStatusLineAndBar) {
     TestWindow window;
     const HWND bar = findControl(idProgressBar);
-    WindowProgress progress(window.handle());
+    StageText stageText;
+    WindowProgress progress(window.handle(), stageText);
     runOnWorker([&] { progress.showPreparing(); });
     CHECK_EQ(textOf(idStatusLine), std::wstring(L"Preparing..."));
 

@@ -67,7 +67,8 @@ std::vector<DWORD> pictureAlone(int resourceId, SIZE size) {
     return canvas.pixels();
 }
 
-// Whether one custom-draw notification of a control draws exactly the picture.
+// Whether one custom-draw notification of a control draws exactly the picture
+// and, when it draws one, keeps the button from drawing its text over it.
 bool drawsPicture(HWND window, int controlId, UINT itemState, int picture, UINT code = NM_CUSTOMDRAW) {
     const SIZE size = pictureSize(IDI_LINK_NORMAL);  // the largest picture
     Canvas canvas(size);
@@ -76,7 +77,8 @@ bool drawsPicture(HWND window, int controlId, UINT itemState, int picture, UINT 
     draw.dwDrawStage = CDDS_PREPAINT;
     draw.hdc = canvas.dc();
     draw.uItemState = itemState;
-    return SendMessageW(window, WM_NOTIFY, controlId, reinterpret_cast<LPARAM>(&draw)) == 0 &&
+    const LRESULT expected = picture != 0 ? CDRF_SKIPDEFAULT : CDRF_DODEFAULT;
+    return SendMessageW(window, WM_NOTIFY, controlId, reinterpret_cast<LPARAM>(&draw)) == expected &&
            canvas.pixels() == pictureAlone(picture, size);
 }
 
@@ -150,13 +152,13 @@ UI_TEST(pictures, customDrawNotificationsDrawTheStatesPicture) {
     CHECK(drawsPicture(main, idLinkButton, 0, 0));
     EnableWindow(findControl(idLinkButton), TRUE);
     CHECK(drawsPicture(main, idLinkButton, CDIS_HOT, IDI_LINK_HOT));
-    CHECK(drawsPicture(main, idCropCheckBox, 0, 0));
     CHECK(drawsPicture(main, idOpenButton, 0, 0, NM_CLICK));
 }
 
 UI_TEST(pictures, buttonsPaintTheirPicturesThemselves) {
     TestWindow window;
     openGrid(sharedGridPath("richdem_pit.asc"));
+    SetFocus(findControl(idUnitScaleEdit));  // no button shows a focus rectangle
     // The button paints into the given device context and asks the main
     // window to draw: the path of every real repaint.
     for (const auto& [id, picture] : {std::pair{idOpenButton, IDI_OPEN_NORMAL},
@@ -165,6 +167,19 @@ UI_TEST(pictures, buttonsPaintTheirPicturesThemselves) {
         Canvas canvas(pictureSize(picture));
         SendMessageW(findControl(id), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
         CHECK(canvas.pixels() == pictureAlone(picture, pictureSize(picture)));
+    }
+
+    // The button that has the keyboard shows it over its picture, and so does
+    // a check box, whose own text (none) would show nothing.
+    for (const int id : {static_cast<int>(idConvertButton), static_cast<int>(idOffsetsCheckBox)}) {
+        const SIZE size = pictureSize(IDI_CONVERT_NORMAL);
+        Canvas unfocused(size);
+        SendMessageW(findControl(id), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(unfocused.dc()), PRF_CLIENT);
+        SetFocus(findControl(id));
+        Canvas focused(size);
+        SendMessageW(findControl(id), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(focused.dc()), PRF_CLIENT);
+        CHECK(focused.pixels() != unfocused.pixels());
+        SetFocus(findControl(idUnitScaleEdit));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <set>
+#include <tuple>
 
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
@@ -116,8 +117,7 @@ UI_TEST(states, aNewGridResetsTheSettingsButKeepsTheCheckBoxes) {
     SetWindowTextW(findControl(idYMaxEdit), L"12");
     SendMessageW(findControl(idPresetBox), CB_SETCURSEL, 4, 0);
     SetWindowTextW(findControl(idUnitScaleEdit), L"42");
-    conversionSettings.mode = TerrainMode::FloatingPlanes;
-    check(idInterpolatedButton, false);
+    click(idFloatingPlanesButton);
     appState.cancelRequested = true;
 
     openGrid(sharedGridPath("landlab_hugo_site.asc"));
@@ -129,6 +129,7 @@ UI_TEST(states, aNewGridResetsTheSettingsButKeepsTheCheckBoxes) {
     CHECK_EQ(presetRow(), 0);
     CHECK_EQ(textOf(idUnitScaleEdit), std::wstring(L"1"));
     CHECK(conversionSettings.mode == TerrainMode::Interpolated && isChecked(idInterpolatedButton));
+    CHECK(!isChecked(idFloatingPlanesButton));  // not both modes at once
     CHECK(!appState.cancelRequested);
     // The ticked crop box brings its group back on with the settings.
     expectEnabledExactly(alwaysOn + infoGroup + settingsGroups + step05 + cropGroup, __LINE__);
@@ -174,7 +175,7 @@ UI_TEST(states, gatheringReadsCorrectsAndWritesBack) {
     CHECK_EQ(settings.presetIndex, 3);
     CHECK(settings.useXllYllOffsets && !settings.centerZ);
     CHECK_EQ(settings.unitScale, 0.123456);
-    CHECK_EQ(textOf(idUnitScaleEdit), std::wstring(L"0.12346"));
+    CHECK_EQ(textOf(idUnitScaleEdit), std::wstring(L"0.123456"));  // kept as typed
     CHECK(settings.mode == TerrainMode::FloatingPlanes);  // set by the mode buttons only
 
     // Cropping on: a minimum above its maximum falls back to 1, the rest is clamped.
@@ -185,6 +186,17 @@ UI_TEST(states, gatheringReadsCorrectsAndWritesBack) {
     CHECK(textOf(idXMinEdit) == L"1" && textOf(idXMaxEdit) == L"20");
     CHECK(textOf(idYMinEdit) == L"1" && textOf(idYMaxEdit) == L"201");
     CHECK(settings.unitScale == 1.0 && textOf(idUnitScaleEdit) == L"1");
+
+    // Only a scale the rules replaced is written back: "%.5g" would make the
+    // next run use 123460.
+    for (const auto& [typed, shown, used] : {std::tuple{L"123456", L"123456", 123456.0}, std::tuple{L"1.0", L"1.0", 1.0},
+                                             std::tuple{L"0.00000001", L"1", 1.0}, std::tuple{L"1e999", L"1", 1.0},
+                                             std::tuple{L"abc", L"1", 1.0}}) {
+        SetWindowTextW(findControl(idUnitScaleEdit), typed);
+        gatherConversionSettings();
+        CHECK_EQ(textOf(idUnitScaleEdit), std::wstring(shown));
+        CHECK_EQ(settings.unitScale, used);
+    }
 
     // A preset typed into the box counts and is selected in the list.
     SendMessageW(findControl(idPresetBox), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);

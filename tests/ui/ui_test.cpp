@@ -6,10 +6,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "test_support.h"
 #include "ui/app_state.h"
 #include "ui/control_text.h"
+#include "ui/keyboard.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
 
@@ -90,6 +92,7 @@ TestWindow::TestWindow() {
     appState.objectNameNarrow.clear();
     appState.running = false;
     appState.cancelRequested = false;
+    appState.focusedControl = 0;
     gridHeader = {};
     conversionSettings = {};
     if (!startMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL)) {
@@ -109,6 +112,7 @@ HWND TestWindow::handle() const { return morvale::ui::appState.mainWindow; }
 void pumpMessages() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (morvale::ui::handleWindowKey(message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -120,6 +124,7 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
         if (std::chrono::steady_clock::now() > end) return false;
         MSG message;
         if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (morvale::ui::handleWindowKey(message)) continue;
             TranslateMessage(&message);
             DispatchMessageW(&message);
         } else {
@@ -131,8 +136,8 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
 
 void click(int controlId) { SendMessageW(morvale::ui::findControl(controlId), BM_CLICK, 0, 0); }
 
-BoxCloser::BoxCloser(HWND owner, int timeoutMs) {
-    helper_ = std::thread([this, owner, timeoutMs] {
+BoxCloser::BoxCloser(HWND owner, int timeoutMs, std::function<void()> whileShown) {
+    helper_ = std::thread([this, owner, timeoutMs, whileShown] {
         const HWND statusLine = morvale::ui::findControl(268);
         for (int waited = 0; waited < timeoutMs; waited += 20) {
             if (const HWND box = findOwnedDialog(owner, messageBoxTextId)) {
@@ -151,6 +156,7 @@ BoxCloser::BoxCloser(HWND owner, int timeoutMs) {
                         seen_.icon = reinterpret_cast<HICON>(SendMessageW(icon, STM_GETICON, 0, 0));
                     }
                 }
+                if (whileShown) whileShown();
                 PostMessageW(box, WM_COMMAND, IDOK, 0);
                 return;
             }
@@ -169,6 +175,9 @@ FileDialogAnswer::FileDialogAnswer(HWND owner, std::wstring path) {
         for (int waited = 0; waited < 10000; waited += 20) {
             if (const HWND dialog = findOwnedDialog(owner, fileNameBoxId)) {
                 found_ = true;
+                wchar_t shown[1024] = {};
+                GetDlgItemTextW(dialog, fileNameBoxId, shown, 1024);
+                shownName_ = shown;
                 if (path.empty()) {
                     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
                     return;
@@ -187,6 +196,11 @@ bool FileDialogAnswer::answered() {
     return found_;
 }
 
+std::wstring FileDialogAnswer::shownName() {
+    answered();
+    return shownName_;
+}
+
 void dropFiles(HWND window, const std::vector<std::wstring>& paths) {
     std::size_t characters = 1;  // the list ends with an empty name
     for (const std::wstring& path : paths) characters += path.size() + 1;
@@ -199,6 +213,24 @@ void dropFiles(HWND window, const std::vector<std::wstring>& paths) {
     GlobalUnlock(memory);
     // The window releases the drop, as it does with one from the shell.
     SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+void pressKey(WPARAM key, bool shift) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    // Only the key's own messages are handled, as the message loop does:
+    // whatever they start (a job) is not run on by handling its messages too.
+    const HWND target = GetFocus() != nullptr ? GetFocus() : morvale::ui::appState.mainWindow;
+    for (const auto& [message, flags] : {std::pair<UINT, LPARAM>{WM_KEYDOWN, 1}, {WM_KEYUP, 0xC0000001}}) {
+        const MSG pressed{target, message, key, flags, 0, {}};
+        if (morvale::ui::handleWindowKey(pressed)) continue;
+        TranslateMessage(&pressed);
+        DispatchMessageW(&pressed);
+    }
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
 }
 
 std::wstring textOf(int controlId) { return morvale::ui::controlText(morvale::ui::findControl(controlId)); }

@@ -40,15 +40,16 @@ struct TestWindow {
 // Handles everything queued for this thread.
 void pumpMessages();
 // Handles messages until done() holds (checked after each one) or the time is up;
-// returns done(). A conversion worker advances only while this thread handles
-// its control updates, so stopping here holds the worker at its next update.
+// returns done(). A conversion worker runs on by itself; its reports reach the
+// controls only as this thread handles them.
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 60000);
 
 // A button click as the user makes it (the button notifies its parent).
 void click(int controlId);
 
 // Reads and closes, from a helper thread, the next message box owned by the
-// main window (the thread that shows a box waits inside it).
+// main window (the thread that shows a box waits inside it). whileShown runs
+// on the helper before the box is closed.
 struct SeenBox {
     bool found = false;
     std::wstring caption, text;
@@ -57,7 +58,7 @@ struct SeenBox {
 };
 class BoxCloser {
 public:
-    explicit BoxCloser(HWND owner, int timeoutMs = 10000);
+    explicit BoxCloser(HWND owner, int timeoutMs = 10000, std::function<void()> whileShown = {});
     ~BoxCloser() { result(); }
     SeenBox result();  // waits for the helper (at most a few seconds)
 
@@ -74,14 +75,30 @@ public:
     FileDialogAnswer(HWND owner, std::wstring path);
     ~FileDialogAnswer() { answered(); }
     bool answered();  // whether a dialog was found (waits for the helper)
+    std::wstring shownName();  // the name the dialog started with (waits for the helper)
 
 private:
     bool found_ = false;
+    std::wstring shownName_;
     std::thread helper_;
 };
 
 // Sends the main window a WM_DROPFILES with the given wide paths.
 void dropFiles(HWND window, const std::vector<std::wstring>& paths);
+
+// A key pressed on the control that has the focus (Shift held for Shift+Tab),
+// handled as the message loop handles it.
+void pressKey(WPARAM key, bool shift = false);
+
+// Sets the system's double-click time for one scope.
+class DoubleClickTime {
+public:
+    explicit DoubleClickTime(UINT ms) : saved_(GetDoubleClickTime()) { SetDoubleClickTime(ms); }
+    ~DoubleClickTime() { SetDoubleClickTime(saved_); }
+
+private:
+    UINT saved_;
+};
 
 std::wstring textOf(int controlId);
 bool isEnabled(int controlId);
