@@ -26,7 +26,7 @@
 #endif
 
 #include "grid/grid_body.h"
-#include "grid/input_file.h"
+#include "base/input_file.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "convert/fixed_format.h"
+#include "obj/fixed_format.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "fixed4_soak_driver.h"
-#include "convert/fixed_format.h"
+#include "obj/fixed_format.h"
 
 namespace {
 

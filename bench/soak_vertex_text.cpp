@@ -10,7 +10,7 @@
 #include <random>
 
 #include "fixed4_soak_driver.h"
-#include "convert/fixed_format_inline.h"
+#include "obj/fixed_format_inline.h"
 
 namespace {
 

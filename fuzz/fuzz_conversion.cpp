@@ -7,7 +7,8 @@
 #include <string>
 
 #include "convert/conversion_request.h"
-#include "convert/obj_writer.h"
+#include "obj/obj_writer.h"
+#include "app/settings_correction.h"
 #include "fuzz_support.h"
 
 using namespace morvale;

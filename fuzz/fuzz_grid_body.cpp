@@ -11,7 +11,7 @@
 
 #include "fuzz_support.h"
 #include "grid/grid_body.h"
-#include "grid/input_file.h"
+#include "base/input_file.h"
 
 using namespace morvale;
 using namespace morvale_fuzz;

@@ -9,7 +9,7 @@
 #include <cwchar>
 #include <string>
 
-#include "convert/conversion_settings.h"
+#include "app/settings_correction.h"
 #include "fuzz_support.h"
 
 using namespace morvale;

@@ -1,6 +1,6 @@
 #include "cli/cli_options.h"
 
-#include "convert/native_text.h"
+#include "base/native_text.h"
 
 namespace morvale::cli {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion_settings.h"
+#include "app/settings_correction.h"
 
 namespace morvale::cli {
 

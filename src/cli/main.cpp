@@ -17,10 +17,10 @@
 #include "cli/cli_options.h"
 #include "cli/terminal_progress.h"
 #include "convert/conversion_request.h"
-#include "convert/grid_names.h"
-#include "convert/obj_writer.h"
-#include "convert/summary_text.h"
-#include "convert/text_format.h"
+#include "app/grid_names.h"
+#include "obj/obj_writer.h"
+#include "app/summary_text.h"
+#include "app/text_format.h"
 
 using namespace morvale;
 

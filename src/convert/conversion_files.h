@@ -2,8 +2,8 @@
 // Opening the two files of a conversion, with the checks that keep the input safe.
 
 #include "convert/conversion_request.h"
-#include "convert/obj_writer.h"
-#include "grid/input_file.h"
+#include "obj/obj_writer.h"
+#include "base/input_file.h"
 
 namespace morvale {
 

@@ -1,7 +1,7 @@
 #include "convert/conversion_request.h"
 
-#include "convert/floating_planes.h"
-#include "convert/interpolated.h"
+#include "mesh/floating_planes.h"
+#include "mesh/interpolated.h"
 
 namespace morvale {
 

@@ -7,7 +7,7 @@
 
 #include "convert/conversion_settings.h"
 #include "convert/conversion_stats.h"
-#include "convert/progress_reporter.h"
+#include "base/progress_reporter.h"
 #include "grid/body_window.h"
 #include "grid/grid_header.h"
 

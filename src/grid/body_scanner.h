@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "convert/progress_reporter.h"
+#include "base/progress_reporter.h"
 #include "grid/body_window.h"
 #include "grid/grid_header.h"
 #include "grid/number_scan.h"

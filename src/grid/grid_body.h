@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "convert/progress_reporter.h"
+#include "base/progress_reporter.h"
 #include "grid/body_window.h"
 #include "grid/grid_header.h"
 

@@ -7,7 +7,7 @@
 #include "grid/header_keywords.h"
 #include "grid/header_line_reader.h"
 #include "grid/header_numbers.h"
-#include "grid/input_file.h"
+#include "base/input_file.h"
 
 namespace morvale {
 namespace {

@@ -6,7 +6,7 @@
 #include <array>
 #include <filesystem>
 
-#include "convert/grid_names.h"
+#include "app/grid_names.h"
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
 #include "ui/info_panel.h"

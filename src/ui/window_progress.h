@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "convert/progress_reporter.h"
+#include "base/progress_reporter.h"
 
 namespace morvale::ui {
 

@@ -9,7 +9,8 @@
 #include <new>
 #include <vector>
 
-#include "convert/cell_edges.h"
+#include "mesh/cell_edges.h"
+#include "mesh/axis_order.h"
 #include "convert/conversion_files.h"
 #include "data_mask.h"
 #include "grid/grid_body.h"

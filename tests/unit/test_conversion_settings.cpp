@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "convert/conversion_settings.h"
+#include "app/settings_correction.h"
+#include "mesh/axis_order.h"
 
 using namespace morvale;
 

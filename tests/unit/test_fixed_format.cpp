@@ -1,4 +1,4 @@
-#include "convert/fixed_format.h"
+#include "obj/fixed_format.h"
 
 #include <gtest/gtest.h>
 

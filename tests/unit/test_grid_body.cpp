@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "grid/grid_body.h"
-#include "grid/input_file.h"
+#include "base/input_file.h"
 #include "test_support.h"
 
 // The program's heap in use and its peak, to show that a read does not grow with its input.

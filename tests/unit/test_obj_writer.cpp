@@ -1,4 +1,5 @@
-#include "convert/obj_writer.h"
+#include "obj/obj_writer.h"
+#include "mesh/axis_order.h"
 
 #include <gtest/gtest.h>
 

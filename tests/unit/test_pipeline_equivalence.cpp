@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "conversion_fixture.h"
-#include "convert/pipeline_builders.h"
+#include "mesh/pipeline_builders.h"
 #include "reference_builders.h"
 
 using namespace morvale;

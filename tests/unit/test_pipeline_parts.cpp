@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "convert/conversion_settings.h"
-#include "convert/face_text.h"
-#include "convert/fixed_format_inline.h"
-#include "convert/obj_writer.h"
-#include "convert/pipeline_faces.h"
-#include "convert/pipeline_mask.h"
-#include "convert/pipeline_writer.h"
-#include "convert/vertex_text.h"
+#include "mesh/axis_order.h"
+#include "obj/face_text.h"
+#include "obj/fixed_format_inline.h"
+#include "obj/obj_writer.h"
+#include "obj/face_pieces.h"
+#include "mesh/cell_mask.h"
+#include "pipeline/ordered_writer.h"
+#include "obj/vertex_text.h"
 #include "test_support.h"
 
 using namespace morvale;

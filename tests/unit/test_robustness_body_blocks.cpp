@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "grid/grid_body.h"
-#include "grid/input_file.h"
+#include "base/input_file.h"
 #include "test_support.h"
 
 using namespace morvale;

@@ -9,6 +9,7 @@
 
 #include "conversion_fixture.h"
 #include "obj_shape.h"
+#include "app/settings_correction.h"
 
 using namespace morvale;
 using namespace testing_support;

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "convert/pipeline_writer.h"
+#include "pipeline/ordered_writer.h"
 
 namespace morvale {
 

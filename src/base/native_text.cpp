@@ -1,4 +1,4 @@
-#include "convert/native_text.h"
+#include "base/native_text.h"
 
 namespace morvale {
 

@@ -1,6 +1,6 @@
-#include "convert/summary_text.h"
+#include "app/summary_text.h"
 
-#include "convert/text_format.h"
+#include "app/text_format.h"
 
 namespace morvale {
 

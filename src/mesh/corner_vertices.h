@@ -10,13 +10,13 @@
 #include <cstring>
 #include <vector>
 
-#include "convert/cell_edges.h"
+#include "mesh/cell_edges.h"
 #include "convert/conversion_settings.h"
-#include "convert/obj_writer.h"
-#include "convert/pipeline_cells.h"
-#include "convert/pipeline_corners.h"
-#include "convert/progress_reporter.h"
-#include "convert/vertex_text.h"
+#include "obj/obj_writer.h"
+#include "pipeline/batch_handoff.h"
+#include "mesh/corner_finder.h"
+#include "base/progress_reporter.h"
+#include "obj/vertex_text.h"
 
 namespace morvale {
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "convert/face_text.h"
-#include "convert/fixed_format.h"
+#include "obj/face_text.h"
+#include "obj/fixed_format.h"
 
 namespace morvale {
 

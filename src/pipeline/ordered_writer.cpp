@@ -1,4 +1,4 @@
-#include "convert/pipeline_writer.h"
+#include "pipeline/ordered_writer.h"
 
 #include <new>
 #include <string_view>

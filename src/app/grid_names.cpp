@@ -1,6 +1,6 @@
-#include "convert/grid_names.h"
+#include "app/grid_names.h"
 
-#include "convert/native_text.h"
+#include "base/native_text.h"
 
 namespace morvale {
 namespace {

@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/face_text.h"
-#include "convert/pipeline_mask.h"
+#include "obj/face_text.h"
+#include "mesh/cell_mask.h"
 
 namespace morvale {
 

@@ -10,8 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "convert/fixed_format.h"
-#include "convert/fixed_format_inline.h"
+#include "obj/fixed_format.h"
+#include "mesh/axis_order.h"
+#include "obj/fixed_format_inline.h"
 
 namespace morvale {
 

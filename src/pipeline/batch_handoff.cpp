@@ -1,4 +1,4 @@
-#include "convert/pipeline_cells.h"
+#include "pipeline/batch_handoff.h"
 
 #include <new>
 

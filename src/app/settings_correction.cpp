@@ -1,4 +1,4 @@
-#include "convert/conversion_settings.h"
+#include "app/settings_correction.h"
 
 #include <charconv>
 #include <climits>

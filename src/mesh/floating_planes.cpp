@@ -1,18 +1,19 @@
-#include "convert/floating_planes.h"
+#include "mesh/floating_planes.h"
 
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <new>
 
-#include "convert/cell_edges.h"
+#include "mesh/cell_edges.h"
+#include "mesh/axis_order.h"
 #include "convert/conversion_files.h"
-#include "convert/face_text.h"
-#include "convert/pipeline_builders.h"
-#include "convert/pipeline_cells.h"
-#include "convert/pipeline_faces.h"
-#include "convert/pipeline_writer.h"
-#include "convert/vertex_text.h"
+#include "obj/face_text.h"
+#include "mesh/pipeline_builders.h"
+#include "pipeline/batch_handoff.h"
+#include "obj/face_pieces.h"
+#include "pipeline/ordered_writer.h"
+#include "obj/vertex_text.h"
 #include "grid/grid_body.h"
 
 namespace morvale {

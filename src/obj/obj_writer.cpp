@@ -1,9 +1,9 @@
-#include "convert/obj_writer.h"
+#include "obj/obj_writer.h"
 
 #include <charconv>
 #include <cstring>
 
-#include "convert/fixed_format.h"
+#include "obj/fixed_format.h"
 
 namespace morvale {
 namespace {

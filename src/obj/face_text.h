@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "convert/obj_writer.h"
+#include "obj/obj_writer.h"
 
 namespace morvale {
 

@@ -1,4 +1,4 @@
-#include "grid/input_file.h"
+#include "base/input_file.h"
 
 #include <system_error>
 

@@ -22,8 +22,8 @@
 #include <thread>
 #include <vector>
 
-#include "convert/obj_writer.h"
-#include "convert/progress_reporter.h"
+#include "obj/obj_writer.h"
+#include "base/progress_reporter.h"
 
 namespace morvale {
 

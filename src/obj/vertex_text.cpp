@@ -1,6 +1,7 @@
-#include "convert/vertex_text.h"
+#include "obj/vertex_text.h"
 
 #include "convert/conversion_settings.h"
+#include "mesh/axis_order.h"
 
 namespace morvale {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/face_text.h"
-#include "convert/pipeline_corners.h"
+#include "obj/face_text.h"
+#include "mesh/corner_finder.h"
 
 namespace morvale {
 

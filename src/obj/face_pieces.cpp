@@ -1,6 +1,6 @@
-#include "convert/pipeline_faces.h"
+#include "obj/face_pieces.h"
 
-#include "convert/face_text.h"
+#include "obj/face_text.h"
 
 namespace morvale {
 

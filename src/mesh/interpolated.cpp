@@ -1,4 +1,4 @@
-#include "convert/interpolated.h"
+#include "mesh/interpolated.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -9,15 +9,15 @@
 #include <system_error>
 #include <vector>
 
-#include "convert/cell_edges.h"
+#include "mesh/cell_edges.h"
 #include "convert/conversion_files.h"
-#include "convert/pipeline_builders.h"
-#include "convert/pipeline_cells.h"
-#include "convert/pipeline_corner_vertices.h"
-#include "convert/pipeline_face_cursor.h"
-#include "convert/pipeline_faces.h"
-#include "convert/pipeline_mask.h"
-#include "convert/pipeline_writer.h"
+#include "mesh/pipeline_builders.h"
+#include "pipeline/batch_handoff.h"
+#include "mesh/corner_vertices.h"
+#include "mesh/face_cursor.h"
+#include "obj/face_pieces.h"
+#include "mesh/cell_mask.h"
+#include "pipeline/ordered_writer.h"
 #include "grid/grid_body.h"
 
 // The run reads the grid once when the elevations need no centring: the
