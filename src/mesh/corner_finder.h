@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "obj/face_text.h"
 #include "mesh/cell_mask.h"
 
 namespace morvale {
@@ -177,14 +176,18 @@ public:
         return k_ <= width_;
     }
 
-    // Writes up to maxFaces faces of the row from the current cell on
-    // (bottom-left, bottom-right, top-right, top-left corners); returns how
-    // many. Fewer means the row has no more.
-    std::int64_t putFaces(char*& out, std::int64_t maxFaces) {
+    // Puts the corners (bottom-left, bottom-right, top-right, top-left) of up
+    // to maxFaces faces of the row from the current cell on at out, four
+    // numbers a face; returns how many. Fewer means the row has no more.
+    std::int64_t putFaces(std::int64_t*& out, std::int64_t maxFaces) {
         std::int64_t written = 0;
         if (row_.last || next_.last) {
             for (; written < maxFaces && nextFace(); ++written) {
-                out = putFaceLine(out, bottom(k_), bottom(k_ + 1), top(k_ + 1), top(k_));
+                out[0] = bottom(k_);
+                out[1] = bottom(k_ + 1);
+                out[2] = top(k_ + 1);
+                out[3] = top(k_);
+                out += 4;
                 pass();
             }
             return written;
@@ -196,26 +199,16 @@ public:
         const std::uint64_t* below = next_.north.data();
         std::int64_t topLeft = rowFirst_ + 1 + rowNorth_.below;
         std::int64_t bottomLeft = nextFirst_ + 1 + nextNorth_.below;
-        NumberTextCounter topText = topLeft_, bottomText = bottomLeft_;
-        char* o = out;
+        std::int64_t* o = out;
         std::int64_t k = k_;
         for (; k <= width_ && written < maxFaces; ++k) {
             const int northBit = bitAt(north, k), belowBit = bitAt(below, k);
             if (bitAt(data, k)) {
-                topText.moveTo(topLeft);
-                bottomText.moveTo(bottomLeft);
-                o[0] = 'f';
-                o[1] = ' ';
-                o = bottomText.put(o + 2);
-                *o++ = ' ';
-                o = bottomText.put(o, belowBit);
-                *o++ = ' ';
-                o = topText.put(o, northBit);
-                *o++ = ' ';
-                o = topText.put(o);
-                o[0] = '\r';
-                o[1] = '\n';
-                o += 2;
+                o[0] = bottomLeft;
+                o[1] = bottomLeft + belowBit;
+                o[2] = topLeft + northBit;
+                o[3] = topLeft;
+                o += 4;
                 ++written;
             }
             topLeft += northBit;
@@ -225,8 +218,6 @@ public:
         k_ = k;
         rowNorth_.below = topLeft - rowFirst_ - 1;
         nextNorth_.below = bottomLeft - nextFirst_ - 1;
-        topLeft_ = topText;
-        bottomLeft_ = bottomText;
         return written;
     }
     void skipFace() { pass(); }
@@ -268,8 +259,6 @@ private:
     std::int64_t rowFirst_ = 0;
     std::int64_t nextFirst_ = 0;
     std::int64_t k_ = 1;
-    NumberTextCounter topLeft_;
-    NumberTextCounter bottomLeft_;
 };
 
 }  // namespace morvale

@@ -1,14 +1,12 @@
 #pragma once
-// The Interpolated face block from the data mask alone: where each window
-// row's vertex numbers and faces start (found while meshing), and a cursor
-// that writes the faces in order from any face on, so that two threads can
-// each write every other piece of the block.
+// The Interpolated faces from the data mask alone: where each window row's
+// vertex numbers and faces start (found while meshing), and a cursor that
+// puts the faces' corners in order from any face on.
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
-#include "obj/face_text.h"
 #include "mesh/corner_finder.h"
 
 namespace morvale {
@@ -38,8 +36,8 @@ public:
         }
     }
 
-    // Writes the next `count` faces, which must exist.
-    char* put(char* out, std::int64_t count) {
+    // Puts the corners of the next `count` faces, which must exist, four numbers a face.
+    std::int64_t* put(std::int64_t* out, std::int64_t count) {
         while ((count -= walk_.putFaces(out, count)) > 0) {
             ++row_;
             startRow();

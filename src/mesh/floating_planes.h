@@ -1,12 +1,14 @@
 #pragma once
-// The Floating planes mode: one flat quad of four own vertices per kept cell,
-// streamed while the grid is read.
+// The Floating planes mode: one flat square quad of four own vertices per
+// cell with data. Two stages: reading the body, each cell's vertices handed
+// over as it is read, then the faces (the i-th kept cell owns the vertices
+// 4i - 3 to 4i).
 
-#include "convert/conversion_request.h"
+#include "mesh/mesh_sink.h"
+#include "mesh/terrain_job.h"
 
 namespace morvale {
 
-ConversionResult buildFloatingPlanesMesh(const ConversionRequest& request, std::atomic<bool>& cancelRequested,
-                                         ProgressReporter& progress, ConversionStats& stats);
+TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink);
 
 }  // namespace morvale

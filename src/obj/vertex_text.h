@@ -1,10 +1,10 @@
 #pragma once
-// Vertex lines assembled from texts formatted once. Every vertex of a window
-// column has the same east value and every vertex of a row the same north
-// value, so only the elevation needs formatting per vertex: the builders
-// format each distinct east and north once and copy the texts into the lines.
-// The bytes are those of formatVertexLine on applyAxisOrder's numbers.
+// Vertex lines assembled from texts: the east and north texts come from a
+// cache of values met before, the elevation is formatted per vertex, and the
+// preset's axis order places them. The bytes are those of formatVertexLine
+// on applyAxisOrder's numbers.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -62,65 +62,65 @@ struct NumberText {
     TextRef ref() const { return {text, length}; }
 };
 
-// The texts of a run of numbers (the east values of a window's columns),
-// formatted a block at a time and kept in 32-byte slots: memory stays fixed
-// for any window width, and a window up to a block wide formats each text
-// once. A text too long for a slot (coordinates beyond 10^26) is formatted
-// again each time it is asked for, into a scratch buffer that stays valid
-// until the next call.
-template <class Value>
-class BlockTexts {
+// The texts of coordinate values met before, found by their bit pattern:
+// every vertex of a window column has the same east value and every vertex
+// of a row the same north value, so each is formatted about once. A slot
+// holds a text of up to textCopyBytes; a longer one (coordinates beyond
+// 10^26) is formatted each time into one of two scratch texts.
+class CoordinateTexts {
 public:
-    static constexpr std::int64_t blockTexts = 65536;
+    static constexpr int slotBits = 16;
 
-    // Throws std::bad_alloc when the block does not fit in memory.
-    BlockTexts(std::int64_t count, Value value)
-        : count_(count), value_(value), bytes_(static_cast<std::size_t>(blockTexts) * textCopyBytes + fixed4MaxChars),
-          lengths_(static_cast<std::size_t>(blockTexts)) {}
+    // Throws std::bad_alloc when the slots do not fit in memory.
+    CoordinateTexts() : slots_(std::size_t{1} << slotBits) {}
 
-    TextRef operator()(std::int64_t i) {
-        if (static_cast<std::uint64_t>(i - start_) >= static_cast<std::uint64_t>(loaded_)) load(i);
-        const std::size_t k = static_cast<std::size_t>(i - start_);
-        if (lengths_[k] > textCopyBytes) {
-            scratch_.set(value_(i));
-            return scratch_.ref();
+    // The text of `value`; the text asked for with `first` stays valid through
+    // the next call (the two texts of one line).
+    TextRef get(double value, bool first) {
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+        Slot& slot = slots_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - slotBits))];
+        if (slot.bits == bits && slot.length != 0) {
+            if (first) firstSlot_ = &slot;
+            return {slot.text, slot.length};
         }
-        return {bytes_.data() + k * textCopyBytes, lengths_[k]};
-    }
-
-    // All the texts as one run of slots, text i at i * textCopyBytes, when
-    // they fit one block and none is overlong; null otherwise. `lengths`
-    // then points at their lengths.
-    const char* whole(const std::uint16_t*& lengths) {
-        if (count_ > blockTexts) return nullptr;
-        if (start_ != 0 || loaded_ != count_) load(0);
-        if (longest_ > textCopyBytes) return nullptr;
-        lengths = lengths_.data();
-        return bytes_.data();
+        NumberText& text = scratch_[first ? 0 : 1];
+        text.set(value);
+        // A long text has no slot; nor has the second text when it would take the first one's.
+        if (text.length > textCopyBytes || (!first && &slot == firstSlot_)) return text.ref();
+        if (first) firstSlot_ = &slot;
+        std::memcpy(slot.text, text.text, textCopyBytes);
+        slot.length = static_cast<std::uint8_t>(text.length);
+        slot.bits = bits;
+        return {slot.text, slot.length};
     }
 
 private:
-    void load(std::int64_t i) {
-        start_ = i;
-        loaded_ = count_ - i < blockTexts ? count_ - i : blockTexts;
-        longest_ = 0;
-        for (std::int64_t k = 0; k < loaded_; ++k) {
-            char* at = bytes_.data() + k * textCopyBytes;
-            // The spare bytes after the last slot take an overlong text.
-            const std::uint16_t length = static_cast<std::uint16_t>(putFixed4(value_(i + k), at) - at);
-            lengths_[static_cast<std::size_t>(k)] = length;
-            if (length > longest_) longest_ = length;
+    struct Slot {
+        std::uint64_t bits = 0;
+        char text[textCopyBytes] = {};
+        std::uint8_t length = 0;  // 0: empty (no text is shorter than "0.0000")
+    };
+    std::vector<Slot> slots_;
+    const Slot* firstSlot_ = nullptr;
+    NumberText scratch_[2];
+};
+
+// The text of the last value asked for: the four corners of a floating plane
+// share their elevation.
+class LastText {
+public:
+    TextRef get(double value) {
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+        if (bits != bits_ || text_.length == 0) {
+            text_.set(value);
+            bits_ = bits;
         }
+        return text_.ref();
     }
 
-    std::int64_t count_;
-    Value value_;
-    std::vector<char> bytes_;
-    std::vector<std::uint16_t> lengths_;
-    std::int64_t start_ = 0;
-    std::int64_t loaded_ = 0;
-    std::uint16_t longest_ = 0;
-    NumberText scratch_;
+private:
+    std::uint64_t bits_ = 0;
+    NumberText text_;
 };
 
 inline char* putText(char* out, TextRef text) { return copyText(out, text); }

@@ -1,56 +1,90 @@
 #pragma once
-// The reading end of the conversion pipeline: the thread that parses the grid
-// hands the cell values it finds to the thread that formats them, in batches
-// through a small bounded queue, so parsing and formatting overlap.
+// Handing items from one thread to another in batches through a small
+// bounded queue, so that producing and consuming overlap; or, without a
+// thread, consuming each batch on the producing thread. The items come out
+// in the order they went in.
 
+#include <cassert>
 #include <condition_variable>
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 namespace morvale {
 
-struct CellValue {
-    std::int32_t row;
-    std::int32_t col;
-    double value;
-};
-
-// Whoever formats the cells: takes them in file order.
-class CellConsumer {
+template <class Item>
+class BatchQueue {
 public:
-    virtual ~CellConsumer() = default;
-    virtual void takeCells(const CellValue* cells, std::size_t count) = 0;
-};
-
-class CellBatchQueue {
-public:
-    static constexpr std::size_t batchCells = 16384;
+    static constexpr std::size_t batchItems = 16384;
 
     // False when the memory for the batches is missing.
-    bool allocate(int batches);
+    bool allocate(int batches) {
+        for (int i = 0; i < batches; ++i) {
+            std::unique_ptr<Item[]> batch(new (std::nothrow) Item[batchItems]);
+            if (!batch) return false;
+            empty_.push_back(batch.get());
+            storage_.push_back(std::move(batch));
+        }
+        full_.resize(storage_.size());
+        return true;
+    }
 
-    // Reading side: an empty batch (waits for one), a full one handed over, the end.
-    CellValue* emptyBatch();
-    void pushFull(CellValue* batch, std::size_t count);
-    void close();
+    // Producing side: an empty batch (waits for one), a full one handed over, the end.
+    Item* emptyBatch() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !empty_.empty(); });
+        Item* batch = empty_.back();
+        empty_.pop_back();
+        return batch;
+    }
+    void pushFull(Item* batch, std::size_t count) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            assert(fullCount_ < full_.size());
+            full_[(fullFront_ + fullCount_) % full_.size()] = Full{batch, count};
+            ++fullCount_;
+        }
+        changed_.notify_all();
+    }
+    void close() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        changed_.notify_all();
+    }
 
-    // Formatting side: the next full batch in order (false once closed and
+    // Consuming side: the next full batch in order (false once closed and
     // drained), and the batch given back when done with it.
-    bool popFull(CellValue*& batch, std::size_t& count);
-    void giveBack(CellValue* batch);
+    bool popFull(Item*& batch, std::size_t& count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return fullCount_ > 0 || closed_; });
+        if (fullCount_ == 0) return false;
+        batch = full_[fullFront_].batch;
+        count = full_[fullFront_].count;
+        fullFront_ = (fullFront_ + 1) % full_.size();
+        --fullCount_;
+        return true;
+    }
+    void giveBack(Item* batch) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            empty_.push_back(batch);
+        }
+        changed_.notify_all();
+    }
 
 private:
     struct Full {
-        CellValue* batch;
+        Item* batch;
         std::size_t count;
     };
-    std::vector<std::unique_ptr<CellValue[]>> storage_;
-    std::vector<CellValue*> empty_;
+    std::vector<std::unique_ptr<Item[]>> storage_;
+    std::vector<Item*> empty_;
     std::vector<Full> full_;  // a ring: every batch fits at once
     std::size_t fullFront_ = 0;
     std::size_t fullCount_ = 0;
@@ -59,16 +93,17 @@ private:
     std::condition_variable changed_;
 };
 
-// Collects cells into batches for a queue, or, without one, hands each full
-// batch straight to the consumer on the reading thread.
-class CellBatcher {
+// Collects items into batches for a queue, or, without one, hands each full
+// batch straight to the consumer on the producing thread.
+template <class Item, class Consume>
+class Batcher {
 public:
-    CellBatcher(CellBatchQueue* queue, CellConsumer& consumer, CellValue* ownBatch, std::size_t ownCapacity)
-        : queue_(queue), consumer_(consumer), batch_(queue ? queue->emptyBatch() : ownBatch),
-          capacity_(queue ? CellBatchQueue::batchCells : ownCapacity) {}
-    void add(std::int32_t row, std::int32_t col, double value) {
+    Batcher(BatchQueue<Item>* queue, Consume& consume, Item* ownBatch, std::size_t ownCapacity)
+        : queue_(queue), consume_(consume), batch_(queue ? queue->emptyBatch() : ownBatch),
+          capacity_(queue ? BatchQueue<Item>::batchItems : ownCapacity) {}
+    void add(const Item& item) {
         if (count_ == capacity_) flush();
-        batch_[count_++] = CellValue{row, col, value};
+        batch_[count_++] = item;
     }
     void flush() {
         if (count_ == 0) return;
@@ -76,42 +111,45 @@ public:
             queue_->pushFull(batch_, count_);
             batch_ = queue_->emptyBatch();
         } else {
-            consumer_.takeCells(batch_, count_);
+            consume_(static_cast<const Item*>(batch_), count_);
         }
         count_ = 0;
     }
 
 private:
-    CellBatchQueue* queue_;
-    CellConsumer& consumer_;
-    CellValue* batch_;
+    BatchQueue<Item>* queue_;
+    Consume& consume_;
+    Item* batch_;
     std::size_t capacity_;
     std::size_t count_ = 0;
 };
 
-// Runs read(batcher) on the calling thread. With `threaded` (and a thread to
-// be had) a helper thread hands the batches to the consumer meanwhile;
-// otherwise each batch reaches the consumer on the calling thread.
-template <class Read>
-void readIntoConsumer(bool threaded, CellBatchQueue& queue, CellConsumer& consumer, Read&& read) {
+// Runs produce(batcher) on the calling thread. With `threaded` (and a thread
+// and the queue's memory to be had) a helper thread calls consume(items,
+// count) meanwhile; otherwise each batch reaches consume on the calling
+// thread. Either way consume sees every item, in order, one call at a time.
+template <class Item, class Consume, class Produce>
+void handOff(bool threaded, Consume&& consume, Produce&& produce) {
     if (threaded) {
+        BatchQueue<Item> queue;
         std::thread helper;
         try {
-            helper = std::thread([&queue, &consumer] {
-                CellValue* batch = nullptr;
-                std::size_t count = 0;
-                while (queue.popFull(batch, count)) {
-                    consumer.takeCells(batch, count);
-                    queue.giveBack(batch);
-                }
-            });
+            if (queue.allocate(4)) {
+                helper = std::thread([&queue, &consume] {
+                    Item* batch = nullptr;
+                    std::size_t count = 0;
+                    while (queue.popFull(batch, count)) {
+                        consume(static_cast<const Item*>(batch), count);
+                        queue.giveBack(batch);
+                    }
+                });
+            }
         } catch (const std::system_error&) {
-            threaded = false;
         }
-        if (threaded) {
+        if (helper.joinable()) {
             {
-                CellBatcher batcher(&queue, consumer, nullptr, 0);
-                read(batcher);
+                Batcher<Item, Consume> batcher(&queue, consume, nullptr, 0);
+                produce(batcher);
                 batcher.flush();
             }
             queue.close();
@@ -119,9 +157,9 @@ void readIntoConsumer(bool threaded, CellBatchQueue& queue, CellConsumer& consum
             return;
         }
     }
-    CellValue own[256];
-    CellBatcher batcher(nullptr, consumer, own, sizeof own / sizeof own[0]);
-    read(batcher);
+    Item own[256];
+    Batcher<Item, Consume> batcher(nullptr, consume, own, sizeof own / sizeof own[0]);
+    produce(batcher);
     batcher.flush();
 }
 

@@ -6,10 +6,10 @@
 
 namespace morvale {
 
-PipelineWriter::PipelineWriter(ObjOutput& output, const std::atomic<bool>& cancelRequested, ProgressReporter& progress)
+OrderedWriter::OrderedWriter(OutputFile& output, const std::atomic<bool>& cancelRequested, ProgressReporter& progress)
     : output_(output), cancelRequested_(cancelRequested), progress_(progress) {}
 
-PipelineWriter::~PipelineWriter() {
+OrderedWriter::~OrderedWriter() {
     if (thread_.joinable()) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -20,7 +20,7 @@ PipelineWriter::~PipelineWriter() {
     }
 }
 
-bool PipelineWriter::start(int producers, int buffersEach, bool threaded) {
+bool OrderedWriter::start(int producers, int buffersEach, bool threaded) {
     free_.assign(static_cast<std::size_t>(producers), {});
     for (int p = 0; p < producers; ++p) {
         for (int b = 0; b < buffersEach; ++b) {
@@ -43,7 +43,7 @@ bool PipelineWriter::start(int producers, int buffersEach, bool threaded) {
     return true;
 }
 
-OutputChunk* PipelineWriter::acquire(int producer) {
+OutputChunk* OrderedWriter::acquire(int producer) {
     std::unique_lock<std::mutex> lock(mutex_);
     std::vector<OutputChunk*>& pool = free_[static_cast<std::size_t>(producer)];
     chunkFreed_.wait(lock, [&] { return !pool.empty(); });
@@ -56,7 +56,7 @@ OutputChunk* PipelineWriter::acquire(int producer) {
     return chunk;
 }
 
-void PipelineWriter::submit(OutputChunk* chunk) {
+void OrderedWriter::submit(OutputChunk* chunk) {
     if (!thread_.joinable()) {
         // Written on the spot, in sequence order as the producers hand them over.
         pending_.push_back(chunk);
@@ -74,7 +74,7 @@ void PipelineWriter::submit(OutputChunk* chunk) {
     chunkReady_.notify_one();
 }
 
-void PipelineWriter::finish(std::int64_t sequenceEnd) {
+void OrderedWriter::finish(std::int64_t sequenceEnd) {
     if (thread_.joinable()) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -89,7 +89,7 @@ void PipelineWriter::finish(std::int64_t sequenceEnd) {
     end_ = -1;
 }
 
-OutputChunk* PipelineWriter::takeNext() {
+OutputChunk* OrderedWriter::takeNext() {
     for (std::size_t i = 0; i < pending_.size(); ++i) {
         if (pending_[i]->sequence == next_) {
             OutputChunk* chunk = pending_[i];
@@ -101,7 +101,7 @@ OutputChunk* PipelineWriter::takeNext() {
     return nullptr;
 }
 
-void PipelineWriter::run() {
+void OrderedWriter::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         OutputChunk* chunk = nullptr;
@@ -116,7 +116,7 @@ void PipelineWriter::run() {
     }
 }
 
-void PipelineWriter::writeOne(OutputChunk* chunk) {
+void OrderedWriter::writeOne(OutputChunk* chunk) {
     if (chunk->cancellable && !stopped_.load(std::memory_order_relaxed) &&
         cancelRequested_.load(std::memory_order_relaxed))
         stopped_.store(true, std::memory_order_relaxed);

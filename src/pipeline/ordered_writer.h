@@ -1,19 +1,21 @@
 #pragma once
-// The writing end of the conversion pipeline: producers format lines into
-// large chunks, one writer thread writes the chunks to the OBJ file strictly
-// in their sequence order, so formatting and the disk overlap and the bytes
-// come out as if one thread had written them.
+// The writing end of a pipeline: producers fill large chunks of bytes, one
+// writer thread writes the chunks to the output file strictly in their
+// sequence order, so producing and the disk overlap and the bytes come out
+// as if one thread had written them.
 //
-// A chunk can carry the pipeline's share of a stage's progress: the writer
-// tests the cancel flag before writing a cancellable chunk (and drops it and
-// every later one once the flag is seen), and calls step() after a chunk that
-// ends at a step point. Producers cut chunks at the step points, so a cancel
-// set by a step is seen before the next line, as in a line-by-line loop.
+// A chunk can carry a share of a stage's progress: the writer tests the
+// cancel flag before writing a cancellable chunk (and drops it and every
+// later cancellable one once the flag is seen), and calls step() after a
+// chunk that ends at a step point. Producers cut chunks at the step points,
+// so a cancel set by a step is seen before the next line, as in a
+// line-by-line loop.
 //
 // Without a thread (the system refused one) the writer writes each chunk in
 // submit(), which then must come in sequence order.
 
 #include <atomic>
+#include <cassert>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "obj/obj_writer.h"
+#include "base/output_file.h"
 #include "base/progress_reporter.h"
 
 namespace morvale {
@@ -42,16 +44,16 @@ struct OutputChunk {
     std::size_t room() const { return capacity - used; }
 };
 
-class PipelineWriter {
+class OrderedWriter {
 public:
-    // Larger than the OBJ output's own buffer, so that a full chunk goes to
+    // Larger than the output file's own buffer, so that a full chunk goes to
     // the file in one write without another copy.
     static constexpr std::size_t chunkBytes = std::size_t{4} << 20;
 
-    PipelineWriter(ObjOutput& output, const std::atomic<bool>& cancelRequested, ProgressReporter& progress);
-    ~PipelineWriter();
-    PipelineWriter(const PipelineWriter&) = delete;
-    PipelineWriter& operator=(const PipelineWriter&) = delete;
+    OrderedWriter(OutputFile& output, const std::atomic<bool>& cancelRequested, ProgressReporter& progress);
+    ~OrderedWriter();
+    OrderedWriter(const OrderedWriter&) = delete;
+    OrderedWriter& operator=(const OrderedWriter&) = delete;
 
     // Gives each of `producers` producers `buffersEach` chunks and starts the
     // writer thread (or not, with `threaded` false). False when the memory
@@ -78,7 +80,7 @@ private:
     void writeOne(OutputChunk* chunk);
     OutputChunk* takeNext();  // with the lock held
 
-    ObjOutput& output_;
+    OutputFile& output_;
     const std::atomic<bool>& cancelRequested_;
     ProgressReporter& progress_;
 
@@ -96,11 +98,13 @@ private:
     std::thread thread_;
 };
 
-// A producer's sequential output: lines go into the current chunk, which is
+// A producer's sequential output: bytes go into the current chunk, which is
 // submitted when full. One producer, consecutive sequence numbers from `first`.
+// Chunks are cancellable while the stream is set so; stepAfterThis() ends the
+// current chunk at a step point.
 class ChunkStream {
 public:
-    ChunkStream(PipelineWriter& writer, int producer, std::int64_t firstSequence)
+    ChunkStream(OrderedWriter& writer, int producer, std::int64_t firstSequence)
         : writer_(writer), producer_(producer), sequence_(firstSequence) {}
     ~ChunkStream() { flush(); }
     ChunkStream(const ChunkStream&) = delete;
@@ -108,12 +112,26 @@ public:
 
     // Room for `bytes` more characters (bytes must be far below chunkBytes).
     char* reserve(std::size_t bytes) {
+        assert(bytes <= OrderedWriter::chunkBytes);
         if (chunk_ == nullptr || chunk_->room() < bytes) next();
         return chunk_->end();
     }
     void commit(char* end, std::int64_t lines) {
+        assert(chunk_ != nullptr && end >= chunk_->end() && end <= chunk_->begin() + chunk_->capacity);
         chunk_->used = static_cast<std::size_t>(end - chunk_->begin());
         chunk_->lines += lines;
+    }
+    // What follows is cancellable (or not): it starts a new chunk when that changes.
+    void setCancellable(bool cancellable) {
+        if (cancellable == cancellable_) return;
+        flush();
+        cancellable_ = cancellable;
+    }
+    // The writer steps the progress once what was committed so far is written.
+    void stepAfterThis() {
+        if (chunk_ == nullptr) next();
+        chunk_->stepAfter = true;
+        flush();
     }
     // Submits what is held; the next line starts a new chunk.
     void flush() {
@@ -134,13 +152,15 @@ private:
         flush();
         chunk_ = writer_.acquire(producer_);
         chunk_->sequence = sequence_++;
+        chunk_->cancellable = cancellable_;
     }
 
-    PipelineWriter& writer_;
+    OrderedWriter& writer_;
     int producer_;
     std::int64_t sequence_;
     std::int64_t submitted_ = 0;
     OutputChunk* chunk_ = nullptr;
+    bool cancellable_ = false;
 };
 
 }  // namespace morvale

@@ -12,6 +12,7 @@
 #include "mesh/cell_edges.h"
 #include "mesh/axis_order.h"
 #include "convert/conversion_files.h"
+#include "obj/obj_writer.h"
 #include "data_mask.h"
 #include "grid/grid_body.h"
 
@@ -98,7 +99,7 @@ ConversionResult buildInterpolatedMesh(const ConversionRequest& request, std::at
     const CropWindow window{settings.cropXMin, settings.cropYMin, settings.cropXMax, settings.cropYMax};
     FileHandle input;
     bool positioned = false;
-    ObjOutput output;
+    OutputFile output;
     if (const ConversionResult opened = openConversionFiles(request, input, positioned, output);
         opened != conversionFinished)
         return opened;
@@ -266,7 +267,7 @@ ConversionResult buildFloatingPlanesMesh(const ConversionRequest& request, std::
     const ConversionSettings& settings = request.settings;
     FileHandle input;
     bool positioned = false;
-    ObjOutput output;
+    OutputFile output;
     if (const ConversionResult opened = openConversionFiles(request, input, positioned, output);
         opened != conversionFinished)
         return opened;

@@ -27,7 +27,7 @@ std::string faceLine(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_
 
 TEST(ObjWriter, FileOfAnEmptyWindowIsExact) {
     testing_support::ScratchDir dir;
-    ObjOutput output;
+    OutputFile output;
     ASSERT_TRUE(output.open(dir / "empty.obj"));
     std::tm startedAt{};
     startedAt.tm_year = 2024 - 1900;
@@ -69,7 +69,7 @@ TEST(ObjWriter, LineFormats) {
 
 TEST(ObjWriter, BigOutputsArriveWholeAcrossBufferRefills) {
     testing_support::ScratchDir dir;
-    ObjOutput output;
+    OutputFile output;
     ASSERT_TRUE(output.open(dir / "big.obj"));
     std::string expected;
     for (int i = 0; i < 60'000; ++i) {
@@ -91,7 +91,7 @@ TEST(ObjWriter, BigOutputsArriveWholeAcrossBufferRefills) {
 
 TEST(ObjWriter, FailuresAreReported) {
     testing_support::ScratchDir dir;
-    ObjOutput output;
+    OutputFile output;
     EXPECT_FALSE(output.open(dir / "missing folder" / "x.obj"));
     EXPECT_FALSE(output.isOpen());
 #ifdef __linux__

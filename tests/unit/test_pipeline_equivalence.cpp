@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "conversion_fixture.h"
-#include "mesh/pipeline_builders.h"
 #include "reference_builders.h"
 
 using namespace morvale;
@@ -95,13 +94,11 @@ const struct {
     PipelineMode mode;
     const char* name;
 } pipelineModes[] = {
-    {PipelineMode::threaded, "threaded"}, {PipelineMode::inlined, "inlined"}, {PipelineMode::direct, "direct"}};
+    {PipelineMode::threaded, "threaded"}, {PipelineMode::inlined, "inlined"}};
 
 Builder builderIn(PipelineMode mode) {
     return [mode](const ConversionRequest& r, std::atomic<bool>& c, ProgressReporter& p, ConversionStats& s) {
-        if (mode == PipelineMode::threaded) return runConversion(r, c, p, s);  // what the program calls
-        return r.settings.mode == TerrainMode::FloatingPlanes ? buildFloatingPlanesMeshIn(mode, r, c, p, s)
-                                                              : buildInterpolatedMeshIn(mode, r, c, p, s);
+        return runConversion(r, c, p, s, mode);
     };
 }
 
