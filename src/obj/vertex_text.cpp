@@ -1,6 +1,5 @@
 #include "obj/vertex_text.h"
 
-#include "convert/conversion_settings.h"
 #include "mesh/axis_order.h"
 
 namespace morvale {
