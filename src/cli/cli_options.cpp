@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include <type_traits>
+
 #include "base/native_text.h"
 
 namespace morvale::cli {
@@ -40,7 +42,11 @@ std::wstring toWide(const NativeArg& arg) { return wideFromNative(arg); }
 
 std::string toNarrow(const NativeArg& arg) {
     std::string text;
-    for (const auto c : arg) text.push_back(c >= 0 && c < 0x80 ? static_cast<char>(c) : '?');
+    for (const auto c : arg) {
+        // Unsigned first: the character type is signed on some platforms and wide on others.
+        const auto code = static_cast<std::make_unsigned_t<std::remove_const_t<decltype(c)>>>(c);
+        text.push_back(code < 0x80 ? static_cast<char>(code) : '?');
+    }
     return text;
 }
 

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstring>
 
-#include "obj/fixed_format.h"
 
 namespace morvale {
 namespace {
@@ -58,38 +57,6 @@ void writeObjHeaderAt(OutputFile& output, std::string_view objHeaderText, std::s
     output.write("# Original input filename: ");
     output.write(upToTerminator(inputNameNarrow));
     output.write("\r\n\r\n\r\n");
-}
-
-char* formatVertexLine(char* out, double first, double second, double third) {
-    *out++ = 'v';
-    *out++ = ' ';
-    out = formatFixed4(first, out);
-    *out++ = ' ';
-    out = formatFixed4(second, out);
-    *out++ = ' ';
-    out = formatFixed4(third, out);
-    *out++ = '\r';
-    *out++ = '\n';
-    return out;
-}
-
-char* formatFaceLine(char* out, std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
-    *out++ = 'f';
-    for (std::int64_t vertex : {a, b, c, d}) {
-        *out++ = ' ';
-        out = appendInteger(out, vertex);
-    }
-    *out++ = '\r';
-    *out++ = '\n';
-    return out;
-}
-
-void writeVertexLine(OutputFile& output, double first, double second, double third) {
-    output.commit(formatVertexLine(output.reserve(vertexLineMaxChars), first, second, third));
-}
-
-void writeFaceLine(OutputFile& output, std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
-    output.commit(formatFaceLine(output.reserve(faceLineMaxChars), a, b, c, d));
 }
 
 void writeVertexCount(OutputFile& output, std::int64_t vertexCount) {

@@ -22,16 +22,6 @@ void writeObjHeader(OutputFile& output, std::string_view objHeaderText, std::str
 void writeObjHeaderAt(OutputFile& output, std::string_view objHeaderText, std::string_view inputNameNarrow,
                       const std::tm& localTime);
 
-// Longest vertex line: "v", three numbers of fixed4MaxChars with their spaces, CR LF.
-inline constexpr std::size_t vertexLineMaxChars = 1 + 3 * (1 + 315) + 2;
-// Formats "v %.4f %.4f %.4f" and CR LF at out; returns one past the end.
-char* formatVertexLine(char* out, double first, double second, double third);
-// Formats "f %d %d %d %d" and CR LF at out (64-bit numbers); returns one past the end.
-inline constexpr std::size_t faceLineMaxChars = 1 + 4 * 21 + 2;
-char* formatFaceLine(char* out, std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d);
-
-void writeVertexLine(OutputFile& output, double first, double second, double third);
-void writeFaceLine(OutputFile& output, std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d);
 // "# N vertices", a line end and an empty line.
 void writeVertexCount(OutputFile& output, std::int64_t vertexCount);
 // "o NAME" and "g NAME", each with its line end.

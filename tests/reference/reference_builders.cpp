@@ -13,6 +13,7 @@
 #include "mesh/axis_order.h"
 #include "convert/conversion_files.h"
 #include "obj/obj_writer.h"
+#include "plain_lines.h"
 #include "data_mask.h"
 #include "grid/grid_body.h"
 

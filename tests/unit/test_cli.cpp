@@ -28,7 +28,12 @@ CliRun runCli(const std::string& args) {
     return run;
 }
 
-std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+std::string quoted(const std::filesystem::path& p) {
+    std::string text = p.string();
+    text.insert(text.begin(), '\'');
+    text.push_back('\'');
+    return text;
+}
 
 const char* smallGrid = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n1 2 3\n4 5 6\n";
 
@@ -91,7 +96,7 @@ TEST(Cli, RefusesToOverwriteItsInputEvenThroughALink) {
     writeFile(dir / "grid.asc", smallGrid);
     std::filesystem::create_directory(dir / "sub");
     std::filesystem::create_symlink(dir / "grid.asc", dir / "link.obj");
-    for (const std::string output : {quoted(dir / "grid.asc"), quoted(dir / "sub" / ".." / "grid.asc"),
+    for (const std::string& output : {quoted(dir / "grid.asc"), quoted(dir / "sub" / ".." / "grid.asc"),
                                      quoted(dir / "link.obj")}) {
         const CliRun run = runCli(quoted(dir / "grid.asc") + " -o " + output);
         EXPECT_EQ(run.status, 4) << output;

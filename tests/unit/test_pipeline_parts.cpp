@@ -21,6 +21,7 @@
 #include "mesh/cell_mask.h"
 #include "pipeline/ordered_writer.h"
 #include "obj/vertex_text.h"
+#include "plain_lines.h"
 #include "test_support.h"
 
 using namespace morvale;
