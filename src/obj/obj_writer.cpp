@@ -36,15 +36,19 @@ std::string objHeaderText() {
     return text;
 }
 
-void writeObjHeader(OutputFile& output, std::string_view objHeaderText, std::string_view inputNameNarrow) {
-    std::time_t now = std::time(nullptr);
+std::tm localTimeNow() {
+    const std::time_t now = std::time(nullptr);
     std::tm localTime{};
 #ifdef _WIN32
     localtime_s(&localTime, &now);
 #else
     localtime_r(&now, &localTime);
 #endif
-    writeObjHeaderAt(output, objHeaderText, inputNameNarrow, localTime);
+    return localTime;
+}
+
+void writeObjHeader(OutputFile& output, std::string_view objHeaderText, std::string_view inputNameNarrow) {
+    writeObjHeaderAt(output, objHeaderText, inputNameNarrow, localTimeNow());
 }
 
 void writeObjHeaderAt(OutputFile& output, std::string_view objHeaderText, std::string_view inputNameNarrow,

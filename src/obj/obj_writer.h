@@ -17,6 +17,9 @@ inline constexpr std::string_view authorPagePath = "index.php?m=3&p=5";
 // Header lines 1 to 3, with "\n" for each line end.
 std::string objHeaderText();
 
+// The local time now, as header line 4 shows it.
+std::tm localTimeNow();
+
 // Lines 1 to 5 of the header: objHeaderText, the local start time, the input's name.
 void writeObjHeader(OutputFile& output, std::string_view objHeaderText, std::string_view inputNameNarrow);
 void writeObjHeaderAt(OutputFile& output, std::string_view objHeaderText, std::string_view inputNameNarrow,

@@ -37,13 +37,7 @@ bool findLineStart(const std::filesystem::path& path, std::int64_t offset, std::
 
 bool VertexWriteAhead::possible(OutputFile& output) {
     // The time line has the same length whenever the year has four digits.
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = localTimeNow();
     const bool steady = local.tm_year + 1900 >= 1000 && local.tm_year + 1900 <= 9998;
     return steady && output.position() == 0 && output.seek(0);
 }
