@@ -9,6 +9,7 @@
 // rows than the body can fill costs memory for the rows that can exist.
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <vector>
 
@@ -68,6 +69,7 @@ public:
 private:
     bool stored(std::int64_t row) const { return row - rowBase_ < rows_; }
     std::uint64_t index(std::int64_t row, std::int64_t col) const {
+        assert(row >= rowBase_ && col >= colBase_ && col < colBase_ + width_);
         return static_cast<std::uint64_t>((row - rowBase_) * width_ + (col - colBase_));
     }
     std::int64_t rowBase_;

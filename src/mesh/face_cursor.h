@@ -4,6 +4,7 @@
 // puts the faces' corners in order from any face on.
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <vector>
 
@@ -25,6 +26,7 @@ public:
 
     // Moves to face `face` (0-based), which must exist.
     void seek(std::int64_t face) {
+        assert(face >= 0 && face < plan_.dataCells);
         const std::vector<std::int64_t>& before = plan_.dataBefore;
         // The last row whose faces start at or before `face`: it holds it.
         row_ = static_cast<std::size_t>(std::upper_bound(before.begin(), before.end() - 1, face) - before.begin() - 1);
@@ -38,6 +40,7 @@ public:
 
     // Puts the corners of the next `count` faces, which must exist, four numbers a face.
     std::int64_t* put(std::int64_t* out, std::int64_t count) {
+        assert(count >= 0);
         while ((count -= walk_.putFaces(out, count)) > 0) {
             ++row_;
             startRow();
@@ -47,6 +50,7 @@ public:
 
 private:
     void startRow() {
+        assert(row_ + 1 < plan_.verticesBefore.size());
         walk_.startRow(window_.yMin + static_cast<std::int64_t>(row_), plan_.verticesBefore[row_],
                        plan_.verticesBefore[row_ + 1]);
     }

@@ -1,5 +1,6 @@
 #include "pipeline/ordered_writer.h"
 
+#include <cassert>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -44,6 +45,7 @@ bool OrderedWriter::start(int producers, int buffersEach, bool threaded) {
 }
 
 OutputChunk* OrderedWriter::acquire(int producer) {
+    assert(producer >= 0 && static_cast<std::size_t>(producer) < free_.size());
     std::unique_lock<std::mutex> lock(mutex_);
     std::vector<OutputChunk*>& pool = free_[static_cast<std::size_t>(producer)];
     chunkFreed_.wait(lock, [&] { return !pool.empty(); });
@@ -57,6 +59,7 @@ OutputChunk* OrderedWriter::acquire(int producer) {
 }
 
 void OrderedWriter::submit(OutputChunk* chunk) {
+    assert(chunk != nullptr && chunk->used <= chunk->capacity);
     if (!thread_.joinable()) {
         // Written on the spot, in sequence order as the producers hand them over.
         pending_.push_back(chunk);
