@@ -8,12 +8,12 @@
 namespace morvale {
 
 struct GridNames {
-    std::wstring fileNameText;      // base name and extension, as shown in the information panel
-    std::string inputNameNarrow;    // the same as UTF-8, for the OBJ header comment
-    std::string objectNameNarrow;   // UTF-8 base name, at most 127 bytes, never a split character
+    std::wstring fileNameText;         // base name and extension, as shown in the information panel
+    std::string inputNameNarrow;       // the same as UTF-8, for the OBJ header comment
+    std::string objectNameNarrow;      // UTF-8 base name, at most 127 bytes, never a split character
     std::filesystem::path outputPath;  // input folder, base name, ".obj"
-    std::wstring outputFolderText;  // folder of outputPath, with its trailing separator
-    std::wstring outputNameText;    // file name of outputPath
+    std::wstring outputFolderText;     // folder of outputPath, with its trailing separator
+    std::wstring outputNameText;       // file name of outputPath
 };
 
 GridNames deriveGridNames(const std::filesystem::path& inputPath);

@@ -15,9 +15,7 @@ constexpr std::size_t editTextLimit = 14;
 bool isCSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 bool isDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
-std::wstring_view editText(const std::wstring& text) {
-    return std::wstring_view(text).substr(0, editTextLimit);
-}
+std::wstring_view editText(const std::wstring& text) { return std::wstring_view(text).substr(0, editTextLimit); }
 
 // Base-10 integer read like wcstol: blanks, a sign, digits; no digits gives 0,
 // a value beyond 32 bits saturates at the nearest limit.

@@ -41,11 +41,11 @@ struct SettingsControls {
 
 // The corrected settings and the texts to show back in the controls.
 struct CorrectedSettings {
-    ConversionSettings settings;      // every field but mode
-    bool rewriteCrop = false;         // the crop edits are rewritten only while cropping is on
+    ConversionSettings settings;  // every field but mode
+    bool rewriteCrop = false;     // the crop edits are rewritten only while cropping is on
     std::wstring cropXMinText, cropYMinText, cropXMaxText, cropYMaxText;
     std::wstring unitScaleText;
-    std::int32_t presetSelection = 0; // the row to select in the preset list
+    std::int32_t presetSelection = 0;  // the row to select in the preset list
 };
 
 // The correction rules of the Convert command as a plain function.

@@ -18,9 +18,9 @@ const wchar_t* failureText(ConversionResult result) {
 }
 
 SummaryBox composeSummary(const ConversionStats& stats) {
-    wchar_t vertices[groupedTextSize], triangles[groupedTextSize], quads[groupedTextSize],
-        noData[groupedTextSize], rowsExpected[groupedTextSize], rowsRead[groupedTextSize],
-        recordsExpected[groupedTextSize], recordsRead[groupedTextSize];
+    wchar_t vertices[groupedTextSize], triangles[groupedTextSize], quads[groupedTextSize], noData[groupedTextSize],
+        rowsExpected[groupedTextSize], rowsRead[groupedTextSize], recordsExpected[groupedTextSize],
+        recordsRead[groupedTextSize];
     formatGrouped(stats.vertexCount, vertices);
     formatGrouped(stats.triangleCount, triangles);
     formatGrouped(stats.quadCount, quads);
@@ -44,8 +44,8 @@ SummaryBox composeSummary(const ConversionStats& stats) {
             : L"Conversion time:  %.2f seconds.\n\nVertices:  %ls\nTriangles:  %ls\nQuads  %ls\n\n"
               L"No data value:  %ls\n\nRows status:  %ls / %ls  %ls\nRecords status:  %ls / %ls  %ls";
     wchar_t text[512];
-    formatText512(text, format, stats.seconds, vertices, triangles, quads, noData, rowsExpected, rowsRead,
-                  rowsCheck, recordsExpected, recordsRead, recordsCheck);
+    formatText512(text, format, stats.seconds, vertices, triangles, quads, noData, rowsExpected, rowsRead, rowsCheck,
+                  recordsExpected, recordsRead, recordsCheck);
 
     SummaryBox box;
     box.text = text;

@@ -14,7 +14,7 @@ struct SummaryBox {
     std::wstring statusText;  // "Ready...", "Error..." or "Cancelled..."
     std::wstring caption;
     std::wstring text;
-    unsigned icon = 0;        // 16 error, 48 warning, 64 information
+    unsigned icon = 0;  // 16 error, 48 warning, 64 information
 };
 
 // The summary box after a finished (or cancelled) run.

@@ -9,7 +9,9 @@
 namespace morvale {
 
 struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { if (file) std::fclose(file); }
+    void operator()(std::FILE* file) const noexcept {
+        if (file) std::fclose(file);
+    }
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 

@@ -40,7 +40,11 @@ std::wstring wideFromNative(const NativeString& native) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(native[i]); };
     for (std::size_t i = 0; i < native.size();) {
         const unsigned char lead = byte(i);
-        std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        std::size_t length = lead < 0x80           ? 1
+                             : (lead >> 5) == 0x6  ? 2
+                             : (lead >> 4) == 0xE  ? 3
+                             : (lead >> 3) == 0x1E ? 4
+                                                   : 0;
         char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
         bool valid = length > 0 && i + length <= native.size();
         for (std::size_t k = 1; valid && k < length; ++k) {

@@ -90,9 +90,12 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
             o.output = std::filesystem::path(args[++i]);
         } else if (is(arg, "--mode")) {
             const NativeArg& mode = args[++i];
-            if (is(mode, "interpolated")) o.mode = TerrainMode::Interpolated;
-            else if (is(mode, "floating-planes")) o.mode = TerrainMode::FloatingPlanes;
-            else return fail("unknown mode '" + toNarrow(mode) + "' (interpolated or floating-planes)");
+            if (is(mode, "interpolated"))
+                o.mode = TerrainMode::Interpolated;
+            else if (is(mode, "floating-planes"))
+                o.mode = TerrainMode::FloatingPlanes;
+            else
+                return fail("unknown mode '" + toNarrow(mode) + "' (interpolated or floating-planes)");
         } else if (is(arg, "--crop")) {
             if (!splitCrop(toWide(args[++i]), o.crop)) return fail("--crop takes four numbers: XMIN,YMIN,XMAX,YMAX");
             o.cropGiven = true;

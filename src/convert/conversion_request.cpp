@@ -75,7 +75,7 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         return conversionVertexTableFailed;
     }
     const TerrainBuilt built = settings.mode == TerrainMode::FloatingPlanes ? buildFloatingPlanesMesh(job, *writer)
-                                                                             : buildInterpolatedMesh(job, *writer);
+                                                                            : buildInterpolatedMesh(job, *writer);
     writer.reset();
     input.reset();
     if (built.failure != BuildFailure::none) {

@@ -15,11 +15,11 @@ struct VertexCoordinates {
 // Every order is a rotation, so faces keep pointing along the elevation axis.
 inline VertexCoordinates applyAxisOrder(std::int32_t presetIndex, double east, double north, double elevation) {
     switch (presetIndex) {
-    case 1: return {-east, elevation, north};      // Blender: Y up, east negated
+    case 1: return {-east, elevation, north};  // Blender: Y up, east negated
     case 2:
     case 3:
-    case 5: return {east, elevation, -north};      // Cinema 4D, Maya, ZBrush: Y up, north negated
-    default: return {east, north, elevation};      // 3ds max, Unreal: Z up
+    case 5: return {east, elevation, -north};  // Cinema 4D, Maya, ZBrush: Y up, north negated
+    default: return {east, north, elevation};  // 3ds max, Unreal: Z up
     }
 }
 

@@ -38,8 +38,7 @@ private:
 // What the vertex stream works with, allocated before the run starts.
 struct CornerScratch {
     CornerScratch(const CellMask& mask, const CropWindow& window)
-        : values(window), finder(mask, window), above(mask.rowWords()), here(mask.rowWords()),
-          below(mask.rowWords()) {
+        : values(window), finder(mask, window), above(mask.rowWords()), here(mask.rowWords()), below(mask.rowWords()) {
         finder.prepare(row);
     }
     RowValues values;

@@ -26,8 +26,7 @@ namespace {
 // Everything a run allocates besides the data mask, before the first value
 // is read, so that no later step runs out of memory.
 struct RunTables {
-    RunTables(const CellMask& mask, const CropWindow& window, MeshSink& sink,
-              const std::atomic<bool>& cancelRequested)
+    RunTables(const CellMask& mask, const CropWindow& window, MeshSink& sink, const std::atomic<bool>& cancelRequested)
         : corners(mask, window), meshFinder(mask, window), faceFinder(mask, window), faceWalk(faceFinder),
           aheadRows(sink, 3, nullptr, cancelRequested), stageRows(sink, 3, &steps, cancelRequested),
           faceRows(sink, 4, &steps, cancelRequested) {
@@ -212,8 +211,8 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
         sink.writingStage();
         std::int64_t kept = 0;
         if (writeVertices)
-            kept = replayVertexSteps(std::min(linesAhead, plan.verticesCreated), writeInterval, cancelRequested,
-                                     progress);
+            kept =
+                replayVertexSteps(std::min(linesAhead, plan.verticesCreated), writeInterval, cancelRequested, progress);
         sink.keepVertices(kept);
         t.steps = StepBatches(writeInterval, ticksAfter(kept, writeInterval));
     } else {

@@ -11,7 +11,9 @@ namespace {
 // Lines reserved at once: few checks per line, little room left unused at a chunk's end.
 constexpr std::size_t linesPerReserve = 64;
 
-constexpr std::size_t faceLineRoom(int corners) { return 1 + static_cast<std::size_t>(corners) * 21 + 2 + faceLineSlack; }
+constexpr std::size_t faceLineRoom(int corners) {
+    return 1 + static_cast<std::size_t>(corners) * 21 + 2 + faceLineSlack;
+}
 
 }  // namespace
 

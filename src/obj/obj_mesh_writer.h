@@ -86,7 +86,7 @@ private:
     LastText elevation_;
     NumberTextCounter corners_[4];
     VertexWriteAhead writeAhead_;
-    std::int64_t aheadLines_ = 0;   // lines of a block written ahead
+    std::int64_t aheadLines_ = 0;  // lines of a block written ahead
     std::int64_t aheadBlockEnd_ = 0;
     std::int64_t verticesWritten_ = 0;
     bool ok_ = true;

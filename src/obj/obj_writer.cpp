@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstring>
 
-
 namespace morvale {
 namespace {
 
@@ -15,9 +14,7 @@ char* appendText(char* out, std::string_view text) {
     return out + text.size();
 }
 
-char* appendInteger(char* out, std::int64_t value) {
-    return std::to_chars(out, out + 20, value).ptr;
-}
+char* appendInteger(char* out, std::int64_t value) { return std::to_chars(out, out + 20, value).ptr; }
 
 void writeCountComment(OutputFile& output, std::int64_t count, std::string_view tail) {
     char line[64];
@@ -55,8 +52,8 @@ void writeObjHeaderAt(OutputFile& output, std::string_view objHeaderText, std::s
                       const std::tm& localTime) {
     output.writeText(objHeaderText);
     char startedAt[512] = {};
-    std::size_t length = std::strftime(startedAt, sizeof startedAt, "# File conversion started at: %Y-%m-%d, %H:%M\n",
-                                       &localTime);
+    std::size_t length =
+        std::strftime(startedAt, sizeof startedAt, "# File conversion started at: %Y-%m-%d, %H:%M\n", &localTime);
     output.writeText(std::string_view(startedAt, length));
     output.write("# Original input filename: ");
     output.write(upToTerminator(inputNameNarrow));

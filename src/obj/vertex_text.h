@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "obj/fixed_format.h"
 #include "mesh/axis_order.h"
+#include "obj/fixed_format.h"
 #include "obj/fixed_format_inline.h"
 
 namespace morvale {

@@ -38,7 +38,8 @@ public:
     // Line `line` (0-based, a multiple of checkpointLines) of the block starts
     // `blockBytes` bytes into it. Throws std::bad_alloc when out of memory.
     void checkpoint(std::int64_t line, std::int64_t blockBytes) {
-        if (line / checkpointLines >= static_cast<std::int64_t>(checkpoints_.size())) checkpoints_.push_back(blockBytes);
+        if (line / checkpointLines >= static_cast<std::int64_t>(checkpoints_.size()))
+            checkpoints_.push_back(blockBytes);
     }
     // Writes the header again over the provisional one; false when it came out
     // at another length (the block would then be damaged) or the file cannot seek.

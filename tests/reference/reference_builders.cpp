@@ -9,13 +9,13 @@
 #include <new>
 #include <vector>
 
-#include "mesh/cell_edges.h"
-#include "mesh/axis_order.h"
 #include "convert/conversion_files.h"
-#include "obj/obj_writer.h"
-#include "plain_lines.h"
 #include "data_mask.h"
 #include "grid/grid_body.h"
+#include "mesh/axis_order.h"
+#include "mesh/cell_edges.h"
+#include "obj/obj_writer.h"
+#include "plain_lines.h"
 
 namespace morvale::reference {
 namespace {

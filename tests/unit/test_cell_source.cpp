@@ -69,7 +69,8 @@ TEST(CellSource, GivesTheSameFileAsTheInput) {
     writeFile(dir / "grid.asc", grid);
     for (TerrainMode mode : {TerrainMode::Interpolated, TerrainMode::FloatingPlanes}) {
         for (bool centerZ : {false, true}) {
-            for (const CropWindow w : {CropWindow{1, 1, ncols, nrows}, CropWindow{2, 3, 8, 6}, CropWindow{5, 7, 9, 7}}) {
+            for (const CropWindow w :
+                 {CropWindow{1, 1, ncols, nrows}, CropWindow{2, 3, 8, 6}, CropWindow{5, 7, 9, 7}}) {
                 ConversionSettings settings = wholeGrid(mode, ncols, nrows);
                 settings.cropXMin = w.xMin, settings.cropYMin = w.yMin, settings.cropXMax = w.xMax,
                 settings.cropYMax = w.yMax;

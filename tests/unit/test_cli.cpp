@@ -96,8 +96,8 @@ TEST(Cli, RefusesToOverwriteItsInputEvenThroughALink) {
     writeFile(dir / "grid.asc", smallGrid);
     std::filesystem::create_directory(dir / "sub");
     std::filesystem::create_symlink(dir / "grid.asc", dir / "link.obj");
-    for (const std::string& output : {quoted(dir / "grid.asc"), quoted(dir / "sub" / ".." / "grid.asc"),
-                                     quoted(dir / "link.obj")}) {
+    for (const std::string& output :
+         {quoted(dir / "grid.asc"), quoted(dir / "sub" / ".." / "grid.asc"), quoted(dir / "link.obj")}) {
         const CliRun run = runCli(quoted(dir / "grid.asc") + " -o " + output);
         EXPECT_EQ(run.status, 4) << output;
         EXPECT_NE(run.out.find("Output file is the same as the input file..."), std::string::npos);

@@ -1,5 +1,5 @@
-#include "obj/obj_writer.h"
 #include "mesh/axis_order.h"
+#include "obj/obj_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -94,8 +94,8 @@ TEST(ObjWriter, MeshStreamBecomesObjText) {
         }
         ASSERT_TRUE(output.close());
         const std::string text = testing_support::readFile(dir / "mesh.obj");
-        const std::string faceText = corners == 4 ? "f 4 3 2 1\r\nf 8000000004 8000000003 2 1\r\n"
-                                                  : "f 4 3 2\r\nf 8000000004 8000000003 2\r\n";
+        const std::string faceText =
+            corners == 4 ? "f 4 3 2 1\r\nf 8000000004 8000000003 2 1\r\n" : "f 4 3 2\r\nf 8000000004 8000000003 2\r\n";
         EXPECT_EQ(text.substr(text.find("in.asc\r\n\r\n\r\n") + 12),
                   "v -0.0000 -0.0000 2.5000\r\n"
                   "v -100000000000000000000.0000 -7.0000 123456.7891\r\n"

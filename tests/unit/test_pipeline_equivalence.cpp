@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <random>
 #include <string>
@@ -93,8 +93,7 @@ std::string firstDifference(const std::string& a, const std::string& b) {
 const struct {
     PipelineMode mode;
     const char* name;
-} pipelineModes[] = {
-    {PipelineMode::threaded, "threaded"}, {PipelineMode::inlined, "inlined"}};
+} pipelineModes[] = {{PipelineMode::threaded, "threaded"}, {PipelineMode::inlined, "inlined"}};
 
 Builder builderIn(PipelineMode mode) {
     return [mode](const ConversionRequest& r, std::atomic<bool>& c, ProgressReporter& p, ConversionStats& s) {

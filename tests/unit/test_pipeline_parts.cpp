@@ -14,13 +14,13 @@
 
 #include "convert/conversion_settings.h"
 #include "mesh/axis_order.h"
+#include "mesh/cell_mask.h"
+#include "mesh/mesh_batches.h"
 #include "obj/face_text.h"
 #include "obj/fixed_format_inline.h"
 #include "obj/obj_writer.h"
-#include "mesh/mesh_batches.h"
-#include "mesh/cell_mask.h"
-#include "pipeline/ordered_writer.h"
 #include "obj/vertex_text.h"
+#include "pipeline/ordered_writer.h"
 #include "plain_lines.h"
 #include "test_support.h"
 
@@ -56,18 +56,12 @@ TEST(PipelineText, FastFixedFormatEqualsPrintf) {
         const std::uint64_t bits = random();
         double v;
         switch (n % 4) {
-            case 0:
-                v = std::bit_cast<double>((bits & 0x800f'ffff'ffff'ffffu) | ((1023 - 14 + bits % 44) << 52));
-                break;
-            case 1:
-                v = static_cast<double>(static_cast<std::int64_t>(bits % 4'000'000'000) - 2'000'000'000) / 1000.0;
-                break;
-            case 2:
-                v = std::ldexp(static_cast<double>(2 * (bits >> 40) + 1), -static_cast<int>(5 + bits % 20));
-                break;
-            default:
-                v = std::nextafter((static_cast<double>(bits >> 34) + 0.5) / 1e4, (bits & 1) ? 0.0 : 1e9);
-                break;
+        case 0: v = std::bit_cast<double>((bits & 0x800f'ffff'ffff'ffffu) | ((1023 - 14 + bits % 44) << 52)); break;
+        case 1:
+            v = static_cast<double>(static_cast<std::int64_t>(bits % 4'000'000'000) - 2'000'000'000) / 1000.0;
+            break;
+        case 2: v = std::ldexp(static_cast<double>(2 * (bits >> 40) + 1), -static_cast<int>(5 + bits % 20)); break;
+        default: v = std::nextafter((static_cast<double>(bits >> 34) + 0.5) / 1e4, (bits & 1) ? 0.0 : 1e9); break;
         }
         if ((bits >> 63) != 0) v = -v;
         if (fast(v) != printed(v)) {

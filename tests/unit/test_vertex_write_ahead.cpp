@@ -15,7 +15,9 @@ using namespace testing_support;
 namespace {
 
 // Line n of the block: lengths vary so that no offset can be guessed.
-std::string blockLine(std::int64_t n) { return "v " + std::string(static_cast<std::size_t>(n % 7), '1') + std::to_string(n) + "\r\n"; }
+std::string blockLine(std::int64_t n) {
+    return "v " + std::string(static_cast<std::size_t>(n % 7), '1') + std::to_string(n) + "\r\n";
+}
 
 }  // namespace
 
