@@ -1,5 +1,6 @@
 #include "convert/conversion_request.h"
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <optional>

@@ -28,8 +28,7 @@ namespace {
 struct RunTables {
     RunTables(const CellMask& mask, const CropWindow& window, MeshSink& sink, const std::atomic<bool>& cancelRequested)
         : corners(mask, window), meshFinder(mask, window), faceFinder(mask, window), faceWalk(faceFinder),
-          aheadRows(sink, 3, nullptr, cancelRequested), stageRows(sink, 3, &steps, cancelRequested),
-          faceRows(sink, 4, &steps, cancelRequested) {
+          vertexRows(sink, 3, nullptr, cancelRequested), faceRows(sink, 4, &steps, cancelRequested) {
         const std::int64_t rows = std::int64_t{window.yMax} - window.yMin + 1;
         plan.verticesBefore.assign(static_cast<std::size_t>(rows + 1), 0);
         plan.dataBefore.assign(static_cast<std::size_t>(rows + 1), 0);
@@ -43,8 +42,7 @@ struct RunTables {
     CornerFinder faceFinder;
     FaceWalk faceWalk;
     StepBatches steps{0, 0};  // the writing stage's, set when it starts
-    VertexRows aheadRows;     // the block handed over ahead (no steps)
-    VertexRows stageRows;     // the block handed over in the writing stage
+    VertexRows vertexRows;    // without steps while handed over ahead
     FaceRows faceRows;
 };
 
@@ -178,7 +176,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     if (info.verticesAhead) {
         sink.begin(info);
         // The vertices fill the data mask themselves; the elevation range matters only for centring.
-        CornerVertices vertices(*mask, true, window, edges, unitScale, 0.0, t.corners, t.aheadRows);
+        CornerVertices vertices(*mask, true, window, edges, unitScale, 0.0, t.corners, t.vertexRows);
         handOverVertices(job.threaded, vertices, [&](auto& batcher) {
             built.counts = readBodyCells(job, window, lastRow, progress,
                                          [&](std::int32_t row, std::int32_t col, double value, bool) {
@@ -219,7 +217,8 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
         sink.begin(info);
         if (writeVertices) {
             const double zShift = job.centerZ ? unitScale * (zMin + zMax) * 0.5 : 0.0;
-            CornerVertices vertices(*mask, false, window, edges, unitScale, zShift, t.corners, t.stageRows);
+            t.vertexRows.setSteps(&t.steps);
+            CornerVertices vertices(*mask, false, window, edges, unitScale, zShift, t.corners, t.vertexRows);
             SilentProgress rereading;  // the writing stage steps by lines written, not rows read
             handOverVertices(job.threaded, vertices, [&](auto& batcher) {
                 readBodyCells(job, window, lastRow, rereading,

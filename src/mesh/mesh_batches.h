@@ -97,6 +97,12 @@ public:
         if (steps_ != nullptr) stopped_ = cancelRequested_.load(std::memory_order_relaxed);
     }
     bool stopped() const { return stopped_; }
+    // From the next batch on, cut at these step points (null: no steps).
+    void setSteps(StepBatches* steps) {
+        assert(count_ == 0);
+        steps_ = steps;
+        limit_ = 0;
+    }
 
 private:
     void startBatch() {

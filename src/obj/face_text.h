@@ -1,13 +1,12 @@
 #pragma once
-// Face lines with a fast exact integer formatter: the same bytes as
-// formatFaceLine, about three times faster (faces are a third of every file).
+// Vertex numbers of face lines with a fast exact integer formatter: the same
+// bytes as std::to_chars, about three times faster (faces are a third of
+// every file).
 
 #include <bit>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-
-#include "obj/obj_writer.h"
 
 namespace morvale {
 
@@ -46,22 +45,6 @@ inline char* putInteger(char* out, std::int64_t v) {
         if (v >= 0 && v < 100000000) return putDigitsBelow1e8(out, static_cast<std::uint32_t>(v));
     }
     return std::to_chars(out, out + 20, v).ptr;
-}
-
-// "f A B C D" and CR LF.
-inline char* putFaceLine(char* out, std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
-    out[0] = 'f';
-    out[1] = ' ';
-    out = putInteger(out + 2, a);
-    *out++ = ' ';
-    out = putInteger(out, b);
-    *out++ = ' ';
-    out = putInteger(out, c);
-    *out++ = ' ';
-    out = putInteger(out, d);
-    out[0] = '\r';
-    out[1] = '\n';
-    return out + 2;
 }
 
 // A vertex number kept as text: consecutive numbers usually differ only in

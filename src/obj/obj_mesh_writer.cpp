@@ -10,6 +10,8 @@ namespace {
 
 // Lines reserved at once: few checks per line, little room left unused at a chunk's end.
 constexpr std::size_t linesPerReserve = 64;
+// How far ahead the coordinate texts are fetched.
+constexpr std::size_t prefetchLines = 8;
 
 constexpr std::size_t faceLineRoom(int corners) {
     return 1 + static_cast<std::size_t>(corners) * 21 + 2 + faceLineSlack;
@@ -69,7 +71,13 @@ void ObjMeshWriter::vertices(const VertexBatch& batch) {
             aheadLines_ += static_cast<std::int64_t>(n);
         }
         char* out = stream_->reserve(n * vertexLineRoom);
-        for (std::size_t k = 0; k < n; ++k, position += 3) out = putVertexLine(out, position);
+        for (std::size_t k = 0; k < n; ++k, position += 3) {
+            if (done + k + prefetchLines < batch.count) {
+                coordinates_.prefetch(position[3 * prefetchLines]);
+                coordinates_.prefetch(position[3 * prefetchLines + 1]);
+            }
+            out = putVertexLine(out, position);
+        }
         stream_->commit(out, static_cast<std::int64_t>(n));
         done += n;
     }
@@ -84,9 +92,12 @@ void ObjMeshWriter::writingStage() {
 }
 
 void ObjMeshWriter::keepVertices(std::int64_t count) {
-    assert(info_.verticesAhead && count <= aheadLines_);
-    ok_ = writeAhead_.keep(output_, outputPath_, count, aheadLines_, aheadBlockEnd_) && ok_;
-    verticesWritten_ = count;
+    assert(info_.verticesAhead);
+    verticesWritten_ = std::min(count, aheadLines_);
+    // After a failure (no chunks, no seeking back) the run fails anyway: nothing is cut.
+    if (!ok_) return;
+    assert(count <= aheadLines_);
+    ok_ = writeAhead_.keep(output_, outputPath_, count, aheadLines_, aheadBlockEnd_);
 }
 
 void ObjMeshWriter::endVertices() {

@@ -56,15 +56,41 @@ private:
     // The one place a vertex line and a face line are put together.
     char* putVertexLine(char* out, const double* position) {
         const TextRef east = coordinates_.get(orient(position[0], layout_.negateEast), true);
-        const TextRef north = coordinates_.get(orient(position[1], layout_.negateNorth), false);
+        const TextRef north = recentNorth_.get(orient(position[1], layout_.negateNorth), coordinates_, false);
         return putVertex(out, layout_, east, north, elevation_.get(orient(position[2], layout_.negateElevation)));
     }
     char* putFaceLine(char* out, const std::int64_t* vertex) {
+        // A face's numbers lie in one or two clusters (a row and the next):
+        // each cluster's text moves along with a counter, and a number a few
+        // above a cluster's lowest is written from its text.
+        const int corners = info_.faceCorners;
+        std::int64_t low = vertex[0], high = vertex[0];
+        for (int c = 1; c < corners; ++c) {
+            low = vertex[c] < low ? vertex[c] : low;
+            high = vertex[c] > high ? vertex[c] : high;
+        }
+        nearNumbers_.moveTo(low);
         *out++ = 'f';
-        for (int c = 0; c < info_.faceCorners; ++c) {
-            *out++ = ' ';
-            corners_[c].moveTo(vertex[c]);
-            out = corners_[c].put(out);
+        if (high - low <= 9) {
+            for (int c = 0; c < corners; ++c) {
+                *out++ = ' ';
+                out = nearNumbers_.put(out, static_cast<int>(vertex[c] - low));
+            }
+        } else {
+            std::int64_t far = high;
+            for (int c = 0; c < corners; ++c)
+                if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
+            farNumbers_.moveTo(far);
+            for (int c = 0; c < corners; ++c) {
+                *out++ = ' ';
+                const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
+                if (aboveLow <= 9)
+                    out = nearNumbers_.put(out, static_cast<int>(aboveLow));
+                else if (aboveFar >= 0 && aboveFar <= 9)
+                    out = farNumbers_.put(out, static_cast<int>(aboveFar));
+                else
+                    out = putInteger(out, vertex[c]);
+            }
         }
         out[0] = '\r';
         out[1] = '\n';
@@ -83,8 +109,9 @@ private:
     std::unique_ptr<OrderedWriter> writer_;
     std::unique_ptr<ChunkStream> stream_;
     CoordinateTexts coordinates_;
+    RecentTexts recentNorth_;  // a row shares its north value, a floating plane two
     LastText elevation_;
-    NumberTextCounter corners_[4];
+    NumberTextCounter nearNumbers_, farNumbers_;
     VertexWriteAhead writeAhead_;
     std::int64_t aheadLines_ = 0;  // lines of a block written ahead
     std::int64_t aheadBlockEnd_ = 0;

@@ -65,20 +65,24 @@ struct NumberText {
 // The texts of coordinate values met before, found by their bit pattern:
 // every vertex of a window column has the same east value and every vertex
 // of a row the same north value, so each is formatted about once. A slot
-// holds a text of up to textCopyBytes; a longer one (coordinates beyond
-// 10^26) is formatted each time into one of two scratch texts.
+// holds a text of up to slotText bytes; a longer one is formatted each time
+// into one of two scratch texts.
 class CoordinateTexts {
 public:
-    static constexpr int slotBits = 16;
+    static constexpr int slotBits = 14;
+    // 512 KiB of slots: large enough for the columns of wide windows, small
+    // enough to stay in the processor's caches. Texts up to slotText bytes
+    // have a slot (coordinates below 10^11 in magnitude).
+    static constexpr std::size_t slotText = 16;
 
     // Throws std::bad_alloc when the slots do not fit in memory.
-    CoordinateTexts() : slots_(std::size_t{1} << slotBits) {}
+    CoordinateTexts() : slots_((std::size_t{1} << slotBits) + spareSlots) {}
 
     // The text of `value`; the text asked for with `first` stays valid through
     // the next call (the two texts of one line).
     TextRef get(double value, bool first) {
         const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-        Slot& slot = slots_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - slotBits))];
+        Slot& slot = slotOf(bits);
         if (slot.bits == bits && slot.length != 0) {
             if (first) firstSlot_ = &slot;
             return {slot.text, slot.length};
@@ -86,23 +90,65 @@ public:
         NumberText& text = scratch_[first ? 0 : 1];
         text.set(value);
         // A long text has no slot; nor has the second text when it would take the first one's.
-        if (text.length > textCopyBytes || (!first && &slot == firstSlot_)) return text.ref();
+        if (text.length > slotText || (!first && &slot == firstSlot_)) return text.ref();
         if (first) firstSlot_ = &slot;
-        std::memcpy(slot.text, text.text, textCopyBytes);
+        std::memcpy(slot.text, text.text, slotText);
         slot.length = static_cast<std::uint8_t>(text.length);
         slot.bits = bits;
         return {slot.text, slot.length};
     }
 
+    // Slots are spread over the table: fetching the one of a value a few
+    // lines ahead keeps the table's memory from stalling every line.
+    void prefetch(double value) const {
+#if defined(__GNUC__)
+        __builtin_prefetch(&slotOf(std::bit_cast<std::uint64_t>(value)));
+#endif
+    }
+
 private:
     struct Slot {
         std::uint64_t bits = 0;
-        char text[textCopyBytes] = {};
+        char text[slotText] = {};
         std::uint8_t length = 0;  // 0: empty (no text is shorter than "0.0000")
     };
+    // copyText reads textCopyBytes from a text: past the last slot's, the spare slots.
+    static constexpr std::size_t spareSlots = textCopyBytes / sizeof(Slot) + 1;
+    Slot& slotOf(std::uint64_t bits) {
+        return slots_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - slotBits))];
+    }
+    const Slot& slotOf(std::uint64_t bits) const {
+        return slots_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - slotBits))];
+    }
     std::vector<Slot> slots_;
     const Slot* firstSlot_ = nullptr;
     NumberText scratch_[2];
+};
+
+// The texts of the last two values asked for, in front of the table: the
+// vertices of a row share their north value, the corners of a floating plane
+// alternate between two. Texts longer than a copy are not kept.
+class RecentTexts {
+public:
+    TextRef get(double value, CoordinateTexts& table, bool first) {
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+        for (int k = 0; k < 2; ++k)
+            if (bits == bits_[k] && length_[k] != 0) return {text_[k], length_[k]};
+        const TextRef text = table.get(value, first);
+        if (text.length > textCopyBytes) return text;
+        const int k = next_;
+        next_ ^= 1;
+        std::memcpy(text_[k], text.text, textCopyBytes);
+        length_[k] = text.length;
+        bits_[k] = bits;
+        return {text_[k], length_[k]};
+    }
+
+private:
+    std::uint64_t bits_[2] = {};
+    std::size_t length_[2] = {};
+    char text_[2][textCopyBytes];
+    int next_ = 0;
 };
 
 // The text of the last value asked for: the four corners of a floating plane
@@ -123,27 +169,20 @@ private:
     NumberText text_;
 };
 
-inline char* putText(char* out, TextRef text) { return copyText(out, text); }
-inline char* putText(char* out, const ShortText& text) { return text.put(out); }
-inline char* putText(char* out, double value) {
-    ShortText text;
-    if (fixed4Short(value, text)) return text.put(out);
-    return formatFixed4(value, out);
-}
-
-// Places a vertex's east and north texts and its elevation (a text, or a
-// value already oriented, formatted in place) into their slots and writes the line.
-template <class Elevation>
-char* putVertex(char* out, const VertexLayout& layout, TextRef east, TextRef north, const Elevation& elevation) {
+// Places a vertex's east, north and elevation texts into the slots of the
+// preset's axis order and writes the line.
+inline char* putVertex(char* out, const VertexLayout& layout, TextRef east, TextRef north, TextRef elevation) {
+    TextRef slots[3] = {east, north, elevation};
+    slots[layout.eastSlot] = east;
+    slots[layout.northSlot] = north;
+    slots[layout.elevationSlot] = elevation;
     out[0] = 'v';
-    out += 1;
-    for (std::uint8_t slot = 0; slot < 3; ++slot) {
-        *out++ = ' ';
-        if (slot == layout.elevationSlot)
-            out = putText(out, elevation);
-        else
-            out = copyText(out, slot == layout.eastSlot ? east : north);
-    }
+    out[1] = ' ';
+    out = copyText(out + 2, slots[0]);
+    *out++ = ' ';
+    out = copyText(out, slots[1]);
+    *out++ = ' ';
+    out = copyText(out, slots[2]);
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
