@@ -25,8 +25,8 @@
 #include <sys/resource.h>
 #endif
 
+#include "base/input_file.h"
 #include "grid/grid_body.h"
-#include "grid/input_file.h"
 
 namespace {
 
@@ -70,7 +70,8 @@ bool writeGrid(const std::filesystem::path& path, std::int64_t ncols, std::int64
 std::int64_t bodyStart(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::string line;
-    for (int i = 0; i < headerLines && std::getline(in, line); ++i) {}
+    for (int i = 0; i < headerLines && std::getline(in, line); ++i) {
+    }
     return static_cast<std::int64_t>(in.tellg());
 }
 
@@ -120,8 +121,10 @@ Outcome readWithStreams(const std::filesystem::path& path, const morvale::GridHe
             }
             if (row <= header.nrows) {
                 ++outcome.counts.recordsRead;
-                if (low <= v && v <= high) ++outcome.counts.noDataCount;
-                else outcome.sum += v;
+                if (low <= v && v <= high)
+                    ++outcome.counts.noDataCount;
+                else
+                    outcome.sum += v;
             }
             ++col;
         }
@@ -155,7 +158,8 @@ void warmCache(const std::filesystem::path& path) {
     std::FILE* in = std::fopen(path.string().c_str(), "rb");
     if (in == nullptr) return;
     static char block[1 << 20];
-    while (std::fread(block, 1, sizeof block, in) == sizeof block) {}
+    while (std::fread(block, 1, sizeof block, in) == sizeof block) {
+    }
     std::fclose(in);
 }
 
@@ -171,9 +175,10 @@ int benchOneLine(std::int64_t megabytes) {
     const long before = peakMemoryMiB();
     const Outcome outcome = readWithBodyReader(path, headerOf(ncols, nrows), bodyStart(path));
     const double mb = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
-    std::printf("one line of %.0f MB: %.3f s, %.0f MB/s, %lld records, %lld rows; peak memory %ld MiB before, %ld MiB after\n",
-                mb, outcome.seconds, mb / outcome.seconds, static_cast<long long>(outcome.counts.recordsRead),
-                static_cast<long long>(outcome.counts.rowsRead), before, peakMemoryMiB());
+    std::printf(
+        "one line of %.0f MB: %.3f s, %.0f MB/s, %lld records, %lld rows; peak memory %ld MiB before, %ld MiB after\n",
+        mb, outcome.seconds, mb / outcome.seconds, static_cast<long long>(outcome.counts.recordsRead),
+        static_cast<long long>(outcome.counts.rowsRead), before, peakMemoryMiB());
     return outcome.counts.recordsRead == ncols * nrows ? 0 : 1;
 }
 
@@ -195,7 +200,8 @@ int main(int argc, char** argv) {
     warmCache(path);
     const morvale::GridHeader header = headerOf(size, size);
     const std::int64_t start = bodyStart(path);
-    const double megabytes = static_cast<double>(std::filesystem::file_size(path) - static_cast<std::uintmax_t>(start)) / 1e6;
+    const double megabytes =
+        static_cast<double>(std::filesystem::file_size(path) - static_cast<std::uintmax_t>(start)) / 1e6;
 
     std::vector<double> fast, plain;
     Outcome a, b;
@@ -213,6 +219,7 @@ int main(int argc, char** argv) {
                 static_cast<long long>(a.counts.recordsRead), static_cast<long long>(a.counts.noDataCount));
     std::printf("readGridBody               %8.3f s  %8.1f MB/s\n", median(fast), fastRate);
     std::printf("getline + istringstream    %8.3f s  %8.1f MB/s\n", median(plain), plainRate);
-    std::printf("ratio                      %8.1f x   results %s\n", fastRate / plainRate, same ? "identical" : "DIFFER");
+    std::printf("ratio                      %8.1f x   results %s\n", fastRate / plainRate,
+                same ? "identical" : "DIFFER");
     return same ? 0 : 1;
 }

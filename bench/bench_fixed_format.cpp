@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "convert/fixed_format.h"
+#include "obj/fixed_format.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ std::vector<double> typicalValues(std::size_t count) {
     const double cellSize = 30.0;
     const double xll = 431'580.0, yll = 5'101'290.0;
     for (std::size_t i = 0; values.size() < count; ++i) {
-        values.push_back(xll + static_cast<double>(i % 4000) * cellSize);   // east
-        values.push_back(-(yll + static_cast<double>(i / 4000) * cellSize)); // north, negated by an axis order
+        values.push_back(xll + static_cast<double>(i % 4000) * cellSize);     // east
+        values.push_back(-(yll + static_cast<double>(i / 4000) * cellSize));  // north, negated by an axis order
         values.push_back(static_cast<double>(static_cast<std::int64_t>(elevation(random) * 1000)) / 1000 * 0.01);
     }
     values.resize(count);
@@ -54,12 +54,10 @@ int main(int argc, char** argv) {
     const std::vector<double> values = typicalValues(count);
 
     double ours = nanosecondsPerValue(values, [](double v, char* out) { return morvale::formatFixed4(v, out); });
-    double library = nanosecondsPerValue(values, [](double v, char* out) {
-        return std::to_chars(out, out + 400, v, std::chars_format::fixed, 4).ptr;
-    });
-    double printfTime = nanosecondsPerValue(values, [](double v, char* out) {
-        return out + std::snprintf(out, 400, "%.4f", v);
-    });
+    double library = nanosecondsPerValue(
+        values, [](double v, char* out) { return std::to_chars(out, out + 400, v, std::chars_format::fixed, 4).ptr; });
+    double printfTime =
+        nanosecondsPerValue(values, [](double v, char* out) { return out + std::snprintf(out, 400, "%.4f", v); });
     std::printf("%zu values, median of 5 runs, ns per value:\n", count);
     std::printf("  formatFixed4          %7.1f\n", ours);
     std::printf("  std::to_chars fixed 4 %7.1f  (%.1fx)\n", library, library / ours);

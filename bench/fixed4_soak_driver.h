@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "convert/fixed_format.h"
+#include "obj/fixed_format.h"
 
 template <class Format, class Sample>
 int runFixed4Soak(int argc, char** argv, std::uint64_t defaultSeed, Format format, Sample sample) {

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "fixed4_soak_driver.h"
-#include "convert/fixed_format.h"
+#include "obj/fixed_format.h"
 
 namespace {
 
@@ -43,10 +43,12 @@ double sample(std::mt19937_64& random, std::uint64_t index) {
         return index % 3 == 0 ? boundary : std::nextafter(boundary, index % 3 == 1 ? 0.0 : 2 * boundary);
     }
     case 10:  // elevations with few decimals, as grids store them
-        return static_cast<double>(static_cast<std::int64_t>(bits % 20'000'000) - 5'000'000) / std::pow(10.0, bits >> 60 & 7);
+        return static_cast<double>(static_cast<std::int64_t>(bits % 20'000'000) - 5'000'000) /
+               std::pow(10.0, bits >> 60 & 7);
     case 11: {  // integers and neighbours around 2^53 and 2^64
         double anchor = (bits & 1) ? 9007199254740992.0 : 18446744073709551616.0;
-        double value = anchor + std::ldexp(static_cast<double>(static_cast<std::int32_t>(bits >> 32)), (bits & 1) ? 0 : 11);
+        double value =
+            anchor + std::ldexp(static_cast<double>(static_cast<std::int32_t>(bits >> 32)), (bits & 1) ? 0 : 11);
         return (bits & 2) ? -value : value;
     }
     case 12:  // tiny magnitudes: subnormals and values just below half a unit of the last decimal
@@ -56,7 +58,8 @@ double sample(std::mt19937_64& random, std::uint64_t index) {
     case 14:  // small integers and halves
         return static_cast<double>(static_cast<std::int32_t>(bits)) / 2;
     default:  // signed zeros and infinities now and then, otherwise typical coordinates
-        if ((bits & 255) == 0) return std::bit_cast<double>((bits & 0x8000'0000'0000'0000u) | ((bits & 256) ? 0x7ff0'0000'0000'0000u : 0));
+        if ((bits & 255) == 0)
+            return std::bit_cast<double>((bits & 0x8000'0000'0000'0000u) | ((bits & 256) ? 0x7ff0'0000'0000'0000u : 0));
         return (unit() - 0.5) * 2e6;
     }
 }
@@ -64,6 +67,6 @@ double sample(std::mt19937_64& random, std::uint64_t index) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    return runFixed4Soak(argc, argv, 20240307,
-                         [](double value, char* out) { return morvale::formatFixed4(value, out); }, sample);
+    return runFixed4Soak(
+        argc, argv, 20240307, [](double value, char* out) { return morvale::formatFixed4(value, out); }, sample);
 }

@@ -6,9 +6,10 @@
 #include <atomic>
 #include <string>
 
+#include "app/settings_correction.h"
 #include "convert/conversion_request.h"
-#include "convert/obj_writer.h"
 #include "fuzz_support.h"
+#include "obj/obj_writer.h"
 
 using namespace morvale;
 using namespace morvale_fuzz;
@@ -106,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     request.settings = corrected.settings;
     // The crop correction may widen the window to the whole grid; keep it small.
     if ((std::int64_t{request.settings.cropXMax} - request.settings.cropXMin + 1) *
-            (std::int64_t{request.settings.cropYMax} - request.settings.cropYMin + 1) > 48 * 48)
+            (std::int64_t{request.settings.cropYMax} - request.settings.cropYMin + 1) >
+        48 * 48)
         return 0;
     request.inputNameNarrow = "grid.asc";
     request.objectNameNarrow = "grid";

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/input_file.h"
 #include "fuzz_support.h"
 #include "grid/grid_body.h"
-#include "grid/input_file.h"
 
 using namespace morvale;
 using namespace morvale_fuzz;
@@ -79,8 +79,8 @@ BodyRead readBody(const std::filesystem::path& path, std::int64_t start, std::si
             FUZZ_CHECK(col >= 1 && col <= header.ncols);
             FUZZ_CHECK(std::int64_t{col} >= std::int64_t{window.xMin} - 1 &&
                        std::int64_t{col} <= std::int64_t{window.xMax} + 1);
-            FUZZ_CHECK(inWindow == (row >= window.yMin && row <= window.yMax && col >= window.xMin &&
-                                    col <= window.xMax));
+            FUZZ_CHECK(inWindow ==
+                       (row >= window.yMin && row <= window.yMax && col >= window.xMin && col <= window.xMax));
             FUZZ_CHECK(std::isfinite(value));
             if (header.hasNodata)
                 FUZZ_CHECK(!(header.nodataValue - 0.000001 <= value && value <= header.nodataValue + 0.000001));

@@ -9,7 +9,7 @@
 #include <cwchar>
 #include <string>
 
-#include "convert/conversion_settings.h"
+#include "app/settings_correction.h"
 #include "fuzz_support.h"
 
 using namespace morvale;
@@ -111,7 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ConversionSettings& s = first.settings;
     FUZZ_CHECK(1 <= s.cropXMin && s.cropXMin <= s.cropXMax && s.cropXMax <= ncols);
     FUZZ_CHECK(1 <= s.cropYMin && s.cropYMin <= s.cropYMax && s.cropYMax <= nrows);
-    if (!typed.cropEnabled) FUZZ_CHECK(s.cropXMin == 1 && s.cropYMin == 1 && s.cropXMax == ncols && s.cropYMax == nrows);
+    if (!typed.cropEnabled)
+        FUZZ_CHECK(s.cropXMin == 1 && s.cropYMin == 1 && s.cropXMax == ncols && s.cropYMax == nrows);
     FUZZ_CHECK(s.presetIndex >= 0 && s.presetIndex < static_cast<std::int32_t>(exportPresets.size()));
     FUZZ_CHECK(first.presetSelection == s.presetIndex);
     if (findPresetByName(typed.presetText) < 0 && typed.presetSelection >= 0 && typed.presetSelection < 6)

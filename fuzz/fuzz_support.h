@@ -45,7 +45,7 @@ using testing_support::ObjShape;
 
 }  // namespace morvale_fuzz
 
-#define FUZZ_CHECK(condition) \
-    do { \
+#define FUZZ_CHECK(condition)                                                   \
+    do {                                                                        \
         if (!(condition)) ::morvale_fuzz::fail(__FILE__, __LINE__, #condition); \
     } while (0)

@@ -22,7 +22,8 @@ std::uint64_t mix(std::uint64_t x) {
 
 // Value at an integer lattice point, in [0, 1).
 double lattice(std::int64_t x, std::int64_t y, std::uint64_t seed) {
-    const std::uint64_t h = mix(seed ^ mix(static_cast<std::uint64_t>(x) * 0x100000001B3ull ^ static_cast<std::uint64_t>(y)));
+    const std::uint64_t h =
+        mix(seed ^ mix(static_cast<std::uint64_t>(x) * 0x100000001B3ull ^ static_cast<std::uint64_t>(y)));
     return static_cast<double>(h >> 11) * (1.0 / 9007199254740992.0);
 }
 
@@ -71,10 +72,14 @@ int main(int argc, char** argv) {
     long cols = 320, rows = 240;
     std::uint64_t seed = 7;
     for (int i = 2; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--cols")) cols = std::strtol(argv[i + 1], nullptr, 10);
-        else if (!std::strcmp(argv[i], "--rows")) rows = std::strtol(argv[i + 1], nullptr, 10);
-        else if (!std::strcmp(argv[i], "--seed")) seed = std::strtoull(argv[i + 1], nullptr, 10);
-        else return usage();
+        if (!std::strcmp(argv[i], "--cols"))
+            cols = std::strtol(argv[i + 1], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--rows"))
+            rows = std::strtol(argv[i + 1], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--seed"))
+            seed = std::strtoull(argv[i + 1], nullptr, 10);
+        else
+            return usage();
     }
     if (cols < 1 || rows < 1) return usage();
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds Morvale and runs every test: the native unit tests, the same tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows
-# program's tests under Wine, and the packages made from those two builds.
-# Installs what is missing first.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded tests
+# under ThreadSanitizer, the Windows program's tests under Wine, and the
+# packages made from those builds. Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +18,9 @@ if [ -f tools/run-sanitized-tests.sh ]; then
   echo "== sanitizer build and unit tests"
   tools/run-sanitized-tests.sh
 fi
+
+echo "== ThreadSanitizer build and the threaded tests"
+tools/run-tsan-tests.sh
 
 if [ -f tools/run-windows-tests.sh ]; then
   echo "== Windows build and tests under Wine"

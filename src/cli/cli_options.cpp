@@ -1,7 +1,7 @@
 #include "cli/cli_options.h"
 
 #include "cli/cli_manual.h"
-#include "convert/native_text.h"
+#include "base/native_text.h"
 
 namespace morvale::cli {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/conversion_settings.h"
+#include "app/settings_correction.h"
 
 namespace morvale::cli {
 
@@ -17,7 +17,7 @@ struct CliOptions {
     std::optional<std::filesystem::path> output;
     TerrainMode mode = TerrainMode::Interpolated;
     bool cropGiven = false;
-    std::wstring crop[4];               // x min, y min, x max, y max as typed
+    std::wstring crop[4];  // x min, y min, x max, y max as typed
     std::int32_t presetIndex = 0;
     std::optional<std::wstring> scale;  // as typed
     bool useXllYllOffsets = false;

@@ -14,16 +14,16 @@
 #include <unistd.h>
 #endif
 
+#include "app/grid_names.h"
+#include "app/summary_text.h"
+#include "app/text_format.h"
 #include "cli/cli_manual.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_progress.h"
 #include "convert/conversion_request.h"
-#include "convert/grid_names.h"
-#include "convert/obj_writer.h"
-#include "convert/summary_text.h"
-#include "convert/text_format.h"
 #include "grid/utf16_text.h"
 #include "morvale_version.h"
+#include "obj/obj_writer.h"
 
 using namespace morvale;
 
@@ -62,8 +62,10 @@ void printHeader(const GridHeader& header, const GridNames& names) {
     std::printf("%-13s %.10g\n", header.xllIsCenter ? "xll center:" : "xll corner:", header.xll);
     std::printf("%-13s %.10g\n", header.yllIsCenter ? "yll center:" : "yll corner:", header.yll);
     std::printf("cell size:    %.10g\n", header.cellsize);
-    if (header.hasNodata) std::printf("no data:      %.10g\n", header.nodataValue);
-    else std::printf("no data:      n/a\n");
+    if (header.hasNodata)
+        std::printf("no data:      %.10g\n", header.nodataValue);
+    else
+        std::printf("no data:      n/a\n");
 }
 
 void printSettings(const CorrectedSettings& corrected, const std::filesystem::path& output) {

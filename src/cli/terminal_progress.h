@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "convert/progress_reporter.h"
+#include "base/progress_reporter.h"
 
 namespace morvale::cli {
 

@@ -12,9 +12,11 @@ bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b) 
 }
 
 ConversionResult openConversionFiles(const ConversionRequest& request, FileHandle& input, bool& positioned,
-                                     ObjOutput& output) {
-    input = openForReading(request.inputPath);
-    if (!input) return conversionInputUnreadable;
+                                     OutputFile& output) {
+    if (request.cells == nullptr) {
+        input = openForReading(request.inputPath);
+        if (!input) return conversionInputUnreadable;
+    }
     // Checked before the output is opened for writing, which would truncate it.
     if (isSameFile(request.inputPath, request.outputPath)) {
         input.reset();
@@ -25,7 +27,7 @@ ConversionResult openConversionFiles(const ConversionRequest& request, FileHandl
         input.reset();
         return conversionBadCellSize;
     }
-    positioned = seekTo(input.get(), request.header.dataStart);
+    positioned = request.cells != nullptr || seekTo(input.get(), request.header.dataStart);
     if (!output.open(request.outputPath)) {
         input.reset();
         return conversionOutputUncreatable;

@@ -1,18 +1,19 @@
 #pragma once
 // Opening the two files of a conversion, with the checks that keep the input safe.
 
+#include "base/input_file.h"
+#include "base/output_file.h"
 #include "convert/conversion_request.h"
-#include "convert/obj_writer.h"
-#include "grid/input_file.h"
 
 namespace morvale {
 
 // Opens the input (-1), refuses an output that is the input itself (-6) and a
 // cell size that is not a positive finite number (-7), creates the output
 // (-2). On success the input is positioned at dataStart; `positioned` is false
-// when that failed (no value is then read). Returns conversionFinished on success.
+// when that failed (no value is then read). With request.cells the input is
+// not opened (`input` stays null). Returns conversionFinished on success.
 ConversionResult openConversionFiles(const ConversionRequest& request, FileHandle& input, bool& positioned,
-                                     ObjOutput& output);
+                                     OutputFile& output);
 
 // True when both paths name the same existing file (through links and "..").
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -1,14 +1,17 @@
 #pragma once
-// Everything one conversion needs, gathered before it starts and not changed while it runs.
+// Everything one conversion needs, gathered before it starts and not changed
+// while it runs, and the run itself: the files opened and checked, the
+// builder of the mode fed into the OBJ writer, the counters recorded.
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
+#include "base/progress_reporter.h"
 #include "convert/conversion_settings.h"
 #include "convert/conversion_stats.h"
-#include "convert/progress_reporter.h"
-#include "grid/body_window.h"
+#include "grid/cell_source.h"
 #include "grid/grid_header.h"
 
 namespace morvale {
@@ -21,16 +24,19 @@ struct ConversionRequest {
     std::string inputNameNarrow;   // UTF-8, written into the header comment
     std::string objectNameNarrow;  // UTF-8, written into the object and group lines
     std::string objHeaderText;     // header lines 1 to 3
+    // When set, the body cells come from here and the input file is not opened.
+    const CellSource* cells = nullptr;
 };
 
-// The end of every run: the counters against the crop window, then the cancel
-// flag cleared. Returns the result the run reports.
-ConversionResult finishRun(ConversionStats& stats, std::atomic<bool>& cancelRequested, double seconds,
-                           const ConversionSettings& settings, std::int64_t vertexCount, std::int64_t quadCount,
-                           const GridBodyCounts& counts, bool written);
+enum class PipelineMode : std::uint8_t {
+    threaded,  // reading, meshing, formatting and writing overlap on several threads
+    inlined,   // the same stages one after another on the calling thread
+};
 
-// Runs the builder of settings.mode.
+// Runs the builder of settings.mode into the OBJ writer; `inlined` gives the
+// same bytes, steps and counts on one thread (tests compare the two).
 ConversionResult runConversion(const ConversionRequest& request, std::atomic<bool>& cancelRequested,
-                               ProgressReporter& progress, ConversionStats& stats);
+                               ProgressReporter& progress, ConversionStats& stats,
+                               PipelineMode mode = PipelineMode::threaded);
 
 }  // namespace morvale

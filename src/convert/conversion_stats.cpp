@@ -3,9 +3,8 @@
 namespace morvale {
 
 void recordStats(ConversionStats& stats, const std::atomic<bool>& cancelRequested, double seconds,
-                 std::int64_t vertexCount, std::int64_t quadCount, std::int64_t noDataCount,
-                 std::int64_t rowsExpected, std::int64_t rowsRead, std::int64_t recordsExpected,
-                 std::int64_t recordsRead) {
+                 std::int64_t vertexCount, std::int64_t quadCount, std::int64_t noDataCount, std::int64_t rowsExpected,
+                 std::int64_t rowsRead, std::int64_t recordsExpected, std::int64_t recordsRead) {
     stats.rowsOk = rowsExpected == rowsRead;
     stats.recordsOk = recordsExpected == recordsRead;
     // Read last, so a cancel pressed after the builder's final check still counts.

@@ -9,14 +9,14 @@ namespace morvale {
 using ConversionResult = std::int32_t;
 
 enum : ConversionResult {
-    conversionFinished = 1,         // ran to its end, also when cancelled or a check failed
-    conversionInputUnreadable = -1, // "Can't open input file..."
-    conversionOutputUncreatable = -2, // "Can't create output file..."
-    conversionVertexTableFailed = -3, // "Can't allocate memory for vertex table..."
-    conversionQuadTableFailed = -4,   // "Can't allocate memory for quad table..."
-    conversionWriteFailed = -5,       // "Can't write output file..."
-    conversionOutputIsInput = -6,     // "Output file is the same as the input file..."
-    conversionBadCellSize = -7,       // "Cell size must be greater than zero..."
+    conversionFinished = 1,            // ran to its end, also when cancelled or a check failed
+    conversionInputUnreadable = -1,    // "Can't open input file..."
+    conversionOutputUncreatable = -2,  // "Can't create output file..."
+    conversionVertexTableFailed = -3,  // "Can't allocate memory for vertex table..."
+    conversionQuadTableFailed = -4,    // "Can't allocate memory for quad table..."
+    conversionWriteFailed = -5,        // "Can't write output file..."
+    conversionOutputIsInput = -6,      // "Output file is the same as the input file..."
+    conversionBadCellSize = -7,        // "Cell size must be greater than zero..."
 };
 
 // True for the results that end a job with a failure box instead of a summary.
@@ -39,8 +39,7 @@ struct ConversionStats {
 
 // Fills stats at the end of a run; reads the cancel flag to mark a cancelled run.
 void recordStats(ConversionStats& stats, const std::atomic<bool>& cancelRequested, double seconds,
-                 std::int64_t vertexCount, std::int64_t quadCount, std::int64_t noDataCount,
-                 std::int64_t rowsExpected, std::int64_t rowsRead, std::int64_t recordsExpected,
-                 std::int64_t recordsRead);
+                 std::int64_t vertexCount, std::int64_t quadCount, std::int64_t noDataCount, std::int64_t rowsExpected,
+                 std::int64_t rowsRead, std::int64_t recordsExpected, std::int64_t recordsRead);
 
 }  // namespace morvale

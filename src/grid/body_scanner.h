@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "convert/progress_reporter.h"
+#include "base/progress_reporter.h"
 #include "grid/body_window.h"
 #include "grid/grid_header.h"
 #include "grid/number_scan.h"
@@ -22,26 +22,15 @@ template <class OnCellValue>
 class BodyScanner {
 public:
     BodyScanner(const GridHeader& header, const CropWindow& window, std::int32_t lastRow,
-                const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
-                OnCellValue& onCellValue) noexcept
-        : ncols_(header.ncols),
-          lastRow_(lastRow),
-          windowXMin_(window.xMin),
-          windowXMax_(window.xMax),
-          windowYMin_(window.yMin),
-          windowYMax_(window.yMax),
-          ringXMin_(std::int64_t{window.xMin} - 1),
-          ringXMax_(std::int64_t{window.xMax} + 1),
-          ringYMin_(std::max<std::int64_t>(std::int64_t{window.yMin} - 1, 1)),
+                const std::atomic<bool>& cancelRequested, ProgressReporter& progress, OnCellValue& onCellValue) noexcept
+        : ncols_(header.ncols), lastRow_(lastRow), windowXMin_(window.xMin), windowXMax_(window.xMax),
+          windowYMin_(window.yMin), windowYMax_(window.yMax), ringXMin_(std::int64_t{window.xMin} - 1),
+          ringXMax_(std::int64_t{window.xMax} + 1), ringYMin_(std::max<std::int64_t>(std::int64_t{window.yMin} - 1, 1)),
           ringYMax_(std::min<std::int64_t>(std::int64_t{window.yMax} + 1, header.nrows)),
-          tickInterval_(static_cast<std::int32_t>(window.yMax / 20.0)),
-          hasNodata_(header.hasNodata != 0),
+          tickInterval_(static_cast<std::int32_t>(window.yMax / 20.0)), hasNodata_(header.hasNodata != 0),
           // The bounds of the no-data test, computed once exactly as the test writes them.
-          nodataLow_(header.nodataValue - 0.000001),
-          nodataHigh_(header.nodataValue + 0.000001),
-          cancelRequested_(cancelRequested),
-          progress_(progress),
-          onCellValue_(onCellValue) {
+          nodataLow_(header.nodataValue - 0.000001), nodataHigh_(header.nodataValue + 0.000001),
+          cancelRequested_(cancelRequested), progress_(progress), onCellValue_(onCellValue) {
         updateRowZone();
     }
 
@@ -70,8 +59,8 @@ public:
             }
             if (isNumberSpace(c)) {
                 // A CR right before the LF is not part of the line, so "\r\n" is an empty line.
-                lineState_ = (c == '\r' && lineState_ == LineState::empty) ? LineState::carriageReturn
-                                                                           : LineState::content;
+                lineState_ =
+                    (c == '\r' && lineState_ == LineState::empty) ? LineState::carriageReturn : LineState::content;
                 ++p;
                 continue;
             }
@@ -124,8 +113,8 @@ private:
         if (rowInRing_ && col_ >= ringXMin_ && col_ <= ringXMax_) {
             const bool inWindow = rowInWindow_ && col_ >= windowXMin_ && col_ <= windowXMax_;
             const double v = number.value;
-            const bool noData = number.kind == NumberKind::noData ||
-                                (hasNodata_ && nodataLow_ <= v && v <= nodataHigh_);
+            const bool noData =
+                number.kind == NumberKind::noData || (hasNodata_ && nodataLow_ <= v && v <= nodataHigh_);
             if (noData) {
                 if (inWindow) {
                     ++counts_.recordsRead;

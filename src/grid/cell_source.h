@@ -30,7 +30,7 @@ public:
     // progress and honours the cancel flag as the body reader does.
     virtual GridBodyCounts read(const CropWindow& window, std::int32_t lastRow,
                                 const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
-                                CellSink& sink) = 0;
+                                CellSink& sink) const = 0;
 };
 
 }  // namespace morvale

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "convert/progress_reporter.h"
+#include "base/progress_reporter.h"
 #include "grid/body_window.h"
 #include "grid/grid_header.h"
 
@@ -27,9 +27,9 @@ namespace morvale {
 // ("\r\n" alone is an empty line). A `nan` token in any letter case is a
 // no-data cell, with or without a no-data value in the header.
 template <class OnCellValue>
-GridBodyCounts readGridBody(std::FILE* input, const GridHeader& header, const CropWindow& window,
-                            std::int32_t lastRow, const std::atomic<bool>& cancelRequested,
-                            ProgressReporter& progress, OnCellValue&& onCellValue);
+GridBodyCounts readGridBody(std::FILE* input, const GridHeader& header, const CropWindow& window, std::int32_t lastRow,
+                            const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
+                            OnCellValue&& onCellValue);
 
 }  // namespace morvale
 

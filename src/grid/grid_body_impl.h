@@ -44,11 +44,11 @@ GridBodyCounts readGridBodyInBlocks(std::FILE* input, std::size_t blockSize, con
 }
 
 template <class OnCellValue>
-GridBodyCounts readGridBody(std::FILE* input, const GridHeader& header, const CropWindow& window,
-                            std::int32_t lastRow, const std::atomic<bool>& cancelRequested,
-                            ProgressReporter& progress, OnCellValue&& onCellValue) {
-    return readGridBodyInBlocks(input, gridBodyBlockSize, header, window, lastRow, cancelRequested,
-                                progress, onCellValue);
+GridBodyCounts readGridBody(std::FILE* input, const GridHeader& header, const CropWindow& window, std::int32_t lastRow,
+                            const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
+                            OnCellValue&& onCellValue) {
+    return readGridBodyInBlocks(input, gridBodyBlockSize, header, window, lastRow, cancelRequested, progress,
+                                onCellValue);
 }
 
 }  // namespace morvale

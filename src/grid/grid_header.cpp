@@ -4,10 +4,10 @@
 #include <limits>
 #include <string_view>
 
+#include "base/input_file.h"
 #include "grid/header_keywords.h"
 #include "grid/header_line_reader.h"
 #include "grid/header_numbers.h"
-#include "grid/input_file.h"
 
 namespace morvale {
 namespace {
@@ -72,37 +72,29 @@ bool readCellSide(bool isDx, std::string_view value, HeaderReadState& state, Gri
 
 bool applyHeaderLine(HeaderKeyword keyword, std::string_view value, HeaderReadState& state, GridHeader& header) {
     switch (keyword) {
-        case HeaderKeyword::ncols:
-            return claim(state, fieldNcols) && readCount(value, header.ncols);
-        case HeaderKeyword::nrows:
-            return claim(state, fieldNrows) && readCount(value, header.nrows);
-        case HeaderKeyword::xllcorner:
-        case HeaderKeyword::xllcenter:
-            if (!claim(state, fieldXll) || !readReal(value, header.xll)) return false;
-            header.xllIsCenter = keyword == HeaderKeyword::xllcenter ? 1 : 0;
-            return true;
-        case HeaderKeyword::yllcorner:
-        case HeaderKeyword::yllcenter:
-            if (!claim(state, fieldYll) || !readReal(value, header.yll)) return false;
-            header.yllIsCenter = keyword == HeaderKeyword::yllcenter ? 1 : 0;
-            return true;
-        case HeaderKeyword::cellsize:
-            return claim(state, fieldCellsize) && readReal(value, header.cellsize);
-        case HeaderKeyword::dx:
-        case HeaderKeyword::dy:
-            return readCellSide(keyword == HeaderKeyword::dx, value, state, header);
-        case HeaderKeyword::nodataValue:
-            return claim(state, fieldNodata) && readNodata(value, header);
-        case HeaderKeyword::other:
-            break;
+    case HeaderKeyword::ncols: return claim(state, fieldNcols) && readCount(value, header.ncols);
+    case HeaderKeyword::nrows: return claim(state, fieldNrows) && readCount(value, header.nrows);
+    case HeaderKeyword::xllcorner:
+    case HeaderKeyword::xllcenter:
+        if (!claim(state, fieldXll) || !readReal(value, header.xll)) return false;
+        header.xllIsCenter = keyword == HeaderKeyword::xllcenter ? 1 : 0;
+        return true;
+    case HeaderKeyword::yllcorner:
+    case HeaderKeyword::yllcenter:
+        if (!claim(state, fieldYll) || !readReal(value, header.yll)) return false;
+        header.yllIsCenter = keyword == HeaderKeyword::yllcenter ? 1 : 0;
+        return true;
+    case HeaderKeyword::cellsize: return claim(state, fieldCellsize) && readReal(value, header.cellsize);
+    case HeaderKeyword::dx:
+    case HeaderKeyword::dy: return readCellSide(keyword == HeaderKeyword::dx, value, state, header);
+    case HeaderKeyword::nodataValue: return claim(state, fieldNodata) && readNodata(value, header);
+    case HeaderKeyword::other: break;
     }
     return false;
 }
 
 // The body starts at a line whose first token holds a digit or is a nan token.
-bool startsBody(const HeaderLine& line) {
-    return line.keyHasDigit || (!line.key.cut && isNanToken(line.key.text()));
-}
+bool startsBody(const HeaderLine& line) { return line.keyHasDigit || (!line.key.cut && isNanToken(line.key.text())); }
 
 int readHeaderLines(std::FILE* file, GridHeader& header) {
     HeaderByteSource source;

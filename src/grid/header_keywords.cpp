@@ -30,13 +30,13 @@ HeaderKeyword classifyHeaderKeyword(std::string_view key) {
 
 HeaderKeyword keywordOfPosition(int position) {
     switch (position) {
-        case 1: return HeaderKeyword::ncols;
-        case 2: return HeaderKeyword::nrows;
-        case 3: return HeaderKeyword::xllcorner;
-        case 4: return HeaderKeyword::yllcorner;
-        case 5: return HeaderKeyword::cellsize;
-        // A seventh line exists only beside dx and dy, which share the fifth place.
-        default: return HeaderKeyword::nodataValue;
+    case 1: return HeaderKeyword::ncols;
+    case 2: return HeaderKeyword::nrows;
+    case 3: return HeaderKeyword::xllcorner;
+    case 4: return HeaderKeyword::yllcorner;
+    case 5: return HeaderKeyword::cellsize;
+    // A seventh line exists only beside dx and dy, which share the fifth place.
+    default: return HeaderKeyword::nodataValue;
     }
 }
 

@@ -5,9 +5,7 @@
 namespace morvale {
 namespace {
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 bool refill(HeaderByteSource& source) {
     if (source.exhausted) return false;

@@ -55,8 +55,8 @@ bool sameDecimal(const DecimalText& a, const DecimalText& b) {
 bool isExact(const DecimalText& written, double magnitude) {
     // Every double has at most 767 significant decimal digits.
     std::array<char, 800> exact{};
-    const auto printed = std::to_chars(exact.data(), exact.data() + exact.size(), magnitude,
-                                       std::chars_format::scientific, 770);
+    const auto printed =
+        std::to_chars(exact.data(), exact.data() + exact.size(), magnitude, std::chars_format::scientific, 770);
     if (printed.ec != std::errc()) return false;
     const std::string_view digits(exact.data(), static_cast<std::size_t>(printed.ptr - exact.data()));
     const std::size_t e = digits.find('e');
@@ -151,8 +151,8 @@ bool convertHeaderReal(std::string_view text, double& number, std::size_t& prefi
         }
     }
     double magnitude = 0.0;
-    const auto parsed = std::from_chars(text.data() + mantissaStart, text.data() + end, magnitude,
-                                        std::chars_format::general);
+    const auto parsed =
+        std::from_chars(text.data() + mantissaStart, text.data() + end, magnitude, std::chars_format::general);
     // out_of_range covers overflow and results that round to zero.
     if (parsed.ec != std::errc() || parsed.ptr != text.data() + end) return false;
     if (std::isinf(magnitude) || underflows(written, magnitude)) return false;

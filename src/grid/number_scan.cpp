@@ -120,8 +120,7 @@ ScannedNumber NumberAccumulator::finish() const noexcept {
     case Phase::afterSign:
     case Phase::n:
     case Phase::na:
-    case Phase::exponentSign:
-        return invalid;
+    case Phase::exponentSign: return invalid;
     case Phase::nan:
         if (nanSpoilt_) return invalid;
         return {NumberKind::noData, std::numeric_limits<double>::quiet_NaN()};

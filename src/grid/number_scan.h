@@ -31,9 +31,7 @@ struct ScannedNumber {
 };
 
 // White space of the classic locale: space, \t, \n, \v, \f, \r.
-constexpr bool isNumberSpace(char c) noexcept {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
+constexpr bool isNumberSpace(char c) noexcept { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Reads a number token character by character, for tokens that cross the end
 // of a block or are too unusual for the fast path. Its memory is fixed however
@@ -67,8 +65,8 @@ private:
     bool foundPoint_ = false;
     bool exponentNegative_ = false;
     bool exponentDigits_ = false;
-    bool dropped_ = false;   // a non-zero digit past keptDigits
-    bool nanSpoilt_ = false; // "nan" followed by something other than white space
+    bool dropped_ = false;    // a non-zero digit past keptDigits
+    bool nanSpoilt_ = false;  // "nan" followed by something other than white space
     int digitCount_ = 0;
     std::int64_t scale_ = 0;     // value = digits * 10^(scale_ + exponent)
     std::int64_t exponent_ = 0;  // saturates far beyond any double
@@ -94,11 +92,9 @@ NumberScan scanNumberInGeneral(const char* first, const char* end, bool endIsFin
 // 19 after the point. Such a value is one exactly representable integer divided
 // by one exactly representable power of ten (up to 10^22), and that single IEEE
 // division rounds correctly, so the result is the one the general conversion gives.
-inline NumberScan scanNumber(const char* first, const char* end, bool endIsFinal,
-                             NumberAccumulator& pending) noexcept {
-    static constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline NumberScan scanNumber(const char* first, const char* end, bool endIsFinal, NumberAccumulator& pending) noexcept {
+    static constexpr double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     const char* p = first;
     const bool negative = *p == '-';
     p += (*p == '-' || *p == '+');

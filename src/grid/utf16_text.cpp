@@ -1,6 +1,6 @@
 #include "grid/utf16_text.h"
 
-#include "grid/input_file.h"
+#include "base/input_file.h"
 
 namespace morvale {
 

@@ -60,6 +60,10 @@ struct FaceBatch {
     bool stepAfter = false;
 };
 
+// Passed to MeshSink::end as faceCountForComment: the count is the number of
+// faces that reached the output (the Interpolated quad count).
+inline constexpr std::int64_t facesThatReachedOutput = -1;
+
 // What a sink reports when the stream ends.
 struct MeshWritten {
     std::int64_t vertices = 0;  // vertices that reached the output
@@ -71,6 +75,10 @@ class MeshSink {
 public:
     virtual ~MeshSink() = default;
 
+    // Asked before begin(): false when the sink cannot take the vertices
+    // ahead (MeshInfo::verticesAhead); the builder then hands them over in
+    // the writing stage, reading its input a second time.
+    virtual bool acceptsVerticesAhead() { return true; }
     // Before the first vertex.
     virtual void begin(const MeshInfo& info) = 0;
     virtual void vertices(const VertexBatch& batch) = 0;

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "convert/conversion_request.h"
-#include "convert/obj_writer.h"
-#include "convert/summary_text.h"
+#include "obj/obj_writer.h"
+#include "app/summary_text.h"
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
 #include "ui/control_states.h"

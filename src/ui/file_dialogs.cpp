@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "convert/grid_names.h"
+#include "app/grid_names.h"
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
 #include "ui/info_panel.h"

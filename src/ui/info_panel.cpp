@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "convert/grid_names.h"
-#include "convert/text_format.h"
+#include "app/grid_names.h"
+#include "app/text_format.h"
 #include "grid/grid_header.h"
 #include "grid/utf16_text.h"
 #include "ui/app_state.h"

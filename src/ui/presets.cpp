@@ -4,7 +4,7 @@
 
 #include <cwchar>
 
-#include "convert/conversion_settings.h"
+#include "app/settings_correction.h"
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
 #include "ui/control_text.h"

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "convert/obj_writer.h"
+#include "obj/obj_writer.h"
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
 #include "ui/control_states.h"

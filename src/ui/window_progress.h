@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "convert/progress_reporter.h"
+#include "base/progress_reporter.h"
 
 namespace morvale::ui {
 

@@ -13,9 +13,7 @@ public:
     // Throws std::bad_alloc (or length_error) when the window does not fit in memory;
     // the builder turns that into its result code.
     explicit DataMask(const CropWindow& window)
-        : rowBase_(window.yMin - 1),
-          colBase_(window.xMin - 1),
-          width_(std::int64_t{window.xMax} - window.xMin + 3),
+        : rowBase_(window.yMin - 1), colBase_(window.xMin - 1), width_(std::int64_t{window.xMax} - window.xMin + 3),
           bits_(static_cast<std::size_t>(((std::int64_t{window.yMax} - window.yMin + 3) * width_ + 63) / 64), 0) {}
 
     void set(std::int64_t row, std::int64_t col) {

@@ -9,10 +9,13 @@
 #include <new>
 #include <vector>
 
-#include "convert/cell_edges.h"
 #include "convert/conversion_files.h"
 #include "data_mask.h"
 #include "grid/grid_body.h"
+#include "mesh/axis_order.h"
+#include "mesh/cell_edges.h"
+#include "obj/obj_writer.h"
+#include "plain_lines.h"
 
 namespace morvale::reference {
 namespace {
@@ -97,7 +100,7 @@ ConversionResult buildInterpolatedMesh(const ConversionRequest& request, std::at
     const CropWindow window{settings.cropXMin, settings.cropYMin, settings.cropXMax, settings.cropYMax};
     FileHandle input;
     bool positioned = false;
-    ObjOutput output;
+    OutputFile output;
     if (const ConversionResult opened = openConversionFiles(request, input, positioned, output);
         opened != conversionFinished)
         return opened;
@@ -265,7 +268,7 @@ ConversionResult buildFloatingPlanesMesh(const ConversionRequest& request, std::
     const ConversionSettings& settings = request.settings;
     FileHandle input;
     bool positioned = false;
-    ObjOutput output;
+    OutputFile output;
     if (const ConversionResult opened = openConversionFiles(request, input, positioned, output);
         opened != conversionFinished)
         return opened;

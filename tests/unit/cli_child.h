@@ -22,10 +22,10 @@
 namespace testing_support {
 
 struct ChildRun {
-    int status = -1;      // exit status, or -1 when killed by a signal or not started
-    std::string out;      // stdout and, without a terminal, stderr
-    std::string terminal; // what reached the pseudo-terminal on stderr
-    long peakKiB = 0;     // peak resident memory of the child
+    int status = -1;       // exit status, or -1 when killed by a signal or not started
+    std::string out;       // stdout and, without a terminal, stderr
+    std::string terminal;  // what reached the pseudo-terminal on stderr
+    long peakKiB = 0;      // peak resident memory of the child
     double seconds = 0.0;
 };
 
@@ -78,8 +78,10 @@ inline ChildRun runConverter(const std::vector<std::string>& args, const Termina
         if (poll(fds, 2, 1000) < 0) break;
         if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
             const ssize_t n = read(outPipe[0], buffer, sizeof buffer);
-            if (n > 0) run.out.append(buffer, static_cast<std::size_t>(n));
-            else outOpen = false;
+            if (n > 0)
+                run.out.append(buffer, static_cast<std::size_t>(n));
+            else
+                outOpen = false;
         }
         if (termOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
             const ssize_t n = read(master, buffer, sizeof buffer);
@@ -103,9 +105,7 @@ inline ChildRun runConverter(const std::vector<std::string>& args, const Termina
     return run;
 }
 
-inline bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // What a finished or interrupted OBJ file holds, read line by line (it may be large).
 struct ObjTally {
@@ -121,13 +121,17 @@ inline ObjTally tallyObj(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::string line, last;
     while (std::getline(in, line)) {
-        if (line.rfind("v ", 0) == 0) ++tally.vertexLines;
-        else if (line.rfind("f ", 0) == 0) ++tally.faceLines;
-        else if (line.rfind("# ", 0) == 0 && contains(line, " vertices")) tally.vertexComment = std::atoll(line.c_str() + 2);
+        if (line.rfind("v ", 0) == 0)
+            ++tally.vertexLines;
+        else if (line.rfind("f ", 0) == 0)
+            ++tally.faceLines;
+        else if (line.rfind("# ", 0) == 0 && contains(line, " vertices"))
+            tally.vertexComment = std::atoll(line.c_str() + 2);
         last = line;
     }
     const std::string quads = " quads";
-    tally.endsWithQuads = last.size() > quads.size() && last.compare(last.size() - quads.size(), quads.size(), quads) == 0;
+    tally.endsWithQuads =
+        last.size() > quads.size() && last.compare(last.size() - quads.size(), quads.size(), quads) == 0;
     if (tally.endsWithQuads && last.rfind("# ", 0) == 0) tally.quadComment = std::atoll(last.c_str() + 2);
     return tally;
 }

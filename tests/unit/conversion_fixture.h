@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "convert/conversion_request.h"
-#include "convert/obj_writer.h"
+#include "obj/obj_writer.h"
 #include "test_support.h"
 
 namespace testing_support {

@@ -5,14 +5,11 @@
 namespace testing_support {
 namespace {
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
+bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 // "# N tail" -> N, or -1.
 std::int64_t countComment(std::string_view line, std::string_view tail) {
-    if (!startsWith(line, "# ") || line.size() < 2 + tail.size() ||
-        line.substr(line.size() - tail.size()) != tail)
+    if (!startsWith(line, "# ") || line.size() < 2 + tail.size() || line.substr(line.size() - tail.size()) != tail)
         return -1;
     const std::string_view digits = line.substr(2, line.size() - 2 - tail.size());
     std::int64_t value = -1;
@@ -63,7 +60,8 @@ ObjShape inspectObj(std::string_view obj) {
         if (line.find('\r') != std::string_view::npos) return problem("a stray carriage return");
         if (startsWith(line, "v ")) {
             if (shape.vertexComment >= 0) return problem("a vertex line after the vertex count");
-            if (!isVertexLine(line)) return problem("a vertex line that is not three %.4f numbers: " + std::string(line));
+            if (!isVertexLine(line))
+                return problem("a vertex line that is not three %.4f numbers: " + std::string(line));
             ++shape.vertexLines;
         } else if (startsWith(line, "f ")) {
             if (shape.vertexComment < 0) return problem("a face line before the vertex count");

@@ -24,8 +24,7 @@ const std::string goodGrid = "ncols 3\nnrows 2\n" + goodTail;
 const char* corruptedMessage = "the grid header is corrupted";
 
 // A refused input: exit 3 with its message, no OBJ file anywhere, input unchanged.
-void expectRefused(const ScratchDir& dir, const std::string& name, const std::string& bytes,
-                   const char* message) {
+void expectRefused(const ScratchDir& dir, const std::string& name, const std::string& bytes, const char* message) {
     SCOPED_TRACE(name);
     writeFile(dir / name, bytes);
     const fs::path out = dir / (name + ".out.obj");
@@ -39,8 +38,8 @@ void expectRefused(const ScratchDir& dir, const std::string& name, const std::st
 
 // A converted input: the exit status, the records check of the summary, an OBJ
 // file with its closing sections, the input unchanged.
-ChildRun expectConverted(const ScratchDir& dir, const std::string& name, const std::string& bytes,
-                         int status, const std::string& recordsLine,
+ChildRun expectConverted(const ScratchDir& dir, const std::string& name, const std::string& bytes, int status,
+                         const std::string& recordsLine,
                          std::vector<std::string> extra = {"--mode", "floating-planes"}) {
     SCOPED_TRACE(name);
     writeFile(dir / name, bytes);
@@ -69,7 +68,12 @@ TEST(BadInput, FilesThatAreNoGridAreRefusedBeforeAnythingIsWritten) {
     std::string junk(4096, '\0');
     for (char& c : junk) c = static_cast<char>(random());
     expectRefused(dir, "junk.asc", junk, corruptedMessage);
-    expectRefused(dir, "elf.asc", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0", 16) + junk, corruptedMessage);
+    expectRefused(dir, "elf.asc",
+                  std::string("\x7f"
+                              "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
+                              16) +
+                      junk,
+                  corruptedMessage);
 
     // UTF-16, both byte orders, with and without a byte-order mark, gets a
     // message of its own; so does a name in the grid beyond ASCII.
@@ -106,10 +110,12 @@ TEST(BadInput, HeaderNumbersBeyondTheirRangeAreRefused) {
     ScratchDir dir;
     const std::string digits400 = repeated('9', 400);
     expectRefused(dir, "ncols400.asc", "ncols " + digits400 + "\nnrows 2\n" + goodTail, corruptedMessage);
-    expectRefused(dir, "xll400.asc", "ncols 3\nnrows 2\nxllcorner " + digits400 +
-                                         "\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n", corruptedMessage);
-    expectRefused(dir, "tiny.asc", "ncols 3\nnrows 2\nxllcorner 0." + repeated('0', 400) +
-                                       "1\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n", corruptedMessage);
+    expectRefused(dir, "xll400.asc",
+                  "ncols 3\nnrows 2\nxllcorner " + digits400 + "\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n",
+                  corruptedMessage);
+    expectRefused(dir, "tiny.asc",
+                  "ncols 3\nnrows 2\nxllcorner 0." + repeated('0', 400) + "1\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n",
+                  corruptedMessage);
     expectRefused(dir, "cols32.asc", "ncols 4294967296\nnrows 2\n" + goodTail, corruptedMessage);
     expectRefused(dir, "cols31.asc", "ncols 2147483648\nnrows 2\n" + goodTail, corruptedMessage);
     expectRefused(dir, "rows20.asc", "ncols 3\nnrows 99999999999999999999\n" + goodTail, corruptedMessage);
@@ -158,10 +164,9 @@ TEST(BadInput, BodiesWithTheWrongValuesEndWithErrorChecksNotACrash) {
          {std::vector<std::string>{"--mode", "floating-planes"}, std::vector<std::string>{}}) {
         SCOPED_TRACE(mode.empty() ? "interpolated" : "floating planes");
         expectConverted(dir, "nobody.asc", header, 1, "Records status:  6 / 0  (ERROR)", mode);
-        expectConverted(dir, "more.asc", header + "1 2 3 4\n5 6\n", 0,
-                        "Records status:  6 / 6  (OK)", mode);
-        expectConverted(dir, "extra.asc", header + "1 2 3\n4 5 6\n7 8 9\n10 11 12\n", 0,
-                        "Records status:  6 / 6  (OK)", mode);
+        expectConverted(dir, "more.asc", header + "1 2 3 4\n5 6\n", 0, "Records status:  6 / 6  (OK)", mode);
+        expectConverted(dir, "extra.asc", header + "1 2 3\n4 5 6\n7 8 9\n10 11 12\n", 0, "Records status:  6 / 6  (OK)",
+                        mode);
         expectConverted(dir, "words.asc", header + "1 x 3\n4 5 6\n", 1, "Records status:  6 / 4  (ERROR)", mode);
         expectConverted(dir, "comma.asc", header + "1,2,3\n4,5,6\n", 1, "Records status:  6 / 2  (ERROR)", mode);
         expectConverted(dir, "body400.asc", header + "1 " + repeated('9', 400) + " 3\n4 5 6\n", 1,
@@ -173,8 +178,8 @@ TEST(BadInput, BodiesWithTheWrongValuesEndWithErrorChecksNotACrash) {
 
 TEST(BadInput, AHugeDeclaredGridWithATinyBodyEndsFastInFloatingPlanes) {
     ScratchDir dir;
-    for (const char* sizes : {"ncols 100000\nnrows 100000\n", "ncols 2147483647\nnrows 2147483647\n",
-                              "ncols 46341\nnrows 46341\n"}) {
+    for (const char* sizes :
+         {"ncols 100000\nnrows 100000\n", "ncols 2147483647\nnrows 2147483647\n", "ncols 46341\nnrows 46341\n"}) {
         SCOPED_TRACE(sizes);
         const ChildRun run = expectConverted(dir, "huge.asc", std::string(sizes) + goodTail, 1, "(ERROR)");
         EXPECT_LT(run.seconds, 10.0);
@@ -216,8 +221,8 @@ TEST(BadInput, AGridOnOneLineOf200MegabytesReadsInBoundedMemory) {
     ASSERT_GT(size, 199'000'000u);
     const auto written = fs::last_write_time(grid);
     // The last rows of the grid are at the far end of the line: the whole line is read.
-    const std::string crop = std::to_string(ncols - 2) + "," + std::to_string(nrows - 2) + "," +
-                             std::to_string(ncols) + "," + std::to_string(nrows);
+    const std::string crop = std::to_string(ncols - 2) + "," + std::to_string(nrows - 2) + "," + std::to_string(ncols) +
+                             "," + std::to_string(nrows);
     for (const std::vector<std::string>& mode :
          {std::vector<std::string>{"--mode", "floating-planes"}, std::vector<std::string>{}}) {
         std::vector<std::string> args{grid.string(), "-o", (dir / "oneline.obj").string(), "--quiet", "--crop", crop};
@@ -313,8 +318,8 @@ Interrupted interrupt(const fs::path& grid, const fs::path& out, std::vector<std
         EXPECT_TRUE(contains(result.run.out, "---CANCELLED---")) << result.run.out;
     }
     std::printf("[ Ctrl-C at %d%% of %s ] exit %d, %lld vertex lines, %lld faces, %lld quads, %.2f s\n", percent,
-                stage.c_str(), result.run.status, result.obj.vertexLines, result.obj.faceLines,
-                result.obj.quadComment, result.run.seconds);
+                stage.c_str(), result.run.status, result.obj.vertexLines, result.obj.faceLines, result.obj.quadComment,
+                result.run.seconds);
     EXPECT_TRUE(result.obj.endsWithQuads);
     EXPECT_EQ(result.obj.vertexComment, result.obj.vertexLines);
     fs::remove(out);
@@ -330,7 +335,8 @@ TEST(BadInput, CtrlCInEveryStageKeepsTheClosingSections) {
     {
         std::FILE* file = std::fopen(grid.c_str(), "wb");
         ASSERT_NE(file, nullptr);
-        std::fprintf(file, "ncols %d\nnrows %d\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n", side, side);
+        std::fprintf(file, "ncols %d\nnrows %d\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n", side,
+                     side);
         std::string row;
         for (int j = 0; j < side; ++j) row += j % 7 == 3 ? "-9999 " : "1 ";
         row.back() = '\n';

@@ -29,11 +29,10 @@ CliRun runCli(const std::string& args) {
     return run;
 }
 
-// Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "'" + text + "'".
 std::string quoted(const std::filesystem::path& p) {
-    std::string text = "'";
-    text += p.string();
-    text += '\'';
+    std::string text = p.string();
+    text.insert(text.begin(), '\'');
+    text.push_back('\'');
     return text;
 }
 
@@ -121,8 +120,8 @@ TEST(Cli, RefusesToOverwriteItsInputEvenThroughALink) {
     writeFile(dir / "grid.asc", smallGrid);
     std::filesystem::create_directory(dir / "sub");
     std::filesystem::create_symlink(dir / "grid.asc", dir / "link.obj");
-    for (const std::string& output : {quoted(dir / "grid.asc"), quoted(dir / "sub" / ".." / "grid.asc"),
-                                     quoted(dir / "link.obj")}) {
+    for (const std::string& output :
+         {quoted(dir / "grid.asc"), quoted(dir / "sub" / ".." / "grid.asc"), quoted(dir / "link.obj")}) {
         const CliRun run = runCli(quoted(dir / "grid.asc") + " -o " + output);
         EXPECT_EQ(run.status, 4) << output;
         EXPECT_NE(run.out.find("Output file is the same as the input file..."), std::string::npos);

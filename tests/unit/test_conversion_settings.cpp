@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "convert/conversion_settings.h"
+#include "app/settings_correction.h"
+#include "mesh/axis_order.h"
 
 using namespace morvale;
 
@@ -27,13 +28,13 @@ Window windowOf(const CorrectedSettings& c) {
     return {c.settings.cropXMin, c.settings.cropYMin, c.settings.cropXMax, c.settings.cropYMax};
 }
 
-#define EXPECT_WINDOW(corrected, a, b, c, d)            \
-    do {                                                \
-        const Window w = windowOf(corrected);           \
-        EXPECT_EQ(w.xMin, a);                           \
-        EXPECT_EQ(w.yMin, b);                           \
-        EXPECT_EQ(w.xMax, c);                           \
-        EXPECT_EQ(w.yMax, d);                           \
+#define EXPECT_WINDOW(corrected, a, b, c, d)  \
+    do {                                      \
+        const Window w = windowOf(corrected); \
+        EXPECT_EQ(w.xMin, a);                 \
+        EXPECT_EQ(w.yMin, b);                 \
+        EXPECT_EQ(w.xMax, c);                 \
+        EXPECT_EQ(w.yMax, d);                 \
     } while (0)
 
 double scaleOf(const std::wstring& text, std::wstring* shown = nullptr) {
@@ -91,8 +92,8 @@ TEST(CropCorrection, OnlyFourteenCharactersCountAndLargeValuesSaturate) {
 
 TEST(UnitScale, NearZeroUnreadableAndNonFiniteEntriesBecomeOne) {
     std::wstring shown;
-    for (const wchar_t* text : {L"", L"0", L"abc", L"0.00000005", L"-0.00000009", L"1e400", L"-1e999", L"inf",
-                                L"nan", L"0,5"}) {
+    for (const wchar_t* text :
+         {L"", L"0", L"abc", L"0.00000005", L"-0.00000009", L"1e400", L"-1e999", L"inf", L"nan", L"0,5"}) {
         EXPECT_EQ(scaleOf(text, &shown), 1.0) << std::wstring(text).size();
         EXPECT_EQ(shown, L"1");
     }

@@ -1,4 +1,4 @@
-#include "convert/fixed_format.h"
+#include "obj/fixed_format.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +80,8 @@ TEST(FixedFormat, MatchesSnprintfOnMillionsOfValues) {
     }
     for (int i = 0; i < 350'000; ++i) {  // nearest doubles to x.xxxx5 and their neighbours
         double boundary = (static_cast<double>(random() >> (14 + i % 40)) + 0.5) / 1e4;
-        if (!check(boundary) || !check(std::nextafter(boundary, 0.0)) || !check(std::nextafter(boundary, 1e300))) return;
+        if (!check(boundary) || !check(std::nextafter(boundary, 0.0)) || !check(std::nextafter(boundary, 1e300)))
+            return;
     }
     for (double anchor : {9007199254740992.0, 18446744073709551616.0, 1e15, 0.00005, 1.0, DBL_MIN}) {
         double up = anchor, down = anchor;

@@ -14,8 +14,8 @@
 #include <tuple>
 #include <vector>
 
+#include "base/input_file.h"
 #include "grid/grid_body.h"
-#include "grid/input_file.h"
 #include "test_support.h"
 
 // The program's heap in use and its peak, to show that a read does not grow with its input.
@@ -27,7 +27,8 @@ void* countedAllocate(std::size_t size) noexcept {
     if (block == nullptr) return nullptr;
     *reinterpret_cast<std::size_t*>(block) = size;
     const long long now = heapInUse += static_cast<long long>(size);
-    for (long long peak = heapPeak.load(); now > peak && !heapPeak.compare_exchange_weak(peak, now);) {}
+    for (long long peak = heapPeak.load(); now > peak && !heapPeak.compare_exchange_weak(peak, now);) {
+    }
     return block + heapPrefix;
 }
 void countedRelease(void* pointer) noexcept {
@@ -91,11 +92,11 @@ BodyRead readFile(std::FILE* file, const GridHeader& h, const CropWindow& w, std
     BodyRead read;
     std::atomic<bool> cancel{false};
     CountingProgress progress;
-    const auto counts = morvale::readGridBodyInBlocks(
-        file, blockSize, h, w, lastRow, cancel, progress, [&](std::int32_t row, std::int32_t col, double v, bool in) {
-            read.cells.push_back({row, col, v, in});
-            if (hook) hook(read.cells.back(), cancel);
-        });
+    const auto counts = morvale::readGridBodyInBlocks(file, blockSize, h, w, lastRow, cancel, progress,
+                                                      [&](std::int32_t row, std::int32_t col, double v, bool in) {
+                                                          read.cells.push_back({row, col, v, in});
+                                                          if (hook) hook(read.cells.back(), cancel);
+                                                      });
     std::tie(read.rowsRead, read.recordsRead, read.noDataCount) =
         std::tuple(counts.rowsRead, counts.recordsRead, counts.noDataCount);
     read.steps = progress.steps;
@@ -151,8 +152,8 @@ TEST(GridBody, RowsAreCountedByNumbersNotByLines) {
 }
 
 TEST(GridBody, NoDataCellsAreCountedButNeverPassedOn) {
-    const BodyRead read = readText("-1 -1.0000009 -0.9999995 -1.01 -0.99 0\n", header(6, 1, true, -1),
-                                   whole(header(6, 1)), 1);
+    const BodyRead read =
+        readText("-1 -1.0000009 -0.9999995 -1.01 -0.99 0\n", header(6, 1, true, -1), whole(header(6, 1)), 1);
     EXPECT_EQ(read.recordsRead, 6);
     EXPECT_EQ(read.noDataCount, 3);  // the bounds are inclusive
     EXPECT_EQ(read.cells, (std::vector<Cell>{{1, 4, -1.01, true}, {1, 5, -0.99, true}, {1, 6, 0.0, true}}));
@@ -203,7 +204,12 @@ TEST(GridBody, CancelStopsAtTheNextNumber) {
 }
 
 TEST(GridBody, BlockBoundariesChangeNothing) {
-    const char* const tokens[] = {"1234.5678", "-0.25e+2", "nan", "7.", ".5E-1", "-9999",
+    const char* const tokens[] = {"1234.5678",
+                                  "-0.25e+2",
+                                  "nan",
+                                  "7.",
+                                  ".5E-1",
+                                  "-9999",
                                   "0.000000000000000000000000000000000000000000000123456789012345678901234567e45"};
     std::string body;
     for (int i = 0; i < 600; ++i)
@@ -254,14 +260,14 @@ TEST(GridBody, RealGridsReadCompletely) {
         {"flopy_freyberg_top.asc", header(20, 40, true, 0.0), 95, 15967.6656, 20},
         {"gdal_pixel_per_line.asc", header(15, 12, true, -99999), 0, 62487.71, 180},  // CR LF, empty lines
         {"gdal_nodata_nan.asc", header(3, 2, true, nan), 1, 5, 2},
-        {"richdem_pit.asc", header(10, 6, true, -9999), 0, 235, 6},            // no final line feed
+        {"richdem_pit.asc", header(10, 6, true, -9999), 0, 235, 6},  // no final line feed
         {"ava_testRel2_noeol.asc", header(20, 22, true, -9999), 0, 26, 22},
     };
     for (const auto& [name, h, noData, sum, steps] : cases) {
         const std::string text = testing_support::readFile(testing_support::sharedGrid(name));
         std::size_t start = 0;
-        for (std::size_t first = 0; std::isalpha(static_cast<unsigned char>(text[first])) &&
-                                    text.compare(first, 3, "nan") != 0;
+        for (std::size_t first = 0;
+             std::isalpha(static_cast<unsigned char>(text[first])) && text.compare(first, 3, "nan") != 0;
              first = text.find_first_not_of(" \t", start))
             start = text.find('\n', start) + 1;
         const morvale::FileHandle file = morvale::openForReading(testing_support::sharedGrid(name));

@@ -35,8 +35,9 @@ HeaderRead readText(std::string_view text, GridHeader start = {}) {
 using Fields = std::tuple<int, int, double, int, double, int, double, int, double>;
 
 Fields fieldsOf(const GridHeader& h) {
-    return {h.ncols, h.nrows, h.xll, h.xllIsCenter, h.yll, h.yllIsCenter, h.cellsize, h.hasNodata,
-            h.hasNodata == 1 ? h.nodataValue : 0.0};
+    return {h.ncols,       h.nrows,     h.xll,
+            h.xllIsCenter, h.yll,       h.yllIsCenter,
+            h.cellsize,    h.hasNodata, h.hasNodata == 1 ? h.nodataValue : 0.0};
 }
 
 std::int64_t offsetOf(const std::string& text, std::string_view part) {
@@ -45,9 +46,9 @@ std::int64_t offsetOf(const std::string& text, std::string_view part) {
 
 // The usual six-line header and two data rows, with one line's value replaced.
 std::string usualGrid(std::string_view key = "", std::string_view value = "") {
-    const std::pair<std::string_view, std::string_view> lines[] = {
-        {"ncols", "3"}, {"nrows", "2"}, {"xllcorner", "10.5"},
-        {"yllcorner", "-20"}, {"cellsize", "2"}, {"NODATA_value", "-9999"}};
+    const std::pair<std::string_view, std::string_view> lines[] = {{"ncols", "3"},        {"nrows", "2"},
+                                                                   {"xllcorner", "10.5"}, {"yllcorner", "-20"},
+                                                                   {"cellsize", "2"},     {"NODATA_value", "-9999"}};
     std::string text;
     for (const auto& [k, v] : lines) text += std::string(k) + " " + std::string(k == key ? value : v) + "\n";
     return text + "1 2 3\n4 5 6\n";
@@ -99,9 +100,13 @@ TEST(GridHeader, SkipsEmptyAndBlankLines) {
 }
 
 TEST(GridHeader, ConvertsCountsStrictly) {
-    const struct { const char* value; int result; std::int32_t ncols; } cases[] = {
-        {"0", 0, 0}, {"-5", 0, -5}, {"ten", 0, 77}, {"1e3", 0, 1}, {"2147483648", 0, 77},
-        {"10.7", 1, 10}, {"+7", 1, 7}, {"1,024", 1, 1}, {"2147483647", 1, 2147483647}};
+    const struct {
+        const char* value;
+        int result;
+        std::int32_t ncols;
+    } cases[] = {{"0", 0, 0},   {"-5", 0, -5},         {"ten", 0, 77},
+                 {"1e3", 0, 1}, {"2147483648", 0, 77}, {"10.7", 1, 10},
+                 {"+7", 1, 7},  {"1,024", 1, 1},       {"2147483647", 1, 2147483647}};
     GridHeader start;
     start.ncols = 77;
     for (const auto& c : cases) {
@@ -112,9 +117,17 @@ TEST(GridHeader, ConvertsCountsStrictly) {
 }
 
 TEST(GridHeader, ConvertsRealsWithExponentsButNoOtherLetters) {
-    const struct { const char* value; double cellsize; } good[] = {
-        {"0", 0.0}, {"-2", -2.0}, {"0,5", 0.0}, {".500E+02", 50.0}, {"1.e30", 1e30}, {"12.5.7", 12.5},
-        {"2.2250738585072014e-308", 2.2250738585072014e-308}, {"2.2250738585072013e-308", 2.2250738585072014e-308}};
+    const struct {
+        const char* value;
+        double cellsize;
+    } good[] = {{"0", 0.0},
+                {"-2", -2.0},
+                {"0,5", 0.0},
+                {".500E+02", 50.0},
+                {"1.e30", 1e30},
+                {"12.5.7", 12.5},
+                {"2.2250738585072014e-308", 2.2250738585072014e-308},
+                {"2.2250738585072013e-308", 2.2250738585072014e-308}};
     for (const auto& c : good) {
         const auto read = readText(usualGrid("cellsize", c.value));
         EXPECT_EQ(read.result, 1) << c.value;
@@ -126,8 +139,8 @@ TEST(GridHeader, ConvertsRealsWithExponentsButNoOtherLetters) {
     }
     // A tiny number written out exactly is no underflow.
     char exact[800];
-    const auto end = std::to_chars(exact, exact + sizeof exact, 4.9406564584124654e-324,
-                                   std::chars_format::scientific, 760);
+    const auto end =
+        std::to_chars(exact, exact + sizeof exact, 4.9406564584124654e-324, std::chars_format::scientific, 760);
     EXPECT_EQ(readText(usualGrid("cellsize", std::string_view(exact, end.ptr - exact))).result, 1);
 
     auto read = readText(usualGrid("NODATA_value", "-3.4028234663852886e+38"));
@@ -180,13 +193,12 @@ TEST(GridHeader, TakesStandardKeywordsInAnyOrder) {
     EXPECT_EQ(read.result, 1);
     EXPECT_EQ(read.header.cellsize, 4.0);
 
-    for (const char* bad : {
-             "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ndx 10\ndy 20\n1 2\n",
-             "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 10\ndx 10\n1 2\n",
-             "ncols 2\nncols 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2\n",
-             "ncols 2\nnrows 2\nxllcorner 0\nxllcenter 0\ncellsize 1\n1 2\n",
-             "ncols 2\nnrows 4\nxllcorner 0\ncellsize 1\nnodata_value 9\n1 2\n",
-             "ncols 3\nnrows 2\n1 2 3\n"}) {
+    for (const char* bad :
+         {"ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ndx 10\ndy 20\n1 2\n",
+          "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 10\ndx 10\n1 2\n",
+          "ncols 2\nncols 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2\n",
+          "ncols 2\nnrows 2\nxllcorner 0\nxllcenter 0\ncellsize 1\n1 2\n",
+          "ncols 2\nnrows 4\nxllcorner 0\ncellsize 1\nnodata_value 9\n1 2\n", "ncols 3\nnrows 2\n1 2 3\n"}) {
         EXPECT_EQ(readText(bad).result, 0) << bad;
     }
 }
@@ -261,12 +273,16 @@ const SharedGridCase sharedGrids[] = {
     {"gdal_pixel_per_line.asc", 1, {15, 12, 100000.0, 0, 650000.0, 0, 50.0, 1, -99999.0}, "    .000E+00\r\n"},
     {"gdal_testserialization.asc", 1, {1, 1, 0.0, 0, 0.0, 0, 1.0, 0, 0.0}, " 0\n"},
     {"landlab_4_x_3_no_nodata_value.asc", 1, {3, 4, 1.0, 0, 2.0, 0, 10.0, 0, 0.0}, "0. 1. 2."},
-    {"landlab_DEM-kootenai_37x50_1x1.asc", 1, {50, 37, 556440.0, 0, 5394932.0, 0, 1.0, 1, -9999.0},
+    {"landlab_DEM-kootenai_37x50_1x1.asc",
+     1,
+     {50, 37, 556440.0, 0, 5394932.0, 0, 1.0, 1, -9999.0},
      "543.340026855468977 "},
     {"landlab_Square_TestBasin.asc", 1, {200, 200, 0.0, 0, 0.0, 0, 30.0, 0, 0.0}, "6.628195206217307690e-04 "},
     {"landlab_hugo_site.asc", 1, {76, 55, 0.0, 0, 0.0, 0, 10.0, 1, -9999.0}, "-9999 -9999"},
-    {"landlab_west_bijou_escarpment_snippet.asc", 1,
-     {129, 67, -104.341805555546, 0, 39.505972222219, 0, 0.000277777778, 1, -32768.0}, " 1771 1772"},
+    {"landlab_west_bijou_escarpment_snippet.asc",
+     1,
+     {129, 67, -104.341805555546, 0, 39.505972222219, 0, 0.000277777778, 1, -32768.0},
+     " 1771 1772"},
     {"qgis_tenbytenraster.asc", 1, {10, 10, 1535380.0, 1, 5083260.0, 1, 10.0, 1, -9999.0}, "0 1 2 3"},
     {"qgis_test.asc", 1, {7, 1, 0.0, 0, 0.0, 0, 1.0, 0, 0.0}, " -999.9 -999.987"},
     {"richdem_dinf_test.asc", 1, {5, 4, 421568.0, 0, 4872699.0, 0, 3.0, 1, -9999.0}, "13 9   5"},

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "convert/grid_names.h"
+#include "app/grid_names.h"
 
 using namespace morvale;
 

@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "conversion_fixture.h"
-#include "convert/cell_edges.h"
-#include "convert/fixed_format.h"
+#include "mesh/cell_edges.h"
+#include "obj/fixed_format.h"
 
 using namespace morvale;
 using namespace testing_support;

@@ -21,7 +21,7 @@
 
 namespace {
 
-using Items = std::vector<std::uint64_t>;  // the bits of each number; noData for a no-data cell
+using Items = std::vector<std::uint64_t>;                // the bits of each number; noData for a no-data cell
 constexpr std::uint64_t noData = 0x7ff8'dead'0000'0000;  // a NaN: never a value read
 
 std::uint64_t bits(double v) { return std::bit_cast<std::uint64_t>(v); }
@@ -74,8 +74,8 @@ Items scannedItems(const std::string& text, std::vector<std::size_t> cuts = {}) 
         items.resize(static_cast<std::size_t>(row) - 1, noData);
         items.push_back(bits(v));
     };
-    morvale::BodyScanner<decltype(consumer)> scanner(header, {1, 1, 1, header.nrows}, header.nrows, cancel,
-                                                     progress, consumer);
+    morvale::BodyScanner<decltype(consumer)> scanner(header, {1, 1, 1, header.nrows}, header.nrows, cancel, progress,
+                                                     consumer);
     cuts.push_back(text.size());
     std::size_t from = 0;
     for (std::size_t cut : cuts) {
@@ -107,9 +107,9 @@ TEST(NumberScan, LongDigitStringsRoundExactlyInFixedMemory) {
         std::string digits(length, '0');
         for (std::size_t i = 0; i < length; ++i) digits[i] = static_cast<char>('1' + (i * 7919 % 9));
         const std::string zeros(length, '0');
-        for (const std::string& text : {digits + "e-" + std::to_string(length + 5), "0." + digits,
-                                        "-0." + zeros + digits + "e" + std::to_string(length), tie + zeros + "1",
-                                        tie + zeros}) {
+        for (const std::string& text :
+             {digits + "e-" + std::to_string(length + 5), "0." + digits,
+              "-0." + zeros + digits + "e" + std::to_string(length), tie + zeros + "1", tie + zeros}) {
             const Items expected = referenceItems(text);
             ASSERT_EQ(expected.size(), 1u);
             EXPECT_EQ(scannedItems(text), expected) << length;
@@ -140,8 +140,8 @@ std::string generatedLine(std::uint64_t& state) {
         for (char& c : d) c = static_cast<char>('0' + (next(3) == 0 ? 0 : next(10)));
         return d;
     };
-    static const char* const words[] = {"x", ",", "n", "nan", "-NaN", "nan(1)", "nanx", "inf", "0x1p3", "e5",
-                                        ".", "+", "-", "..", "+.", "1e", "1E-", "\xff", "1,5", "5d3", "#"};
+    static const char* const words[] = {"x", ",", "n",  "nan", "-NaN", "nan(1)", "nanx", "inf", "0x1p3", "e5", ".",
+                                        "+", "-", "..", "+.",  "1e",   "1E-",    "\xff", "1,5", "5d3",   "#"};
     static const char* const ties[] = {
         "9007199254740993", "1.00000000000000011102230246251565404236316680908203125",
         "2.47032822920623272088284396434110686182529901307162382212792841250337753635104375932649918180817996e-324",

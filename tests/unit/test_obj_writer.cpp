@@ -1,4 +1,5 @@
-#include "convert/obj_writer.h"
+#include "mesh/axis_order.h"
+#include "obj/obj_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "convert/conversion_settings.h"
+#include "obj/obj_mesh_writer.h"
+#include "plain_lines.h"
 #include "test_support.h"
 
 namespace {
@@ -26,7 +28,7 @@ std::string faceLine(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_
 
 TEST(ObjWriter, FileOfAnEmptyWindowIsExact) {
     testing_support::ScratchDir dir;
-    ObjOutput output;
+    OutputFile output;
     ASSERT_TRUE(output.open(dir / "empty.obj"));
     std::tm startedAt{};
     startedAt.tm_year = 2024 - 1900;
@@ -56,19 +58,56 @@ TEST(ObjWriter, FileOfAnEmptyWindowIsExact) {
 }
 
 TEST(ObjWriter, LineFormats) {
-    VertexCoordinates blender = applyAxisOrder(1, 0.0, 2.5, -0.00001);
-    EXPECT_EQ(vertexLine(blender.first, blender.second, blender.third), "v -0.0000 -0.0000 2.5000\r\n");
     EXPECT_EQ(vertexLine(1e20, 123456.78905, -7), "v 100000000000000000000.0000 123456.7891 -7.0000\r\n");
     EXPECT_EQ(vertexLine(-DBL_MAX, -DBL_MAX, -DBL_MAX).size(), vertexLineMaxChars);
-
-    EXPECT_EQ(faceLine(4, 3, 2, 1), "f 4 3 2 1\r\n");
     EXPECT_EQ(faceLine(8'000'000'004, 8'000'000'003, 2, 1), "f 8000000004 8000000003 2 1\r\n");
     EXPECT_EQ(faceLine(INT64_MIN, INT64_MIN, INT64_MIN, INT64_MIN).size(), faceLineMaxChars);
 }
 
+// The OBJ writer as a mesh sink: the axis order, negative zeros, long
+// coordinates, numbers past 32 bits, triangles, and the counts it writes.
+TEST(ObjWriter, MeshStreamBecomesObjText) {
+    for (const int corners : {4, 3}) {
+        testing_support::ScratchDir dir;
+        OutputFile output;
+        ASSERT_TRUE(output.open(dir / "mesh.obj"));
+        std::atomic<bool> cancel{false};
+        SilentProgress progress;
+        const std::string header = objHeaderText();
+        {
+            ObjMeshWriter writer(output, dir / "mesh.obj", ObjTexts{header, "in.asc", "terrain"}, 1, cancel, progress,
+                                 true);
+            MeshInfo info;
+            info.faceCorners = corners;
+            writer.begin(info);
+            const double positions[] = {0.0, 2.5, -0.00001, 1e20, 123456.78905, -7, 0.0, 2.5, -0.00001};
+            writer.vertices(VertexBatch{.count = 2, .position = positions});
+            writer.vertices(VertexBatch{.count = 1, .position = positions + 6, .cancellable = true});
+            writer.endVertices();
+            const std::int64_t quads[] = {4, 3, 2, 1, 8'000'000'004, 8'000'000'003, 2, 1};
+            const std::int64_t triangles[] = {4, 3, 2, 8'000'000'004, 8'000'000'003, 2};
+            writer.faces(FaceBatch{.count = 2, .vertex = corners == 4 ? quads : triangles, .cancellable = true});
+            const MeshWritten written = writer.end(facesThatReachedOutput);
+            EXPECT_EQ(written.vertices, 3);
+            EXPECT_EQ(written.faces, 2);
+            EXPECT_TRUE(written.ok);
+        }
+        ASSERT_TRUE(output.close());
+        const std::string text = testing_support::readFile(dir / "mesh.obj");
+        const std::string faceText =
+            corners == 4 ? "f 4 3 2 1\r\nf 8000000004 8000000003 2 1\r\n" : "f 4 3 2\r\nf 8000000004 8000000003 2\r\n";
+        EXPECT_EQ(text.substr(text.find("in.asc\r\n\r\n\r\n") + 12),
+                  "v -0.0000 -0.0000 2.5000\r\n"
+                  "v -100000000000000000000.0000 -7.0000 123456.7891\r\n"
+                  "v -0.0000 -0.0000 2.5000\r\n"
+                  "# 3 vertices\r\n\r\no terrain\r\ng terrain\r\n" +
+                      faceText + "# 2 quads");
+    }
+}
+
 TEST(ObjWriter, BigOutputsArriveWholeAcrossBufferRefills) {
     testing_support::ScratchDir dir;
-    ObjOutput output;
+    OutputFile output;
     ASSERT_TRUE(output.open(dir / "big.obj"));
     std::string expected;
     for (int i = 0; i < 60'000; ++i) {
@@ -90,7 +129,7 @@ TEST(ObjWriter, BigOutputsArriveWholeAcrossBufferRefills) {
 
 TEST(ObjWriter, FailuresAreReported) {
     testing_support::ScratchDir dir;
-    ObjOutput output;
+    OutputFile output;
     EXPECT_FALSE(output.open(dir / "missing folder" / "x.obj"));
     EXPECT_FALSE(output.isOpen());
 #ifdef __linux__

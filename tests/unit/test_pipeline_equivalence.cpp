@@ -5,15 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "conversion_fixture.h"
-#include "convert/pipeline_builders.h"
 #include "reference_builders.h"
 
 using namespace morvale;
@@ -94,14 +93,11 @@ std::string firstDifference(const std::string& a, const std::string& b) {
 const struct {
     PipelineMode mode;
     const char* name;
-} pipelineModes[] = {
-    {PipelineMode::threaded, "threaded"}, {PipelineMode::inlined, "inlined"}, {PipelineMode::direct, "direct"}};
+} pipelineModes[] = {{PipelineMode::threaded, "threaded"}, {PipelineMode::inlined, "inlined"}};
 
 Builder builderIn(PipelineMode mode) {
     return [mode](const ConversionRequest& r, std::atomic<bool>& c, ProgressReporter& p, ConversionStats& s) {
-        if (mode == PipelineMode::threaded) return runConversion(r, c, p, s);  // what the program calls
-        return r.settings.mode == TerrainMode::FloatingPlanes ? buildFloatingPlanesMeshIn(mode, r, c, p, s)
-                                                              : buildInterpolatedMeshIn(mode, r, c, p, s);
+        return runConversion(r, c, p, s, mode);
     };
 }
 

@@ -13,13 +13,15 @@
 #include <vector>
 
 #include "convert/conversion_settings.h"
-#include "convert/face_text.h"
-#include "convert/fixed_format_inline.h"
-#include "convert/obj_writer.h"
-#include "convert/pipeline_faces.h"
-#include "convert/pipeline_mask.h"
-#include "convert/pipeline_writer.h"
-#include "convert/vertex_text.h"
+#include "mesh/axis_order.h"
+#include "mesh/cell_mask.h"
+#include "mesh/mesh_batches.h"
+#include "obj/face_text.h"
+#include "obj/fixed_format_inline.h"
+#include "obj/obj_writer.h"
+#include "obj/vertex_text.h"
+#include "pipeline/ordered_writer.h"
+#include "plain_lines.h"
 #include "test_support.h"
 
 using namespace morvale;
@@ -54,18 +56,12 @@ TEST(PipelineText, FastFixedFormatEqualsPrintf) {
         const std::uint64_t bits = random();
         double v;
         switch (n % 4) {
-            case 0:
-                v = std::bit_cast<double>((bits & 0x800f'ffff'ffff'ffffu) | ((1023 - 14 + bits % 44) << 52));
-                break;
-            case 1:
-                v = static_cast<double>(static_cast<std::int64_t>(bits % 4'000'000'000) - 2'000'000'000) / 1000.0;
-                break;
-            case 2:
-                v = std::ldexp(static_cast<double>(2 * (bits >> 40) + 1), -static_cast<int>(5 + bits % 20));
-                break;
-            default:
-                v = std::nextafter((static_cast<double>(bits >> 34) + 0.5) / 1e4, (bits & 1) ? 0.0 : 1e9);
-                break;
+        case 0: v = std::bit_cast<double>((bits & 0x800f'ffff'ffff'ffffu) | ((1023 - 14 + bits % 44) << 52)); break;
+        case 1:
+            v = static_cast<double>(static_cast<std::int64_t>(bits % 4'000'000'000) - 2'000'000'000) / 1000.0;
+            break;
+        case 2: v = std::ldexp(static_cast<double>(2 * (bits >> 40) + 1), -static_cast<int>(5 + bits % 20)); break;
+        default: v = std::nextafter((static_cast<double>(bits >> 34) + 0.5) / 1e4, (bits & 1) ? 0.0 : 1e9); break;
         }
         if ((bits >> 63) != 0) v = -v;
         if (fast(v) != printed(v)) {
@@ -83,36 +79,35 @@ TEST(PipelineText, VertexLinesEqualTheAxisOrderBitForBit) {
             for (double north : samples) {
                 const double elevation = east * 0.5 + 7.0;
                 const VertexCoordinates c = applyAxisOrder(preset, east, north, elevation);
-                char expected[vertexLineRoom], actual[vertexLineRoom], ahead[vertexLineRoom];
+                char expected[vertexLineRoom], actual[vertexLineRoom];
                 const std::string want(expected, formatVertexLine(expected, c.first, c.second, c.third));
                 NumberText e, n, z;
                 e.set(orient(east, layout.negateEast));
                 n.set(orient(north, layout.negateNorth));
                 z.set(orient(elevation, layout.negateElevation));
                 EXPECT_EQ(std::string(actual, putVertex(actual, layout, e.ref(), n.ref(), z.ref())), want) << preset;
-                EXPECT_EQ(std::string(ahead, putVertex(ahead, layout, e.ref(), n.ref(),
-                                                       orient(elevation, layout.negateElevation))),
-                          want);
             }
         }
     }
 }
 
-TEST(PipelineText, FaceLinesAndCountersEqualPlainIntegers) {
-    char expected[faceLineMaxChars + faceLineSlack], actual[faceLineMaxChars + faceLineSlack];
+TEST(PipelineText, NumbersAndCountersEqualPlainIntegers) {
+    char expected[32], actual[32];
     for (std::int64_t v : {std::int64_t{0}, std::int64_t{9}, std::int64_t{10}, std::int64_t{99'999'999},
                            std::int64_t{100'000'000}, std::int64_t{2'147'483'647}, INT64_MAX - 1, std::int64_t{-5}}) {
-        EXPECT_EQ(std::string(actual, putFaceLine(actual, v, v + 1, 7, v)),
-                  std::string(expected, formatFaceLine(expected, v, v + 1, 7, v)));
+        EXPECT_EQ(std::string(actual, putInteger(actual, v)),
+                  std::string(expected, std::to_chars(expected, expected + 20, v).ptr));
     }
-    // A counter walked over carries, length changes and jumps writes what
-    // the plain formatter writes for the number and the numbers just above it.
+    // A counter walked over carries, length changes, steps back and jumps
+    // writes what the plain formatter writes for the number and the numbers
+    // just above it (a face's corners move mostly forward, sometimes back).
     NumberTextCounter counter;
     std::mt19937_64 random(3);
     std::int64_t v = 0;
     for (int n = 0; n < 200'000; ++n) {
-        v +=
-            (n % 50 == 0) ? static_cast<std::int64_t>(random() % 100'000'000) : static_cast<std::int64_t>(random() % 5);
+        v += (n % 50 == 0) ? static_cast<std::int64_t>(random() % 100'000'000)
+                           : static_cast<std::int64_t>(random() % 7) - 2;
+        if (v < 0) v = 0;
         counter.moveTo(v);
         for (int above = 0; above <= 3; ++above) {
             char* end = counter.put(actual, above);
@@ -122,41 +117,38 @@ TEST(PipelineText, FaceLinesAndCountersEqualPlainIntegers) {
     }
 }
 
-TEST(PipelineFaces, PiecesStepWhereALineLoopSteps) {
-    // A loop that checks the flag before every face and steps every interval faces.
-    auto loopSteps = [](std::int64_t faces, std::int64_t ticks, std::int64_t interval) {
+TEST(MeshBatches, BatchesStepWhereALineLoopSteps) {
+    // A loop that checks the flag before every line and steps every interval lines.
+    auto loopSteps = [](std::int64_t lines, std::int64_t ticks, std::int64_t interval) {
         std::vector<std::int64_t> after;
-        for (std::int64_t f = 1; f <= faces; ++f)
+        for (std::int64_t f = 1; f <= lines; ++f)
             if (++ticks >= interval) {
                 after.push_back(f);
                 ticks = 0;
             }
         return after;
     };
-    for (std::int64_t faces : {0, 1, 7, 9, 10, 25, 1000, 12345}) {
-        for (std::int64_t interval : {std::int64_t{0}, std::int64_t{1}, std::int64_t{3}, faces / 10}) {
+    for (std::int64_t lines : {0, 1, 7, 9, 10, 25, 1000, 12345}) {
+        for (std::int64_t interval : {std::int64_t{0}, std::int64_t{1}, std::int64_t{3}, lines / 10}) {
             for (std::int64_t ticks : {std::int64_t{0}, interval / 2, interval > 0 ? interval - 1 : 0}) {
-                for (std::int64_t perPiece : {1, 4, 1000}) {
-                    const std::vector<FacePiece> pieces = planFacePieces(faces, ticks, interval, perPiece);
+                for (std::int64_t perBatch : {1, 4, 1000}) {
+                    StepBatches batches(interval, ticks);
                     std::vector<std::int64_t> steps;
-                    std::int64_t next = 0;
-                    for (const FacePiece& p : pieces) {
-                        EXPECT_EQ(p.first, next);
-                        EXPECT_GE(p.count, 1);
-                        EXPECT_LE(p.count, perPiece);
-                        next += p.count;
-                        if (p.stepAfter) steps.push_back(next);
+                    std::int64_t done = 0;
+                    while (done < lines) {
+                        const std::int64_t n = std::min(batches.room(perBatch), lines - done);
+                        EXPECT_GE(n, 1);
+                        done += n;
+                        if (batches.pass(n)) steps.push_back(done);
                     }
-                    EXPECT_EQ(next, faces);
-                    EXPECT_EQ(steps, loopSteps(faces, ticks, interval))
-                        << faces << " faces, interval " << interval << ", ticks " << ticks;
+                    EXPECT_EQ(steps, loopSteps(lines, ticks, interval))
+                        << lines << " lines, interval " << interval << ", ticks " << ticks;
                 }
             }
         }
     }
     EXPECT_EQ(ticksAfter(25, 7), 4);
     EXPECT_EQ(ticksAfter(25, 0), 0);
-    EXPECT_EQ(faceLineRoomUpTo(99'999'999), 1 + 4 * 9 + 2 + faceLineSlack);
 }
 
 TEST(PipelineMask, RowRunsMatchTheCellsSet) {
@@ -193,7 +185,7 @@ TEST(PipelineMask, RowRunsMatchTheCellsSet) {
     }
 }
 
-TEST(PipelineWriter, ChunksFromTwoThreadsArriveInOrderWithStepsAndCancel) {
+TEST(OrderedWriter, ChunksArriveInOrderWithStepsAndCancel) {
     struct CountingProgress final : ProgressReporter {
         void showPreparing() override {}
         void beginStage(std::string_view, int) override {}
@@ -208,26 +200,36 @@ TEST(PipelineWriter, ChunksFromTwoThreadsArriveInOrderWithStepsAndCancel) {
     for (int cancelAtStep : {-1, 3}) {
         for (bool threaded : {true, false}) {
             ScratchDir dir;
-            ObjOutput output;
+            OutputFile output;
             ASSERT_TRUE(output.open(dir / "out.txt"));
             std::atomic<bool> cancel{false};
             CountingProgress progress;
             progress.cancel = &cancel;
             progress.cancelAtStep = cancelAtStep;
-            std::vector<FacePiece> pieces = planFacePieces(400, 0, 50, 7);
-            PipelineWriter writer(output, cancel, progress);
-            ASSERT_TRUE(writer.start(2, 2, threaded));
-            writeFacePieces(writer, pieces, cancel, threaded, [](int, const FacePiece& piece, char* out) {
-                for (std::int64_t f = piece.first; f < piece.first + piece.count; ++f)
-                    out += std::snprintf(out, 16, "%lld\n", static_cast<long long>(f));
-                return out;
-            });
+            OrderedWriter writer(output, cancel, progress);
+            ASSERT_TRUE(writer.start(1, 2, threaded));
+            std::int64_t sequenceEnd = 0;
+            {
+                // A first line that is never dropped, then 400 cancellable lines stepping every 50.
+                ChunkStream stream(writer, 0, 0);
+                char* out = stream.reserve(16);
+                stream.commit(out + std::snprintf(out, 16, "head\n"), 0);
+                stream.setCancellable(true);
+                for (int f = 0; f < 400; ++f) {
+                    out = stream.reserve(16);
+                    stream.commit(out + std::snprintf(out, 16, "%d\n", f), 1);
+                    if ((f + 1) % 50 == 0) stream.stepAfterThis();
+                }
+                stream.flush();
+                sequenceEnd = stream.nextSequence();
+            }
+            writer.finish(sequenceEnd);
             const std::int64_t written = writer.linesWritten();
             ASSERT_TRUE(output.close());
-            std::string expected;
+            std::string expected = "head\n";
             for (std::int64_t f = 0; f < written; ++f) expected += std::to_string(f) + "\n";
             EXPECT_EQ(readFile(dir / "out.txt"), expected);
-            // A cancel raised by the third step stops the writing right after face 150.
+            // A cancel raised by the third step stops the writing right after line 150.
             EXPECT_EQ(written, cancelAtStep < 0 ? 400 : 150);
             EXPECT_EQ(progress.steps, cancelAtStep < 0 ? 8 : 3);
             EXPECT_EQ(writer.stopped(), cancelAtStep >= 0);

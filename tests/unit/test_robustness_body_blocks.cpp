@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/input_file.h"
 #include "grid/grid_body.h"
-#include "grid/input_file.h"
 #include "test_support.h"
 
 using namespace morvale;
@@ -50,9 +50,10 @@ Read readBody(const std::filesystem::path& file, std::size_t blockSize, const Gr
     const FileHandle input = openForReading(file);
     std::atomic<bool> cancel{false};
     CountingProgress progress;
-    const GridBodyCounts counts = readGridBodyInBlocks(
-        input.get(), blockSize, h, w, lastRow, cancel, progress,
-        [&](std::int32_t row, std::int32_t col, double v, bool in) { read.cells.push_back({row, col, v, in}); });
+    const GridBodyCounts counts = readGridBodyInBlocks(input.get(), blockSize, h, w, lastRow, cancel, progress,
+                                                       [&](std::int32_t row, std::int32_t col, double v, bool in) {
+                                                           read.cells.push_back({row, col, v, in});
+                                                       });
     read.rowsRead = counts.rowsRead;
     read.recordsRead = counts.recordsRead;
     read.noData = counts.noDataCount;
@@ -76,15 +77,9 @@ TEST(RobustBodyBlocks, ANumberCutByABlockEndKeepsTheCharacterThatEndedIt) {
     // something: the sign of the next number, a second point, a comma or a word
     // that ends the line, a line feed after a broken exponent.
     const char* const bodies[] = {
-        "15-3 2 1\n4-5-6 7\n",
-        "1.2.3 4\n5.6.7 8\n",
-        "1,2 3\n4 5 6 7\n",
-        "1e\n2 3\n4 5 6\n",
-        "7 1e+\n2 3 4\n5 6\n",
-        "12nan 3\n-nan 4 5 6\n",
-        "0x10 1\n2 3 4 5\n",
-        "1e400\n1 2\n3 4 5 6\n",
-        "-9999-9999 1\r\n2 3\r\n\r\n4 5 6\n",
+        "15-3 2 1\n4-5-6 7\n", "1.2.3 4\n5.6.7 8\n",    "1,2 3\n4 5 6 7\n",
+        "1e\n2 3\n4 5 6\n",    "7 1e+\n2 3 4\n5 6\n",   "12nan 3\n-nan 4 5 6\n",
+        "0x10 1\n2 3 4 5\n",   "1e400\n1 2\n3 4 5 6\n", "-9999-9999 1\r\n2 3\r\n\r\n4 5 6\n",
     };
     ScratchDir dir;
     int checked = 0;

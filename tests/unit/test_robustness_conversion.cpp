@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "app/settings_correction.h"
 #include "conversion_fixture.h"
 #include "obj_shape.h"
 
@@ -16,7 +17,8 @@ using namespace testing_support;
 TEST(RobustConversion, OddGridsGiveWellFormedFilesInEveryPresetAndMode) {
     const std::string oddGrids[] = {
         // A fuzz input: positional keywords with control bytes, a body cut by junk.
-        std::string("ncols 3\nnrows 3\nxcllo\x03\x04" "er 0\nner 0\nc 1\n1\xff\xff 2 3 + 6 7 8 9\n"),
+        std::string("ncols 3\nnrows 3\nxcllo\x03\x04"
+                    "er 0\nner 0\nc 1\n1\xff\xff 2 3 + 6 7 8 9\n"),
         // Values whose products overflow, tiny values, no-data and nan cells.
         "ncols 3\nnrows 2\nxllcorner -1e300\nyllcorner 1e300\ncellsize 1e300\nNODATA_value -9999\n"
         "1.7e308 -1.7e308 4.9e-324\n-9999 nan 1e-300\n",

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "convert/summary_text.h"
+#include "app/summary_text.h"
 
 using namespace morvale;
 

@@ -1,4 +1,4 @@
-#include "convert/text_format.h"
+#include "app/text_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,54 @@
+#pragma once
+// The export presets and the correction rules that turn the settings controls into conversion settings.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "convert/conversion_settings.h"
+
+namespace morvale {
+
+struct ExportPreset {
+    wchar_t displayName[16];
+    std::int32_t defaultUnitScale;
+};
+
+inline constexpr std::array<ExportPreset, 6> exportPresets{{
+    {L"3ds max", 1},
+    {L"Blender", 2},
+    {L"Cinema 4D", 1},
+    {L"Maya", 100},
+    {L"Unreal", 100},
+    {L"ZBrush", 1},
+}};
+
+// Preset row for a name as displayed, in any letter case, with '-' or '_' for
+// spaces and surrounding blanks ignored; -1 when no preset has that name.
+std::int32_t findPresetByName(std::wstring_view name);
+
+// What the settings controls hold when Convert is pressed.
+struct SettingsControls {
+    bool cropEnabled = false;
+    std::wstring cropXMinText, cropYMinText, cropXMaxText, cropYMaxText;
+    std::int32_t presetSelection = -1;  // selected row of the preset list, -1 for none
+    std::wstring presetText;            // the preset box's own text (it is editable)
+    bool useXllYllOffsets = false;
+    bool centerZ = false;
+    std::wstring unitScaleText;
+};
+
+// The corrected settings and the texts to show back in the controls.
+struct CorrectedSettings {
+    ConversionSettings settings;  // every field but mode
+    bool rewriteCrop = false;     // the crop edits are rewritten only while cropping is on
+    std::wstring cropXMinText, cropYMinText, cropXMaxText, cropYMaxText;
+    std::wstring unitScaleText;
+    std::int32_t presetSelection = 0;  // the row to select in the preset list
+};
+
+// The correction rules of the Convert command as a plain function.
+CorrectedSettings correctSettings(const SettingsControls& controls, std::int32_t ncols, std::int32_t nrows);
+
+}  // namespace morvale

@@ -1,0 +1,128 @@
+#include "mesh/floating_planes.h"
+
+#include <memory>
+#include <new>
+
+#include "mesh/cell_edges.h"
+#include "mesh/mesh_batches.h"
+#include "pipeline/batch_handoff.h"
+
+namespace morvale {
+namespace {
+
+// The four vertices of each kept cell, corners north-west, north-east,
+// south-east, south-west; the row's edges are found once per row.
+class PlaneVertices {
+public:
+    PlaneVertices(const CellEdges& edges, double unitScale, VertexRows& rows)
+        : edges_(edges), unitScale_(unitScale), rows_(rows) {}
+
+    void operator()(const CellValue* cells, std::size_t count) {
+        for (std::size_t n = 0; n < count; ++n) {
+            const CellValue& cell = cells[n];
+            if (cell.row != row_) {
+                row_ = cell.row;
+                north_ = yNorth(edges_, row_);
+                south_ = ySouth(edges_, row_);
+            }
+            const double west = xWest(edges_, cell.col), east = xEast(edges_, cell.col);
+            const double elevation = cell.value * unitScale_;
+            std::int64_t four = 4;
+            double* v = rows_.reserve(four);
+            if (four < 4) {
+                // The batch ends inside this cell: its corners go one at a time.
+                putCorner(west, north_, elevation);
+                putCorner(east, north_, elevation);
+                putCorner(east, south_, elevation);
+                putCorner(west, south_, elevation);
+                continue;
+            }
+            const double corners[12] = {west, north_, elevation, east, north_, elevation,
+                                        east, south_, elevation, west, south_, elevation};
+            for (int k = 0; k < 12; ++k) v[k] = corners[k];
+            rows_.take(4);
+        }
+    }
+
+private:
+    void putCorner(double east, double north, double elevation) {
+        double* v = rows_.next();
+        v[0] = east;
+        v[1] = north;
+        v[2] = elevation;
+    }
+
+    const CellEdges& edges_;
+    double unitScale_;
+    VertexRows& rows_;
+    std::int32_t row_ = 0;
+    double north_ = 0.0;
+    double south_ = 0.0;
+};
+
+}  // namespace
+
+TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
+    assert(job.header != nullptr && job.cancelRequested != nullptr && job.progress != nullptr);
+    const CropWindow& window = job.window;
+    assert(1 <= window.xMin && window.xMin <= window.xMax && window.xMax <= job.header->ncols);
+    assert(1 <= window.yMin && window.yMin <= window.yMax && window.yMax <= job.header->nrows);
+    const std::atomic<bool>& cancelRequested = *job.cancelRequested;
+    ProgressReporter& progress = *job.progress;
+    TerrainBuilt built;
+
+    StepBatches steps(0, 0);
+    std::unique_ptr<VertexRows> vertexRows;
+    std::unique_ptr<FaceRows> faceRows;
+    try {
+        vertexRows = std::make_unique<VertexRows>(sink, 3, nullptr, cancelRequested);
+        faceRows = std::make_unique<FaceRows>(sink, 4, &steps, cancelRequested);
+    } catch (const std::bad_alloc&) {
+        built.failure = BuildFailure::vertexTable;
+        return built;
+    }
+
+    progress.beginStage("Getting elevation data from input file and outputting the vertices...", 5);
+    MeshInfo info;
+    sink.begin(info);
+    const CellEdges edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
+    // The reader alone steps the bar and tests the cancel flag; every cell it hands over is kept.
+    std::int64_t quadCount = 0;
+    if (hasBody(job)) {
+        PlaneVertices vertices(edges, job.unitScale, *vertexRows);
+        handOff<CellValue>(job.threaded, vertices, [&](auto& batcher) {
+            built.counts = readBodyCells(job, window, window.yMax, progress,
+                                         [&](std::int32_t row, std::int32_t col, double value, bool inWindow) {
+                                             if (!inWindow) return;
+                                             ++quadCount;
+                                             batcher.add(CellValue{row, col, value});
+                                         });
+        });
+        vertexRows->flush();
+    }
+
+    progress.beginStage("Creating output *.OBJ file...", 10);
+    sink.endVertices();
+    // Face i names 4i, 4i - 1, 4i - 2, 4i - 3.
+    steps = StepBatches(quadCount / 10, 0);
+    for (std::int64_t i = 1; i <= quadCount && !cancelRequested.load(std::memory_order_relaxed);) {
+        std::int64_t n = quadCount - i + 1;
+        std::int64_t* v = faceRows->reserve(n);
+        if (v == nullptr) break;
+        for (std::int64_t end = i + n; i < end; ++i, v += 4) {
+            v[0] = 4 * i;
+            v[1] = 4 * i - 1;
+            v[2] = 4 * i - 2;
+            v[3] = 4 * i - 3;
+        }
+        faceRows->take(n);
+    }
+    faceRows->flush();
+    const MeshWritten written = sink.end(quadCount);
+    built.vertexCount = 4 * quadCount;
+    built.quadCount = quadCount;
+    built.written = written.ok;
+    return built;
+}
+
+}  // namespace morvale

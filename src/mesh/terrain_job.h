@@ -1,0 +1,79 @@
+#pragma once
+// What a mesh builder works from and what it reports: the grid, the crop
+// window and the numbers of the settings, where the body cells come from,
+// the cancel flag and the progress; the mesh itself goes to a MeshSink.
+
+#include <atomic>
+#include <cassert>
+#include <cstdint>
+#include <cstdio>
+
+#include "base/input_file.h"
+#include "base/progress_reporter.h"
+#include "grid/body_window.h"
+#include "grid/cell_source.h"
+#include "grid/grid_body.h"
+#include "grid/grid_header.h"
+
+namespace morvale {
+
+struct TerrainJob {
+    const GridHeader* header = nullptr;
+    CropWindow window;  // inside the grid
+    bool useXllYllOffsets = false;
+    bool centerZ = false;
+    double unitScale = 1.0;
+    // The body: `cells` when set, otherwise `input` positioned at dataStart
+    // (null when it could not be positioned: no value is read).
+    std::FILE* input = nullptr;
+    std::int64_t bodyBytes = -1;  // bytes from dataStart to the end of input; -1 unknown
+    const CellSource* cells = nullptr;
+    const std::atomic<bool>* cancelRequested = nullptr;
+    ProgressReporter* progress = nullptr;
+    bool threaded = true;  // false: every stage on the calling thread
+};
+
+enum class BuildFailure : std::uint8_t {
+    none,
+    vertexTable,  // the memory a run needs besides its quads is missing
+    quadTable,    // the memory for the quads is missing
+};
+
+struct TerrainBuilt {
+    BuildFailure failure = BuildFailure::none;
+    GridBodyCounts counts;
+    std::int64_t vertexCount = 0;  // what the summary reports
+    std::int64_t quadCount = 0;
+    bool written = false;  // the sink's verdict
+};
+
+struct CellValue {
+    std::int32_t row;
+    std::int32_t col;
+    double value;
+};
+
+inline bool hasBody(const TerrainJob& job) { return job.cells != nullptr || job.input != nullptr; }
+
+// Reads the data cells of `window` and its one-cell ring, rows up to lastRow,
+// calling onCell(row, col, value, inWindow) in file order: from the cell
+// source when there is one, otherwise from the input file (inlined there).
+template <class OnCell>
+GridBodyCounts readBodyCells(const TerrainJob& job, const CropWindow& window, std::int32_t lastRow,
+                             ProgressReporter& progress, OnCell&& onCell) {
+    assert(job.header != nullptr && job.cancelRequested != nullptr);
+    if (job.cells != nullptr) {
+        struct Forward final : CellSink {
+            explicit Forward(OnCell& f) : forward(f) {}
+            void cell(std::int32_t row, std::int32_t col, double value, bool inWindow) override {
+                forward(row, col, value, inWindow);
+            }
+            OnCell& forward;
+        } sink(onCell);
+        return job.cells->read(window, lastRow, *job.cancelRequested, progress, sink);
+    }
+    if (job.input == nullptr) return {};
+    return readGridBody(job.input, *job.header, window, lastRow, *job.cancelRequested, progress, onCell);
+}
+
+}  // namespace morvale
