@@ -34,7 +34,8 @@ void RecordSpool::spill() {
         return;
     }
     // The pages: as many as the budget allows, a power of two for the slot hash.
-    pageRecords_ = pageBytesWanted / recordBytes_ > 0 ? pageBytesWanted / recordBytes_ : 1;
+    const std::size_t pageBytes = std::min(pageBytesWanted, memoryBudget_ / minimumSlots);
+    pageRecords_ = pageBytes / recordBytes_ > 0 ? pageBytes / recordBytes_ : 1;
     std::size_t slots = minimumSlots;
     while (slots * 2 * pageRecords_ * recordBytes_ <= memoryBudget_) slots *= 2;
     if (std::fwrite(memory_.data(), 1, memory_.size(), file_) != memory_.size()) failed_ = true;
