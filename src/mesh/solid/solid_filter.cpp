@@ -1,0 +1,189 @@
+#include "mesh/solid/solid_filter.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+namespace morvale {
+
+namespace {
+constexpr std::size_t batchVertices = 4096;
+constexpr std::size_t batchFaces = 4096;
+constexpr std::size_t uvDoubles = 2;
+}  // namespace
+
+double defaultSolidBase(double lowestElevation, double highestElevation) {
+    const double relief = highestElevation - lowestElevation;
+    return relief > 0.0 ? lowestElevation - relief / 10.0 : lowestElevation - 1.0;
+}
+
+std::int64_t solidVertexBound(std::int64_t surfaceVertices) { return 2 * surfaceVertices; }
+
+std::int64_t solidFaceBound(std::int64_t surfaceFaces, int faceCorners) {
+    // Surface and bottom, and at most one wall per face edge (two triangles each without quads).
+    const std::int64_t wallFacesPerEdge = faceCorners == 4 ? 1 : 2;
+    return surfaceFaces * (2 + faceCorners * wallFacesPerEdge);
+}
+
+SolidFilter::SolidFilter(MeshSink& inner, const SolidOptions& options, const std::atomic<bool>* cancelRequested)
+    : inner_(inner), options_(options), surface_(sizeof(double) * (3 + uvDoubles), options.memoryBudget, options.spoolPath) {
+    gate_.cancelRequested = cancelRequested;
+}
+
+void SolidFilter::begin(const MeshInfo& info) {
+    assert(info.faceCorners == 3 || info.faceCorners == 4);
+    info_ = info;
+    recordDoubles_ = info.uv ? 3 + uvDoubles : 3;
+    MeshInfo out = info;
+    out.normals = NormalLayout::none;
+    inner_.begin(out);
+}
+
+void SolidFilter::vertices(const VertexBatch& batch) {
+    if (!gate_.admit(batch.cancellable)) return;
+    VertexBatch out = batch;
+    out.normal = nullptr;
+    out.cancellable = false;
+    inner_.vertices(out);
+    double record[3 + uvDoubles] = {};
+    for (std::size_t i = 0; i < batch.count; ++i) {
+        std::memcpy(record, batch.position + 3 * i, 3 * sizeof(double));
+        if (info_.uv) std::memcpy(record + 3, batch.uv + 2 * i, uvDoubles * sizeof(double));
+        surface_.append(record);
+    }
+    surfaceVertices_ += static_cast<std::int64_t>(batch.count);
+}
+
+void SolidFilter::keepVertices(std::int64_t count) {
+    if (count < surfaceVertices_) {
+        surfaceVertices_ = count < 0 ? 0 : count;
+        surface_.truncate(surfaceVertices_);
+    }
+    inner_.keepVertices(count);
+}
+
+void SolidFilter::endVertices() {
+    // The base copies, replayed from the spool; only for a whole surface.
+    if (!gate_.admit(true) || surfaceVertices_ == 0) {
+        inner_.endVertices();
+        return;
+    }
+    std::vector<double> position(3 * batchVertices), uv(info_.uv ? uvDoubles * batchVertices : 0);
+    bool readable = true;
+    for (std::int64_t first = 0; first < surfaceVertices_ && readable;) {
+        const std::size_t count = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(batchVertices), surfaceVertices_ - first));
+        for (std::size_t i = 0; i < count; ++i) {
+            const unsigned char* bytes = surface_.at(first + static_cast<std::int64_t>(i));
+            if (!bytes) {
+                readable = false;
+                break;
+            }
+            double record[3 + uvDoubles];
+            std::memcpy(record, bytes, recordDoubles_ * sizeof(double));
+            position[3 * i] = record[0];
+            position[3 * i + 1] = record[1];
+            position[3 * i + 2] = options_.baseElevation;
+            if (info_.uv) std::memcpy(&uv[uvDoubles * i], record + 3, uvDoubles * sizeof(double));
+        }
+        if (!readable) break;
+        VertexBatch out;
+        out.count = count;
+        out.position = position.data();
+        out.uv = info_.uv ? uv.data() : nullptr;
+        inner_.vertices(out);
+        first += static_cast<std::int64_t>(count);
+    }
+    // A spool that cannot be read back leaves the surface open (and the
+    // base copies short): no bottom or walls then.
+    baseWritten_ = readable;
+    inner_.endVertices();
+}
+
+void SolidFilter::trackEdge(std::int64_t from, std::int64_t to) {
+    const auto reverse = openEdges_.find(Edge{to, from});
+    if (reverse != openEdges_.end()) {
+        if (--reverse->second == 0) openEdges_.erase(reverse);
+        return;
+    }
+    ++openEdges_[Edge{from, to}];
+}
+
+void SolidFilter::flushFaces(bool stepAfter) {
+    FaceBatch out;
+    out.count = faceBuffer_.size() / static_cast<std::size_t>(info_.faceCorners);
+    out.vertex = faceBuffer_.data();
+    out.stepAfter = stepAfter;
+    if (out.count > 0 || stepAfter) inner_.faces(out);
+    addedFaces_ += static_cast<std::int64_t>(out.count);
+    faceBuffer_.clear();
+}
+
+void SolidFilter::faces(const FaceBatch& batch) {
+    if (!gate_.admit(batch.cancellable)) return;
+    FaceBatch surface = batch;
+    surface.cancellable = false;
+    surface.stepAfter = batch.stepAfter && !baseWritten_;
+    inner_.faces(surface);
+    if (!baseWritten_) return;
+    const int corners = info_.faceCorners;
+    const std::int64_t n = surfaceVertices_;
+    for (std::size_t f = 0; f < batch.count; ++f) {
+        const std::int64_t* v = batch.vertex + f * static_cast<std::size_t>(corners);
+        bool named = true;
+        for (int k = 0; k < corners; ++k) named = named && v[k] >= 1 && v[k] <= n;
+        if (!named) continue;  // the writer leaves it out too
+        for (int k = corners - 1; k >= 0; --k) faceBuffer_.push_back(v[k] + n);
+        for (int k = 0; k < corners; ++k) trackEdge(v[k], v[(k + 1) % corners]);
+        if (faceBuffer_.size() >= batchFaces * static_cast<std::size_t>(corners)) flushFaces(false);
+    }
+    flushFaces(batch.stepAfter);
+}
+
+void SolidFilter::writeWalls(std::vector<Edge>& edges) {
+    // Sorted, so that the output does not depend on the hash table's order.
+    std::sort(edges.begin(), edges.end(),
+              [](const Edge& a, const Edge& b) { return a.from != b.from ? a.from < b.from : a.to < b.to; });
+    const std::int64_t n = surfaceVertices_;
+    for (const Edge& e : edges) {
+        // Seen from outside (right of from -> to, the surface lies left of it),
+        // counter-clockwise: down at `from`, along the base, up at `to`.
+        if (info_.faceCorners == 4) {
+            faceBuffer_.insert(faceBuffer_.end(), {e.from, e.from + n, e.to + n, e.to});
+        } else {
+            faceBuffer_.insert(faceBuffer_.end(), {e.from, e.from + n, e.to + n});
+            faceBuffer_.insert(faceBuffer_.end(), {e.from, e.to + n, e.to});
+        }
+        if (faceBuffer_.size() >= batchFaces * static_cast<std::size_t>(info_.faceCorners)) flushFaces(false);
+    }
+    flushFaces(false);
+    edges.clear();
+}
+
+void SolidFilter::settled(std::int64_t vertex) {
+    if (baseWritten_ && !gate_.cancelled) {
+        for (auto it = openEdges_.begin(); it != openEdges_.end();) {
+            if (std::min(it->first.from, it->first.to) < vertex) {
+                for (std::int32_t k = 0; k < it->second; ++k) wallEdges_.push_back(it->first);
+                it = openEdges_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (!wallEdges_.empty() && gate_.admit(true)) writeWalls(wallEdges_);
+        wallEdges_.clear();
+    }
+    inner_.settled(vertex);
+}
+
+MeshWritten SolidFilter::end(std::int64_t faceCountForComment) {
+    if (baseWritten_ && gate_.admit(true)) {
+        for (const auto& [edge, count] : openEdges_)
+            for (std::int32_t k = 0; k < count; ++k) wallEdges_.push_back(edge);
+        writeWalls(wallEdges_);
+    }
+    openEdges_.clear();
+    return inner_.end(faceCountForComment + addedFaces_);
+}
+
+}  // namespace morvale

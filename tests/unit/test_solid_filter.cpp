@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+
+#include "glb/glb_writer.h"
+#include "mesh/solid/solid_filter.h"
+#include "mesh_file_shape.h"
+#include "stl/stl_writer.h"
+#include "terrain_stream.h"
+#include "test_support.h"
+
+using namespace morvale;
+using namespace testing_support;
+
+namespace {
+
+// 7 x 6 cells of uneven relief with a two-cell hole inside and missing cells on the outline.
+TerrainGrid holedGrid() {
+    TerrainGrid g(7, 6);
+    for (int r = 0; r <= g.rows; ++r)
+        for (int c = 0; c <= g.cols; ++c) g.height(r, c) = 20.0 + 3.0 * std::cos(0.9 * c) + 0.5 * r * r;
+    for (auto [r, c] : {std::pair{2, 2}, {2, 3}, {0, 6}, {5, 0}}) g.data[static_cast<std::size_t>(r * g.cols + c)] = false;
+    g.cell = 2.5;
+    g.west = -8.0;
+    g.south = 3.0;
+    return g;
+}
+
+// Each data cell is two triangles split on the bottom-left to top-right
+// diagonal: the solid is the prisms under them down to the base.
+double prismVolume(TerrainGrid& g, double base) {
+    double volume = 0;
+    const double half = g.cell * g.cell / 2.0;
+    for (int r = 0; r < g.rows; ++r)
+        for (int c = 0; c < g.cols; ++c) {
+            if (!g.hasData(r, c)) continue;
+            const double bl = g.height(r + 1, c), br = g.height(r + 1, c + 1), tr = g.height(r, c + 1),
+                         tl = g.height(r, c);
+            volume += half * ((bl + br + tr) / 3.0 - base) + half * ((bl + tr + tl) / 3.0 - base);
+        }
+    return volume;
+}
+
+StlShape solidStl(const std::filesystem::path& path, TerrainGrid g, double base, const StreamChoices& choices,
+                  std::int32_t preset = 0) {
+    StlWriter writer(nullptr, nullptr);
+    StlOptions options;
+    options.presetIndex = preset;
+    EXPECT_TRUE(writer.open(path, options));
+    SolidOptions solid;
+    solid.baseElevation = base;
+    solid.spoolPath = path.string() + ".surface.tmp";
+    SolidFilter filter(writer, solid, nullptr);
+    streamTerrain(g, filter, choices);
+    EXPECT_TRUE(filter.end(0).ok);
+    StlShape shape = inspectStl(readFile(path));
+    EXPECT_TRUE(shape.sound) << shape.problem;
+    return shape;
+}
+
+std::vector<std::array<float, 9>> sortedTriangles(const std::vector<float>& corners) {
+    std::vector<std::array<float, 9>> triangles(corners.size() / 9);
+    for (std::size_t t = 0; t < triangles.size(); ++t) std::copy_n(&corners[9 * t], 9, triangles[t].begin());
+    std::sort(triangles.begin(), triangles.end());
+    return triangles;
+}
+
+}  // namespace
+
+TEST(SolidFilter, ClosedOutwardWithThePrismVolume) {
+    ScratchDir dir;
+    TerrainGrid g = holedGrid();
+    const double base = 5.0;
+    const double expected = prismVolume(g, base);
+    for (bool triangles : {false, true}) {
+        for (std::int32_t preset : {0, 1}) {  // Z up and Y up: rotations keep the volume
+            StreamChoices choices;
+            choices.triangles = triangles;
+            const StlShape shape = solidStl(dir / "solid.stl", g, base, choices, preset);
+            const SolidShape solid = inspectSolid(shape.corners);
+            EXPECT_TRUE(solid.manifold) << solid.problem;
+            EXPECT_NEAR(solid.volume, expected, expected * 1e-5) << "triangles " << triangles;
+            // 38 cells: surface and bottom, and a wall for each boundary edge: 26 on the
+            // outline (a missing corner cell keeps its length) and 6 around the hole.
+            EXPECT_EQ(shape.count, 2u * 38 * 2 + 2 * (26 + 6));
+        }
+    }
+}
+
+TEST(SolidFilter, WallsDoNotDependOnTheSettledHints) {
+    ScratchDir dir;
+    StreamChoices withHints, without;
+    without.settledHints = false;
+    const StlShape a = solidStl(dir / "a.stl", holedGrid(), 0.0, withHints);
+    const StlShape b = solidStl(dir / "b.stl", holedGrid(), 0.0, without);
+    EXPECT_EQ(sortedTriangles(a.corners), sortedTriangles(b.corners));
+}
+
+TEST(SolidFilter, CellsMeetingAtACornerStayClosed) {
+    // Data on one diagonal of a 2 x 2 window: the two boundary loops touch at the centre.
+    ScratchDir dir;
+    TerrainGrid g(2, 2);
+    for (double& h : g.corner) h = 3.0;
+    g.data = {true, false, false, true};
+    const StlShape shape = solidStl(dir / "pinch.stl", g, 1.0, {});
+    const SolidShape solid = inspectSolid(shape.corners);
+    EXPECT_TRUE(solid.closed) << solid.problem;
+    EXPECT_NEAR(solid.volume, 2 * 2.0, 1e-9);
+}
+
+TEST(SolidFilter, BaseCopiesKeepTheirTextureCoordinates) {
+    ScratchDir dir;
+    GlbWriter writer(nullptr, nullptr);
+    ASSERT_TRUE(writer.open(dir / "s.glb", {}));
+    SolidOptions options;
+    options.baseElevation = -2.0;
+    SolidFilter filter(writer, options, nullptr);
+    TerrainGrid g = holedGrid();
+    StreamChoices choices;
+    choices.uv = true;
+    choices.normals = NormalLayout::perVertex;
+    streamTerrain(g, filter, choices);
+    ASSERT_TRUE(filter.end(0).ok);
+    const GlbShape shape = inspectGlb(readFile(dir / "s.glb"));
+    ASSERT_TRUE(shape.sound) << shape.problem;
+    EXPECT_TRUE(shape.normals.empty());
+    const std::size_t n = static_cast<std::size_t>(shape.vertexCount / 2);
+    for (std::size_t v = 0; v < n; ++v) {
+        EXPECT_EQ(shape.uvs[2 * v], shape.uvs[2 * (v + n)]);
+        EXPECT_EQ(shape.uvs[2 * v + 1], shape.uvs[2 * (v + n) + 1]);
+        EXPECT_EQ(shape.positions[3 * (v + n) + 1], -2.0f);
+    }
+    std::vector<float> corners;
+    for (std::uint32_t i : shape.indices) corners.insert(corners.end(), &shape.positions[3 * i], &shape.positions[3 * i] + 3);
+    const SolidShape solid = inspectSolid(corners);
+    EXPECT_TRUE(solid.manifold) << solid.problem;
+    EXPECT_NEAR(solid.volume, prismVolume(g, -2.0), prismVolume(g, -2.0) * 1e-5);
+}
+
+TEST(SolidFilter, CancelledBeforeTheFacesAddsNothing) {
+    ScratchDir dir;
+    std::atomic<bool> cancel{true};
+    StlWriter writer(&cancel, nullptr);
+    ASSERT_TRUE(writer.open(dir / "c.stl", {}));
+    SolidFilter filter(writer, {}, &cancel);
+    // The vertices are not cancellable and pass; the base copies would be.
+    MeshInfo info;
+    filter.begin(info);
+    const double position[] = {0, 0, 1, 1, 0, 1, 1, 1, 1};
+    VertexBatch batch;
+    batch.count = 3;
+    batch.position = position;
+    filter.vertices(batch);
+    filter.endVertices();
+    const MeshWritten w = filter.end(0);
+    EXPECT_TRUE(w.ok);
+    EXPECT_EQ(w.vertices, 3);  // no base copies once cancelled
+    EXPECT_EQ(inspectStl(readFile(dir / "c.stl")).count, 0u);
+}
+
+TEST(SolidFilter, DefaultBaseIsATenthOfTheReliefBelow) {
+    EXPECT_DOUBLE_EQ(defaultSolidBase(100.0, 300.0), 80.0);
+    EXPECT_DOUBLE_EQ(defaultSolidBase(-50.0, -10.0), -54.0);
+    EXPECT_DOUBLE_EQ(defaultSolidBase(7.0, 7.0), 6.0);
+    EXPECT_EQ(solidVertexBound(10), 20);
+    EXPECT_EQ(solidFaceBound(10, 4), 60);
+    EXPECT_EQ(solidFaceBound(10, 3), 80);
+}
