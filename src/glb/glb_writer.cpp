@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -50,6 +51,7 @@ struct JsonText {
     }
     // Shortest text that reads back as exactly this double.
     void number(double value) {
+        if (!std::isfinite(value)) value = 0.0;  // JSON has no infinities; the callers never pass one
         char digits[32];
         const auto result = std::to_chars(digits, digits + sizeof digits - 1, value);
         *result.ptr = '\0';
@@ -181,6 +183,15 @@ std::size_t formatGlbJson(const GlbLayout& layout, char* out, std::size_t room) 
     return json.overflow ? 0 : json.used;
 }
 
+// A float32 position coordinate; past float32's range (or NaN) it is clamped
+// so that the file stays valid, and the write is reported as failed.
+float toFloat32(double value, bool& lost) {
+    constexpr double largest = std::numeric_limits<float>::max();
+    if (value >= -largest && value <= largest) return static_cast<float>(value);
+    lost = true;
+    return value > 0 ? std::numeric_limits<float>::max() : value < 0 ? -std::numeric_limits<float>::max() : 0.0f;
+}
+
 // glTF axes from the map frame: (east, elevation, -north).
 void toGltfAxes(const double* mapFrame, double out[3]) {
     out[0] = mapFrame[0];
@@ -290,7 +301,7 @@ void GlbWriter::vertices(const VertexBatch& batch) {
     if (!gate_.admit(batch.cancellable)) return;
     for (std::size_t i = 0; i < batch.count; ++i) {
         if (vertexCount_ >= vertexLimit || file_.position() + vertexStride_ > glbLengthLimit) {
-            overLimit_ = true;
+            incomplete_ = true;
             break;
         }
         const double* p = batch.position + 3 * i;
@@ -299,7 +310,7 @@ void GlbWriter::vertices(const VertexBatch& batch) {
         toGltfAxes(local, gl);
         float position[3];
         for (int k = 0; k < 3; ++k) {
-            position[k] = static_cast<float>(gl[k]);
+            position[k] = toFloat32(gl[k], incomplete_);
             if (vertexCount_ == 0 || position[k] < minimum_[k]) minimum_[k] = position[k];
             if (vertexCount_ == 0 || position[k] > maximum_[k]) maximum_[k] = position[k];
             file_.writeF32(position[k]);
@@ -325,7 +336,7 @@ void GlbWriter::keepVertices(std::int64_t count) {
     if (count >= vertexCount_) return;
     vertexCount_ = count < 0 ? 0 : count;
     file_.seek(vertexStart_ + vertexCount_ * vertexStride_);
-    if (!recomputeBounds()) overLimit_ = true;
+    if (!recomputeBounds()) incomplete_ = true;
 }
 
 bool GlbWriter::recomputeBounds() {
@@ -361,7 +372,7 @@ void GlbWriter::faces(const FaceBatch& batch) {
         // A face naming a vertex that did not reach the file (cut by a cancel) is left out.
         if (!named) continue;
         if (file_.position() + trianglesPerFace * 3 * indexBytes > glbLengthLimit) {
-            overLimit_ = true;
+            incomplete_ = true;
             break;
         }
         writeTriangle(v[0], v[1], v[2]);
@@ -416,7 +427,7 @@ MeshWritten GlbWriter::end(std::int64_t) {
     MeshWritten written;
     written.vertices = layout.mesh ? vertexCount_ : 0;
     written.faces = layout.mesh ? faceCount_ : 0;
-    written.ok = closed && jsonBytes > 0 && !overLimit_ && fileBytes <= glbLengthLimit;
+    written.ok = closed && jsonBytes > 0 && !incomplete_ && fileBytes <= glbLengthLimit;
     return written;
 }
 

@@ -103,7 +103,7 @@ private:
     float minimum_[3] = {0, 0, 0};
     float maximum_[3] = {0, 0, 0};
     float sharedNormal_[3] = {0, 0, 0};
-    bool overLimit_ = false;
+    bool incomplete_ = false;  // a limit or a read-back cut the output short
 };
 
 }  // namespace morvale

@@ -240,6 +240,19 @@ TEST(GlbWriter, LimitsAndWriteErrors) {
     EXPECT_EQ(glbFits(1000, std::int64_t{170} << 20, quads, 0), GlbFit::fits);
     EXPECT_STRNE(glbFitMessage(GlbFit::fileTooLarge), "");
 
+    // A coordinate past float32's range fails the write but keeps the file readable.
+    ScratchDir dir;
+    {
+        GlbWriter writer(nullptr, nullptr);
+        ASSERT_TRUE(writer.open(dir / "far.glb", {}));
+        TerrainGrid g = rampGrid(2, 2);
+        g.height(1, 1) = 1e39;
+        streamTerrain(g, writer, {});
+        EXPECT_FALSE(writer.end(0).ok);
+        const GlbShape shape = inspectGlb(readFile(dir / "far.glb"));
+        EXPECT_TRUE(shape.sound) << shape.problem;
+    }
+
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to fail writes";
     GlbWriter writer(nullptr, nullptr);
     ASSERT_TRUE(writer.open("/dev/full", {}));
