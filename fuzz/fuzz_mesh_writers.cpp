@@ -22,55 +22,6 @@ using namespace testing_support;
 
 namespace {
 
-// Passes the stream on and sets the cancel flag after a given number of batches.
-class CancelAfter final : public MeshSink {
-public:
-    CancelAfter(MeshSink& inner, std::atomic<bool>& flag, int batches) : inner_(inner), flag_(flag), left_(batches) {}
-    void begin(const MeshInfo& info) override { inner_.begin(info); }
-    void vertices(const VertexBatch& batch) override {
-        inner_.vertices(batch);
-        tick();
-    }
-    void endVertices() override { inner_.endVertices(); }
-    void faces(const FaceBatch& batch) override {
-        inner_.faces(batch);
-        tick();
-    }
-    void settled(std::int64_t vertex) override { inner_.settled(vertex); }
-    MeshWritten end(std::int64_t count) override { return inner_.end(count); }
-
-private:
-    void tick() {
-        if (--left_ == 0) flag_ = true;
-    }
-    MeshSink& inner_;
-    std::atomic<bool>& flag_;
-    int left_;
-};
-
-bool pinched(TerrainGrid& g) {
-    for (int r = 1; r < g.rows; ++r)
-        for (int c = 1; c < g.cols; ++c) {
-            const bool nw = g.hasData(r - 1, c - 1), ne = g.hasData(r - 1, c), sw = g.hasData(r, c - 1),
-                       se = g.hasData(r, c);
-            if ((nw && se && !ne && !sw) || (ne && sw && !nw && !se)) return true;
-        }
-    return false;
-}
-
-double prismVolume(TerrainGrid& g, double base) {
-    double volume = 0;
-    const double half = g.cell * g.cell / 2.0;
-    for (int r = 0; r < g.rows; ++r)
-        for (int c = 0; c < g.cols; ++c)
-            if (g.hasData(r, c)) {
-                const double bl = g.height(r + 1, c), br = g.height(r + 1, c + 1), tr = g.height(r, c + 1),
-                             tl = g.height(r, c);
-                volume += half * ((bl + br + tr) / 3.0 - base) + half * ((bl + tr + tl) / 3.0 - base);
-            }
-    return volume;
-}
-
 std::vector<float> glbCorners(const GlbShape& shape) {
     std::vector<float> corners;
     for (std::uint32_t i : shape.indices) corners.insert(corners.end(), &shape.positions[3 * i], &shape.positions[3 * i] + 3);

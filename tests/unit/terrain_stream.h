@@ -3,9 +3,12 @@
 // vertex at every corner of a data cell, numbered row by row from the north,
 // then one face per data cell (bottom-left, bottom-right, top-right,
 // top-left, or that quad as two triangles on the same diagonal), a batch per
-// row, settled() after each row. Shared by the unit tests and the fuzz target.
+// row, settled() after each row. Also what the solids of such a surface must
+// be, and a sink that cancels mid-stream. Shared by the unit tests and the
+// fuzz target.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -93,5 +96,58 @@ inline std::vector<std::int64_t> streamTerrain(TerrainGrid& g, morvale::MeshSink
     }
     return number;
 }
+
+// Each data cell is two triangles split on the bottom-left to top-right
+// diagonal: a solid down to `base` is the prisms under them.
+inline double prismVolume(TerrainGrid& g, double base) {
+    double volume = 0;
+    const double half = g.cell * g.cell / 2.0;
+    for (int r = 0; r < g.rows; ++r)
+        for (int c = 0; c < g.cols; ++c)
+            if (g.hasData(r, c)) {
+                const double bl = g.height(r + 1, c), br = g.height(r + 1, c + 1), tr = g.height(r, c + 1),
+                             tl = g.height(r, c);
+                volume += half * ((bl + br + tr) / 3.0 - base) + half * ((bl + tr + tl) / 3.0 - base);
+            }
+    return volume;
+}
+
+// True when two data cells meet only at a corner (their boundary loops touch there).
+inline bool pinched(TerrainGrid& g) {
+    for (int r = 1; r < g.rows; ++r)
+        for (int c = 1; c < g.cols; ++c) {
+            const bool nw = g.hasData(r - 1, c - 1), ne = g.hasData(r - 1, c), sw = g.hasData(r, c - 1),
+                       se = g.hasData(r, c);
+            if ((nw && se && !ne && !sw) || (ne && sw && !nw && !se)) return true;
+        }
+    return false;
+}
+
+// Passes the stream on and sets the cancel flag after `batches` batches (0: never).
+class CancelAfter final : public morvale::MeshSink {
+public:
+    CancelAfter(morvale::MeshSink& inner, std::atomic<bool>& flag, int batches)
+        : inner_(inner), flag_(flag), left_(batches) {}
+    void begin(const morvale::MeshInfo& info) override { inner_.begin(info); }
+    void vertices(const morvale::VertexBatch& batch) override {
+        inner_.vertices(batch);
+        tick();
+    }
+    void endVertices() override { inner_.endVertices(); }
+    void faces(const morvale::FaceBatch& batch) override {
+        inner_.faces(batch);
+        tick();
+    }
+    void settled(std::int64_t vertex) override { inner_.settled(vertex); }
+    morvale::MeshWritten end(std::int64_t count) override { return inner_.end(count); }
+
+private:
+    void tick() {
+        if (--left_ == 0) flag_ = true;
+    }
+    morvale::MeshSink& inner_;
+    std::atomic<bool>& flag_;
+    int left_;
+};
 
 }  // namespace testing_support

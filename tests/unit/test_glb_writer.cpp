@@ -167,25 +167,11 @@ TEST(GlbWriter, CancelLeavesAValidFile) {
         EXPECT_TRUE(shape.sound) << shape.problem;
         EXPECT_FALSE(shape.hasMesh);
     }
-    // Cancelled between the face rows: the rows before it stay, each stepped once.
-    struct CancelAfterRows final : MeshSink {
-        GlbWriter& inner;
-        std::atomic<bool>& flag;
-        int rows = 0;
-        CancelAfterRows(GlbWriter& w, std::atomic<bool>& f) : inner(w), flag(f) {}
-        void begin(const MeshInfo& i) override { inner.begin(i); }
-        void vertices(const VertexBatch& b) override { inner.vertices(b); }
-        void endVertices() override { inner.endVertices(); }
-        void faces(const FaceBatch& b) override {
-            inner.faces(b);
-            if (++rows == 2) flag = true;
-        }
-        MeshWritten end(std::int64_t n) override { return inner.end(n); }
-    };
+    // Cancelled after the second face row: the rows before it stay, each stepped once.
     cancel = false;
     GlbWriter writer(&cancel, &progress);
     ASSERT_TRUE(writer.open(dir / "d.glb", {}));
-    CancelAfterRows sink(writer, cancel);
+    CancelAfter sink(writer, cancel, 5 + 2);  // five vertex rows, two face rows
     TerrainGrid g = rampGrid(4, 4);
     StreamChoices choices;
     choices.stepAfterRows = true;

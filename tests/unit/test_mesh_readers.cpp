@@ -66,19 +66,6 @@ TerrainGrid testGrid(bool holes) {
     return g;
 }
 
-double prismVolume(TerrainGrid& g, double base) {
-    double volume = 0;
-    const double half = g.cell * g.cell / 2.0;
-    for (int r = 0; r < g.rows; ++r)
-        for (int c = 0; c < g.cols; ++c)
-            if (g.hasData(r, c)) {
-                const double bl = g.height(r + 1, c), br = g.height(r + 1, c + 1), tr = g.height(r, c + 1),
-                             tl = g.height(r, c);
-                volume += half * ((bl + br + tr) / 3.0 - base) + half * ((bl + tr + tl) / 3.0 - base);
-            }
-    return volume;
-}
-
 // A 2 x 2 RGB PNG with a stored (uncompressed) deflate block.
 std::string tinyPng() {
     auto crc = [](const std::string& bytes) {

@@ -29,21 +29,6 @@ TerrainGrid holedGrid() {
     return g;
 }
 
-// Each data cell is two triangles split on the bottom-left to top-right
-// diagonal: the solid is the prisms under them down to the base.
-double prismVolume(TerrainGrid& g, double base) {
-    double volume = 0;
-    const double half = g.cell * g.cell / 2.0;
-    for (int r = 0; r < g.rows; ++r)
-        for (int c = 0; c < g.cols; ++c) {
-            if (!g.hasData(r, c)) continue;
-            const double bl = g.height(r + 1, c), br = g.height(r + 1, c + 1), tr = g.height(r, c + 1),
-                         tl = g.height(r, c);
-            volume += half * ((bl + br + tr) / 3.0 - base) + half * ((bl + tr + tl) / 3.0 - base);
-        }
-    return volume;
-}
-
 StlShape solidStl(const std::filesystem::path& path, TerrainGrid g, double base, const StreamChoices& choices,
                   std::int32_t preset = 0) {
     StlWriter writer(nullptr, nullptr);
