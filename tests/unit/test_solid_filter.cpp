@@ -154,3 +154,17 @@ TEST(SolidFilter, DefaultBaseIsATenthOfTheReliefBelow) {
     EXPECT_EQ(solidFaceBound(10, 4), 60);
     EXPECT_EQ(solidFaceBound(10, 3), 80);
 }
+
+TEST(SolidFilter, ASpoolThatCannotBeWrittenFailsTheRun) {
+    ScratchDir dir;
+    StlWriter writer(nullptr, nullptr);
+    ASSERT_TRUE(writer.open(dir / "s.stl", {}));
+    SolidOptions options;
+    options.memoryBudget = 64;
+    options.spoolPath = dir / "no-such-folder" / "surface.tmp";
+    SolidFilter filter(writer, options, nullptr);
+    TerrainGrid g = holedGrid();
+    streamTerrain(g, filter, {});
+    EXPECT_FALSE(filter.end(0).ok);
+    EXPECT_TRUE(inspectStl(readFile(dir / "s.stl")).sound);
+}

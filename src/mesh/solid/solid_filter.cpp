@@ -183,7 +183,10 @@ MeshWritten SolidFilter::end(std::int64_t faceCountForComment) {
         writeWalls(wallEdges_);
     }
     openEdges_.clear();
-    return inner_.end(faceCountForComment + addedFaces_);
+    MeshWritten written = inner_.end(faceCountForComment + addedFaces_);
+    // A spool that could not be written or read back left the solid open.
+    if (surface_.failed()) written.ok = false;
+    return written;
 }
 
 }  // namespace morvale
