@@ -47,6 +47,10 @@ void RecordSpool::spill() {
 }
 
 void RecordSpool::append(const void* record) {
+    if (failed_) {
+        ++count_;  // nothing can be read back any more: only counted
+        return;
+    }
     if (!file_) {
         if (memory_.size() + recordBytes_ > memoryBudget_ && count_ > 0) spill();
         if (!file_) {
@@ -73,7 +77,9 @@ void RecordSpool::flushTail() {
 
 void RecordSpool::truncate(std::int64_t count) {
     if (count >= count_) return;
-    if (!file_) {
+    if (failed_) {
+        // nothing to keep
+    } else if (!file_) {
         memory_.resize(static_cast<std::size_t>(count) * recordBytes_);
     } else {
         flushTail();
@@ -84,6 +90,7 @@ void RecordSpool::truncate(std::int64_t count) {
 
 const unsigned char* RecordSpool::at(std::int64_t index) {
     assert(index >= 0 && index < count_);
+    if (failed_) return nullptr;
     if (!file_) return memory_.data() + static_cast<std::size_t>(index) * recordBytes_;
     flushTail();
     if (failed_) return nullptr;
