@@ -4,8 +4,10 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <map>
 
 #include "glb/glb_writer.h"
+#include "mesh/solid/edge_table.h"
 #include "mesh/solid/solid_filter.h"
 #include "mesh_file_shape.h"
 #include "stl/stl_writer.h"
@@ -167,4 +169,45 @@ TEST(SolidFilter, ASpoolThatCannotBeWrittenFailsTheRun) {
     streamTerrain(g, filter, {});
     EXPECT_FALSE(filter.end(0).ok);
     EXPECT_TRUE(inspectStl(readFile(dir / "s.stl")).sound);
+}
+
+TEST(EdgeTable, PairsAndForgetsLikeAMultiset) {
+    // Random edges among few vertices: many pairings, repeats, growth and
+    // deletions inside long probe runs; a std::map keeps the expected state.
+    EdgeTable table;
+    std::map<std::pair<std::int64_t, std::int64_t>, int> model;
+    std::uint64_t state = 12345;
+    auto random = [&](std::int64_t below) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<std::int64_t>((state >> 33) % static_cast<std::uint64_t>(below));
+    };
+    for (int step = 0; step < 200000; ++step) {
+        const std::int64_t from = 1 + random(3000), to = 1 + random(3000);
+        table.pair(from, to);
+        auto reverse = model.find({to, from});
+        if (reverse != model.end()) {
+            if (--reverse->second == 0) model.erase(reverse);
+        } else {
+            ++model[{from, to}];
+        }
+        if (step % 50000 == 49999) {
+            // Settle the lowest numbers: those edges leave, the rest stay.
+            const std::int64_t settled = step / 50000 * 700 + 500;
+            std::vector<DirectedEdge> taken;
+            table.take(settled, taken);
+            std::map<std::pair<std::int64_t, std::int64_t>, int> got;
+            for (const DirectedEdge& e : taken) ++got[{e.from, e.to}];
+            std::map<std::pair<std::int64_t, std::int64_t>, int> expected;
+            for (auto it = model.begin(); it != model.end();) {
+                if (std::min(it->first.first, it->first.second) < settled) {
+                    expected.insert(*it);
+                    it = model.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+            ASSERT_EQ(got, expected) << "step " << step;
+        }
+    }
+    EXPECT_EQ(table.size(), model.size());
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <limits>
 
 namespace morvale {
 
@@ -100,15 +101,6 @@ void SolidFilter::endVertices() {
     inner_.endVertices();
 }
 
-void SolidFilter::trackEdge(std::int64_t from, std::int64_t to) {
-    const auto reverse = openEdges_.find(Edge{to, from});
-    if (reverse != openEdges_.end()) {
-        if (--reverse->second == 0) openEdges_.erase(reverse);
-        return;
-    }
-    ++openEdges_[Edge{from, to}];
-}
-
 void SolidFilter::flushFaces(bool stepAfter) {
     FaceBatch out;
     out.count = faceBuffer_.size() / static_cast<std::size_t>(info_.faceCorners);
@@ -134,18 +126,18 @@ void SolidFilter::faces(const FaceBatch& batch) {
         for (int k = 0; k < corners; ++k) named = named && v[k] >= 1 && v[k] <= n;
         if (!named) continue;  // the writer leaves it out too
         for (int k = corners - 1; k >= 0; --k) faceBuffer_.push_back(v[k] + n);
-        for (int k = 0; k < corners; ++k) trackEdge(v[k], v[(k + 1) % corners]);
+        for (int k = 0; k < corners; ++k) openEdges_.pair(v[k], v[(k + 1) % corners]);
         if (faceBuffer_.size() >= batchFaces * static_cast<std::size_t>(corners)) flushFaces(false);
     }
     flushFaces(batch.stepAfter);
 }
 
-void SolidFilter::writeWalls(std::vector<Edge>& edges) {
+void SolidFilter::writeWalls(std::vector<DirectedEdge>& edges) {
     // Sorted, so that the output does not depend on the hash table's order.
     std::sort(edges.begin(), edges.end(),
-              [](const Edge& a, const Edge& b) { return a.from != b.from ? a.from < b.from : a.to < b.to; });
+              [](const DirectedEdge& a, const DirectedEdge& b) { return a.from != b.from ? a.from < b.from : a.to < b.to; });
     const std::int64_t n = surfaceVertices_;
-    for (const Edge& e : edges) {
+    for (const DirectedEdge& e : edges) {
         // Seen from outside (right of from -> to, the surface lies left of it),
         // counter-clockwise: down at `from`, along the base, up at `to`.
         if (info_.faceCorners == 4) {
@@ -162,14 +154,7 @@ void SolidFilter::writeWalls(std::vector<Edge>& edges) {
 
 void SolidFilter::settled(std::int64_t vertex) {
     if (baseWritten_ && !gate_.cancelled) {
-        for (auto it = openEdges_.begin(); it != openEdges_.end();) {
-            if (std::min(it->first.from, it->first.to) < vertex) {
-                for (std::int32_t k = 0; k < it->second; ++k) wallEdges_.push_back(it->first);
-                it = openEdges_.erase(it);
-            } else {
-                ++it;
-            }
-        }
+        openEdges_.take(vertex, wallEdges_);
         if (!wallEdges_.empty() && gate_.admit(true)) writeWalls(wallEdges_);
         wallEdges_.clear();
     }
@@ -178,11 +163,9 @@ void SolidFilter::settled(std::int64_t vertex) {
 
 MeshWritten SolidFilter::end(std::int64_t faceCountForComment) {
     if (baseWritten_ && gate_.admit(true)) {
-        for (const auto& [edge, count] : openEdges_)
-            for (std::int32_t k = 0; k < count; ++k) wallEdges_.push_back(edge);
+        openEdges_.take(std::numeric_limits<std::int64_t>::max(), wallEdges_);
         writeWalls(wallEdges_);
     }
-    openEdges_.clear();
     MeshWritten written = inner_.end(faceCountForComment + addedFaces_);
     // A spool that could not be written or read back left the solid open.
     if (surface_.failed()) written.ok = false;

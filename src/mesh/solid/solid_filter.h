@@ -32,12 +32,12 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <unordered_map>
 #include <vector>
 
 #include "mesh/batch_gate.h"
 #include "mesh/mesh_sink.h"
 #include "mesh/record_spool.h"
+#include "mesh/solid/edge_table.h"
 
 namespace morvale {
 
@@ -69,19 +69,7 @@ public:
     MeshWritten end(std::int64_t faceCountForComment) override;
 
 private:
-    struct Edge {
-        std::int64_t from, to;
-        bool operator==(const Edge&) const = default;
-    };
-    struct EdgeHash {
-        std::size_t operator()(const Edge& e) const {
-            return static_cast<std::size_t>((static_cast<std::uint64_t>(e.from) * 0x9E3779B97F4A7C15ull) ^
-                                            static_cast<std::uint64_t>(e.to));
-        }
-    };
-
-    void trackEdge(std::int64_t from, std::int64_t to);
-    void writeWalls(std::vector<Edge>& edges);
+    void writeWalls(std::vector<DirectedEdge>& edges);
     void flushFaces(bool stepAfter);
 
     MeshSink& inner_;
@@ -92,9 +80,9 @@ private:
     std::size_t recordDoubles_ = 3;
     std::int64_t surfaceVertices_ = 0;
     bool baseWritten_ = false;
-    std::unordered_map<Edge, std::int32_t, EdgeHash> openEdges_;  // unpaired directed edges, with multiplicity
+    EdgeTable openEdges_;  // unpaired directed edges
     std::vector<std::int64_t> faceBuffer_;
-    std::vector<Edge> wallEdges_;
+    std::vector<DirectedEdge> wallEdges_;
     std::int64_t addedFaces_ = 0;
 };
 
