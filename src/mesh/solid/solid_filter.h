@@ -59,6 +59,10 @@ class SolidFilter final : public MeshSink {
 public:
     SolidFilter(MeshSink& inner, const SolidOptions& options, const std::atomic<bool>* cancelRequested);
 
+    // The base can be set late, once the window's elevation range is known:
+    // it is used from endVertices() on.
+    void setBaseElevation(double elevation) { options_.baseElevation = elevation; }
+
     void begin(const MeshInfo& info) override;
     void vertices(const VertexBatch& batch) override;
     void writingStage() override { inner_.writingStage(); }
