@@ -298,6 +298,8 @@ void GlbWriter::embedTexture() {
 }
 
 void GlbWriter::vertices(const VertexBatch& batch) {
+    assert(batch.count == 0 || ((batch.uv != nullptr || !info_.uv) &&
+                                (batch.normal != nullptr || info_.normals != NormalLayout::perVertex)));
     if (!gate_.admit(batch.cancellable)) return;
     for (std::size_t i = 0; i < batch.count; ++i) {
         if (vertexCount_ >= vertexLimit || file_.position() + vertexStride_ > glbLengthLimit) {

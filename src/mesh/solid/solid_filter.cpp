@@ -41,6 +41,7 @@ void SolidFilter::begin(const MeshInfo& info) {
 }
 
 void SolidFilter::vertices(const VertexBatch& batch) {
+    assert(batch.count == 0 || batch.uv != nullptr || !info_.uv);
     if (!gate_.admit(batch.cancellable)) return;
     VertexBatch out = batch;
     out.normal = nullptr;
