@@ -211,3 +211,36 @@ TEST(EdgeTable, PairsAndForgetsLikeAMultiset) {
     }
     EXPECT_EQ(table.size(), model.size());
 }
+
+TEST(SolidFilter, VerticesCutByTheWritingStageCloseWhatRemains) {
+    // Two cells' vertices arrive ahead; a cancel cut the block after vertex 5,
+    // so the second cell's face names a vertex that is gone.
+    ScratchDir dir;
+    StlWriter writer(nullptr, nullptr);
+    ASSERT_TRUE(writer.open(dir / "cut.stl", {}));
+    SolidOptions options;
+    options.baseElevation = 1.0;
+    SolidFilter filter(writer, options, nullptr);
+    MeshInfo info;
+    info.verticesAhead = true;
+    filter.begin(info);
+    const double position[] = {0, 1, 4, 1, 1, 4, 2, 1, 4, 0, 0, 4, 1, 0, 4, 2, 0, 4};
+    VertexBatch batch;
+    batch.count = 6;
+    batch.position = position;
+    filter.vertices(batch);
+    filter.writingStage();
+    filter.keepVertices(5);
+    filter.endVertices();
+    const std::int64_t faces[] = {4, 5, 2, 1, 5, 6, 3, 2};
+    FaceBatch fb;
+    fb.count = 2;
+    fb.vertex = faces;
+    filter.faces(fb);
+    const MeshWritten written = filter.end(0);
+    EXPECT_TRUE(written.ok);
+    EXPECT_EQ(written.vertices, 10);
+    const SolidShape solid = inspectSolid(inspectStl(readFile(dir / "cut.stl")).corners);
+    EXPECT_TRUE(solid.manifold) << solid.problem;
+    EXPECT_NEAR(solid.volume, 3.0, 1e-9);
+}

@@ -114,23 +114,27 @@ void SolidFilter::flushFaces(bool stepAfter) {
 
 void SolidFilter::faces(const FaceBatch& batch) {
     if (!gate_.admit(batch.cancellable)) return;
-    FaceBatch surface = batch;
-    surface.cancellable = false;
-    surface.stepAfter = batch.stepAfter && !baseWritten_;
-    inner_.faces(surface);
-    if (!baseWritten_) return;
     const int corners = info_.faceCorners;
     const std::int64_t n = surfaceVertices_;
+    // Only faces whose vertices all reached the surface go on: past N the
+    // inner sink's numbers are base copies.
+    surfaceBuffer_.clear();
     for (std::size_t f = 0; f < batch.count; ++f) {
         const std::int64_t* v = batch.vertex + f * static_cast<std::size_t>(corners);
         bool named = true;
         for (int k = 0; k < corners; ++k) named = named && v[k] >= 1 && v[k] <= n;
-        if (!named) continue;  // the writer leaves it out too
+        if (!named) continue;
+        surfaceBuffer_.insert(surfaceBuffer_.end(), v, v + corners);
+        if (!baseWritten_) continue;
         for (int k = corners - 1; k >= 0; --k) faceBuffer_.push_back(v[k] + n);
         for (int k = 0; k < corners; ++k) openEdges_.pair(v[k], v[(k + 1) % corners]);
-        if (faceBuffer_.size() >= batchFaces * static_cast<std::size_t>(corners)) flushFaces(false);
     }
-    flushFaces(batch.stepAfter);
+    FaceBatch surface;
+    surface.count = surfaceBuffer_.size() / static_cast<std::size_t>(corners);
+    surface.vertex = surfaceBuffer_.data();
+    surface.stepAfter = batch.stepAfter && !baseWritten_;
+    inner_.faces(surface);
+    if (baseWritten_) flushFaces(batch.stepAfter);
 }
 
 void SolidFilter::writeWalls(std::vector<DirectedEdge>& edges) {

@@ -85,7 +85,8 @@ private:
     std::int64_t surfaceVertices_ = 0;
     bool baseWritten_ = false;
     EdgeTable openEdges_;  // unpaired directed edges
-    std::vector<std::int64_t> faceBuffer_;
+    std::vector<std::int64_t> surfaceBuffer_;  // the surface faces of one batch
+    std::vector<std::int64_t> faceBuffer_;     // added faces, handed on in batches
     std::vector<DirectedEdge> wallEdges_;
     std::int64_t addedFaces_ = 0;
 };
