@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, ASan, UBSan) and runs each for a
 # given time. Usage: tools/run-fuzzers.sh TARGET|all SECONDS
-#   TARGET: grid_header, grid_body, settings or conversion
+#   TARGET: grid_header, grid_body, settings, conversion or mesh_writers
 # The growing corpus lives in build/fuzz-corpus/TARGET, crash inputs in
 # build/fuzz-artifacts/TARGET; the grids of ../shared/data/grids are read in
 # place as extra seeds. Each run's CPU time is appended to build/fuzz-cpu.log.
@@ -9,12 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -ne 2 ]; then
-  echo "usage: $0 grid_header|grid_body|settings|conversion|all SECONDS" >&2
+  echo "usage: $0 grid_header|grid_body|settings|conversion|mesh_writers|all SECONDS" >&2
   exit 2
 fi
 which=$1
 seconds=$2
-all_targets=(grid_header grid_body settings conversion)
+all_targets=(grid_header grid_body settings conversion mesh_writers)
 if [ "$which" = all ]; then
   targets=("${all_targets[@]}")
 else
@@ -52,6 +52,16 @@ write_grid_seeds() {
   printf 'ncols 3\rnrows 2\rxllcorner 0\ryllcorner 0\rcellsize 1\r1 2 3\r4 5 6\r' >"$dir/cr.asc"
 }
 
+# Heights and data masks for the mesh writers: flat, a ramp, holes, a checkerboard.
+write_mesh_seeds() {
+  local dir=$1
+  mkdir -p "$dir"
+  head -c 200 /dev/zero | tr '\0' 'P' >"$dir/flat"
+  printf '\x00\x10\x20\x30\x40\x50\x60\x70\x80\x90\xa0\xb0\xc0\xd0\xe0\xf0%.0s' 1 2 3 4 5 6 >"$dir/ramp"
+  printf '\x05\x0a\x01\x02\x03\x04%.0s' $(seq 40) >"$dir/holes"
+  printf '\x00\x01%.0s' $(seq 100) >"$dir/checker"
+}
+
 write_settings_seeds() {
   local dir=$1
   mkdir -p "$dir"
@@ -69,6 +79,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "build/fuzz-artifacts/$target"
   case $target in
     settings) write_settings_seeds "$seeds"; max_len=512; extra=() ;;
+    mesh_writers) write_mesh_seeds "$seeds"; max_len=512; extra=() ;;
     *) write_grid_seeds "$seeds"; max_len=16384; extra=()
        [ -d "$shared_grids" ] && extra=("$shared_grids") ;;
   esac

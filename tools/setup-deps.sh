@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs what building and testing Morvale needs on Debian, only when missing.
 # Usage: tools/setup-deps.sh [native|all]
-#   native: the Linux build (compiler, CMake, GoogleTest, man for the manual page test)
+#   native: the Linux build (compiler, CMake, GoogleTest, man for the manual
+#           page test) and the mesh file checkers (admesh, assimp, the glTF
+#           validator from npm)
 #   all:    also the Windows cross compiler, Wine, Xvfb, the tools of the window
 #           tests, and what makes and checks the packages (tools/package.sh)
 set -euo pipefail
 
-want=(g++ cmake make libgtest-dev clang libclang-rt-14-dev man-db gzip)
+want=(g++ cmake make libgtest-dev clang libclang-rt-14-dev man-db gzip admesh assimp-utils)
+# Node may come from elsewhere with its own npm; Debian's npm only when none is there.
+command -v npm >/dev/null || want+=(nodejs npm)
 if [ "${1:-all}" = all ]; then
   # The -posix compiler package only: the meta packages drag in the win32
   # thread model, which cannot run std::thread.
@@ -20,11 +24,14 @@ for pkg in "${want[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
   [ "$status" = "install ok installed" ] || missing+=("$pkg")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}" >&2
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
 
-echo "Installing: ${missing[*]}" >&2
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# The glTF validator, under build/npm (the mesh reader checks skip without it).
+"$(dirname "$0")/install-gltf-validator.sh" || echo "glTF validator not installed: its checks will be skipped" >&2

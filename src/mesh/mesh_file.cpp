@@ -1,0 +1,143 @@
+#include "mesh/mesh_file.h"
+
+#include <bit>
+#include <cstring>
+#include <system_error>
+
+namespace morvale {
+
+namespace {
+constexpr std::size_t bufferBytes = std::size_t{1} << 20;
+}
+
+void storeU32(unsigned char* out, std::uint32_t value) {
+    out[0] = static_cast<unsigned char>(value);
+    out[1] = static_cast<unsigned char>(value >> 8);
+    out[2] = static_cast<unsigned char>(value >> 16);
+    out[3] = static_cast<unsigned char>(value >> 24);
+}
+
+void storeF32(unsigned char* out, float value) { storeU32(out, std::bit_cast<std::uint32_t>(value)); }
+
+std::uint32_t loadU32(const unsigned char* in) {
+    return std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 | std::uint32_t{in[2]} << 16 |
+           std::uint32_t{in[3]} << 24;
+}
+
+float loadF32(const unsigned char* in) { return std::bit_cast<float>(loadU32(in)); }
+
+bool seekFile(std::FILE* file, std::int64_t offset) {
+#ifdef _WIN32
+    return _fseeki64(file, offset, SEEK_SET) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+std::FILE* openFile(const std::filesystem::path& path, [[maybe_unused]] const char* narrowMode,
+                    [[maybe_unused]] const wchar_t* wideMode) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), wideMode);
+#else
+    return std::fopen(path.c_str(), narrowMode);
+#endif
+}
+
+MeshFile::~MeshFile() {
+    if (file_) std::fclose(file_);
+}
+
+bool MeshFile::open(const std::filesystem::path& path) {
+    if (file_) close();
+    file_ = openFile(path, "w+b", L"w+b");
+    path_ = path;
+    buffer_.resize(bufferBytes);
+    used_ = 0;
+    filePosition_ = 0;
+    failed_ = file_ == nullptr;
+    return file_ != nullptr;
+}
+
+void MeshFile::flush() {
+    if (used_ == 0) return;
+    if (file_ && !failed_ && std::fwrite(buffer_.data(), 1, used_, file_) != used_) failed_ = true;
+    filePosition_ += static_cast<std::int64_t>(used_);
+    used_ = 0;
+}
+
+void MeshFile::write(const void* bytes, std::size_t count) {
+    const auto* in = static_cast<const unsigned char*>(bytes);
+    while (count > 0) {
+        if (used_ == buffer_.size()) flush();
+        const std::size_t room = buffer_.size() - used_;
+        const std::size_t take = count < room ? count : room;
+        std::memcpy(buffer_.data() + used_, in, take);
+        used_ += take;
+        in += take;
+        count -= take;
+    }
+}
+
+void MeshFile::writeU16(std::uint16_t value) {
+    const unsigned char bytes[2] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8)};
+    write(bytes, 2);
+}
+
+void MeshFile::writeU32(std::uint32_t value) {
+    unsigned char bytes[4];
+    storeU32(bytes, value);
+    write(bytes, 4);
+}
+
+void MeshFile::writeF32(float value) {
+    unsigned char bytes[4];
+    storeF32(bytes, value);
+    write(bytes, 4);
+}
+
+void MeshFile::writeZeros(std::size_t count) {
+    static constexpr unsigned char zeros[64] = {};
+    while (count > 0) {
+        const std::size_t take = count < sizeof zeros ? count : sizeof zeros;
+        write(zeros, take);
+        count -= take;
+    }
+}
+
+void MeshFile::seek(std::int64_t offset) {
+    flush();
+    if (!file_ || failed_) return;
+    if (!seekFile(file_, offset)) failed_ = true;
+    filePosition_ = offset;
+}
+
+void MeshFile::patch(std::int64_t offset, const void* bytes, std::size_t count) {
+    const std::int64_t back = position();
+    seek(offset);
+    write(bytes, count);
+    seek(back);
+}
+
+bool MeshFile::readBack(std::int64_t offset, void* bytes, std::size_t count) {
+    const std::int64_t back = position();
+    flush();
+    if (!file_ || failed_ || !seekFile(file_, offset)) return false;
+    const bool read = std::fread(bytes, 1, count, file_) == count;
+    seek(back);
+    return read;
+}
+
+bool MeshFile::close(std::int64_t length) {
+    if (!file_) return false;
+    flush();
+    if (std::fclose(file_) != 0) failed_ = true;
+    file_ = nullptr;
+    if (length >= 0 && !failed_) {
+        std::error_code error;
+        std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(length), error);
+        if (error) failed_ = true;
+    }
+    return !failed_;
+}
+
+}  // namespace morvale

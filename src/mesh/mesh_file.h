@@ -1,0 +1,62 @@
+#pragma once
+// A buffered binary output file for the mesh writers: little-endian numbers,
+// a patch of bytes already written (counts and lengths known only at the
+// end), and a read-back of written bytes. Write errors are remembered and
+// reported by close(); nothing throws.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+namespace morvale {
+
+class MeshFile {
+public:
+    MeshFile() = default;
+    ~MeshFile();
+    MeshFile(const MeshFile&) = delete;
+    MeshFile& operator=(const MeshFile&) = delete;
+
+    // Creates or truncates the file (read and write). False when it cannot be created.
+    bool open(const std::filesystem::path& path);
+    void write(const void* bytes, std::size_t count);
+    void writeU16(std::uint16_t value);
+    void writeU32(std::uint32_t value);
+    void writeF32(float value);
+    void writeZeros(std::size_t count);
+    // Where the next byte goes, counting what is still buffered.
+    std::int64_t position() const { return filePosition_ + static_cast<std::int64_t>(used_); }
+    // Moves the write position (to cut what was written after it, say).
+    void seek(std::int64_t offset);
+    // Overwrites bytes at `offset` (< position()) and comes back.
+    void patch(std::int64_t offset, const void* bytes, std::size_t count);
+    // Reads written bytes back; false on failure.
+    bool readBack(std::int64_t offset, void* bytes, std::size_t count);
+    // Flushes and closes; false when any write, the close or the final cut failed.
+    // `length` >= 0 cuts the file to that many bytes after closing.
+    bool close(std::int64_t length = -1);
+    bool failed() const { return failed_; }
+
+private:
+    void flush();
+    std::FILE* file_ = nullptr;
+    std::filesystem::path path_;
+    std::vector<unsigned char> buffer_;
+    std::size_t used_ = 0;
+    std::int64_t filePosition_ = 0;
+    bool failed_ = false;
+};
+
+// Little-endian encoding of the numbers, for files and for tests.
+void storeU32(unsigned char* out, std::uint32_t value);
+void storeF32(unsigned char* out, float value);
+std::uint32_t loadU32(const unsigned char* in);
+float loadF32(const unsigned char* in);
+
+// 64-bit file positioning on every platform.
+bool seekFile(std::FILE* file, std::int64_t offset);
+std::FILE* openFile(const std::filesystem::path& path, const char* narrowMode, const wchar_t* wideMode);
+
+}  // namespace morvale

@@ -1,0 +1,180 @@
+#include "mesh/solid/solid_filter.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <limits>
+
+namespace morvale {
+
+namespace {
+constexpr std::size_t batchVertices = 4096;
+constexpr std::size_t batchFaces = 4096;
+constexpr std::size_t uvDoubles = 2;
+}  // namespace
+
+double defaultSolidBase(double lowestElevation, double highestElevation) {
+    const double relief = highestElevation - lowestElevation;
+    return relief > 0.0 ? lowestElevation - relief / 10.0 : lowestElevation - 1.0;
+}
+
+std::int64_t solidVertexBound(std::int64_t surfaceVertices) { return 2 * surfaceVertices; }
+
+std::int64_t solidFaceBound(std::int64_t surfaceFaces, int faceCorners) {
+    // Surface and bottom, and at most one wall per face edge (two triangles each without quads).
+    const std::int64_t wallFacesPerEdge = faceCorners == 4 ? 1 : 2;
+    return surfaceFaces * (2 + faceCorners * wallFacesPerEdge);
+}
+
+SolidFilter::SolidFilter(MeshSink& inner, const SolidOptions& options, const std::atomic<bool>* cancelRequested)
+    : inner_(inner), options_(options), surface_(sizeof(double) * (3 + uvDoubles), options.memoryBudget, options.spoolPath) {
+    gate_.cancelRequested = cancelRequested;
+}
+
+void SolidFilter::begin(const MeshInfo& info) {
+    assert(info.faceCorners == 3 || info.faceCorners == 4);
+    info_ = info;
+    recordDoubles_ = info.uv ? 3 + uvDoubles : 3;
+    MeshInfo out = info;
+    out.normals = NormalLayout::none;
+    inner_.begin(out);
+}
+
+void SolidFilter::vertices(const VertexBatch& batch) {
+    assert(batch.count == 0 || batch.uv != nullptr || !info_.uv);
+    if (!gate_.admit(batch.cancellable)) return;
+    VertexBatch out = batch;
+    out.normal = nullptr;
+    out.cancellable = false;
+    inner_.vertices(out);
+    double record[3 + uvDoubles] = {};
+    for (std::size_t i = 0; i < batch.count; ++i) {
+        std::memcpy(record, batch.position + 3 * i, 3 * sizeof(double));
+        if (info_.uv) std::memcpy(record + 3, batch.uv + 2 * i, uvDoubles * sizeof(double));
+        surface_.append(record);
+    }
+    surfaceVertices_ += static_cast<std::int64_t>(batch.count);
+}
+
+void SolidFilter::keepVertices(std::int64_t count) {
+    if (count < surfaceVertices_) {
+        surfaceVertices_ = count < 0 ? 0 : count;
+        surface_.truncate(surfaceVertices_);
+    }
+    inner_.keepVertices(count);
+}
+
+void SolidFilter::endVertices() {
+    // The base copies, replayed from the spool; only for a whole surface.
+    if (!gate_.admit(true) || surfaceVertices_ == 0) {
+        inner_.endVertices();
+        return;
+    }
+    std::vector<double> position(3 * batchVertices), uv(info_.uv ? uvDoubles * batchVertices : 0);
+    bool readable = true;
+    for (std::int64_t first = 0; first < surfaceVertices_ && readable;) {
+        const std::size_t count = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(batchVertices), surfaceVertices_ - first));
+        for (std::size_t i = 0; i < count; ++i) {
+            const unsigned char* bytes = surface_.at(first + static_cast<std::int64_t>(i));
+            if (!bytes) {
+                readable = false;
+                break;
+            }
+            double record[3 + uvDoubles];
+            std::memcpy(record, bytes, recordDoubles_ * sizeof(double));
+            position[3 * i] = record[0];
+            position[3 * i + 1] = record[1];
+            position[3 * i + 2] = options_.baseElevation;
+            if (info_.uv) std::memcpy(&uv[uvDoubles * i], record + 3, uvDoubles * sizeof(double));
+        }
+        if (!readable) break;
+        VertexBatch out;
+        out.count = count;
+        out.position = position.data();
+        out.uv = info_.uv ? uv.data() : nullptr;
+        inner_.vertices(out);
+        first += static_cast<std::int64_t>(count);
+    }
+    // A spool that cannot be read back leaves the surface open (and the
+    // base copies short): no bottom or walls then.
+    baseWritten_ = readable;
+    inner_.endVertices();
+}
+
+void SolidFilter::flushFaces(bool stepAfter) {
+    FaceBatch out;
+    out.count = faceBuffer_.size() / static_cast<std::size_t>(info_.faceCorners);
+    out.vertex = faceBuffer_.data();
+    out.stepAfter = stepAfter;
+    if (out.count > 0 || stepAfter) inner_.faces(out);
+    addedFaces_ += static_cast<std::int64_t>(out.count);
+    faceBuffer_.clear();
+}
+
+void SolidFilter::faces(const FaceBatch& batch) {
+    if (!gate_.admit(batch.cancellable)) return;
+    const int corners = info_.faceCorners;
+    const std::int64_t n = surfaceVertices_;
+    // Only faces whose vertices all reached the surface go on: past N the
+    // inner sink's numbers are base copies.
+    surfaceBuffer_.clear();
+    for (std::size_t f = 0; f < batch.count; ++f) {
+        const std::int64_t* v = batch.vertex + f * static_cast<std::size_t>(corners);
+        bool named = true;
+        for (int k = 0; k < corners; ++k) named = named && v[k] >= 1 && v[k] <= n;
+        if (!named) continue;
+        surfaceBuffer_.insert(surfaceBuffer_.end(), v, v + corners);
+        if (!baseWritten_) continue;
+        for (int k = corners - 1; k >= 0; --k) faceBuffer_.push_back(v[k] + n);
+        for (int k = 0; k < corners; ++k) openEdges_.pair(v[k], v[(k + 1) % corners]);
+    }
+    FaceBatch surface;
+    surface.count = surfaceBuffer_.size() / static_cast<std::size_t>(corners);
+    surface.vertex = surfaceBuffer_.data();
+    surface.stepAfter = batch.stepAfter && !baseWritten_;
+    inner_.faces(surface);
+    if (baseWritten_) flushFaces(batch.stepAfter);
+}
+
+void SolidFilter::writeWalls(std::vector<DirectedEdge>& edges) {
+    // Sorted, so that the output does not depend on the hash table's order.
+    std::sort(edges.begin(), edges.end(),
+              [](const DirectedEdge& a, const DirectedEdge& b) { return a.from != b.from ? a.from < b.from : a.to < b.to; });
+    const std::int64_t n = surfaceVertices_;
+    for (const DirectedEdge& e : edges) {
+        // Seen from outside (right of from -> to, the surface lies left of it),
+        // counter-clockwise: down at `from`, along the base, up at `to`.
+        if (info_.faceCorners == 4) {
+            faceBuffer_.insert(faceBuffer_.end(), {e.from, e.from + n, e.to + n, e.to});
+        } else {
+            faceBuffer_.insert(faceBuffer_.end(), {e.from, e.from + n, e.to + n});
+            faceBuffer_.insert(faceBuffer_.end(), {e.from, e.to + n, e.to});
+        }
+        if (faceBuffer_.size() >= batchFaces * static_cast<std::size_t>(info_.faceCorners)) flushFaces(false);
+    }
+    flushFaces(false);
+    edges.clear();
+}
+
+void SolidFilter::settled(std::int64_t vertex) {
+    if (baseWritten_ && !gate_.cancelled) {
+        openEdges_.take(vertex, wallEdges_);
+        if (!wallEdges_.empty() && gate_.admit(true)) writeWalls(wallEdges_);
+        wallEdges_.clear();
+    }
+    inner_.settled(vertex);
+}
+
+MeshWritten SolidFilter::end(std::int64_t faceCountForComment) {
+    if (baseWritten_ && gate_.admit(true)) {
+        openEdges_.take(std::numeric_limits<std::int64_t>::max(), wallEdges_);
+        writeWalls(wallEdges_);
+    }
+    MeshWritten written = inner_.end(faceCountForComment + addedFaces_);
+    // A spool that could not be written or read back left the solid open.
+    if (surface_.failed()) written.ok = false;
+    return written;
+}
+
+}  // namespace morvale

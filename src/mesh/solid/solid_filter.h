@@ -1,0 +1,94 @@
+#pragma once
+// The printable solid: a filter between a terrain builder and a writer that
+// closes the surface into a solid. It passes the surface through and adds
+//   - a base copy of every surface vertex at the base elevation, appended
+//     after the surface's vertices (vertex k's copy is k + N),
+//   - a flat bottom: every surface face reversed at the base level, so the
+//     bottom has the surface's own edges and meets the walls without
+//     T-junctions, whatever the surface's triangulation (simplified or not),
+//   - vertical walls along every boundary edge of the surface (an edge used by
+//     one face only: the window's outline and the edges of no-data holes),
+//     down to the base level.
+// The result is watertight and every face faces outward, so its volume is
+// positive as long as the base lies below the whole surface.
+//
+// Known limit: where two boundary loops touch at one vertex (data cells that
+// meet only at a corner) the four wall faces there share one vertical edge.
+// The solid stays closed and consistently oriented, and its volume is right,
+// but that edge has four faces rather than two.
+//
+// Bounded memory: the surface vertices are spooled (RecordSpool) to be
+// replayed as base copies; boundary edges are found by pairing each face edge
+// with its reverse, and an edge still unpaired once settled() says no later
+// face can name its lower vertex is a boundary edge: its wall is written and
+// it is forgotten. Without settled() hints the unpaired edges wait for the end.
+//
+// Normals are dropped (a surface normal is wrong on a wall); texture
+// coordinates carry over to the base copies. The filter applies the cancel
+// flag itself and hands the inner sink only batches it admitted (marked not
+// cancellable), so both agree on what was written; once cancelled, no base
+// copies, bottom or walls are added.
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "mesh/batch_gate.h"
+#include "mesh/mesh_sink.h"
+#include "mesh/record_spool.h"
+#include "mesh/solid/edge_table.h"
+
+namespace morvale {
+
+// The default base elevation (grid units): a tenth of the relief below the
+// lowest elevation, or one unit below it for a flat grid.
+double defaultSolidBase(double lowestElevation, double highestElevation);
+
+// Upper bounds of the solid's counts, for the writers' limit checks, from those of the surface.
+std::int64_t solidVertexBound(std::int64_t surfaceVertices);
+std::int64_t solidFaceBound(std::int64_t surfaceFaces, int faceCorners);
+
+struct SolidOptions {
+    double baseElevation = 0.0;             // output units, the map frame's elevation
+    std::size_t memoryBudget = 64u << 20;   // bytes of surface vertices kept in RAM
+    std::filesystem::path spoolPath;        // where they go past the budget (a file the filter removes)
+};
+
+class SolidFilter final : public MeshSink {
+public:
+    SolidFilter(MeshSink& inner, const SolidOptions& options, const std::atomic<bool>* cancelRequested);
+
+    // The base can be set late, once the window's elevation range is known:
+    // it is used from endVertices() on.
+    void setBaseElevation(double elevation) { options_.baseElevation = elevation; }
+
+    void begin(const MeshInfo& info) override;
+    void vertices(const VertexBatch& batch) override;
+    void writingStage() override { inner_.writingStage(); }
+    void keepVertices(std::int64_t count) override;
+    void endVertices() override;
+    void faces(const FaceBatch& batch) override;
+    void settled(std::int64_t vertex) override;
+    MeshWritten end(std::int64_t faceCountForComment) override;
+
+private:
+    void writeWalls(std::vector<DirectedEdge>& edges);
+    void flushFaces(bool stepAfter);
+
+    MeshSink& inner_;
+    SolidOptions options_;
+    BatchGate gate_;
+    MeshInfo info_;
+    RecordSpool surface_;
+    std::size_t recordDoubles_ = 3;
+    std::int64_t surfaceVertices_ = 0;
+    bool baseWritten_ = false;
+    EdgeTable openEdges_;  // unpaired directed edges
+    std::vector<std::int64_t> surfaceBuffer_;  // the surface faces of one batch
+    std::vector<std::int64_t> faceBuffer_;     // added faces, handed on in batches
+    std::vector<DirectedEdge> wallEdges_;
+    std::int64_t addedFaces_ = 0;
+};
+
+}  // namespace morvale

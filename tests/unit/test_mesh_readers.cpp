@@ -1,0 +1,209 @@
+// The binary outputs read by real readers: the Khronos glTF validator (no
+// errors, no warnings), admesh (a closed solid with the expected volume) and
+// assimp (the expected counts). A reader that is not installed skips its test
+// with a note; tools/setup-deps.sh installs all three.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <regex>
+
+#include "glb/glb_writer.h"
+#include "mesh/solid/solid_filter.h"
+#include "stl/stl_writer.h"
+#include "terrain_stream.h"
+#include "test_support.h"
+
+using namespace morvale;
+using namespace testing_support;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string output;
+};
+
+ToolRun run(const std::string& command) {
+    ToolRun result;
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    char block[4096];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, pipe)) > 0) result.output.append(block, got);
+    result.status = pclose(pipe);
+    return result;
+}
+
+bool installed(const std::string& tool) { return run("command -v " + tool).status == 0; }
+
+// Appended piece by piece: GCC 12 warns falsely about "literal" + string + "literal".
+std::string quoted(const std::filesystem::path& path) {
+    std::string text(1, '\'');
+    text.append(path.string()).push_back('\'');
+    return text;
+}
+
+// A number following `label` and blanks or a colon in a reader's report; NaN when absent.
+double reported(const std::string& output, const std::string& label) {
+    std::smatch match;
+    if (!std::regex_search(output, match, std::regex(label + R"([ :]+(-?[0-9.]+))"))) return std::nan("");
+    return std::stod(match[1]);
+}
+
+TerrainGrid testGrid(bool holes) {
+    TerrainGrid g(9, 7);
+    for (int r = 0; r <= g.rows; ++r)
+        for (int c = 0; c <= g.cols; ++c) g.height(r, c) = 100.0 + 8.0 * std::sin(0.6 * c) * std::cos(0.4 * r);
+    if (holes)
+        for (auto [r, c] : {std::pair{3, 3}, {3, 4}, {4, 3}, {0, 8}, {6, 0}})
+            g.data[static_cast<std::size_t>(r * g.cols + c)] = false;
+    g.cell = 30.0;
+    return g;
+}
+
+// A 2 x 2 RGB PNG with a stored (uncompressed) deflate block.
+std::string tinyPng() {
+    auto crc = [](const std::string& bytes) {
+        std::uint32_t c = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        }
+        return c ^ 0xFFFFFFFFu;
+    };
+    auto be32 = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                           static_cast<char>(v)};
+    };
+    auto chunk = [&](const std::string& type, const std::string& data) {
+        return be32(static_cast<std::uint32_t>(data.size())) + type + data + be32(crc(type + data));
+    };
+    const std::string raw = std::string("\0\xFF\0\0\0\xFF\0", 7) + std::string("\0\0\0\xFF\xFF\xFF\xFF", 7);
+    std::uint32_t a = 1, b = 0;
+    for (unsigned char ch : raw) {
+        a = (a + ch) % 65521;
+        b = (b + a) % 65521;
+    }
+    const std::string zlib = std::string("\x78\x01\x01", 3) + std::string{static_cast<char>(raw.size()), 0} +
+                             std::string{static_cast<char>(~raw.size()), static_cast<char>(0xFF)} + raw +
+                             be32(b << 16 | a);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", be32(2) + be32(2) + std::string("\x08\x02\0\0\0", 5)) +
+           chunk("IDAT", zlib) + chunk("IEND", "");
+}
+
+struct GlbCase {
+    const char* name;
+    StreamChoices choices;
+    bool holes = false;
+    bool offsets = false;
+    bool texture = false;
+    bool solid = false;
+    bool cancelled = false;
+};
+
+}  // namespace
+
+TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
+    const std::filesystem::path modules = MORVALE_NODE_MODULES;
+    if (!installed("node") || !std::filesystem::exists(modules / "gltf-validator"))
+        GTEST_SKIP() << "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
+    ScratchDir dir;
+    writeFile(dir / "drape.png", tinyPng());
+    StreamChoices triangles, attributes, shared;
+    triangles.triangles = true;
+    attributes.uv = true;
+    attributes.normals = NormalLayout::perVertex;
+    shared.normals = NormalLayout::shared;
+    const GlbCase cases[] = {
+        {"quads", {}},
+        {"holes-triangles", triangles, true},
+        {"normals-uv", attributes, true},
+        {"shared-normal", shared},
+        {"offsets", attributes, false, true},
+        {"texture", attributes, true, true, true},
+        {"solid", attributes, true, false, true, true},
+        {"solid-triangles", triangles, true, true, false, true},
+        {"cancelled", attributes, false, true, true, false, true},
+    };
+    std::string files;
+    for (const GlbCase& c : cases) {
+        std::atomic<bool> cancel{c.cancelled};
+        GlbWriter writer(&cancel, nullptr);
+        GlbOptions options;
+        if (c.offsets) {
+            options.offset[0] = 652713.25;
+            options.offset[1] = 5172045.75;
+            options.offset[2] = 88.5;
+        }
+        if (c.texture) options.texture = dir / "drape.png";
+        const std::filesystem::path path = dir / (std::string(c.name) + ".glb");
+        ASSERT_TRUE(writer.open(path, options));
+        TerrainGrid g = testGrid(c.holes);
+        g.west = options.offset[0];
+        g.south = options.offset[1];
+        SolidOptions solidOptions;
+        solidOptions.baseElevation = 80.0;
+        SolidFilter solid(writer, solidOptions, &cancel);
+        MeshSink& sink = c.solid ? static_cast<MeshSink&>(solid) : writer;
+        streamTerrain(g, sink, c.choices);
+        const MeshWritten written = sink.end(0);
+        ASSERT_TRUE(written.ok) << c.name;
+        files.append(1, ' ').append(quoted(path));
+
+        if (c.cancelled || !installed("assimp")) continue;
+        const ToolRun info = run("assimp info " + quoted(path));
+        EXPECT_EQ(reported(info.output, "Vertices"), static_cast<double>(written.vertices)) << c.name << info.output;
+        const double trianglesWritten = static_cast<double>(written.faces) * (c.choices.triangles ? 1 : 2);
+        EXPECT_EQ(reported(info.output, "Faces"), trianglesWritten) << c.name;
+    }
+    const ToolRun report = run("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") + " " +
+                           quoted(modules) + files);
+    EXPECT_EQ(report.status, 0) << report.output;
+    EXPECT_EQ(std::count(report.output.begin(), report.output.end(), '\n'), std::ptrdiff_t{std::size(cases)})
+        << report.output;
+    if (!installed("assimp")) GTEST_SKIP() << "assimp (Debian assimp-utils) is not installed: counts not checked";
+}
+
+TEST(MeshReaders, AdmeshFindsClosedSolidsWithThePrismVolume) {
+    if (!installed("admesh")) GTEST_SKIP() << "admesh is not installed (tools/setup-deps.sh installs it)";
+    ScratchDir dir;
+    for (bool triangles : {false, true}) {
+        for (std::int32_t preset : {0, 2}) {
+            const std::filesystem::path path = dir / "solid.stl";
+            StlWriter writer(nullptr, nullptr);
+            StlOptions options;
+            options.presetIndex = preset;
+            ASSERT_TRUE(writer.open(path, options));
+            TerrainGrid g = testGrid(true);
+            const double base = defaultSolidBase(92.0, 108.0);
+            SolidOptions solidOptions;
+            solidOptions.baseElevation = base;
+            solidOptions.spoolPath = dir / "surface.tmp";
+            SolidFilter solid(writer, solidOptions, nullptr);
+            StreamChoices choices;
+            choices.triangles = triangles;
+            streamTerrain(g, solid, choices);
+            const MeshWritten written = solid.end(0);
+            ASSERT_TRUE(written.ok);
+
+            const ToolRun report = run("admesh " + quoted(path));
+            ASSERT_EQ(report.status, 0) << report.output;
+            EXPECT_NE(report.output.find("All facets connected."), std::string::npos) << report.output;
+            for (const char* zero : {"Total disconnected facets", "Edges fixed", "Facets removed", "Facets added",
+                                     "Facets reversed", "Backwards edges", "Normals fixed", "Degenerate facets"})
+                EXPECT_EQ(reported(report.output, zero), 0.0) << zero << "\n" << report.output;
+            EXPECT_EQ(reported(report.output, "Number of parts"), 1.0);
+            const double expected = prismVolume(g, base);
+            EXPECT_NEAR(reported(report.output, "Volume"), expected, expected * 1e-5) << report.output;
+
+            if (!installed("assimp")) continue;
+            const ToolRun info = run("assimp info " + quoted(path));
+            EXPECT_EQ(reported(info.output, "Faces"), static_cast<double>(written.faces) * (triangles ? 1 : 2));
+        }
+    }
+}

@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <map>
+
+#include "glb/glb_writer.h"
+#include "mesh/solid/edge_table.h"
+#include "mesh/solid/solid_filter.h"
+#include "mesh_file_shape.h"
+#include "stl/stl_writer.h"
+#include "terrain_stream.h"
+#include "test_support.h"
+
+using namespace morvale;
+using namespace testing_support;
+
+namespace {
+
+// 7 x 6 cells of uneven relief with a two-cell hole inside and missing cells on the outline.
+TerrainGrid holedGrid() {
+    TerrainGrid g(7, 6);
+    for (int r = 0; r <= g.rows; ++r)
+        for (int c = 0; c <= g.cols; ++c) g.height(r, c) = 20.0 + 3.0 * std::cos(0.9 * c) + 0.5 * r * r;
+    for (auto [r, c] : {std::pair{2, 2}, {2, 3}, {0, 6}, {5, 0}}) g.data[static_cast<std::size_t>(r * g.cols + c)] = false;
+    g.cell = 2.5;
+    g.west = -8.0;
+    g.south = 3.0;
+    return g;
+}
+
+StlShape solidStl(const std::filesystem::path& path, TerrainGrid g, double base, const StreamChoices& choices,
+                  std::int32_t preset = 0) {
+    StlWriter writer(nullptr, nullptr);
+    StlOptions options;
+    options.presetIndex = preset;
+    EXPECT_TRUE(writer.open(path, options));
+    SolidOptions solid;
+    solid.baseElevation = base;
+    solid.spoolPath = path.string() + ".surface.tmp";
+    SolidFilter filter(writer, solid, nullptr);
+    streamTerrain(g, filter, choices);
+    EXPECT_TRUE(filter.end(0).ok);
+    StlShape shape = inspectStl(readFile(path));
+    EXPECT_TRUE(shape.sound) << shape.problem;
+    return shape;
+}
+
+std::vector<std::array<float, 9>> sortedTriangles(const std::vector<float>& corners) {
+    std::vector<std::array<float, 9>> triangles(corners.size() / 9);
+    for (std::size_t t = 0; t < triangles.size(); ++t) std::copy_n(&corners[9 * t], 9, triangles[t].begin());
+    std::sort(triangles.begin(), triangles.end());
+    return triangles;
+}
+
+}  // namespace
+
+TEST(SolidFilter, ClosedOutwardWithThePrismVolume) {
+    ScratchDir dir;
+    TerrainGrid g = holedGrid();
+    const double base = 5.0;
+    const double expected = prismVolume(g, base);
+    for (bool triangles : {false, true}) {
+        for (std::int32_t preset : {0, 1}) {  // Z up and Y up: rotations keep the volume
+            StreamChoices choices;
+            choices.triangles = triangles;
+            const StlShape shape = solidStl(dir / "solid.stl", g, base, choices, preset);
+            const SolidShape solid = inspectSolid(shape.corners);
+            EXPECT_TRUE(solid.manifold) << solid.problem;
+            EXPECT_NEAR(solid.volume, expected, expected * 1e-5) << "triangles " << triangles;
+            // 38 cells: surface and bottom, and a wall for each boundary edge: 26 on the
+            // outline (a missing corner cell keeps its length) and 6 around the hole.
+            EXPECT_EQ(shape.count, 2u * 38 * 2 + 2 * (26 + 6));
+        }
+    }
+}
+
+TEST(SolidFilter, WallsDoNotDependOnTheSettledHints) {
+    ScratchDir dir;
+    StreamChoices withHints, without;
+    without.settledHints = false;
+    const StlShape a = solidStl(dir / "a.stl", holedGrid(), 0.0, withHints);
+    const StlShape b = solidStl(dir / "b.stl", holedGrid(), 0.0, without);
+    EXPECT_EQ(sortedTriangles(a.corners), sortedTriangles(b.corners));
+}
+
+TEST(SolidFilter, CellsMeetingAtACornerStayClosed) {
+    // Data on one diagonal of a 2 x 2 window: the two boundary loops touch at the centre.
+    ScratchDir dir;
+    TerrainGrid g(2, 2);
+    for (double& h : g.corner) h = 3.0;
+    g.data = {true, false, false, true};
+    const StlShape shape = solidStl(dir / "pinch.stl", g, 1.0, {});
+    const SolidShape solid = inspectSolid(shape.corners);
+    EXPECT_TRUE(solid.closed) << solid.problem;
+    EXPECT_NEAR(solid.volume, 2 * 2.0, 1e-9);
+}
+
+TEST(SolidFilter, BaseCopiesKeepTheirTextureCoordinates) {
+    ScratchDir dir;
+    GlbWriter writer(nullptr, nullptr);
+    ASSERT_TRUE(writer.open(dir / "s.glb", {}));
+    SolidOptions options;
+    options.baseElevation = -2.0;
+    SolidFilter filter(writer, options, nullptr);
+    TerrainGrid g = holedGrid();
+    StreamChoices choices;
+    choices.uv = true;
+    choices.normals = NormalLayout::perVertex;
+    streamTerrain(g, filter, choices);
+    ASSERT_TRUE(filter.end(0).ok);
+    const GlbShape shape = inspectGlb(readFile(dir / "s.glb"));
+    ASSERT_TRUE(shape.sound) << shape.problem;
+    EXPECT_TRUE(shape.normals.empty());
+    const std::size_t n = static_cast<std::size_t>(shape.vertexCount / 2);
+    for (std::size_t v = 0; v < n; ++v) {
+        EXPECT_EQ(shape.uvs[2 * v], shape.uvs[2 * (v + n)]);
+        EXPECT_EQ(shape.uvs[2 * v + 1], shape.uvs[2 * (v + n) + 1]);
+        EXPECT_EQ(shape.positions[3 * (v + n) + 1], -2.0f);
+    }
+    std::vector<float> corners;
+    for (std::uint32_t i : shape.indices) corners.insert(corners.end(), &shape.positions[3 * i], &shape.positions[3 * i] + 3);
+    const SolidShape solid = inspectSolid(corners);
+    EXPECT_TRUE(solid.manifold) << solid.problem;
+    EXPECT_NEAR(solid.volume, prismVolume(g, -2.0), prismVolume(g, -2.0) * 1e-5);
+}
+
+TEST(SolidFilter, CancelledBeforeTheFacesAddsNothing) {
+    ScratchDir dir;
+    std::atomic<bool> cancel{true};
+    StlWriter writer(&cancel, nullptr);
+    ASSERT_TRUE(writer.open(dir / "c.stl", {}));
+    SolidFilter filter(writer, {}, &cancel);
+    // The vertices are not cancellable and pass; the base copies would be.
+    MeshInfo info;
+    filter.begin(info);
+    const double position[] = {0, 0, 1, 1, 0, 1, 1, 1, 1};
+    VertexBatch batch;
+    batch.count = 3;
+    batch.position = position;
+    filter.vertices(batch);
+    filter.endVertices();
+    const MeshWritten w = filter.end(0);
+    EXPECT_TRUE(w.ok);
+    EXPECT_EQ(w.vertices, 3);  // no base copies once cancelled
+    EXPECT_EQ(inspectStl(readFile(dir / "c.stl")).count, 0u);
+}
+
+TEST(SolidFilter, DefaultBaseIsATenthOfTheReliefBelow) {
+    EXPECT_DOUBLE_EQ(defaultSolidBase(100.0, 300.0), 80.0);
+    EXPECT_DOUBLE_EQ(defaultSolidBase(-50.0, -10.0), -54.0);
+    EXPECT_DOUBLE_EQ(defaultSolidBase(7.0, 7.0), 6.0);
+    EXPECT_EQ(solidVertexBound(10), 20);
+    EXPECT_EQ(solidFaceBound(10, 4), 60);
+    EXPECT_EQ(solidFaceBound(10, 3), 80);
+}
+
+TEST(SolidFilter, ASpoolThatCannotBeWrittenFailsTheRun) {
+    ScratchDir dir;
+    StlWriter writer(nullptr, nullptr);
+    ASSERT_TRUE(writer.open(dir / "s.stl", {}));
+    SolidOptions options;
+    options.memoryBudget = 64;
+    options.spoolPath = dir / "no-such-folder" / "surface.tmp";
+    SolidFilter filter(writer, options, nullptr);
+    TerrainGrid g = holedGrid();
+    streamTerrain(g, filter, {});
+    EXPECT_FALSE(filter.end(0).ok);
+    EXPECT_TRUE(inspectStl(readFile(dir / "s.stl")).sound);
+}
+
+TEST(EdgeTable, PairsAndForgetsLikeAMultiset) {
+    // Random edges among few vertices: many pairings, repeats, growth and
+    // deletions inside long probe runs; a std::map keeps the expected state.
+    EdgeTable table;
+    std::map<std::pair<std::int64_t, std::int64_t>, int> model;
+    std::uint64_t state = 12345;
+    auto random = [&](std::int64_t below) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<std::int64_t>((state >> 33) % static_cast<std::uint64_t>(below));
+    };
+    for (int step = 0; step < 200000; ++step) {
+        const std::int64_t from = 1 + random(3000), to = 1 + random(3000);
+        table.pair(from, to);
+        auto reverse = model.find({to, from});
+        if (reverse != model.end()) {
+            if (--reverse->second == 0) model.erase(reverse);
+        } else {
+            ++model[{from, to}];
+        }
+        if (step % 50000 == 49999) {
+            // Settle the lowest numbers: those edges leave, the rest stay.
+            const std::int64_t settled = step / 50000 * 700 + 500;
+            std::vector<DirectedEdge> taken;
+            table.take(settled, taken);
+            std::map<std::pair<std::int64_t, std::int64_t>, int> got;
+            for (const DirectedEdge& e : taken) ++got[{e.from, e.to}];
+            std::map<std::pair<std::int64_t, std::int64_t>, int> expected;
+            for (auto it = model.begin(); it != model.end();) {
+                if (std::min(it->first.first, it->first.second) < settled) {
+                    expected.insert(*it);
+                    it = model.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+            ASSERT_EQ(got, expected) << "step " << step;
+        }
+    }
+    EXPECT_EQ(table.size(), model.size());
+}
+
+TEST(SolidFilter, VerticesCutByTheWritingStageCloseWhatRemains) {
+    // Two cells' vertices arrive ahead; a cancel cut the block after vertex 5,
+    // so the second cell's face names a vertex that is gone.
+    ScratchDir dir;
+    StlWriter writer(nullptr, nullptr);
+    ASSERT_TRUE(writer.open(dir / "cut.stl", {}));
+    SolidOptions options;
+    options.baseElevation = 1.0;
+    SolidFilter filter(writer, options, nullptr);
+    MeshInfo info;
+    info.verticesAhead = true;
+    filter.begin(info);
+    const double position[] = {0, 1, 4, 1, 1, 4, 2, 1, 4, 0, 0, 4, 1, 0, 4, 2, 0, 4};
+    VertexBatch batch;
+    batch.count = 6;
+    batch.position = position;
+    filter.vertices(batch);
+    filter.writingStage();
+    filter.keepVertices(5);
+    filter.endVertices();
+    const std::int64_t faces[] = {4, 5, 2, 1, 5, 6, 3, 2};
+    FaceBatch fb;
+    fb.count = 2;
+    fb.vertex = faces;
+    filter.faces(fb);
+    const MeshWritten written = filter.end(0);
+    EXPECT_TRUE(written.ok);
+    EXPECT_EQ(written.vertices, 10);
+    const SolidShape solid = inspectSolid(inspectStl(readFile(dir / "cut.stl")).corners);
+    EXPECT_TRUE(solid.manifold) << solid.problem;
+    EXPECT_NEAR(solid.volume, 3.0, 1e-9);
+}
