@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, ASan, UBSan) and runs each for a
 # given time. Usage: tools/run-fuzzers.sh TARGET|all SECONDS
-#   TARGET: grid_header, grid_body, settings or conversion
+#   TARGET: grid_header, grid_body, settings, conversion or simplify
 # The growing corpus lives in build/fuzz-corpus/TARGET, crash inputs in
 # build/fuzz-artifacts/TARGET; the grids of ../shared/data/grids are read in
 # place as extra seeds. Each run's CPU time is appended to build/fuzz-cpu.log.
@@ -9,12 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -ne 2 ]; then
-  echo "usage: $0 grid_header|grid_body|settings|conversion|all SECONDS" >&2
+  echo "usage: $0 grid_header|grid_body|settings|conversion|simplify|all SECONDS" >&2
   exit 2
 fi
 which=$1
 seconds=$2
-all_targets=(grid_header grid_body settings conversion)
+all_targets=(grid_header grid_body settings conversion simplify)
 if [ "$which" = all ]; then
   targets=("${all_targets[@]}")
 else
@@ -52,6 +52,15 @@ write_grid_seeds() {
   printf 'ncols 3\rnrows 2\rxllcorner 0\ryllcorner 0\rcellsize 1\r1 2 3\r4 5 6\r' >"$dir/cr.asc"
 }
 
+# Grid size, window, bound and scale bytes, then cells (0xff: no data).
+write_simplify_seeds() {
+  local dir=$1
+  mkdir -p "$dir"
+  printf '\x05\x06\x00\x00\xff\xff\x02\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a' >"$dir/ramp"
+  printf '\x09\x09\x01\x01\x06\x06\x08\x10\x10\x10\xff\x10\x10\x10\x10\x10\xff\xff\x10' >"$dir/holes"
+  printf '\x2f\x2f\x00\x00\xff\xff\x0b\x40\x41\x43\x47\x4f\x5f\x7f\x00\x7f\x5f\x4f\x47' >"$dir/large"
+}
+
 write_settings_seeds() {
   local dir=$1
   mkdir -p "$dir"
@@ -69,6 +78,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "build/fuzz-artifacts/$target"
   case $target in
     settings) write_settings_seeds "$seeds"; max_len=512; extra=() ;;
+    simplify) write_simplify_seeds "$seeds"; max_len=2400; extra=() ;;
     *) write_grid_seeds "$seeds"; max_len=16384; extra=()
        [ -d "$shared_grids" ] && extra=("$shared_grids") ;;
   esac

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
-#include <queue>
 
 namespace morvale {
 
@@ -17,16 +16,6 @@ struct Tri {
     std::uint32_t version;  // bumped whenever the slot is rewritten
     std::int32_t candidate;  // corner index (y * (width + 1) + x) or -1
     double error;
-};
-
-struct HeapEntry {
-    double error;
-    std::int32_t tri;
-    std::uint32_t version;
-    bool operator<(const HeapEntry& other) const {
-        if (error != other.error) return error < other.error;
-        return tri > other.tri;  // equal errors: lower slot first, for the same result everywhere
-    }
 };
 
 struct NewTri {
@@ -45,7 +34,10 @@ struct BlockWorkspace {
     std::vector<std::int32_t> px, py;     // vertex coordinates
     std::vector<std::int32_t> vertexTri;  // one triangle holding each vertex
     std::vector<std::int32_t> cornerVertex;  // corner index -> vertex id or -1
-    std::priority_queue<HeapEntry> heap;
+    // The triangles with a candidate, worst first: a binary heap with each
+    // triangle's place in it, so that a rewritten triangle leaves it at once.
+    std::vector<std::int32_t> heap;
+    std::vector<std::int32_t> heapPlace;
     std::vector<std::int32_t> stack;  // (tri, edge) pairs to legalise
     // Scratch of a re-triangulation.
     std::vector<Tri> oldTris;
@@ -56,6 +48,64 @@ struct BlockWorkspace {
     const BlockCorners* corners = nullptr;
     std::int32_t cw = 0;  // corners per row
 };
+
+namespace {
+
+// a goes before b: larger error first; equal errors, lower slot first (the same result everywhere).
+bool before(const BlockWorkspace& w, std::int32_t a, std::int32_t b) {
+    const double ea = w.tris[static_cast<std::size_t>(a)].error, eb = w.tris[static_cast<std::size_t>(b)].error;
+    return ea > eb || (ea == eb && a < b);
+}
+
+void heapSwap(BlockWorkspace& w, std::size_t i, std::size_t j) {
+    std::swap(w.heap[i], w.heap[j]);
+    w.heapPlace[static_cast<std::size_t>(w.heap[i])] = static_cast<std::int32_t>(i);
+    w.heapPlace[static_cast<std::size_t>(w.heap[j])] = static_cast<std::int32_t>(j);
+}
+
+void heapUp(BlockWorkspace& w, std::size_t i) {
+    while (i > 0) {
+        const std::size_t parent = (i - 1) / 2;
+        if (!before(w, w.heap[i], w.heap[parent])) break;
+        heapSwap(w, i, parent);
+        i = parent;
+    }
+}
+
+void heapDown(BlockWorkspace& w, std::size_t i) {
+    for (;;) {
+        const std::size_t l = 2 * i + 1, r = l + 1;
+        std::size_t best = i;
+        if (l < w.heap.size() && before(w, w.heap[l], w.heap[best])) best = l;
+        if (r < w.heap.size() && before(w, w.heap[r], w.heap[best])) best = r;
+        if (best == i) return;
+        heapSwap(w, i, best);
+        i = best;
+    }
+}
+
+void heapRemove(BlockWorkspace& w, std::int32_t tri) {
+    if (static_cast<std::size_t>(tri) >= w.heapPlace.size()) return;
+    const std::int32_t place = w.heapPlace[static_cast<std::size_t>(tri)];
+    if (place < 0) return;
+    const auto i = static_cast<std::size_t>(place);
+    heapSwap(w, i, w.heap.size() - 1);
+    w.heap.pop_back();
+    w.heapPlace[static_cast<std::size_t>(tri)] = -1;
+    if (i < w.heap.size()) {
+        heapUp(w, i);
+        heapDown(w, i);
+    }
+}
+
+void heapAdd(BlockWorkspace& w, std::int32_t tri) {
+    if (w.heapPlace.size() < w.tris.size()) w.heapPlace.resize(w.tris.size(), -1);
+    w.heap.push_back(tri);
+    w.heapPlace[static_cast<std::size_t>(tri)] = static_cast<std::int32_t>(w.heap.size() - 1);
+    heapUp(w, w.heap.size() - 1);
+}
+
+}  // namespace
 
 BlockWorkspace* createBlockWorkspace() { return new BlockWorkspace(); }
 void destroyBlockWorkspace(BlockWorkspace* workspace) { delete workspace; }
@@ -112,12 +162,14 @@ void retriangulate(BlockWorkspace& w, bool inside) {
     assert(w.newTris.size() >= w.oldIds.size());
     for (std::size_t i = 0; i < w.newTris.size(); ++i) {
         Tri& t = w.tris[static_cast<std::size_t>(w.newIds[i])];
+        // A slot in the heap keeps its key until it is scanned again.
         const std::uint32_t version = t.version + 1;
+        const double key = i < w.oldIds.size() ? t.error : 0.0;
         t = Tri{};
         t.version = version;
         t.inside = inside;
         t.candidate = -1;
-        t.error = 0.0;
+        t.error = key;
         for (int k = 0; k < 3; ++k) t.v[k] = w.newTris[i].v[k];
         for (int k = 0; k < 3; ++k) {
             const std::int32_t a = t.v[k], b = t.v[(k + 1) % 3];
@@ -154,6 +206,40 @@ void pushEdge(BlockWorkspace& w, std::int32_t tri, int edge) {
     w.stack.push_back(edge);
 }
 
+// Turns edge (a, b) of t = (a, b, c) and u = (b, a, d) into (c, d):
+// t becomes (c, a, d) and u becomes (c, d, b).
+// Both keep their heap keys until they are scanned again.
+void flip(BlockWorkspace& w, std::int32_t ti, int e, std::int32_t ui, int ue) {
+    Tri& t = w.tris[static_cast<std::size_t>(ti)];
+    Tri& u = w.tris[static_cast<std::size_t>(ui)];
+    const std::int32_t a = t.v[e], b = t.v[(e + 1) % 3], c = t.v[(e + 2) % 3], d = u.v[(ue + 2) % 3];
+    const std::int32_t nBC = t.adj[(e + 1) % 3], nCA = t.adj[(e + 2) % 3];
+    const std::int32_t nAD = u.adj[(ue + 1) % 3], nDB = u.adj[(ue + 2) % 3];
+    const bool fBC = t.fixedEdge & (1u << ((e + 1) % 3)), fCA = t.fixedEdge & (1u << ((e + 2) % 3));
+    const bool fAD = u.fixedEdge & (1u << ((ue + 1) % 3)), fDB = u.fixedEdge & (1u << ((ue + 2) % 3));
+    t.v[0] = c, t.v[1] = a, t.v[2] = d;
+    t.adj[0] = nCA, t.adj[1] = nAD, t.adj[2] = ui;
+    t.fixedEdge = static_cast<std::uint8_t>((fCA ? 1 : 0) | (fAD ? 2 : 0));
+    u.v[0] = c, u.v[1] = d, u.v[2] = b;
+    u.adj[0] = ti, u.adj[1] = nDB, u.adj[2] = nBC;
+    u.fixedEdge = static_cast<std::uint8_t>((fDB ? 2 : 0) | (fBC ? 4 : 0));
+    ++t.version;
+    ++u.version;
+    t.candidate = u.candidate = -1;
+    if (nAD >= 0) {
+        Tri& n = w.tris[static_cast<std::size_t>(nAD)];
+        n.adj[edgeOf(n, d, a)] = ti;
+    }
+    if (nBC >= 0) {
+        Tri& n = w.tris[static_cast<std::size_t>(nBC)];
+        n.adj[edgeOf(n, c, b)] = ui;
+    }
+    w.vertexTri[static_cast<std::size_t>(a)] = ti;
+    w.vertexTri[static_cast<std::size_t>(c)] = ti;
+    w.vertexTri[static_cast<std::size_t>(d)] = ti;
+    w.vertexTri[static_cast<std::size_t>(b)] = ui;
+}
+
 // Lawson flips from the queued edges until every unmarked edge is locally
 // Delaunay. Touched triangles are appended to w.cavity.
 void legalise(BlockWorkspace& w) {
@@ -171,11 +257,9 @@ void legalise(BlockWorkspace& w) {
         if (ue < 0) continue;  // stale entry
         const std::int32_t d = u.v[(ue + 2) % 3];
         if (inCircle(w, a, b, c, d) <= 0) continue;
-        w.oldIds.assign({ti, ui});
-        w.newTris.assign({NewTri{{c, a, d}}, NewTri{{c, d, b}}});
-        retriangulate(w, t.inside);
+        flip(w, ti, edge, ui, ue);
         // Every edge of the two new triangles may now be illegal.
-        for (std::int32_t id : w.newIds) {
+        for (std::int32_t id : {ti, ui}) {
             w.cavity.push_back(id);
             for (int k = 0; k < 3; ++k) pushEdge(w, id, k);
         }
@@ -376,6 +460,21 @@ bool recoverSegment(BlockWorkspace& w, std::int32_t a, std::int32_t b) {
     return false;
 }
 
+// Narrows [from, to] to the t where w + step * t >= 0.
+void spanOf(std::int64_t w, std::int64_t step, std::int64_t& from, std::int64_t& to) {
+    if (step > 0) {
+        if (w < 0) from = std::max(from, (-w + step - 1) / step);
+    } else if (step < 0) {
+        if (w < 0) {
+            to = -1;
+        } else {
+            to = std::min(to, w / -step);
+        }
+    } else if (w < 0) {
+        to = -1;
+    }
+}
+
 // The candidate of a triangle: the corner farthest from its plane.
 void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     Tri& t = w.tris[static_cast<std::size_t>(ti)];
@@ -394,26 +493,30 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     const std::int64_t minY = std::min({y0, y1, y2}), maxY = std::max({y0, y1, y2});
     double best = -1.0;
     std::int32_t bestCorner = -1;
+    // Per row, only the span inside the triangle: each weight is linear in x
+    // (w + step * t for t = x - minX) and must not be negative.
+    const std::int64_t step0 = y1 - y2, step1 = y2 - y0, step2 = y0 - y1;
+    const auto f0 = static_cast<double>(step0), f1 = static_cast<double>(step1), f2 = static_cast<double>(step2);
     for (std::int64_t y = minY; y <= maxY; ++y) {
-        std::int64_t w0 = orient(x1, y1, x2, y2, minX, y);
-        std::int64_t w1 = orient(x2, y2, x0, y0, minX, y);
-        std::int64_t w2 = orient(x0, y0, x1, y1, minX, y);
-        const std::uint8_t* flags = bc.flags + y * bc.stride;
-        const double* heights = bc.heightAt + y * bc.stride;
-        for (std::int64_t x = minX; x <= maxX; ++x) {
-            if ((w0 | w1 | w2) >= 0 && (flags[x] & (cornerIsVertex | cornerOnLine | cornerKept)) == cornerIsVertex) {
-                const double surface = (static_cast<double>(w0) * h0 + static_cast<double>(w1) * h1 +
-                                        static_cast<double>(w2) * h2) /
-                                       area;
-                const double error = std::fabs(heights[x] - surface);
-                if (error > best) {
-                    best = error;
-                    bestCorner = static_cast<std::int32_t>(y * w.cw + x);
-                }
+        const std::int64_t w0 = orient(x1, y1, x2, y2, minX, y);
+        const std::int64_t w1 = orient(x2, y2, x0, y0, minX, y);
+        const std::int64_t w2 = orient(x0, y0, x1, y1, minX, y);
+        std::int64_t from = 0, to = maxX - minX;
+        spanOf(w0, step0, from, to);
+        spanOf(w1, step1, from, to);
+        spanOf(w2, step2, from, to);
+        const std::uint8_t* flags = bc.flags + y * bc.stride + minX;
+        const double* heights = bc.heightAt + y * bc.stride + minX;
+        // Whole numbers below 2^53: stepping in doubles is exact.
+        double d0 = static_cast<double>(w0 + step0 * from), d1 = static_cast<double>(w1 + step1 * from);
+        double d2 = static_cast<double>(w2 + step2 * from);
+        for (std::int64_t t = from; t <= to; ++t, d0 += f0, d1 += f1, d2 += f2) {
+            if ((flags[t] & (cornerIsVertex | cornerOnLine | cornerKept)) != cornerIsVertex) continue;
+            const double error = std::fabs(heights[t] - (d0 * h0 + d1 * h1 + d2 * h2) / area);
+            if (error > best) {
+                best = error;
+                bestCorner = static_cast<std::int32_t>(y * w.cw + minX + t);
             }
-            w0 -= y2 - y1;
-            w1 -= y0 - y2;
-            w2 -= y1 - y0;
         }
     }
     t.candidate = bestCorner;
@@ -433,7 +536,8 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     w.py.clear();
     w.vertexTri.clear();
     w.cornerVertex.assign(static_cast<std::size_t>(w.cw) * static_cast<std::size_t>(bc.height + 1), -1);
-    w.heap = {};
+    w.heap.clear();
+    w.heapPlace.clear();
     w.stack.clear();
 
     // The block's rectangle as two triangles, its sides marked.
@@ -484,34 +588,37 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
         t.inside = bc.cellData[std::min<std::int64_t>(cy, bc.height - 1) * bc.cellStride +
                                std::min<std::int64_t>(cx, bc.width - 1)] != 0;
         scanTriangle(w, static_cast<std::int32_t>(ti));
-        if (t.candidate >= 0) w.heap.push(HeapEntry{t.error, static_cast<std::int32_t>(ti), t.version});
+        if (t.candidate >= 0) heapAdd(w, static_cast<std::int32_t>(ti));
     }
 
     // Greedy insertion: the worst corner first, until all are within maxError.
     while (!w.heap.empty()) {
-        const HeapEntry top = w.heap.top();
-        const Tri& t = w.tris[static_cast<std::size_t>(top.tri)];
-        if (t.version != top.version) {
-            w.heap.pop();
-            continue;
-        }
-        if (top.error <= maxError) {
-            outcome.errorReached = top.error;
+        const std::int32_t worst = w.heap.front();
+        const Tri& t = w.tris[static_cast<std::size_t>(worst)];
+        if (t.error <= maxError) {
+            outcome.errorReached = t.error;
             break;
         }
-        w.heap.pop();
         const std::int32_t corner = t.candidate;
         const std::int32_t x = corner % w.cw, y = corner / w.cw;
         bc.flags[y * bc.stride + x] |= cornerKept;
         const std::int32_t p = addVertex(w, x, y);
         w.cavity.clear();
-        insertInto(w, top.tri, p);
+        insertInto(w, worst, p);
         std::sort(w.cavity.begin(), w.cavity.end());
         w.cavity.erase(std::unique(w.cavity.begin(), w.cavity.end()), w.cavity.end());
         for (std::int32_t id : w.cavity) {
             scanTriangle(w, id);
-            const Tri& n = w.tris[static_cast<std::size_t>(id)];
-            if (n.candidate >= 0) w.heap.push(HeapEntry{n.error, id, n.version});
+            const bool inHeap = static_cast<std::size_t>(id) < w.heapPlace.size() && w.heapPlace[static_cast<std::size_t>(id)] >= 0;
+            if (w.tris[static_cast<std::size_t>(id)].candidate < 0) {
+                heapRemove(w, id);
+            } else if (!inHeap) {
+                heapAdd(w, id);
+            } else {
+                const auto place = static_cast<std::size_t>(w.heapPlace[static_cast<std::size_t>(id)]);
+                heapUp(w, place);
+                heapDown(w, static_cast<std::size_t>(w.heapPlace[static_cast<std::size_t>(id)]));
+            }
         }
     }
 

@@ -1,0 +1,22 @@
+// The comparison simplifier on the corner heights bench_simplify wrote:
+//   node bench/delatin_run.mjs DELATIN_DIR HEIGHTS WIDTH HEIGHT E...
+// prints "E triangles vertices seconds cpu-seconds" per E, timed from the heights in
+// memory to the finished mesh.
+import { readFileSync } from 'node:fs';
+import { pathToFileURL } from 'node:url';
+import { join } from 'node:path';
+
+const [dir, file, w, h, ...errors] = process.argv.slice(2);
+const { default: Delatin } = await import(pathToFileURL(join(dir, 'node_modules/delatin/index.js')).href);
+const bytes = readFileSync(file);
+const heights = new Float64Array(bytes.buffer, bytes.byteOffset, bytes.length / 8);
+for (const e of errors) {
+  const start = process.hrtime.bigint();
+  const cpuStart = process.cpuUsage();
+  const tin = new Delatin(heights, Number(w), Number(h));
+  tin.run(Number(e));
+  const seconds = Number(process.hrtime.bigint() - start) / 1e9;
+  const cpu = process.cpuUsage(cpuStart);
+  const cpuSeconds = (cpu.user + cpu.system) / 1e6;
+  console.log(`${e} ${tin.triangles.length / 3} ${tin.coords.length / 2} ${seconds.toFixed(3)} ${cpuSeconds.toFixed(3)}`);
+}
