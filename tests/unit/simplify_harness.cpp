@@ -102,12 +102,9 @@ double cornerMean(const CellGrid& g, const SimplifyWindow& w, std::int32_t row, 
     return count ? sum / count : 0.0;
 }
 
-Mesh simplify(const CellGrid& g, const SimplifyWindow& w, double maxError, bool countOnly) {
-    Mesh mesh;
-    CaptureSink sink;
-    sink.mesh = &mesh;
-    TerrainSimplifier* s = createTerrainSimplifier(w, maxError, CornerPlacement{nullptr, place},
-                                                   countOnly ? nullptr : &sink);
+namespace {
+
+void feed(TerrainSimplifier* s, const CellGrid& g, const SimplifyWindow& w) {
     std::vector<std::uint8_t> cells(static_cast<std::size_t>(w.cols) + 2);
     std::vector<double> heights(static_cast<std::size_t>(w.cols) + 1);
     auto cellRow = [&](std::int32_t row) {
@@ -123,9 +120,28 @@ Mesh simplify(const CellGrid& g, const SimplifyWindow& w, double maxError, bool 
         cellRow(row);
         simplifyCornerLine(*s, heights.data(), cells.data());
     }
+}
+
+}  // namespace
+
+Mesh simplify(const CellGrid& g, const SimplifyWindow& w, double maxError, bool countOnly) {
+    Mesh mesh;
+    CaptureSink sink;
+    sink.mesh = &mesh;
+    TerrainSimplifier* s = createTerrainSimplifier(w, maxError, CornerPlacement{nullptr, place},
+                                                   countOnly ? nullptr : &sink);
+    feed(s, g, w);
     mesh.totals = finishTerrainSimplifier(*s);
     destroyTerrainSimplifier(s);
     return mesh;
+}
+
+BudgetChoice chooseForBudget(const CellGrid& g, const SimplifyWindow& w, std::int64_t budget) {
+    TerrainSimplifier* s = createTriangleBudgetPass(w, budget);
+    feed(s, g, w);
+    const BudgetChoice choice = finishTriangleBudgetPass(*s);
+    destroyTerrainSimplifier(s);
+    return choice;
 }
 
 std::string check(const CellGrid& g, const SimplifyWindow& w, double maxError, const Mesh& mesh, double* worstError) {

@@ -45,6 +45,10 @@ struct Mesh {
 // Simplifies the window; with countOnly no sink is given.
 Mesh simplify(const CellGrid& grid, const morvale::SimplifyWindow& window, double maxError, bool countOnly = false);
 
+// The first pass of --max-triangles over the window.
+morvale::BudgetChoice chooseForBudget(const CellGrid& grid, const morvale::SimplifyWindow& window,
+                                      std::int64_t budget);
+
 // Empty when the mesh passes every check; else the first problem found.
 // `worstError` receives the largest distance found.
 std::string check(const CellGrid& grid, const morvale::SimplifyWindow& window, double maxError, const Mesh& mesh,

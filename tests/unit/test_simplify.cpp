@@ -129,3 +129,23 @@ TEST(Simplify, ZeroErrorDropsOnlyCornersOnAPlane) {
     EXPECT_EQ(check(g, inner, 0.0, mesh), "");
     EXPECT_LT(mesh.totals.triangles, 40);
 }
+
+TEST(Simplify, TriangleBudgetChoosesTheFinestBoundThatFits) {
+    const CellGrid g = randomGrid(11, 100, 90, 0.002);
+    const SimplifyWindow whole{1, 1, 100, 90};
+    const std::int64_t full = simplify(g, whole, 0.0).totals.triangles;
+    for (std::int64_t budget : {full / 3, std::int64_t{1500}, std::int64_t{300}}) {
+        const BudgetChoice choice = chooseForBudget(g, whole, budget);
+        ASSERT_TRUE(choice.reachable) << budget;
+        const Mesh mesh = simplify(g, whole, choice.maxError);
+        EXPECT_EQ(mesh.totals.triangles, choice.triangles);
+        EXPECT_LE(mesh.totals.triangles, budget);
+        EXPECT_LE(mesh.totals.errorReached, choice.maxError);
+        // Half the bound would not have fitted.
+        if (choice.maxError > 0.0) {
+            EXPECT_GT(simplify(g, whole, choice.maxError / 2).totals.triangles, budget);
+        }
+    }
+    EXPECT_EQ(chooseForBudget(g, whole, full).maxError, 0.0);
+    EXPECT_FALSE(chooseForBudget(g, whole, 2).reachable);  // the holes need more
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstdio>
 #include <new>
 #include <vector>
@@ -46,6 +47,12 @@ struct TerrainSimplifier {
     std::vector<BlockTriangle> triangles;
     std::vector<double> positions;
     std::vector<std::int64_t> faceBuffer;
+
+    // Counting passes (no sink): the bounds tried, their triangle counts so
+    // far, and the budget past which a bound is dropped.
+    std::vector<double> levels;
+    std::vector<SimplifyTotals> levelTotals;
+    std::int64_t budget = INT64_MAX;
 
     std::FILE* spool = nullptr;
     std::vector<BandMark> marks;
@@ -207,9 +214,9 @@ void emitBlock(TerrainSimplifier& s, std::int32_t c0, std::int32_t c1) {
         s.totals.ok = false;
 }
 
-void finishBand(TerrainSimplifier& s) {
+// Simplifies the gathered band at s.maxError.
+void simplifyBand(TerrainSimplifier& s) {
     const std::int32_t cols = s.window.cols;
-    const std::int64_t firstVertex = s.totals.vertices + 1;
     markVertices(s);
     // The top line's numbers came from the band above (already in s.numbers).
     keepBorders(s);
@@ -238,10 +245,30 @@ void finishBand(TerrainSimplifier& s) {
             s.totals.ok = s.totals.ok && outcome.ok;
             s.totals.errorReached = std::max(s.totals.errorReached, outcome.errorReached);
         }
-        emitBlock(s, c0, c);
+        if (s.sink) {
+            emitBlock(s, c0, c);
+        } else {
+            s.totals.triangles += static_cast<std::int64_t>(s.triangles.size());
+        }
         c0 = c;
     }
-    s.marks.push_back(BandMark{s.bandFaces, firstVertex});
+}
+
+void finishBand(TerrainSimplifier& s) {
+    if (s.sink) {
+        const std::int64_t firstVertex = s.totals.vertices + 1;
+        simplifyBand(s);
+        s.marks.push_back(BandMark{s.bandFaces, firstVertex});
+    } else {
+        // Every bound still within the budget, on the same band.
+        for (std::size_t i = 0; i < s.levels.size(); ++i) {
+            if (s.levelTotals[i].triangles > s.budget) continue;
+            s.maxError = s.levels[i];
+            s.totals = s.levelTotals[i];
+            simplifyBand(s);
+            s.levelTotals[i] = s.totals;
+        }
+    }
 
     // The bottom line becomes the next band's top line.
     const std::int32_t bottom = s.lines - 1;
@@ -279,6 +306,8 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
         return nullptr;
     }
     s->workspace = createBlockWorkspace();
+    s->levels.assign(1, maxError);
+    s->levelTotals.assign(1, SimplifyTotals{});
     if (sink) {
         s->spool = std::tmpfile();
         if (!s->spool) s->totals.ok = false;
@@ -310,7 +339,7 @@ void simplifyCornerLine(TerrainSimplifier& s, const double* heights, const std::
 }
 
 SimplifyTotals finishTerrainSimplifier(TerrainSimplifier& s) {
-    if (!s.sink) return s.totals;
+    if (!s.sink) return s.levelTotals.front();
     flushVertices(s);
     s.sink->endVertices();
     if (!s.spool) return s.totals;
@@ -335,6 +364,34 @@ SimplifyTotals finishTerrainSimplifier(TerrainSimplifier& s) {
         s.sink->settled(mark.firstVertex);
     }
     return s.totals;
+}
+
+}  // namespace morvale
+
+namespace morvale {
+
+TerrainSimplifier* createTriangleBudgetPass(const SimplifyWindow& window, std::int64_t budget) {
+    TerrainSimplifier* s = createTerrainSimplifier(window, 0.0, CornerPlacement{}, nullptr);
+    if (!s) return nullptr;
+    s->budget = budget;
+    s->levels.assign(1, 0.0);
+    for (int k = kBudgetFinestStep; k <= kBudgetCoarsestStep; ++k) s->levels.push_back(std::ldexp(1.0, k));
+    s->levels.push_back(HUGE_VAL);  // the fewest triangles the borders allow
+    s->levelTotals.assign(s->levels.size(), SimplifyTotals{});
+    return s;
+}
+
+BudgetChoice finishTriangleBudgetPass(TerrainSimplifier& s) {
+    BudgetChoice choice;
+    for (std::size_t i = 0; i < s.levels.size(); ++i) {
+        choice.maxError = s.levels[i];
+        choice.triangles = s.levelTotals[i].triangles;
+        if (s.levelTotals[i].triangles <= s.budget) {
+            choice.reachable = true;
+            break;
+        }
+    }
+    return choice;
 }
 
 }  // namespace morvale

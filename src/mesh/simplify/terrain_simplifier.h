@@ -82,8 +82,8 @@ struct SimplifyTotals {
 
 struct TerrainSimplifier;
 
-// `sink` may be null: then nothing is written and only the totals are kept
-// (the counting pass of simplifyToTriangleBudget). Returns null when out of memory.
+// `sink` may be null: then nothing is written and only the triangle count and
+// the error reached are kept. Returns null when out of memory.
 TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double maxError,
                                            const CornerPlacement& placement, MeshSink* sink);
 void destroyTerrainSimplifier(TerrainSimplifier* simplifier);
@@ -100,5 +100,29 @@ void simplifyCornerLine(TerrainSimplifier& simplifier, const double* heights, co
 // Ends the vertex block, replays the spooled faces into the sink and returns
 // the totals. Does not call sink.end().
 SimplifyTotals finishTerrainSimplifier(TerrainSimplifier& simplifier);
+
+// --max-triangles N, in two passes over the grid. The first pass (fed like a
+// simplifier) counts the triangles at the bounds 2^k, k = kBudgetFinestStep ..
+// kBudgetCoarsestStep, at 0 and at an unbounded error (the fewest triangles the
+// borders allow), dropping each bound as soon as its count passes N (so the
+// costly fine bounds stop early). It chooses the finest bound whose count
+// stays within N; the second pass is a plain simplifier at that bound, which
+// gives exactly the counted triangles (the work is deterministic), and its
+// totals report the error reached. Greedy insertion spends the triangles where
+// the error is largest inside each block; the chosen bound can be up to twice
+// the finest that would fit. Not reachable: even the unbounded error needs
+// more than N triangles (holes and borders need them); the choice is then the
+// unbounded error and the caller says so.
+inline constexpr int kBudgetFinestStep = -12;
+inline constexpr int kBudgetCoarsestStep = 24;
+
+struct BudgetChoice {
+    double maxError = 0.0;
+    std::int64_t triangles = 0;
+    bool reachable = false;
+};
+
+TerrainSimplifier* createTriangleBudgetPass(const SimplifyWindow& window, std::int64_t budget);
+BudgetChoice finishTriangleBudgetPass(TerrainSimplifier& pass);
 
 }  // namespace morvale
