@@ -460,7 +460,7 @@ bool recoverSegment(BlockWorkspace& w, std::int32_t a, std::int32_t b) {
     return false;
 }
 
-// Narrows [from, to] to the t where w + step * t >= 0.
+// Narrows [from, to] to the i where w + step * i >= 0.
 void spanOf(std::int64_t w, std::int64_t step, std::int64_t& from, std::int64_t& to) {
     if (step > 0) {
         if (w < 0) from = std::max(from, (-w + step - 1) / step);
@@ -494,7 +494,7 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     double best = -1.0;
     std::int32_t bestCorner = -1;
     // Per row, only the span inside the triangle: each weight is linear in x
-    // (w + step * t for t = x - minX) and must not be negative.
+    // (w + step * i for i = x - minX) and must not be negative.
     const std::int64_t step0 = y1 - y2, step1 = y2 - y0, step2 = y0 - y1;
     const auto f0 = static_cast<double>(step0), f1 = static_cast<double>(step1), f2 = static_cast<double>(step2);
     for (std::int64_t y = minY; y <= maxY; ++y) {
@@ -510,12 +510,12 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
         // Whole numbers below 2^53: stepping in doubles is exact.
         double d0 = static_cast<double>(w0 + step0 * from), d1 = static_cast<double>(w1 + step1 * from);
         double d2 = static_cast<double>(w2 + step2 * from);
-        for (std::int64_t t = from; t <= to; ++t, d0 += f0, d1 += f1, d2 += f2) {
-            if ((flags[t] & (cornerIsVertex | cornerOnLine | cornerKept)) != cornerIsVertex) continue;
-            const double error = std::fabs(heights[t] - (d0 * h0 + d1 * h1 + d2 * h2) / area);
+        for (std::int64_t i = from; i <= to; ++i, d0 += f0, d1 += f1, d2 += f2) {
+            if ((flags[i] & (cornerIsVertex | cornerOnLine | cornerKept)) != cornerIsVertex) continue;
+            const double error = std::fabs(heights[i] - (d0 * h0 + d1 * h1 + d2 * h2) / area);
             if (error > best) {
                 best = error;
-                bestCorner = static_cast<std::int32_t>(y * w.cw + minX + t);
+                bestCorner = static_cast<std::int32_t>(y * w.cw + minX + i);
             }
         }
     }
