@@ -42,6 +42,16 @@ TEST(Simplify, RandomGridsKeepTheBoundCoverageAndOrientation) {
     }
 }
 
+TEST(Simplify, TinyWindowsInsideARing) {
+    // One or two cells: every block corner is a segment end.
+    const CellGrid g = randomGrid(5, 6, 7, 0.0);
+    for (std::int32_t rows = 1; rows <= 2; ++rows)
+        for (std::int32_t cols = 1; cols <= 2; ++cols) {
+            const SimplifyWindow w{5, 5, rows, cols};
+            EXPECT_EQ(check(g, w, 0.0, simplify(g, w, 0.0)), "") << rows << "x" << cols;
+        }
+}
+
 TEST(Simplify, RealGridsKeepTheBoundInWholeAndCroppedWindows) {
     int grids = 0;
     for (const char* name : {"ava_slideTopo.asc", "landlab_Square_TestBasin.asc", "landlab_hugo_site.asc",

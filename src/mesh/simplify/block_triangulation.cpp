@@ -546,7 +546,7 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     // (x, y-south): nw, se, sw turns positively.
     w.tris.push_back(Tri{{nw, se, sw}, {1, -1, -1}, 6, false, 0, -1, 0.0});
     w.tris.push_back(Tri{{nw, ne, se}, {-1, -1, 0}, 3, false, 0, -1, 0.0});
-    w.vertexTri = {0, 0, 0, 0};
+    w.vertexTri = {0, 1, 0, 0};  // ne lies only in the second
 
     // Every kept corner, row by row.
     std::int32_t hint = 0;
