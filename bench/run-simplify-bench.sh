@@ -48,7 +48,7 @@ fi
 
 size() { awk 'tolower($1) == "ncols" { c = $2 } tolower($1) == "nrows" { r = $2 } END { print c, r }' "$1"; }
 
-printf '%-44s %5s %10s %10s %6s %8s %8s %7s\n' grid E ours delatin ratio "ours s" "delatin s" speed
+printf '%-44s %5s %10s %10s %6s %9s %9s %7s\n' grid E ours delatin ratio "ours s" "delatin s" speed
 for g in ../shared/data/grids/ava_slideTopo.asc ../shared/data/grids/landlab_Square_TestBasin.asc \
          ../shared/data/grids/landlab_west_bijou_escarpment_snippet.asc ../shared/data/grids/landlab_hugo_site.asc \
          "$grid"; do
@@ -59,7 +59,7 @@ for g in ../shared/data/grids/ava_slideTopo.asc ../shared/data/grids/landlab_Squ
     "${errors[@]}" >"$work/theirs"
   # ours: E triangles vertices wall cpu reached; theirs: E triangles vertices wall cpu
   paste "$work/ours" "$work/theirs" | awk -v name="$(basename "$g") ${cols}x${rows}" '{
-    printf "%-44s %5s %10d %10d %6.3f %8.3f %8.3f %6.1fx\n", name, $1, $2, $8, $2 / $8, $5, $11, $11 / ($5 > 0 ? $5 : 0.001) }'
+    printf "%-44s %5s %10d %10d %6.3f %9.4f %9.4f %6.1fx\n", name, $1, $2, $8, $2 / $8, $5, $11, $11 / ($5 > 0 ? $5 : 0.001) }'
   rm -f "$work/heights"
 done
 

@@ -18,6 +18,13 @@ struct Tri {
     double error;
 };
 
+// The heap keeps its own copy of the key: a triangle rewritten by a flip
+// keeps its old key there until it is scanned again.
+struct HeapEntry {
+    double error;
+    std::int32_t tri;
+};
+
 struct NewTri {
     std::int32_t v[3];
 };
@@ -36,7 +43,7 @@ struct BlockWorkspace {
     std::vector<std::int32_t> cornerVertex;  // corner index -> vertex id or -1
     // The triangles with a candidate, worst first: a binary heap with each
     // triangle's place in it, so that a rewritten triangle leaves it at once.
-    std::vector<std::int32_t> heap;
+    std::vector<HeapEntry> heap;
     std::vector<std::int32_t> heapPlace;
     std::vector<std::int32_t> stack;  // (tri, edge) pairs to legalise
     // Scratch of a re-triangulation.
@@ -52,21 +59,21 @@ struct BlockWorkspace {
 namespace {
 
 // a goes before b: larger error first; equal errors, lower slot first (the same result everywhere).
-bool before(const BlockWorkspace& w, std::int32_t a, std::int32_t b) {
-    const double ea = w.tris[static_cast<std::size_t>(a)].error, eb = w.tris[static_cast<std::size_t>(b)].error;
-    return ea > eb || (ea == eb && a < b);
+bool before(const HeapEntry& a, const HeapEntry& b) {
+    return a.error > b.error || (a.error == b.error && a.tri < b.tri);
 }
+bool before(const BlockWorkspace& w, std::size_t i, std::size_t j) { return before(w.heap[i], w.heap[j]); }
 
 void heapSwap(BlockWorkspace& w, std::size_t i, std::size_t j) {
     std::swap(w.heap[i], w.heap[j]);
-    w.heapPlace[static_cast<std::size_t>(w.heap[i])] = static_cast<std::int32_t>(i);
-    w.heapPlace[static_cast<std::size_t>(w.heap[j])] = static_cast<std::int32_t>(j);
+    w.heapPlace[static_cast<std::size_t>(w.heap[i].tri)] = static_cast<std::int32_t>(i);
+    w.heapPlace[static_cast<std::size_t>(w.heap[j].tri)] = static_cast<std::int32_t>(j);
 }
 
 void heapUp(BlockWorkspace& w, std::size_t i) {
     while (i > 0) {
         const std::size_t parent = (i - 1) / 2;
-        if (!before(w, w.heap[i], w.heap[parent])) break;
+        if (!before(w, i, parent)) break;
         heapSwap(w, i, parent);
         i = parent;
     }
@@ -76,8 +83,8 @@ void heapDown(BlockWorkspace& w, std::size_t i) {
     for (;;) {
         const std::size_t l = 2 * i + 1, r = l + 1;
         std::size_t best = i;
-        if (l < w.heap.size() && before(w, w.heap[l], w.heap[best])) best = l;
-        if (r < w.heap.size() && before(w, w.heap[r], w.heap[best])) best = r;
+        if (l < w.heap.size() && before(w, l, best)) best = l;
+        if (r < w.heap.size() && before(w, r, best)) best = r;
         if (best == i) return;
         heapSwap(w, i, best);
         i = best;
@@ -100,7 +107,7 @@ void heapRemove(BlockWorkspace& w, std::int32_t tri) {
 
 void heapAdd(BlockWorkspace& w, std::int32_t tri) {
     if (w.heapPlace.size() < w.tris.size()) w.heapPlace.resize(w.tris.size(), -1);
-    w.heap.push_back(tri);
+    w.heap.push_back(HeapEntry{w.tris[static_cast<std::size_t>(tri)].error, tri});
     w.heapPlace[static_cast<std::size_t>(tri)] = static_cast<std::int32_t>(w.heap.size() - 1);
     heapUp(w, w.heap.size() - 1);
 }
@@ -272,11 +279,43 @@ void insertInto(BlockWorkspace& w, std::int32_t ti, std::int32_t p) {
     int onEdge = -1;
     for (int k = 0; k < 3; ++k)
         if (orientV(w, t.v[k], t.v[(k + 1) % 3], p) == 0) onEdge = k;
+    if (onEdge < 0) {
+        // Inside: t keeps (v0, v1, p); two new slots take (v1, v2, p) and (v2, v0, p).
+        const auto t1 = static_cast<std::int32_t>(w.tris.size()), t2 = t1 + 1;
+        Tri parts[3];
+        const std::int32_t ids[3] = {ti, t1, t2};
+        for (int k = 0; k < 3; ++k) {
+            Tri& n = parts[k];
+            n.v[0] = t.v[k], n.v[1] = t.v[(k + 1) % 3], n.v[2] = p;
+            n.adj[0] = t.adj[k], n.adj[1] = ids[(k + 1) % 3], n.adj[2] = ids[(k + 2) % 3];
+            n.fixedEdge = (t.fixedEdge >> k) & 1u;
+            n.inside = t.inside;
+            n.version = k == 0 ? t.version + 1 : 0;
+            n.candidate = -1;
+            n.error = k == 0 ? t.error : 0.0;
+        }
+        w.tris[static_cast<std::size_t>(ti)] = parts[0];
+        w.tris.push_back(parts[1]);
+        w.tris.push_back(parts[2]);
+        for (int k = 1; k < 3; ++k) {
+            if (t.adj[k] < 0) continue;
+            Tri& n = w.tris[static_cast<std::size_t>(t.adj[k])];
+            n.adj[edgeOf(n, t.v[(k + 1) % 3], t.v[k])] = ids[k];
+        }
+        w.vertexTri[static_cast<std::size_t>(t.v[0])] = ti;
+        w.vertexTri[static_cast<std::size_t>(t.v[1])] = ti;
+        w.vertexTri[static_cast<std::size_t>(t.v[2])] = t1;
+        w.vertexTri[static_cast<std::size_t>(p)] = ti;
+        for (int k = 0; k < 3; ++k) {
+            w.cavity.push_back(ids[k]);
+            pushEdge(w, ids[k], 0);
+        }
+        legalise(w);
+        return;
+    }
     w.oldIds.assign({ti});
     w.newTris.clear();
-    if (onEdge < 0) {
-        for (int k = 0; k < 3; ++k) w.newTris.push_back(NewTri{{t.v[k], t.v[(k + 1) % 3], p}});
-    } else {
+    {
         const std::int32_t a = t.v[onEdge], b = t.v[(onEdge + 1) % 3], c = t.v[(onEdge + 2) % 3];
         w.newTris.push_back(NewTri{{a, p, c}});
         w.newTris.push_back(NewTri{{p, b, c}});
@@ -447,7 +486,7 @@ bool recoverSegment(BlockWorkspace& w, std::int32_t a, std::int32_t b) {
     }
     w.newTris.clear();
     triangulateChain(w, a, b, w.left.data(), w.left.size());
-    triangulateChain(w, b, a, w.right.data(), w.right.size());
+    triangulateChain(w, a, b, w.right.data(), w.right.size());  // both chains run from a to b
     if (w.newTris.size() != w.oldIds.size()) return false;
     retriangulate(w, false);
     for (std::int32_t id : w.newIds) {
@@ -593,7 +632,7 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
 
     // Greedy insertion: the worst corner first, until all are within maxError.
     while (!w.heap.empty()) {
-        const std::int32_t worst = w.heap.front();
+        const std::int32_t worst = w.heap.front().tri;
         const Tri& t = w.tris[static_cast<std::size_t>(worst)];
         if (t.error <= maxError) {
             outcome.errorReached = t.error;
@@ -616,6 +655,7 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
                 heapAdd(w, id);
             } else {
                 const auto place = static_cast<std::size_t>(w.heapPlace[static_cast<std::size_t>(id)]);
+                w.heap[place].error = w.tris[static_cast<std::size_t>(id)].error;
                 heapUp(w, place);
                 heapDown(w, static_cast<std::size_t>(w.heapPlace[static_cast<std::size_t>(id)]));
             }

@@ -202,7 +202,7 @@ void emitBlock(TerrainSimplifier& s, std::int32_t c0, std::int32_t c1) {
     }
     s.totals.triangles += static_cast<std::int64_t>(s.triangles.size());
     s.bandFaces += static_cast<std::int64_t>(s.triangles.size());
-    if (!s.sink || !s.spool) return;
+    if (!s.sink || !s.spool || s.triangles.empty()) return;
     s.faceBuffer.clear();
     for (const BlockTriangle& t : s.triangles)
         for (int k = 0; k < 3; ++k) {
