@@ -55,6 +55,7 @@ struct TerrainSimplifier {
     std::int64_t budget = INT64_MAX;
 
     std::FILE* spool = nullptr;
+    bool ownSpool = false;
     std::vector<BandMark> marks;
     std::int64_t bandFaces = 0;
     SimplifyTotals totals;
@@ -285,7 +286,7 @@ void finishBand(TerrainSimplifier& s) {
 }  // namespace
 
 TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double maxError,
-                                           const CornerPlacement& placement, MeshSink* sink) {
+                                           const CornerPlacement& placement, MeshSink* sink, std::FILE* spool) {
     assert(window.rows >= 1 && window.cols >= 1 && maxError >= 0.0);
     auto* s = new (std::nothrow) TerrainSimplifier();
     if (!s) return nullptr;
@@ -309,7 +310,11 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
     s->levels.assign(1, maxError);
     s->levelTotals.assign(1, SimplifyTotals{});
     if (sink) {
-        s->spool = std::tmpfile();
+        s->spool = spool;
+        if (!s->spool) {
+            s->spool = std::tmpfile();
+            s->ownSpool = true;
+        }
         if (!s->spool) s->totals.ok = false;
         MeshInfo info;
         info.faceCorners = 3;
@@ -320,7 +325,7 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
 
 void destroyTerrainSimplifier(TerrainSimplifier* s) {
     if (!s) return;
-    if (s->spool) std::fclose(s->spool);
+    if (s->spool && s->ownSpool) std::fclose(s->spool);
     destroyBlockWorkspace(s->workspace);
     delete s;
 }

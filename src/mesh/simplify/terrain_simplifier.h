@@ -50,6 +50,7 @@
 // complete are kept and the rest is dropped.
 
 #include <cstdint>
+#include <cstdio>
 
 #include "mesh/mesh_sink.h"
 
@@ -83,9 +84,14 @@ struct SimplifyTotals {
 struct TerrainSimplifier;
 
 // `sink` may be null: then nothing is written and only the triangle count and
-// the error reached are kept. Returns null when out of memory.
+// the error reached are kept. `spool` is where faces wait (opened for update,
+// empty; the caller closes it): null takes std::tmpfile(), which on Windows
+// with the old C runtime tries the drive's root folder and may be refused, so
+// a Windows caller should pass a file of its own (beside the output, say).
+// Returns null when out of memory.
 TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double maxError,
-                                           const CornerPlacement& placement, MeshSink* sink);
+                                           const CornerPlacement& placement, MeshSink* sink,
+                                           std::FILE* spool = nullptr);
 void destroyTerrainSimplifier(TerrainSimplifier* simplifier);
 
 // The data flags (1: data) of the ring row above the window: cols + 2 flags,
