@@ -118,7 +118,8 @@ SimplifyTotals finishTerrainSimplifier(TerrainSimplifier& simplifier);
 // the error is largest inside each block; the chosen bound can be up to twice
 // the finest that would fit. Not reachable: even the unbounded error needs
 // more than N triangles (holes and borders need them); the choice is then the
-// unbounded error and the caller says so.
+// unbounded error and the caller says so. Crops simplified to a budget each
+// choose their own bound: their seams agree only where the bounds agree.
 inline constexpr int kBudgetFinestStep = -12;
 inline constexpr int kBudgetCoarsestStep = 24;
 
