@@ -124,12 +124,13 @@ void feed(TerrainSimplifier* s, const CellGrid& g, const SimplifyWindow& w) {
 
 }  // namespace
 
-Mesh simplify(const CellGrid& g, const SimplifyWindow& w, double maxError, bool countOnly) {
+Mesh simplify(const CellGrid& g, const SimplifyWindow& w, double maxError, bool countOnly,
+              std::size_t facesInMemory) {
     Mesh mesh;
     CaptureSink sink;
     sink.mesh = &mesh;
     TerrainSimplifier* s = createTerrainSimplifier(w, maxError, CornerPlacement{nullptr, place},
-                                                   countOnly ? nullptr : &sink);
+                                                   countOnly ? nullptr : &sink, nullptr, facesInMemory);
     feed(s, g, w);
     mesh.totals = finishTerrainSimplifier(*s);
     destroyTerrainSimplifier(s);

@@ -42,8 +42,10 @@ struct Mesh {
     bool orderOk = true;  // every vertex before the first face
 };
 
-// Simplifies the window; with countOnly no sink is given.
-Mesh simplify(const CellGrid& grid, const morvale::SimplifyWindow& window, double maxError, bool countOnly = false);
+// Simplifies the window; with countOnly no sink is given. facesInMemory:
+// how many faces wait in memory before they go to a spool file.
+Mesh simplify(const CellGrid& grid, const morvale::SimplifyWindow& window, double maxError, bool countOnly = false,
+              std::size_t facesInMemory = morvale::kFacesInMemory);
 
 // The first pass of --max-triangles over the window.
 morvale::BudgetChoice chooseForBudget(const CellGrid& grid, const morvale::SimplifyWindow& window,

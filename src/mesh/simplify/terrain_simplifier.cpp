@@ -46,7 +46,7 @@ struct TerrainSimplifier {
     std::vector<BlockSegment> segments;
     std::vector<BlockTriangle> triangles;
     std::vector<double> positions;
-    std::vector<std::int64_t> faceBuffer;
+    std::vector<std::int64_t> faceBuffer;  // faces waiting in memory, then the replay batch
 
     // Counting passes (no sink): the bounds tried, their triangle counts so
     // far, and the budget past which a bound is dropped.
@@ -54,8 +54,10 @@ struct TerrainSimplifier {
     std::vector<SimplifyTotals> levelTotals;
     std::int64_t budget = INT64_MAX;
 
-    std::FILE* spool = nullptr;
+    std::FILE* spool = nullptr;  // the caller's, or a temporary file opened on the first spill
     bool ownSpool = false;
+    bool spilled = false;
+    std::size_t facesInMemory = kFacesInMemory;  // past it, faces go to the spool (most meshes never do)
     std::vector<BandMark> marks;
     std::int64_t bandFaces = 0;
     SimplifyTotals totals;
@@ -185,7 +187,20 @@ void flushVertices(TerrainSimplifier& s) {
     s.positions.clear();
 }
 
-// Numbers and sends the block's kept corners not numbered yet; spools its faces.
+// Moves the faces waiting in memory to the spool file.
+void spill(TerrainSimplifier& s) {
+    if (!s.spool) {
+        s.spool = std::tmpfile();
+        s.ownSpool = true;
+    }
+    s.spilled = true;
+    if (!s.spool ||
+        std::fwrite(s.faceBuffer.data(), sizeof(std::int64_t), s.faceBuffer.size(), s.spool) != s.faceBuffer.size())
+        s.totals.ok = false;
+    s.faceBuffer.clear();
+}
+
+// Numbers and sends the block's kept corners not numbered yet; keeps its faces.
 void emitBlock(TerrainSimplifier& s, std::int32_t c0, std::int32_t c1) {
     const std::int32_t bh = s.lines - 1;
     for (std::int32_t r = 0; r <= bh; ++r) {
@@ -203,16 +218,15 @@ void emitBlock(TerrainSimplifier& s, std::int32_t c0, std::int32_t c1) {
     }
     s.totals.triangles += static_cast<std::int64_t>(s.triangles.size());
     s.bandFaces += static_cast<std::int64_t>(s.triangles.size());
-    if (!s.sink || !s.spool || s.triangles.empty()) return;
-    s.faceBuffer.clear();
-    for (const BlockTriangle& t : s.triangles)
+    if (!s.sink) return;
+    for (const BlockTriangle& t : s.triangles) {
         for (int k = 0; k < 3; ++k) {
             const std::int64_t number = s.numbers[cornerIndex(s, t.y[k], c0 + t.x[k])];
             if (number == 0) s.totals.ok = false;  // a triangle on a corner that is no vertex
             s.faceBuffer.push_back(number);
         }
-    if (std::fwrite(s.faceBuffer.data(), sizeof(std::int64_t), s.faceBuffer.size(), s.spool) != s.faceBuffer.size())
-        s.totals.ok = false;
+    }
+    if (s.faceBuffer.size() >= 3 * s.facesInMemory) spill(s);
 }
 
 // Simplifies the gathered band at s.maxError.
@@ -286,7 +300,8 @@ void finishBand(TerrainSimplifier& s) {
 }  // namespace
 
 TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double maxError,
-                                           const CornerPlacement& placement, MeshSink* sink, std::FILE* spool) {
+                                           const CornerPlacement& placement, MeshSink* sink, std::FILE* spool,
+                                           std::size_t facesInMemory) {
     assert(window.rows >= 1 && window.cols >= 1 && maxError >= 0.0);
     auto* s = new (std::nothrow) TerrainSimplifier();
     if (!s) return nullptr;
@@ -294,6 +309,7 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
     s->maxError = maxError;
     s->placement = placement;
     s->sink = sink;
+    s->facesInMemory = facesInMemory;
     s->cornersPerLine = static_cast<std::int64_t>(window.cols) + 1;
     s->cellsPerRow = static_cast<std::int64_t>(window.cols) + 2;
     try {
@@ -311,11 +327,6 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
     s->levelTotals.assign(1, SimplifyTotals{});
     if (sink) {
         s->spool = spool;
-        if (!s->spool) {
-            s->spool = std::tmpfile();
-            s->ownSpool = true;
-        }
-        if (!s->spool) s->totals.ok = false;
         MeshInfo info;
         info.faceCorners = 3;
         sink->begin(info);
@@ -347,21 +358,34 @@ SimplifyTotals finishTerrainSimplifier(TerrainSimplifier& s) {
     if (!s.sink) return s.levelTotals.front();
     flushVertices(s);
     s.sink->endVertices();
-    if (!s.spool) return s.totals;
-    std::fflush(s.spool);
-    std::rewind(s.spool);
+    // Faces come back from memory or, after a spill, from the spool file.
+    std::size_t fromMemory = 0;
+    if (s.spilled) {
+        if (!s.faceBuffer.empty()) spill(s);
+        if (!s.totals.ok) return s.totals;
+        std::fflush(s.spool);
+        std::rewind(s.spool);
+    }
+    std::vector<std::int64_t> batchFaces;
     for (const BandMark& mark : s.marks) {
         std::int64_t left = mark.faces;
         while (left > 0) {
             const auto count = static_cast<std::size_t>(std::min<std::int64_t>(left, kBatch));
-            s.faceBuffer.resize(3 * count);
-            if (std::fread(s.faceBuffer.data(), sizeof(std::int64_t), 3 * count, s.spool) != 3 * count) {
-                s.totals.ok = false;
-                return s.totals;
+            const std::int64_t* vertex = nullptr;
+            if (s.spilled) {
+                batchFaces.resize(3 * count);
+                if (std::fread(batchFaces.data(), sizeof(std::int64_t), 3 * count, s.spool) != 3 * count) {
+                    s.totals.ok = false;
+                    return s.totals;
+                }
+                vertex = batchFaces.data();
+            } else {
+                vertex = s.faceBuffer.data() + fromMemory;
+                fromMemory += 3 * count;
             }
             FaceBatch batch;
             batch.count = count;
-            batch.vertex = s.faceBuffer.data();
+            batch.vertex = vertex;
             batch.cancellable = true;
             s.sink->faces(batch);
             left -= static_cast<std::int64_t>(count);

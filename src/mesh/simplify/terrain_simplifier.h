@@ -29,8 +29,9 @@
 // - Crops sharing only part of a border line (a window end in the middle of
 //   it) may choose differently near that end.
 // - Memory is about 20 bytes per window column per band row (kBandCells + 1
-//   rows), plus one block's triangulation; faces wait in a temporary file
-//   (std::tmpfile) until the last vertex is out, 24 bytes each.
+//   rows), plus one block's triangulation, plus the faces waiting for the
+//   last vertex: in memory up to 2^20 of them (24 MB), beyond that all in a
+//   spool file (24 bytes each).
 //
 // How a builder feeds it (Interpolated mode):
 //   1. Read the window and its one-cell ring in row order as the full builder
@@ -49,6 +50,7 @@
 // A run stopped early (cancel) may call finish at any time: the bands already
 // complete are kept and the rest is dropped.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -57,6 +59,7 @@
 namespace morvale {
 
 inline constexpr std::int32_t kBandCells = 128;  // band height and block width, in cells
+inline constexpr std::size_t kFacesInMemory = std::size_t{1} << 20;  // faces kept before the spool
 
 struct SimplifyWindow {
     std::int32_t firstRow = 1;  // grid numbering (1-based) of the window's north-west cell
@@ -84,14 +87,16 @@ struct SimplifyTotals {
 struct TerrainSimplifier;
 
 // `sink` may be null: then nothing is written and only the triangle count and
-// the error reached are kept. `spool` is where faces wait (opened for update,
-// empty; the caller closes it): null takes std::tmpfile(), which on Windows
-// with the old C runtime tries the drive's root folder and may be refused, so
-// a Windows caller should pass a file of its own (beside the output, say).
+// the error reached are kept. `spool` is where faces wait once there are too
+// many for memory (opened for update, empty; the caller closes it): null takes
+// std::tmpfile() when needed, which on Windows with the old C runtime tries
+// the drive's root folder and may be refused, so a Windows caller should pass
+// a file of its own (beside the output, say).
 // Returns null when out of memory.
 TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double maxError,
                                            const CornerPlacement& placement, MeshSink* sink,
-                                           std::FILE* spool = nullptr);
+                                           std::FILE* spool = nullptr,
+                                           std::size_t facesInMemory = kFacesInMemory);
 void destroyTerrainSimplifier(TerrainSimplifier* simplifier);
 
 // The data flags (1: data) of the ring row above the window: cols + 2 flags,
