@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, ASan, UBSan) and runs each for a
 # given time. Usage: tools/run-fuzzers.sh TARGET|all SECONDS
-#   TARGET: grid_header, grid_body, settings, conversion or mesh_writers
+#   TARGET: grid_header, grid_body, settings, conversion, mesh_writers or simplify
 # The growing corpus lives in build/fuzz-corpus/TARGET, crash inputs in
 # build/fuzz-artifacts/TARGET; the grids of ../shared/data/grids are read in
 # place as extra seeds. Each run's CPU time is appended to build/fuzz-cpu.log.
@@ -9,12 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -ne 2 ]; then
-  echo "usage: $0 grid_header|grid_body|settings|conversion|mesh_writers|all SECONDS" >&2
+  echo "usage: $0 grid_header|grid_body|settings|conversion|mesh_writers|simplify|all SECONDS" >&2
   exit 2
 fi
 which=$1
 seconds=$2
-all_targets=(grid_header grid_body settings conversion mesh_writers)
+all_targets=(grid_header grid_body settings conversion mesh_writers simplify)
 if [ "$which" = all ]; then
   targets=("${all_targets[@]}")
 else
@@ -62,6 +62,15 @@ write_mesh_seeds() {
   printf '\x00\x01%.0s' $(seq 100) >"$dir/checker"
 }
 
+# Grid size, window, bound and scale bytes, then cells (0xff: no data).
+write_simplify_seeds() {
+  local dir=$1
+  mkdir -p "$dir"
+  printf '\x05\x06\x00\x00\xff\xff\x02\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a' >"$dir/ramp"
+  printf '\x09\x09\x01\x01\x06\x06\x08\x10\x10\x10\xff\x10\x10\x10\x10\x10\xff\xff\x10' >"$dir/holes"
+  printf '\x2f\x2f\x00\x00\xff\xff\x0b\x40\x41\x43\x47\x4f\x5f\x7f\x00\x7f\x5f\x4f\x47' >"$dir/large"
+}
+
 write_settings_seeds() {
   local dir=$1
   mkdir -p "$dir"
@@ -80,6 +89,7 @@ for target in "${targets[@]}"; do
   case $target in
     settings) write_settings_seeds "$seeds"; max_len=512; extra=() ;;
     mesh_writers) write_mesh_seeds "$seeds"; max_len=512; extra=() ;;
+    simplify) write_simplify_seeds "$seeds"; max_len=2400; extra=() ;;
     *) write_grid_seeds "$seeds"; max_len=16384; extra=()
        [ -d "$shared_grids" ] && extra=("$shared_grids") ;;
   esac
