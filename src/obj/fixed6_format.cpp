@@ -1,0 +1,69 @@
+#include "obj/fixed6_format.h"
+
+#include <bit>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+namespace morvale {
+namespace {
+
+constexpr std::uint64_t scale = 1000000;
+
+char* writeWord(char* out, const char* word, std::size_t length) {
+    std::memcpy(out, word, length);
+    return out + length;
+}
+
+char* writeFixed(char* out, std::uint64_t integerPart, std::uint64_t fraction) {
+    out = std::to_chars(out, out + 20, integerPart).ptr;
+    *out++ = '.';
+    for (int k = 5; k >= 0; --k) {
+        out[k] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+    }
+    return out + 6;
+}
+
+}  // namespace
+
+char* formatFixed6(double value, char* out) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    const unsigned biasedExponent = static_cast<unsigned>(bits >> 52) & 0x7ffu;
+    const std::uint64_t fieldBits = bits & ((std::uint64_t{1} << 52) - 1);
+    char* const roomEnd = out + fixed6MaxChars;
+
+    if ((bits >> 63) != 0) *out++ = '-';
+    if (biasedExponent == 0x7ffu) return fieldBits == 0 ? writeWord(out, "inf", 3) : writeWord(out, "nan", 3);
+
+    // value = mantissa * 2^exponent exactly.
+    const std::uint64_t mantissa = biasedExponent == 0 ? fieldBits : fieldBits | (std::uint64_t{1} << 52);
+    const int exponent = (biasedExponent == 0 ? 1 : static_cast<int>(biasedExponent)) - 1075;
+    if (mantissa == 0) return writeFixed(out, 0, 0);
+    if (exponent >= 0) {
+        if (exponent + std::bit_width(mantissa) <= 64) return writeFixed(out, mantissa << exponent, 0);
+        // Huge integers: the library's exact fixed conversion prints every digit.
+        return std::to_chars(out, roomEnd, std::bit_cast<double>(bits & ~(std::uint64_t{1} << 63)),
+                             std::chars_format::fixed, 6)
+            .ptr;
+    }
+    // mantissa * 10^6 < 2^73: from a shift of 74 on it is below half a unit.
+    const unsigned shift = static_cast<unsigned>(-exponent);
+    if (shift >= 74) return writeFixed(out, 0, 0);
+    std::uint64_t integerPart = shift < 64 ? mantissa >> shift : 0;
+    const std::uint64_t fractionBits = shift < 64 ? mantissa - (integerPart << shift) : mantissa;
+    const unsigned __int128 product = static_cast<unsigned __int128>(fractionBits) * scale;
+    std::uint64_t scaled = static_cast<std::uint64_t>(product >> shift);
+    const unsigned __int128 remainder = product & ((static_cast<unsigned __int128>(1) << shift) - 1);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    // Ties to even on the exact value, as the C library rounds.
+    if (remainder > half || (remainder == half && (scaled & 1u) != 0)) {
+        if (++scaled == scale) {
+            scaled = 0;
+            ++integerPart;
+        }
+    }
+    return writeFixed(out, integerPart, scaled);
+}
+
+}  // namespace morvale
