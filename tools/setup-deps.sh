@@ -10,6 +10,8 @@ if [ "${1:-all}" = all ]; then
   # The -posix compiler package only: the meta packages drag in the win32
   # thread model, which cannot run std::thread.
   want+=(g++-mingw-w64-x86-64-posix wine64 wine xvfb fonts-wine xdotool imagemagick x11-utils)
+  # Real readers of the OBJ's texture coordinates, normals and material.
+  want+=(assimp-utils blender)
 fi
 
 missing=()
