@@ -25,22 +25,25 @@ double slopeAcross(const CornerLine* north, const CornerLine& here, const Corner
     return 0.0;
 }
 
-// Scaled by the largest component first so that squaring cannot overflow.
+// Scaled by the largest component first when squaring could overflow or
+// lose every digit; one square root and one division either way.
 void putUnit(double* out, double x, double y, double z) {
-    const double m = std::fmax(std::fabs(x), std::fmax(std::fabs(y), std::fabs(z)));
+    double m = std::fmax(std::fabs(x), std::fmax(std::fabs(y), std::fabs(z)));
     if (!(m > 0.0) || !std::isfinite(m)) {
         out[0] = 0.0;
         out[1] = 0.0;
         out[2] = 1.0;
         return;
     }
-    x /= m;
-    y /= m;
-    z /= m;
-    const double length = std::sqrt(x * x + y * y + z * z);
-    out[0] = x / length;
-    out[1] = y / length;
-    out[2] = z / length;
+    if (m > 1e150 || m < 1e-150) {
+        x /= m;
+        y /= m;
+        z /= m;
+    }
+    const double inverse = 1.0 / std::sqrt(x * x + y * y + z * z);
+    out[0] = x * inverse;
+    out[1] = y * inverse;
+    out[2] = z * inverse;
 }
 
 }  // namespace

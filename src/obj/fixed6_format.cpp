@@ -15,14 +15,24 @@ char* writeWord(char* out, const char* word, std::size_t length) {
     return out + length;
 }
 
+// "00".."99" so that two digits cost one table load.
+constexpr char digitPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 char* writeFixed(char* out, std::uint64_t integerPart, std::uint64_t fraction) {
-    out = std::to_chars(out, out + 20, integerPart).ptr;
-    *out++ = '.';
-    for (int k = 5; k >= 0; --k) {
-        out[k] = static_cast<char>('0' + fraction % 10);
-        fraction /= 10;
+    if (integerPart < 10) {
+        *out++ = static_cast<char>('0' + integerPart);
+    } else {
+        out = std::to_chars(out, out + 20, integerPart).ptr;
     }
-    return out + 6;
+    const auto pair = [](char* at, std::uint64_t twoDigits) { std::memcpy(at, digitPairs + 2 * twoDigits, 2); };
+    out[0] = '.';
+    pair(out + 1, fraction / 10000);
+    pair(out + 3, fraction / 100 % 100);
+    pair(out + 5, fraction % 100);
+    return out + 7;
 }
 
 }  // namespace
@@ -52,12 +62,24 @@ char* formatFixed6(double value, char* out) {
     if (shift >= 74) return writeFixed(out, 0, 0);
     std::uint64_t integerPart = shift < 64 ? mantissa >> shift : 0;
     const std::uint64_t fractionBits = shift < 64 ? mantissa - (integerPart << shift) : mantissa;
-    const unsigned __int128 product = static_cast<unsigned __int128>(fractionBits) * scale;
-    std::uint64_t scaled = static_cast<std::uint64_t>(product >> shift);
-    const unsigned __int128 remainder = product & ((static_cast<unsigned __int128>(1) << shift) - 1);
-    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    std::uint64_t scaled;
+    bool roundUp;
     // Ties to even on the exact value, as the C library rounds.
-    if (remainder > half || (remainder == half && (scaled & 1u) != 0)) {
+    if (shift <= 44) {
+        // fractionBits < 2^shift, times 10^6 < 2^64: plain 64-bit arithmetic.
+        const std::uint64_t product = fractionBits * scale;
+        scaled = product >> shift;
+        const std::uint64_t remainder = product & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        roundUp = remainder > half || (remainder == half && (scaled & 1u) != 0);
+    } else {
+        const unsigned __int128 product = static_cast<unsigned __int128>(fractionBits) * scale;
+        scaled = static_cast<std::uint64_t>(product >> shift);
+        const unsigned __int128 remainder = product & ((static_cast<unsigned __int128>(1) << shift) - 1);
+        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        roundUp = remainder > half || (remainder == half && (scaled & 1u) != 0);
+    }
+    if (roundUp) {
         if (++scaled == scale) {
             scaled = 0;
             ++integerPart;

@@ -1,0 +1,2 @@
+add_executable(bench_attributes ${CMAKE_CURRENT_LIST_DIR}/bench_attributes.cpp)
+target_link_libraries(bench_attributes PRIVATE morvale_core)
