@@ -5,17 +5,21 @@
 # Usage: attribute_readers.sh PREVIEW_TOOL GRIDS_FOLDER
 set -euo pipefail
 tools=$(cd "$(dirname "$0")/../../tools" && pwd)
-preview=$1
-grids=$2
+preview=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+grids=$(cd "$2" && pwd)
 command -v assimp >/dev/null || { echo "assimp not installed: skipped"; exit 77; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
 
-printf '%s\r\n' 'mtllib hand.mtl' 'v 0 0 0' 'v 1 0 0' 'v 1 1 0.5' 'v 0 1 0' 'v 2 0 0' \
-  'vt 0.000000 0.000000' 'vt 0.500000 0.000000' 'vt 0.500000 1.000000' 'vt 0.000000 1.000000' 'vt 1.000000 0.000000' \
-  'vn 0.0000 0.0000 1.0000' 'vn -0.2000 0.0000 0.9798' 'vn 0.0000 -0.3000 0.9539' 'vn 0.0000 0.0000 1.0000' \
-  'vn 0.0000 0.0000 1.0000' 'o hand' 'g hand' 'usemtl hand' 'f 1/1/1 2/2/2 3/3/3 4/4/4' 'f 2/2/2 5/5/5 3/3/3' >hand.obj
+# Each vertex's "v", "vt" and "vn" lines side by side, as a streaming writer puts them.
+printf '%s\r\n' 'mtllib hand.mtl' \
+  'v 0 0 0' 'vt 0.000000 0.000000' 'vn 0.0000 0.0000 1.0000' \
+  'v 1 0 0' 'vt 0.500000 0.000000' 'vn -0.2000 0.0000 0.9798' \
+  'v 1 1 0.5' 'vt 0.500000 1.000000' 'vn 0.0000 -0.3000 0.9539' \
+  'v 0 1 0' 'vt 0.000000 1.000000' 'vn 0.0000 0.0000 1.0000' \
+  'v 2 0 0' 'vt 1.000000 0.000000' 'vn 0.0000 0.0000 1.0000' \
+  '# 5 vertices' '' 'o hand' 'g hand' 'usemtl hand' 'f 1/1/1 2/2/2 3/3/3 4/4/4' 'f 2/2/2 5/5/5 3/3/3' >hand.obj
 printf '%s\r\n' 'newmtl hand' 'Kd 1.000000 1.000000 1.000000' 'map_Kd hand.png' >hand.mtl
 # Floating planes: one normal, named by every face.
 printf '%s\r\n' 'v 0 0 1' 'v 1 0 1' 'v 1 1 1' 'v 0 1 1' 'vt 0 0' 'vt 1 0' 'vt 1 1' 'vt 0 1' 'vn 0 0 1' \
