@@ -16,6 +16,7 @@ Options (after the "--"):
                       write a hypsometric picture of the grid (one square of
                       8 x 8 pixels per cell, north at the top, a dark line
                       every 10 cells, no-data cells grey) to drape with --texture
+  --block N           pixels per cell side of --make-image (default 8)
 """
 
 import math
@@ -27,7 +28,8 @@ import mathutils
 
 def parse_arguments(argv):
     args = argv[argv.index("--") + 1:] if "--" in argv else []
-    options = {"obj": None, "render": None, "make_image": None, "expect_uv": False, "expect_normals": False}
+    options = {"obj": None, "render": None, "make_image": None, "block": 8, "expect_uv": False,
+               "expect_normals": False}
     k = 0
     while k < len(args):
         a = args[k]
@@ -40,6 +42,9 @@ def parse_arguments(argv):
         elif a == "--make-image":
             options["make_image"] = (args[k + 1], args[k + 2])
             k += 3
+        elif a == "--block":
+            options["block"] = int(args[k + 1])
+            k += 2
         elif a == "--expect-uv":
             options["expect_uv"] = True
             k += 1
@@ -153,7 +158,7 @@ def render(meshes, out_path):
     camera_data.clip_end = size * 10
     camera = bpy.data.objects.new("camera", camera_data)
     scene.collection.objects.link(camera)
-    camera.location = centre + mathutils.Vector((0.55, -0.95, 0.75)).normalized() * size * 1.05
+    camera.location = centre + mathutils.Vector((0.55, -0.95, 0.75)).normalized() * size * 1.4
     camera.rotation_euler = (centre - camera.location).to_track_quat("-Z", "Y").to_euler()
     scene.camera = camera
 
@@ -183,7 +188,7 @@ def render(meshes, out_path):
 def main():
     options = parse_arguments(sys.argv)
     if options["make_image"]:
-        make_image(*options["make_image"])
+        make_image(*options["make_image"], block=options["block"])
     if not options["obj"]:
         return
     bpy.ops.wm.read_factory_settings(use_empty=True)
