@@ -3,8 +3,8 @@
 // vertex: its "v" line and its share of the face lines.
 // Usage: bench_attributes [ROWS]
 
-#include <chrono>
 #include <cmath>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,12 +27,12 @@ double elevationAt(std::int64_t row, std::int64_t col) {
            static_cast<double>((row * 7919 + col * 104729) % 1000) * 0.01;
 }
 
+// Processor time, not wall time: the machine is shared, and this measures work.
 template <class Work>
 double nanosecondsPerVertex(std::int64_t vertices, Work work) {
-    const auto start = std::chrono::steady_clock::now();
+    const std::clock_t start = std::clock();
     work();
-    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() /
-           static_cast<double>(vertices);
+    return static_cast<double>(std::clock() - start) * 1e9 / CLOCKS_PER_SEC / static_cast<double>(vertices);
 }
 
 }  // namespace
@@ -46,10 +46,14 @@ int main(int argc, char** argv) {
     double sink = 0.0;
 
     // Normals: cells in, three corner lines kept, a line of normals out per row.
+    std::vector<double> cells(static_cast<std::size_t>(8 * columns));
+    for (std::size_t k = 0; k < cells.size(); ++k)
+        cells[k] = elevationAt(static_cast<std::int64_t>(k) / columns, static_cast<std::int64_t>(k) % columns);
     const double normals = nanosecondsPerVertex(vertices, [&] {
         CornerNormalStream stream(window, 1.0, 30.0);
         for (std::int64_t r = 1; r <= rows; ++r) {
-            for (std::int64_t c = 1; c <= columns; ++c) stream.cell(r, c, elevationAt(r, c));
+            const double* row = &cells[static_cast<std::size_t>((r % 8) * columns)];
+            for (std::int64_t c = 1; c <= columns; ++c) stream.cell(r, c, row[c - 1]);
             if (r >= 2) sink += stream.normals(r - 1)[3 * (r % columns)];
         }
     });
@@ -78,9 +82,10 @@ int main(int argc, char** argv) {
     const double vertexLines = nanosecondsPerVertex(vertices, [&] {
         for (std::int64_t r = 1; r <= rows; ++r) {
             char* out = buffer.data();
+            const double* row = &cells[static_cast<std::size_t>((r % 8) * columns)];
             for (std::int64_t c = 1; c <= columns + 1; ++c)
                 out = formatVertexLine(out, static_cast<double>(c) * 30.0 - 60000.0, static_cast<double>(r) * -30.0,
-                                       elevationAt(r, c));
+                                       row[(c - 1) % columns]);
             bytes += static_cast<std::size_t>(out - buffer.data());
         }
     });

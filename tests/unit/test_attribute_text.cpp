@@ -55,6 +55,22 @@ TEST(Fixed6, NeighbouringCornersOfAHundredThousandColumnsStayDistinct) {
     }
 }
 
+TEST(AttributeLines, TexCoordAndNormalLinesPrintWhatPrintfPrints) {
+    std::mt19937_64 random(29);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    char line[texCoordLineRoom > normalLineRoom ? texCoordLineRoom : normalLineRoom];
+    char expected[1100];
+    for (int k = 0; k < 100000; ++k) {
+        // Unit components, grid fractions and dyadic values (1/32 and 1/128 are ties), and beyond.
+        const double x = unit(random), y = static_cast<double>(random() % 4097) / 4096.0;
+        const double z = std::ldexp(static_cast<double>(random() % 256) - 128.0, -static_cast<int>(random() % 12));
+        std::snprintf(expected, sizeof expected, "vn %.4f %.4f %.4f\r\n", x, -y, z);
+        ASSERT_EQ(std::string(line, putNormalLine(line, x, -y, z)), expected);
+        std::snprintf(expected, sizeof expected, "vt %.6f %.6f\r\n", y, z);
+        ASSERT_EQ(std::string(line, putTexCoordLine(line, y, z)), expected);
+    }
+}
+
 std::string face(std::vector<std::int64_t> vertex, const FaceAttributes& attributes) {
     char line[attributeFaceLineRoom];
     return std::string(line, putAttributeFaceLine(line, vertex.data(), static_cast<int>(vertex.size()), attributes));
