@@ -34,12 +34,13 @@ struct TestGrid {
     }
 };
 
-TestGrid reliefGrid() {
+TestGrid reliefGrid(int emptyRow = 0) {
     TestGrid g;
     for (int r = 1; r <= g.nrows; ++r)
         for (int c = 1; c <= g.ncols; ++c) g.values.push_back(std::fmod(r * 37.0 + c * c * 11.0 + r * c * 3.5, 23.0));
     for (auto [r, c] : {std::pair{2, 3}, {4, 5}, {4, 6}, {5, 5}, {5, 6}, {1, 7}})
         g.values[static_cast<std::size_t>((r - 1) * g.ncols + (c - 1))] = noData;
+    for (int c = 1; emptyRow > 0 && c <= g.ncols; ++c) g.values[static_cast<std::size_t>((emptyRow - 1) * g.ncols + (c - 1))] = noData;
     return g;
 }
 
@@ -145,6 +146,14 @@ TEST_F(VertexAttributes, NormalsMatchFiniteDifferencesWithHolesAndOutline) {
         EXPECT_FALSE(referenceNormal(grid, 5, 6, scale, 10.0));
     }
     EXPECT_EQ(compared, 3 * (8 * 7 - 2));  // the hole's middle and the missing outline cell's outer corner
+
+    // A row without any data hands the stream no cell at all.
+    const TestGrid gapped = reliefGrid(6);  // its slot last held row 1
+    testing_support::writeFile(dir / "gapped.asc", bodyText(gapped));
+    for (const auto& [key, n] : cropNormals(dir / "gapped.asc", gapped, whole, 1.0, 10.0)) {
+        const auto expected = referenceNormal(gapped, key.first, key.second, 1.0, 10.0);
+        for (int k = 0; expected && k < 3; ++k) EXPECT_NEAR(n[k], (*expected)[k], 1e-12) << key.first << "," << key.second;
+    }
 }
 
 TEST_F(VertexAttributes, NormalsFaceLikeTheFacesForEveryPresetAndScaleSign) {
