@@ -17,6 +17,8 @@ if [ "${1:-all}" = all ]; then
   # fonts-roboto-unhinted: the stand-in for "Segoe UI" (tools/morvale-window.sh).
   want+=(g++-mingw-w64-x86-64-posix wine64 wine xvfb fonts-wine fonts-roboto-unhinted xdotool imagemagick x11-utils)
   want+=(dpkg-dev file lintian zip unzip)
+  # Blender: a real reader of the OBJ's texture coordinates, normals and material.
+  want+=(blender)
 fi
 
 missing=()

@@ -1,0 +1,42 @@
+#pragma once
+// OBJ lines of the vertex attributes: texture coordinates ("vt"), normals
+// ("vn") and faces that name them ("f v/vt", "f v//vn", "f v/vt/vn"), with
+// CR LF like every line of the file.
+//
+// Every vertex has its own texture coordinate, written in vertex order, so
+// the i-th "vt" line belongs to the i-th "v" line and a face names the same
+// number twice. Normals are either one per vertex (named like the texture
+// coordinates) or one for the whole mesh, written once and named by every face.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "obj/fixed_format.h"
+#include "mesh/mesh_sink.h"
+#include "obj/fixed6_format.h"
+
+namespace morvale {
+
+// "vt U V": six decimals, exact (see formatFixed6). Room: texCoordLineRoom.
+inline constexpr std::size_t texCoordLineRoom = 3 + 2 * (1 + fixed6MaxChars) + 2;
+char* putTexCoordLine(char* out, double u, double v);
+
+// "vn X Y Z" with the numbers as given (the caller applies the axis order):
+// "%.4f" like the vertex lines, a ten-thousandth of a radian. Room: normalLineRoom.
+inline constexpr std::size_t normalLineRoom = 2 + 3 * (1 + fixed4MaxChars) + 2 + 8;
+char* putNormalLine(char* out, double x, double y, double z);
+
+// What the faces of a mesh name besides their vertices.
+struct FaceAttributes {
+    bool uv = false;
+    NormalLayout normals = NormalLayout::none;
+    std::int64_t sharedNormal = 1;  // the "vn" a shared normal was written as
+};
+
+// Room for a face line of up to 4 corners, with the integer writer's slack.
+inline constexpr std::size_t attributeFaceLineRoom = 1 + 4 * (1 + 3 * 20 + 2) + 2 + 16;
+
+// "f" and `corners` (3 or 4) references "v", "v/vt", "v//vn" or "v/vt/vn".
+char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, const FaceAttributes& attributes);
+
+}  // namespace morvale

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "obj/attribute_text.h"
+#include "obj/fixed6_format.h"
+#include "obj/mtl_writer.h"
+#include "test_support.h"
+
+using namespace morvale;
+
+namespace {
+
+std::string fixed6(double value) {
+    char text[fixed6MaxChars + 1];
+    return std::string(text, formatFixed6(value, text));
+}
+
+std::string printed(double value) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%.6f", value);
+    return text;
+}
+
+TEST(Fixed6, PrintsWhatPrintfPrints) {
+    const double specials[] = {0.0, -0.0, 1.0, 1.0 / 128, 3.0 / 128, 0.9999995, 0.99999949999999995, 5e-7,
+                               -4e-7, 1e-300, 4.9e-324, 1e22, 1.8e19, std::numeric_limits<double>::max(),
+                               -std::numeric_limits<double>::infinity()};
+    for (const double v : specials) EXPECT_EQ(fixed6(v), printed(v)) << v;
+    EXPECT_EQ(fixed6(std::nan("")), "nan");
+    std::mt19937_64 random(13);
+    for (int k = 0; k < 100000; ++k) {
+        // Any bit pattern; column fractions of large grids; dyadic values, where the ties lie.
+        const double bits = std::bit_cast<double>(random());
+        const double fraction = static_cast<double>(random() % 100001) / 100000.0;
+        const double dyadic = std::ldexp(static_cast<double>(random() % 4096), -static_cast<int>(random() % 40));
+        for (const double v : {bits, fraction, -dyadic}) {
+            if (std::isnan(v)) continue;
+            ASSERT_EQ(fixed6(v), printed(v)) << std::hexfloat << v;
+        }
+    }
+}
+
+TEST(Fixed6, NeighbouringCornersOfAHundredThousandColumnsStayDistinct) {
+    std::string previous = fixed6(0.0);
+    for (std::int64_t c = 1; c <= 100000; ++c) {
+        const std::string text = fixed6(static_cast<double>(c) / 100000.0);
+        ASSERT_NE(text, previous) << c;
+        previous = text;
+    }
+}
+
+TEST(AttributeLines, TexCoordAndNormalLinesPrintWhatPrintfPrints) {
+    std::mt19937_64 random(29);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    char line[texCoordLineRoom > normalLineRoom ? texCoordLineRoom : normalLineRoom];
+    char expected[1100];
+    for (int k = 0; k < 100000; ++k) {
+        // Unit components, grid fractions and dyadic values (1/32 and 1/128 are ties), and beyond.
+        const double x = unit(random), y = static_cast<double>(random() % 4097) / 4096.0;
+        const double z = std::ldexp(static_cast<double>(random() % 256) - 128.0, -static_cast<int>(random() % 12));
+        std::snprintf(expected, sizeof expected, "vn %.4f %.4f %.4f\r\n", x, -y, z);
+        ASSERT_EQ(std::string(line, putNormalLine(line, x, -y, z)), expected);
+        std::snprintf(expected, sizeof expected, "vt %.6f %.6f\r\n", y, z);
+        ASSERT_EQ(std::string(line, putTexCoordLine(line, y, z)), expected);
+    }
+}
+
+std::string face(std::vector<std::int64_t> vertex, const FaceAttributes& attributes) {
+    char line[attributeFaceLineRoom];
+    return std::string(line, putAttributeFaceLine(line, vertex.data(), static_cast<int>(vertex.size()), attributes));
+}
+
+TEST(AttributeLines, TexCoordNormalAndFaceLines) {
+    char line[normalLineRoom];
+    EXPECT_EQ(std::string(line, putTexCoordLine(line, 0.25, 1.0 / 3.0)), "vt 0.250000 0.333333\r\n");
+    EXPECT_EQ(std::string(line, putNormalLine(line, -0.0, 0.70710678, 1.0)), "vn -0.0000 0.7071 1.0000\r\n");
+
+    const FaceAttributes uv{.uv = true};
+    const FaceAttributes normals{.normals = NormalLayout::perVertex};
+    const FaceAttributes both{.uv = true, .normals = NormalLayout::perVertex};
+    const FaceAttributes shared{.uv = true, .normals = NormalLayout::shared};
+    EXPECT_EQ(face({4, 6, 2, 1}, uv), "f 4/4 6/6 2/2 1/1\r\n");
+    EXPECT_EQ(face({4, 6, 2, 1}, normals), "f 4//4 6//6 2//2 1//1\r\n");
+    EXPECT_EQ(face({123456789, 2, 3}, both), "f 123456789/123456789/123456789 2/2/2 3/3/3\r\n");
+    EXPECT_EQ(face({8, 7, 6, 5}, shared), "f 8/8/1 7/7/1 6/6/1 5/5/1\r\n");
+    EXPECT_EQ(face({3, 2, 1}, FaceAttributes{.normals = NormalLayout::shared}), "f 3//1 2//1 1//1\r\n");
+    EXPECT_EQ(face({3, 2, 1}, FaceAttributes{}), "f 3 2 1\r\n");
+}
+
+TEST(MaterialFile, TextNamesAndWhereTheImageIsFound) {
+    EXPECT_EQ(mtlText("hill", "maps/hill.png"),
+              "# Morvale (v0.4)\nnewmtl hill\nKd 1.000000 1.000000 1.000000\nmap_Kd maps/hill.png\n");
+    EXPECT_EQ(mtllibLine("out/dir/my hill.mtl"), "mtllib my hill.mtl\n");
+    EXPECT_EQ(usemtlLine("hill"), "usemtl hill\n");
+    EXPECT_EQ(materialName("my hill\tnorth"), "my_hill_north");
+    EXPECT_EQ(materialName(""), "terrain");
+    EXPECT_EQ(mtlPathFor("out/dir/hill.obj"), std::filesystem::path("out/dir/hill.mtl"));
+
+    const std::filesystem::path base = std::filesystem::temp_directory_path() / "morvale-mtl";
+    EXPECT_EQ(mtlImageReference(base / "hill.png", base / "hill.obj"), "hill.png");
+    EXPECT_EQ(mtlImageReference(base / "maps" / "hill.png", base / "hill.obj"), "maps/hill.png");
+    EXPECT_EQ(mtlImageReference(base / "maps" / "hill.png", base / "out" / "deep" / "hill.obj"),
+              "../../maps/hill.png");
+    EXPECT_EQ(mtlImageReference(base / "a" / ".." / "hill.png", base / "." / "hill.obj"), "hill.png");
+    // Relative inputs are both taken from the current folder.
+    EXPECT_EQ(mtlImageReference("maps/hill.png", "out/hill.obj"), "../maps/hill.png");
+}
+
+TEST(MaterialFile, WritesBesideTheObjWarnsOfAMissingImageAndReportsFailures) {
+    testing_support::ScratchDir dir;
+    testing_support::writeFile(dir / "hill.png", "not really a picture");
+    MtlOutcome outcome = writeMtlFile(dir / "hill.obj", "hill", dir / "hill.png");
+    EXPECT_EQ(outcome.result, MtlResult::written);
+    EXPECT_FALSE(outcome.imageMissing);
+    EXPECT_EQ(testing_support::readFile(dir / "hill.mtl"),
+              "# Morvale (v0.4)\r\nnewmtl hill\r\nKd 1.000000 1.000000 1.000000\r\nmap_Kd hill.png\r\n");
+
+    outcome = writeMtlFile(dir / "hill.obj", "hill", dir / "gone.png");
+    EXPECT_EQ(outcome.result, MtlResult::written);
+    EXPECT_TRUE(outcome.imageMissing);
+    EXPECT_NE(missingImageWarning(dir / "gone.png").find("gone.png"), std::string::npos);
+
+    EXPECT_EQ(writeMtlFile(dir / "no such folder" / "hill.obj", "hill", dir / "hill.png").result,
+              MtlResult::cannotCreate);
+    std::error_code error;
+    std::filesystem::create_symlink("/dev/full", dir / "full.mtl", error);
+    if (!error) {
+        // A device that takes no bytes: the file opens, the write fails.
+        EXPECT_EQ(writeMtlFile(dir / "full.obj", "hill", dir / "hill.png").result, MtlResult::writeFailed);
+    }
+}
+
+}  // namespace
