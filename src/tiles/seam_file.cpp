@@ -153,7 +153,12 @@ SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex&
     return ok ? SeamFileResult::ok : SeamFileResult::writeFailed;
 }
 
-SeamFileResult readSeamFile(const std::filesystem::path& path, SeamIndex& index, const TileWindow* nearWindow) {
+namespace {
+
+enum class BorderLoad : std::uint8_t { all, near, none };
+
+SeamFileResult readSeam(const std::filesystem::path& path, SeamIndex& index, BorderLoad load,
+                        const TileWindow* nearWindow) {
     FileHandle in = openForReading(path);
     if (!in) return SeamFileResult::unopenable;
     std::error_code error;
@@ -214,7 +219,8 @@ SeamFileResult readSeamFile(const std::filesystem::path& path, SeamIndex& index,
     std::vector<unsigned char> block(valuesPerBlock * 8);
     for (std::size_t t = 0; t < read.tiles.size(); ++t) {
         SeamTile& tile = read.tiles[t];
-        if (nearWindow != nullptr && !near(tile.window, *nearWindow, read.depth)) continue;
+        if (load == BorderLoad::none || (load == BorderLoad::near && !near(tile.window, *nearWindow, read.depth)))
+            continue;
         if (!seekTo(in.get(), static_cast<std::int64_t>(data[t].offset))) return SeamFileResult::damaged;
         tile.border.resize(static_cast<std::size_t>(data[t].count));
         std::uint64_t dataHash = fnvOffset;
@@ -229,6 +235,16 @@ SeamFileResult readSeamFile(const std::filesystem::path& path, SeamIndex& index,
     }
     index = std::move(read);
     return SeamFileResult::ok;
+}
+
+}  // namespace
+
+SeamFileResult readSeamFile(const std::filesystem::path& path, SeamIndex& index, const TileWindow* near) {
+    return readSeam(path, index, near ? BorderLoad::near : BorderLoad::all, near);
+}
+
+SeamFileResult readSeamTable(const std::filesystem::path& path, SeamIndex& index) {
+    return readSeam(path, index, BorderLoad::none, nullptr);
 }
 
 const char* seamFileResultText(SeamFileResult result) {

@@ -38,6 +38,9 @@ SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex&
 // border); without it, for every tile.
 SeamFileResult readSeamFile(const std::filesystem::path& path, SeamIndex& index, const TileWindow* near = nullptr);
 
+// Reads the merged grid and the table only: every tile keeps an empty border.
+SeamFileResult readSeamTable(const std::filesystem::path& path, SeamIndex& index);
+
 // "the seam index is damaged" and the like.
 const char* seamFileResultText(SeamFileResult result);
 

@@ -79,6 +79,7 @@ std::string utf8(const std::filesystem::path& path) {
 std::string resultText(const TileOutcome& outcome) {
     if (!outcome.started) return "not started (cancelled)";
     if (outcome.result == conversionCellsUnsupported) return "tile sets not supported by this build";
+    if (outcome.result == conversionHeaderCorrupted) return "grid header corrupted";
     if (isFailureResult(outcome.result)) return narrow(failureText(outcome.result));
     if (outcome.stats.status == -1) return "cancelled";
     return outcome.stats.status == 1 ? "OK" : "check failed";
@@ -159,7 +160,8 @@ std::vector<TileOutcome> runTileJobs(const std::vector<TileJob>& jobs, const Sea
 }
 
 int conversionExitStatus(ConversionResult result, const ConversionStats& stats) {
-    if (result == conversionInputUnreadable || result == conversionBadCellSize) return 3;
+    if (result == conversionInputUnreadable || result == conversionBadCellSize || result == conversionHeaderCorrupted)
+        return 3;
     if (result != conversionFinished) return 4;
     if (stats.status == -1) return exitCancelled;
     return stats.status == 1 ? 0 : 1;
@@ -178,7 +180,7 @@ std::string tileTableText(const std::vector<TileJob>& jobs, const std::vector<Ti
     std::string text = row("tile", "set", "result", "vertices", "quads", "seconds", "output");
     for (std::size_t i = 0; i < jobs.size() && i < outcomes.size(); ++i) {
         const TileOutcome& o = outcomes[i];
-        const bool counted = o.started && !isFailureResult(o.result) && o.result != conversionCellsUnsupported;
+        const bool counted = o.started && o.result == conversionFinished;
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f", o.stats.seconds);
         text += row(utf8(jobs[i].request.inputPath), jobs[i].tile ? "set" : "alone", resultText(o),

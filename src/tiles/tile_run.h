@@ -55,6 +55,8 @@ ConversionResult convertPreparedTile(const ConversionRequest& request, CellSourc
 // What convertPreparedTile returns for a tile of a set while the builders
 // cannot read a CellSource.
 inline constexpr ConversionResult conversionCellsUnsupported = -99;
+// A table row for an input whose grid header is corrupted (it is not converted).
+inline constexpr ConversionResult conversionHeaderCorrupted = -98;
 
 // The set's view of its conversions; called from the worker threads (it must
 // be thread-safe). `step` is a progress step of a running conversion.

@@ -117,9 +117,16 @@ TileSetPlan planTileSet(const std::vector<TileHeader>& inputs) {
             handled[i] = 1;
         }
     }
+    if (placed.size() == 1) {
+        handled[placed.front().input] = 0;
+        placed.clear();
+    }
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         if (handled[i]) continue;
-        const LatticePlace place = placeOnLattice(reference ? reference->header : inputs[i].header, inputs[i].header);
+        LatticePlace place = placeOnLattice(reference ? reference->header : inputs[i].header, inputs[i].header);
+        // Without a set, a grid with a usable cell size has nothing to join.
+        const double size = inputs[i].header.cellsize;
+        if (placed.empty() && size > 0.0 && std::isfinite(size)) place.reason = AloneReason::lonely;
         plan.alone.push_back({inputs[i].path, inputs[i].header, place.reason, {}, place.measure});
     }
     if (placed.empty()) return plan;
@@ -198,6 +205,8 @@ std::string aloneReasonText(const AloneTile& tile) {
         return quoted(tile.path) + " overlaps " + quoted(tile.other) + "; converted alone";
     case AloneReason::notInIndex:
         return quoted(tile.path) + " is not in the seam index; converted alone";
+    case AloneReason::lonely:
+        return quoted(tile.path) + " shares its lattice with no other input; converted alone";
     case AloneReason::tooLarge:
         return quoted(tile.path) + ": the set would have more than 2147483647 rows or columns; converted alone";
     }

@@ -14,7 +14,8 @@
 // to within a millionth of a cell in both directions. The set is the largest
 // group of inputs that share one lattice (ties go to the group met first);
 // tiles of another cell size, off the lattice, or overlapping a tile met
-// before them are converted alone. A hole in the set (a missing tile) is simply
+// before them are converted alone. A set of one tile is no set: that tile is
+// converted alone too (it would give the same mesh). A hole in the set (a missing tile) is simply
 // no data in the merged grid.
 
 #include <cstdint>
@@ -63,6 +64,7 @@ enum class AloneReason : std::uint8_t {
     overlaps,    // shares cells with `other`, a tile of the set
     notInIndex,  // on the lattice of a seam index that does not list it
     tooLarge,    // the set would have more rows or columns than a grid may
+    lonely,      // no other input shares its lattice: there is no set
 };
 
 struct AloneTile {
