@@ -217,6 +217,10 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
         std::fflush(stdout);
     }
 
+    if (options.writeSeams && plan.tiles.empty()) {
+        std::fputs("morvale-convert: no two inputs share a lattice: there is no tile set to index\n", stderr);
+        return exitInput;
+    }
     if (!options.seams && !plan.tiles.empty()) {
         std::vector<char> opened;
         SetProgressLine line(stderr, "borders", plan.tiles.size(), terminal);

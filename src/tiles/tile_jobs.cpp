@@ -33,7 +33,11 @@ std::vector<TileJob> prepareTileJobs(const TileSetPlan& plan, const ConversionSe
     std::vector<TileJob> jobs;
     jobs.reserve(plan.tiles.size() + plan.alone.size());
     for (const SetTile& tile : plan.tiles) {
-        jobs.push_back(jobFor(tile.path, plan.merged, mergedCropWindow(tile.window), settings, outputFolder));
+        // The merged grid places the tile; the data start is the tile file's own, so
+        // that the request still names a readable input.
+        GridHeader header = plan.merged;
+        header.dataStart = tile.header.dataStart;
+        jobs.push_back(jobFor(tile.path, header, mergedCropWindow(tile.window), settings, outputFolder));
         jobs.back().tile = &tile;
     }
     for (const AloneTile& alone : plan.alone)

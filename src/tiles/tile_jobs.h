@@ -1,7 +1,8 @@
 #pragma once
 // The conversion requests of a set run: each tile of the set as its window of
-// the merged grid (placed with the merged grid's header), each tile converted
-// alone as the whole of its own grid.
+// the merged grid (the request's header is the merged grid's, but for the
+// data start, which is the tile file's), each grid converted alone as the
+// whole of its own grid.
 
 #include <filesystem>
 #include <optional>

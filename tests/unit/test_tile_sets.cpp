@@ -155,8 +155,8 @@ TEST(TileSets, TilesReadExactlyTheMergedGridsCropReads) {
     EXPECT_TRUE(plan.alone.empty());
     EXPECT_EQ(plan.merged.ncols, CutGrid::ncols);
     EXPECT_EQ(plan.merged.nrows, CutGrid::nrows);
-    EXPECT_DOUBLE_EQ(plan.merged.xll, CutGrid::xll);
-    EXPECT_DOUBLE_EQ(plan.merged.yll, CutGrid::yll);
+    EXPECT_EQ(plan.merged.xll, CutGrid::xll);  // from a tile given by its centre
+    EXPECT_EQ(plan.merged.yll, CutGrid::yll);
     EXPECT_EQ(plan.merged.xllIsCenter, 0);
 
     // The first pass on two workers, then each tile with only the index file at hand.
