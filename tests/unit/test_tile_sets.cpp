@@ -9,10 +9,13 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "convert/conversion_request.h"
 #include "grid/grid_body.h"
 #include "grid/input_file.h"
 #include "test_support.h"
@@ -48,7 +51,7 @@ struct Recorder final : CellSink {
 std::string gridText(const std::vector<std::vector<double>>& rows, double xll, double yll, double size, bool center,
                      int lineBreaks = 1) {
     const double shift = center ? size * 0.5 : 0.0;
-    char line[128];
+    char line[256];
     std::snprintf(line, sizeof line, "ncols %zu\nnrows %zu\n%s %.17g\n%s %.17g\ncellsize %.17g\nNODATA_value -9999\n",
                   rows[0].size(), rows.size(), center ? "xllcenter" : "xllcorner", xll + shift,
                   center ? "yllcenter" : "yllcorner", yll + shift, size);
@@ -315,6 +318,90 @@ TEST(TileSets, SeamFileRoundTripsBitForBitAndRefusesDamage) {
     EXPECT_EQ(damaged(later), SeamFileResult::newVersion);
     SeamIndex ignored;
     EXPECT_EQ(readSeamFile(dir / "none.seams", ignored), SeamFileResult::unopenable);
+}
+
+// Stands in for builders that read a CellSource: the tile's cells reach the
+// builder as a grid file of the merged grid's size holding only those cells.
+ConversionResult convertThroughFile(const ConversionRequest& request, CellSource* cells,
+                                    std::atomic<bool>& cancel, ProgressReporter& progress, ConversionStats& stats) {
+    if (cells == nullptr) return runConversion(request, cancel, progress, stats);
+    const GridHeader& m = request.header;
+    std::vector<std::vector<double>> rows(m.nrows, std::vector<double>(m.ncols, noData));
+    struct Fill final : CellSink {
+        std::vector<std::vector<double>>& rows;
+        explicit Fill(std::vector<std::vector<double>>& r) : rows(r) {}
+        void cell(std::int32_t row, std::int32_t col, double value, bool) override { rows[row - 1][col - 1] = value; }
+    } fill(rows);
+    const ConversionSettings& s = request.settings;
+    cells->read({s.cropXMin, s.cropYMin, s.cropXMax, s.cropYMax}, m.nrows, cancel, progress, fill);
+    ConversionRequest r = request;
+    r.inputPath = request.outputPath;
+    r.inputPath.replace_extension(".cells.asc");
+    writeFile(r.inputPath, gridText(rows, m.xll, m.yll, m.cellsize, false));
+    EXPECT_EQ(readGridHeader(r.inputPath, r.header), gridHeaderOk);
+    return runConversion(r, cancel, progress, stats);
+}
+
+std::set<std::string> vertexLines(const std::filesystem::path& obj) {
+    std::istringstream text(testing_support::readFile(obj));
+    std::set<std::string> lines;
+    for (std::string line; std::getline(text, line);)
+        if (line.rfind("v ", 0) == 0) lines.insert(line);
+    return lines;
+}
+
+TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
+    ScratchDir dir;
+    const CutGrid grid(dir);
+    const TileSetPlan plan = planTileSet(readHeaders(grid.tiles));
+    std::atomic<bool> cancel{false};
+    NoProgress quiet;
+    std::vector<char> opened;
+    const SeamIndex index = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
+
+    struct Variant {
+        TerrainMode mode;
+        std::int32_t preset;
+        bool offsets;
+        double scale;
+    };
+    const Variant variants[] = {{TerrainMode::Interpolated, 0, false, 1.0},
+                                {TerrainMode::Interpolated, 1, true, 2.0},
+                                {TerrainMode::FloatingPlanes, 3, true, 100.0}};
+    int k = 0;
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(k);
+        ConversionSettings settings;
+        settings.mode = v.mode;
+        settings.presetIndex = v.preset;
+        settings.useXllYllOffsets = v.offsets;
+        settings.unitScale = v.scale;
+        const auto out = dir / ("out" + std::to_string(k++));
+        std::filesystem::create_directory(out);
+        const std::vector<TileJob> jobs = prepareTileJobs(plan, settings, out);
+        for (const TileOutcome& o : runTileJobs(jobs, &index, 2, cancel, convertThroughFile, quiet))
+            EXPECT_EQ(o.exitStatus, 0);
+
+        ConversionRequest whole;
+        whole.inputPath = grid.merged;
+        whole.outputPath = out / "merged.obj";
+        ASSERT_EQ(readGridHeader(grid.merged, whole.header), gridHeaderOk);
+        whole.settings = settings;
+        whole.settings.cropXMax = CutGrid::ncols;
+        whole.settings.cropYMax = CutGrid::nrows;
+        ConversionStats stats;
+        SilentProgress silent;
+        ASSERT_EQ(runConversion(whole, cancel, silent, stats), conversionFinished);
+        const std::set<std::string> merged = vertexLines(whole.outputPath);
+
+        std::set<std::string> fromTiles;
+        for (const TileJob& job : jobs)
+            for (const std::string& line : vertexLines(job.request.outputPath)) {
+                EXPECT_TRUE(merged.count(line)) << job.request.inputPath.filename() << ": " << line;
+                fromTiles.insert(line);
+            }
+        EXPECT_EQ(fromTiles, merged);
+    }
 }
 
 TEST(TileSets, SetRunKeepsGoingPastAFailureAndReportsTheWorst) {
