@@ -34,10 +34,13 @@ TileCellSource::TileCellSource(const SetTile& tile, const SeamIndex& index, std:
     std::vector<const SeamTile*> around;
     for (const SeamTile& other : index.tiles) {
         const TileWindow& o = other.window;
-        if (o == w || other.border.empty()) continue;
+        if (o == w) continue;
         if (o.rowOffset < ring.bottom && std::int64_t{o.rowOffset} + o.nrows >= ring.top && o.colOffset < ring.right &&
-            std::int64_t{o.colOffset} + o.ncols >= ring.left)
-            around.push_back(&other);
+            std::int64_t{o.colOffset} + o.ncols >= ring.left) {
+            // A neighbour whose border was not loaded (an index read near another tile) has no cells to give.
+            assert(!other.border.empty());
+            if (!other.border.empty()) around.push_back(&other);
+        }
     }
 
     for (std::int64_t row = ring.top; row <= ring.bottom; ++row) {
