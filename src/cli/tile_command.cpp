@@ -194,7 +194,8 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
             for (const SeamTile& tile : index.tiles) known.push_back(tile.window);
             plan = placeOnMergedGrid(index.merged, known, inputs.readable);
             // One tile (one process per tile) reads only its neighbours' borders.
-            read = readSeamFile(*options.seams, index, plan.tiles.size() == 1 ? &plan.tiles[0].window : nullptr);
+            if (plan.tiles.size() == 1) read = readSeamFile(*options.seams, index, &plan.tiles[0].window);
+            else if (!plan.tiles.empty()) read = readSeamFile(*options.seams, index);
         }
         if (read != SeamFileResult::ok) {
             std::fprintf(stderr, "morvale-convert: the seam index '%s' %s\n", utf8(*options.seams).c_str(),
@@ -205,7 +206,8 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
         plan = planTileSet(inputs.readable);
     }
     for (const AloneTile& alone : plan.alone)
-        std::fprintf(stderr, "morvale-convert: warning: %s\n", aloneReasonText(alone).c_str());
+        std::fprintf(stderr, "morvale-convert: warning: %s; %s\n", aloneReasonText(alone).c_str(),
+                     options.writeSeams ? "left out of the seam index" : "converted alone");
 
     const int workers = workerCount(options.jobs, plan.tiles.size() + plan.alone.size());
     if (!quiet && !plan.tiles.empty())

@@ -197,20 +197,20 @@ std::string aloneReasonText(const AloneTile& tile) {
     switch (tile.reason) {
     case AloneReason::cellSize:
         std::snprintf(number, sizeof number, "%.10g", tile.measure);
-        return quoted(tile.path) + " has another cell size (" + number + ") than the set; converted alone";
+        return quoted(tile.path) + " has another cell size (" + number + ") than the set";
     case AloneReason::offLattice:
         std::snprintf(number, sizeof number, "%.3g", tile.measure);
-        return quoted(tile.path) + " lies " + number + " cells off the set's lattice; converted alone";
+        return quoted(tile.path) + " lies " + number + " cells off the set's lattice";
     case AloneReason::overlaps:
-        return quoted(tile.path) + " overlaps " + quoted(tile.other) + "; converted alone";
+        return quoted(tile.path) + " overlaps " + quoted(tile.other);
     case AloneReason::notInIndex:
-        return quoted(tile.path) + " is not in the seam index; converted alone";
+        return quoted(tile.path) + " is not in the seam index";
     case AloneReason::lonely:
-        return quoted(tile.path) + " shares its lattice with no other input; converted alone";
+        return quoted(tile.path) + " shares its lattice with no other input";
     case AloneReason::tooLarge:
-        return quoted(tile.path) + ": the set would have more than 2147483647 rows or columns; converted alone";
+        return quoted(tile.path) + ": the set would have more than 2147483647 rows or columns";
     }
-    return quoted(tile.path) + "; converted alone";
+    return quoted(tile.path);
 }
 
 std::vector<std::filesystem::path> listFolderGrids(const std::filesystem::path& folder) {

@@ -107,7 +107,7 @@ struct LatticePlace {
 };
 LatticePlace placeOnLattice(const GridHeader& reference, const GridHeader& header);
 
-// "'b.asc' overlaps 'a.asc'" and the like: why a tile is converted alone.
+// "'b.asc' overlaps 'a.asc'" and the like: why a tile is not part of the set.
 std::string aloneReasonText(const AloneTile& tile);
 
 // The grids (".asc", any letter case) of a folder, sorted by name.

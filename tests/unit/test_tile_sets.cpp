@@ -235,11 +235,11 @@ TEST(TileSets, PlanningWarnsAboutTilesThatCannotJoin) {
     ASSERT_EQ(plan.alone.size(), 3u);
     EXPECT_EQ(plan.alone[0].path, "d.asc");
     EXPECT_EQ(plan.alone[0].reason, AloneReason::overlaps);
-    EXPECT_EQ(aloneReasonText(plan.alone[0]), "'d.asc' overlaps 'a.asc'; converted alone");
+    EXPECT_EQ(aloneReasonText(plan.alone[0]), "'d.asc' overlaps 'a.asc'");
     EXPECT_EQ(plan.alone[1].path, "off.asc");
-    EXPECT_EQ(aloneReasonText(plan.alone[1]), "'off.asc' lies 0.25 cells off the set's lattice; converted alone");
+    EXPECT_EQ(aloneReasonText(plan.alone[1]), "'off.asc' lies 0.25 cells off the set's lattice");
     EXPECT_EQ(plan.alone[2].path, "c.asc");
-    EXPECT_EQ(aloneReasonText(plan.alone[2]), "'c.asc' has another cell size (2) than the set; converted alone");
+    EXPECT_EQ(aloneReasonText(plan.alone[2]), "'c.asc' has another cell size (2) than the set");
 
     // Against an index's merged grid: on its lattice but not listed, and off it.
     const TileSetPlan placed = placeOnMergedGrid(plan.merged, {plan.tiles[1].window},
