@@ -97,6 +97,10 @@ done
 
 tm=$(median "$work/merged") ts=$(median "$work/seams")
 t1=$(median "$work/set1") t2=$(median "$work/set2")
+# Processor time (all threads) too: on a shared machine it is the steadier figure.
+awk -v cm="$(median "$work/merged" 3)" -v cs="$(median "$work/seams" 3)" -v c1="$(median "$work/set1" 3)" \
+    -v c2="$(median "$work/set2" 3)" 'BEGIN {
+  printf "  processor seconds: merged %.2f, first pass %.2f, set -j 1 %.2f, set -j 2 %.2f\n", cm, cs, c1, c2 }'
 awk -v tm="$tm" -v ts="$ts" -v t1="$t1" -v t2="$t2" -v wired="$wired" \
     -v mm="$(maxOf "$work/merged")" -v ma="$(maxOf "$work/alone")" -v m1="$(maxOf "$work/set1")" \
     -v m2="$(maxOf "$work/set2")" -v mo="$( ((wired)) && maxOf "$work/onetile" || echo 0)" 'BEGIN {

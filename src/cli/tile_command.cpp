@@ -105,7 +105,9 @@ Inputs readInputs(const CliOptions& options) {
         std::error_code error;
         if (std::filesystem::is_directory(input, error)) {
             const std::vector<std::filesystem::path> grids = listFolderGrids(input);
-            if (grids.empty()) std::fprintf(stderr, "morvale-convert: warning: no .asc files in '%s'\n", utf8(input).c_str());
+            if (grids.empty())
+                std::fprintf(stderr, "morvale-convert: cannot open a grid in '%s': the folder holds no .asc files\n",
+                             utf8(input).c_str());
             paths.insert(paths.end(), grids.begin(), grids.end());
         } else {
             paths.push_back(input);
@@ -179,10 +181,7 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
 
     Inputs inputs = readInputs(options);
     int worst = inputs.unreadable.empty() ? 0 : exitInput;
-    if (inputs.readable.empty()) {
-        std::fputs("morvale-convert: no grid to convert\n", stderr);
-        return exitInput;
-    }
+    if (inputs.readable.empty()) return exitInput;  // each input has had its message
 
     // The set: planned from the headers, or placed on a saved index's lattice.
     SeamIndex index;
