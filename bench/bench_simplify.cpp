@@ -26,7 +26,7 @@
 
 #include "grid/grid_body.h"
 #include "grid/grid_header.h"
-#include "grid/input_file.h"
+#include "base/input_file.h"
 #include "mesh/simplify/terrain_simplifier.h"
 
 using namespace morvale;

@@ -81,13 +81,13 @@ constexpr OptionEntry options[] = {
     {OptionId::jobs, "-j", nullptr, "N", false, ValueKind::number, nullptr,
      "convert N inputs at a time (default: the number\n"
      "of cores)",
-     false},
+     true},
     {OptionId::writeSeams, nullptr, "--write-seams", "FILE", false, ValueKind::file, nullptr,
-     "save the seam index of the inputs' tile set", false},
+     "save the seam index of the inputs' tile set", true},
     {OptionId::seams, nullptr, "--seams", "FILE", false, ValueKind::file, nullptr,
      "convert with the seam index saved in FILE, so one\n"
      "tile of a set converts alone",
-     false},
+     true},
     {OptionId::quiet, "-q", "--quiet", nullptr, false, ValueKind::none, nullptr,
      "print only errors and a failed check", true},
     {OptionId::help, "-h", "--help", nullptr, false, ValueKind::none, nullptr, "show this help", true},

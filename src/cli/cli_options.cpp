@@ -1,11 +1,18 @@
 #include "cli/cli_options.h"
 
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
 #include "cli/cli_manual.h"
 #include "base/native_text.h"
 
 namespace morvale::cli {
 
 namespace {
+
+// More threads than this only queue for the same cores.
+constexpr long maxJobs = 1024;
 
 // Options are ASCII; compare a native argument with one.
 bool is(const NativeArg& arg, const char* text) {
@@ -62,8 +69,8 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         const NativeArg& arg = args[i];
         const bool looksLikeOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
         if (!looksLikeOption) {
-            if (haveInput) return fail("more than one input file given");
-            o.input = std::filesystem::path(arg);
+            if (!haveInput) o.input = std::filesystem::path(arg);
+            o.inputs.emplace_back(arg);
             haveInput = true;
             continue;
         }
@@ -108,13 +115,49 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
             if (o.presetIndex < 0) return fail("unknown preset '" + toNarrow(*value) + "'");
             break;
         case OptionId::scale: o.scale = toWide(*value); break;
+        case OptionId::jobs: {
+            const std::string count = toNarrow(*value);
+            char* end = nullptr;
+            const long jobs = std::strtol(count.c_str(), &end, 10);
+            if (count.empty() || *end != '\0' || jobs < 1 || jobs > maxJobs)
+                return fail("-j takes a number of jobs from 1 to " + std::to_string(maxJobs));
+            o.jobs = static_cast<int>(jobs);
+            break;
+        }
+        case OptionId::writeSeams: o.writeSeams = std::filesystem::path(*value); break;
+        case OptionId::seams: o.seams = std::filesystem::path(*value); break;
         default:
             // A row marked wired without a case here.
             return fail("option " + name + " is not available in this build");
         }
     }
     if (!haveInput && !o.help && !o.version) return fail("no input file given");
+    if (o.writeSeams && o.seams) return fail("--write-seams and --seams cannot be used together");
+    if (isTileSetRun(o) && o.cropGiven)
+        return fail("--crop cannot be used with several inputs: a tile set is converted whole, tile by tile");
     return parsed;
+}
+
+SettingsControls settingsControls(const CliOptions& options) {
+    SettingsControls controls;
+    controls.cropEnabled = options.cropGiven;
+    controls.cropXMinText = options.crop[0];
+    controls.cropYMinText = options.crop[1];
+    controls.cropXMaxText = options.crop[2];
+    controls.cropYMaxText = options.crop[3];
+    controls.presetSelection = options.presetIndex;
+    controls.presetText = exportPresets[options.presetIndex].displayName;
+    controls.useXllYllOffsets = options.useXllYllOffsets;
+    controls.centerZ = options.centerZ;
+    controls.unitScaleText =
+        options.scale ? *options.scale : std::to_wstring(exportPresets[options.presetIndex].defaultUnitScale);
+    return controls;
+}
+
+bool isTileSetRun(const CliOptions& options) {
+    std::error_code error;
+    return options.inputs.size() > 1 || options.writeSeams || options.seams ||
+           (!options.inputs.empty() && std::filesystem::is_directory(options.input, error));
 }
 
 }  // namespace morvale::cli

@@ -13,7 +13,8 @@ namespace morvale::cli {
 using NativeArg = std::filesystem::path::string_type;
 
 struct CliOptions {
-    std::filesystem::path input;
+    std::filesystem::path input;               // the first input
+    std::vector<std::filesystem::path> inputs;  // every input, in the order given
     std::optional<std::filesystem::path> output;
     TerrainMode mode = TerrainMode::Interpolated;
     bool cropGiven = false;
@@ -23,6 +24,11 @@ struct CliOptions {
     bool useXllYllOffsets = false;
     bool centerZ = false;
     bool quiet = false;
+    // Tile sets (several inputs or a folder): parallel jobs (0: one per core),
+    // the seam index to save after the first pass, or to use instead of it.
+    int jobs = 0;
+    std::optional<std::filesystem::path> writeSeams;
+    std::optional<std::filesystem::path> seams;
     bool help = false;
     bool version = false;
 };
@@ -35,5 +41,11 @@ struct ParsedOptions {
 // Options are those of cli_manual.h; a long option's value may also follow
 // "=" ("--mode=interpolated"), and "--" ends the options.
 ParsedOptions parseCliOptions(const std::vector<NativeArg>& args);
+
+// What the window's controls would hold for these options.
+SettingsControls settingsControls(const CliOptions& options);
+
+// Several inputs, a folder or a seam index option: the tile set mode.
+bool isTileSetRun(const CliOptions& options);
 
 }  // namespace morvale::cli

@@ -20,6 +20,7 @@
 #include "cli/cli_manual.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_progress.h"
+#include "cli/tile_command.h"
 #include "convert/conversion_request.h"
 #include "grid/utf16_text.h"
 #include "morvale_version.h"
@@ -113,6 +114,12 @@ int run(const std::vector<cli::NativeArg>& args) {
                     MORVALE_TARGET_TEXT);
         return cli::exitSuccess;
     }
+    if (cli::isTileSetRun(options)) {
+        std::signal(SIGINT, onInterrupt);
+        const int status = cli::runTileSetCommand(options, cancelRequested);
+        std::signal(SIGINT, SIG_DFL);
+        return status;
+    }
 
     GridHeader header;
     const int headerResult = readGridHeader(options.input, header);
@@ -136,19 +143,7 @@ int run(const std::vector<cli::NativeArg>& args) {
     }
 
     const GridNames names = deriveGridNames(options.input);
-    SettingsControls controls;
-    controls.cropEnabled = options.cropGiven;
-    controls.cropXMinText = options.crop[0];
-    controls.cropYMinText = options.crop[1];
-    controls.cropXMaxText = options.crop[2];
-    controls.cropYMaxText = options.crop[3];
-    controls.presetSelection = options.presetIndex;
-    controls.presetText = exportPresets[options.presetIndex].displayName;
-    controls.useXllYllOffsets = options.useXllYllOffsets;
-    controls.centerZ = options.centerZ;
-    controls.unitScaleText =
-        options.scale ? *options.scale : std::to_wstring(exportPresets[options.presetIndex].defaultUnitScale);
-    CorrectedSettings corrected = correctSettings(controls, header.ncols, header.nrows);
+    CorrectedSettings corrected = correctSettings(cli::settingsControls(options), header.ncols, header.nrows);
     corrected.settings.mode = options.mode;
 
     ConversionRequest request;

@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "convert/progress_reporter.h"
+#include "base/progress_reporter.h"
 
 namespace morvale {
 

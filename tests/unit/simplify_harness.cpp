@@ -11,7 +11,7 @@
 
 #include "grid/grid_body.h"
 #include "grid/grid_header.h"
-#include "grid/input_file.h"
+#include "base/input_file.h"
 
 using namespace morvale;
 

@@ -145,3 +145,32 @@ TEST(Cli, ConvertsEverySharedGridWithAGoodHeaderInBothModes) {
     }
     EXPECT_GE(converted, 20);
 }
+
+TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
+    ScratchDir dir;
+    writeFile(dir / "a.asc", smallGrid);
+    writeFile(dir / "b.asc", "ncols 2\nnrows 2\nxllcorner 3\nyllcorner 0\ncellsize 1\n7 8\n9 10\n");
+    const CliRun crop = runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --crop 1,1,2,2");
+    EXPECT_EQ(crop.status, 2);
+    EXPECT_NE(crop.out.find("--crop cannot be used with several inputs"), std::string::npos) << crop.out;
+    EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " -j 0").status, 2);
+
+    // a.asc and b.asc meet on one lattice; the index of their borders is written and nothing converted.
+    const CliRun seams = runCli(quoted(dir.path()) + " --write-seams " + quoted(dir / "set.seams"));
+    EXPECT_EQ(seams.status, 0) << seams.out;
+    EXPECT_EQ(readFile(dir / "set.seams").substr(0, 7), "MVSEAMS");
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.obj"));
+    writeFile(dir / "cut.seams", readFile(dir / "set.seams").substr(0, 100));
+    const CliRun cut = runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "cut.seams"));
+    EXPECT_EQ(cut.status, 3);
+    EXPECT_NE(cut.out.find("is damaged"), std::string::npos) << cut.out;
+
+    // Another cell size: no set, each converted alone into the output folder, with a warning naming it.
+    writeFile(dir / "b.asc", "ncols 2\nnrows 2\nxllcorner 3\nyllcorner 0\ncellsize 2\n7 8\n9 10\n");
+    const CliRun alone = runCli(quoted(dir.path()) + " -j 2 -o " + quoted(dir / "out"));
+    EXPECT_EQ(alone.status, 0) << alone.out;
+    EXPECT_NE(alone.out.find("b.asc' shares its lattice with no other input; converted alone"), std::string::npos)
+        << alone.out;
+    EXPECT_TRUE(endsWithQuads(readFile(dir / "out" / "a.obj")));
+    EXPECT_TRUE(endsWithQuads(readFile(dir / "out" / "b.obj")));
+}

@@ -9,7 +9,7 @@
 
 #include "convert/conversion_settings.h"
 #include "grid/grid_body.h"
-#include "grid/input_file.h"
+#include "base/input_file.h"
 #include "grid/wide_read.h"
 #include "mesh/corner_normals.h"
 #include "mesh/texture_coords.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "grid/grid_body.h"
-#include "grid/input_file.h"
+#include "base/input_file.h"
 #include "grid/wide_read.h"
 #include "test_support.h"
 

@@ -1,0 +1,273 @@
+#include "cli/tile_command.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+#include "tiles/seam_file.h"
+#include "tiles/tile_jobs.h"
+#include "tiles/tile_run.h"
+#include "tiles/tile_set.h"
+
+namespace morvale::cli {
+
+namespace {
+
+constexpr int exitUsage = 2;
+constexpr int exitInput = 3;
+constexpr int exitOutput = 4;
+
+std::string utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string quoted(const std::filesystem::path& path) {
+    std::string text(1, '\'');
+    text += utf8(path);
+    text += '\'';
+    return text;
+}
+
+// One line on a terminal for the whole set: tiles done, running and failed.
+// Redrawn at most ten times a second, from whichever worker reports.
+class SetProgressLine final : public SetProgress {
+public:
+    SetProgressLine(std::FILE* out, const char* phase, std::size_t total, bool shown)
+        : out_(out), phase_(phase), total_(total), shown_(shown) {}
+    ~SetProgressLine() override {
+        if (drawn_) std::fputc('\n', out_);
+    }
+    void started(std::size_t) override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++running_;
+        draw(false);
+    }
+    void step(std::size_t) override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        draw(false);
+    }
+    void finished(std::size_t, const TileOutcome& outcome) override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        --running_;
+        ++done_;
+        if (outcome.exitStatus != 0) ++failed_;
+        draw(done_ == total_);
+    }
+
+private:
+    void draw(bool always) {
+        if (!shown_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!always && drawn_ && now - last_ < std::chrono::milliseconds(100)) return;
+        last_ = now;
+        constexpr std::size_t width = 30;
+        char bar[width + 1];
+        const std::size_t filled = total_ ? done_ * width / total_ : width;
+        for (std::size_t i = 0; i < width; ++i) bar[i] = i < filled ? '#' : '.';
+        bar[width] = '\0';
+        std::fprintf(out_, "\r[%s] %zu/%zu tiles  %s  %zu running  %zu not OK   ", bar, done_, total_, phase_, running_,
+                     failed_);
+        std::fflush(out_);
+        drawn_ = true;
+    }
+    std::mutex mutex_;
+    std::FILE* out_;
+    const char* phase_;
+    std::size_t total_;
+    bool shown_;
+    bool drawn_ = false;
+    std::size_t done_ = 0, running_ = 0, failed_ = 0;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+struct Inputs {
+    std::vector<TileHeader> readable;
+    std::vector<TileJob> unreadable;  // table rows for the inputs whose header failed
+    std::vector<TileOutcome> unreadableOutcomes;
+};
+
+Inputs readInputs(const CliOptions& options) {
+    std::vector<std::filesystem::path> paths;
+    for (const std::filesystem::path& input : options.inputs) {
+        std::error_code error;
+        if (std::filesystem::is_directory(input, error)) {
+            const std::vector<std::filesystem::path> grids = listFolderGrids(input);
+            if (grids.empty())
+                std::fprintf(stderr, "morvale-convert: cannot open a grid in '%s': the folder holds no .asc files\n",
+                             utf8(input).c_str());
+            paths.insert(paths.end(), grids.begin(), grids.end());
+        } else {
+            paths.push_back(input);
+        }
+    }
+    Inputs inputs;
+    std::vector<std::filesystem::path> seen;
+    for (const std::filesystem::path& path : paths) {
+        // The same file named twice (also through a folder) is converted once.
+        std::error_code error;
+        std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+        if (error) canonical = path.lexically_normal();
+        if (std::find(seen.begin(), seen.end(), canonical) != seen.end()) continue;
+        seen.push_back(canonical);
+        TileHeader tile{path, {}};
+        const int result = readGridHeader(path, tile.header);
+        if (result == gridHeaderOk) {
+            inputs.readable.push_back(tile);
+            continue;
+        }
+        std::fprintf(stderr, "morvale-convert: '%s': %s\n", utf8(path).c_str(),
+                     result == gridHeaderUnopenable ? "cannot be opened" : "the grid header is corrupted");
+        TileJob job;
+        job.request.inputPath = path;
+        TileOutcome outcome;
+        outcome.started = true;
+        outcome.result = result == gridHeaderUnopenable ? conversionInputUnreadable : conversionHeaderCorrupted;
+        outcome.exitStatus = exitInput;
+        inputs.unreadable.push_back(std::move(job));
+        inputs.unreadableOutcomes.push_back(outcome);
+    }
+    return inputs;
+}
+
+// Two inputs of the same name from different folders would write one output.
+std::string outputClash(const std::vector<TileJob>& jobs) {
+    std::vector<std::pair<std::filesystem::path, std::size_t>> outputs;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        std::error_code error;
+        std::filesystem::path out = std::filesystem::weakly_canonical(jobs[i].request.outputPath, error);
+        if (error) out = jobs[i].request.outputPath.lexically_normal();
+        outputs.emplace_back(out, i);
+    }
+    std::sort(outputs.begin(), outputs.end());
+    for (std::size_t k = 1; k < outputs.size(); ++k) {
+        if (outputs[k].first != outputs[k - 1].first) continue;
+        const TileJob& a = jobs[std::min(outputs[k - 1].second, outputs[k].second)];
+        const TileJob& b = jobs[std::max(outputs[k - 1].second, outputs[k].second)];
+        std::string text = quoted(a.request.inputPath);
+        text += " and ";
+        text += quoted(b.request.inputPath);
+        text += " would both write ";
+        text += quoted(a.request.outputPath);
+        text += "; convert them into different folders";
+        return text;
+    }
+    return {};
+}
+
+}  // namespace
+
+int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
+    const bool quiet = options.quiet;
+    const bool terminal = !quiet && isatty(fileno(stderr));
+    if (options.centerZ) {
+        std::fputs("morvale-convert: --center-z shifts each tile by its own elevation range, so the tiles of a set "
+                   "would not meet; leave it out for several inputs\n",
+                   stderr);
+        return exitUsage;
+    }
+
+    Inputs inputs = readInputs(options);
+    int worst = inputs.unreadable.empty() ? 0 : exitInput;
+    if (inputs.readable.empty()) return exitInput;  // each input has had its message
+
+    // The set: planned from the headers, or placed on a saved index's lattice.
+    SeamIndex index;
+    TileSetPlan plan;
+    if (options.seams) {
+        SeamFileResult read = readSeamTable(*options.seams, index);
+        if (read == SeamFileResult::ok) {
+            std::vector<TileWindow> known;
+            for (const SeamTile& tile : index.tiles) known.push_back(tile.window);
+            plan = placeOnMergedGrid(index.merged, known, inputs.readable);
+            // One tile (one process per tile) reads only its neighbours' borders.
+            if (plan.tiles.size() == 1) read = readSeamFile(*options.seams, index, &plan.tiles[0].window);
+            else if (!plan.tiles.empty()) read = readSeamFile(*options.seams, index);
+        }
+        if (read != SeamFileResult::ok) {
+            std::fprintf(stderr, "morvale-convert: the seam index '%s' %s\n", utf8(*options.seams).c_str(),
+                         seamFileResultText(read));
+            return exitInput;
+        }
+    } else {
+        plan = planTileSet(inputs.readable);
+    }
+    for (const AloneTile& alone : plan.alone)
+        std::fprintf(stderr, "morvale-convert: warning: %s; %s\n", aloneReasonText(alone).c_str(),
+                     options.writeSeams ? "left out of the seam index" : "converted alone");
+
+    const int workers = workerCount(options.jobs, plan.tiles.size() + plan.alone.size());
+    if (!quiet && !plan.tiles.empty())
+        std::printf("tile set:     %zu tiles on a merged grid of %d x %d cells (cell size %.10g)\n", plan.tiles.size(),
+                    plan.merged.ncols, plan.merged.nrows, plan.merged.cellsize);
+    if (!quiet) {
+        if (!plan.alone.empty()) std::printf("alone:        %zu grids converted on their own\n", plan.alone.size());
+        std::printf("jobs:         %d\n", workers);
+        std::fflush(stdout);
+    }
+
+    if (options.writeSeams && plan.tiles.empty()) {
+        std::fputs("morvale-convert: no two inputs share a lattice: there is no tile set to index\n", stderr);
+        return exitInput;
+    }
+    if (!options.seams && !plan.tiles.empty()) {
+        std::vector<char> opened;
+        SetProgressLine line(stderr, "borders", plan.tiles.size(), terminal);
+        index = collectSetSeams(plan, seamDepth, workers, cancelRequested, line, opened);
+        if (cancelRequested.load()) return 130;
+    }
+    if (options.writeSeams) {
+        const SeamFileResult written = writeSeamFile(*options.writeSeams, index);
+        if (written != SeamFileResult::ok) {
+            std::fprintf(stderr, "morvale-convert: the seam index '%s' %s\n", utf8(*options.writeSeams).c_str(),
+                         seamFileResultText(written));
+            return exitOutput;
+        }
+        if (!quiet) std::printf("seam index:   %s (%zu tiles)\n", utf8(*options.writeSeams).c_str(), index.tiles.size());
+        return worst;
+    }
+
+    if (options.output) {
+        std::error_code error;
+        std::filesystem::create_directories(*options.output, error);
+        if (!std::filesystem::is_directory(*options.output, error)) {
+            std::fprintf(stderr, "morvale-convert: cannot create the output folder '%s'\n",
+                         utf8(*options.output).c_str());
+            return exitOutput;
+        }
+    }
+    CorrectedSettings corrected =
+        correctSettings(settingsControls(options), plan.merged.ncols > 0 ? plan.merged.ncols : 1,
+                        plan.merged.nrows > 0 ? plan.merged.nrows : 1);
+    corrected.settings.mode = options.mode;
+    std::vector<TileJob> jobs = prepareTileJobs(plan, corrected.settings, options.output);
+    if (const std::string clash = outputClash(jobs); !clash.empty()) {
+        std::fprintf(stderr, "morvale-convert: %s\n", clash.c_str());
+        return exitUsage;
+    }
+
+    std::vector<TileOutcome> outcomes;
+    {
+        SetProgressLine line(stderr, "converting", jobs.size(), terminal);
+        outcomes = runTileJobs(jobs, &index, workers, cancelRequested, convertPreparedTile, line);
+    }
+    for (const TileOutcome& outcome : outcomes) worst = std::max(worst, outcome.exitStatus);
+    jobs.insert(jobs.end(), inputs.unreadable.begin(), inputs.unreadable.end());
+    outcomes.insert(outcomes.end(), inputs.unreadableOutcomes.begin(), inputs.unreadableOutcomes.end());
+    if (!quiet) std::printf("\n%s", tileTableText(jobs, outcomes).c_str());
+    return worst;
+}
+
+}  // namespace morvale::cli

@@ -1,0 +1,17 @@
+#pragma once
+// morvale-convert on several inputs or a folder: plans the tile set, runs the
+// first pass (or reads a saved seam index), converts every tile on parallel
+// jobs with one progress line, and ends with a table of the tiles' results.
+
+#include <atomic>
+
+#include "cli/cli_options.h"
+
+namespace morvale::cli {
+
+// Returns the exit status: the worst of the tiles' (see tile_run.h), 2 for a
+// usage error, 3 when no grid could be read or the seam index is unusable,
+// 4 when the seam index or the output folder cannot be written.
+int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancelRequested);
+
+}  // namespace morvale::cli

@@ -1,0 +1,79 @@
+#include "tiles/seam_index.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "grid/grid_body.h"
+#include "base/input_file.h"
+
+namespace morvale {
+
+namespace {
+
+// The layout described in seam_index.h: rows kept in full at the top and the
+// bottom, and the cells kept at each end of a middle row.
+struct BorderLayout {
+    std::int64_t top, bottom, middle;
+    std::int64_t left, right;
+    std::int64_t ncols;
+};
+
+BorderLayout layoutOf(const TileWindow& w, std::int32_t depth) {
+    BorderLayout l;
+    l.ncols = w.ncols;
+    l.top = std::min<std::int64_t>(depth, w.nrows);
+    l.bottom = std::min<std::int64_t>(depth, w.nrows - l.top);
+    l.middle = w.nrows - l.top - l.bottom;
+    l.left = std::min<std::int64_t>(depth, w.ncols);
+    l.right = std::min<std::int64_t>(depth, w.ncols - l.left);
+    return l;
+}
+
+}  // namespace
+
+std::int64_t borderCellCount(const TileWindow& window, std::int32_t depth) {
+    const BorderLayout l = layoutOf(window, depth);
+    return (l.top + l.bottom) * l.ncols + l.middle * (l.left + l.right);
+}
+
+std::int64_t borderSlot(const TileWindow& window, std::int32_t depth, std::int32_t row, std::int32_t col) {
+    assert(row >= 0 && row < window.nrows && col >= 0 && col < window.ncols);
+    const BorderLayout l = layoutOf(window, depth);
+    if (row < l.top) return row * l.ncols + col;
+    const std::int64_t middleStart = l.top * l.ncols;
+    const std::int64_t bottomStart = middleStart + l.middle * (l.left + l.right);
+    if (row >= l.top + l.middle) return bottomStart + (row - l.top - l.middle) * l.ncols + col;
+    const std::int64_t rowStart = middleStart + (row - l.top) * (l.left + l.right);
+    if (col < l.left) return rowStart + col;
+    if (col >= l.ncols - l.right) return rowStart + l.left + (col - (l.ncols - l.right));
+    return -1;
+}
+
+SeamCollection collectTileSeams(const SetTile& tile, std::int32_t depth, const std::atomic<bool>& cancelRequested,
+                                ProgressReporter& progress, SeamTile& out) {
+    const std::u8string name = tile.path.filename().u8string();
+    out.name.assign(name.begin(), name.end());
+    out.window = tile.window;
+    out.zMin = std::numeric_limits<double>::max();
+    out.zMax = -std::numeric_limits<double>::max();
+    out.border.assign(static_cast<std::size_t>(borderCellCount(tile.window, depth)), seamNoData);
+
+    SeamCollection result;
+    FileHandle input = openForReading(tile.path);
+    if (!input || !seekTo(input.get(), tile.header.dataStart)) return result;
+    result.opened = true;
+
+    const TileWindow& w = tile.window;
+    const CropWindow whole{1, 1, w.ncols, w.nrows};
+    auto keep = [&](std::int32_t row, std::int32_t col, double value, bool) {
+        out.zMin = std::min(out.zMin, value);
+        out.zMax = std::max(out.zMax, value);
+        // Most cells lie deeper than the border: one cheap test before the slot arithmetic.
+        if (row > depth && row <= w.nrows - depth && col > depth && col <= w.ncols - depth) return;
+        out.border[static_cast<std::size_t>(borderSlot(w, depth, row - 1, col - 1))] = value;
+    };
+    result.counts = readGridBody(input.get(), tile.header, whole, w.nrows, cancelRequested, progress, keep);
+    return result;
+}
+
+}  // namespace morvale

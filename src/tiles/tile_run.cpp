@@ -1,0 +1,193 @@
+#include "tiles/tile_run.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "app/summary_text.h"
+#include "app/text_format.h"
+#include "tiles/tile_cell_source.h"
+
+namespace morvale {
+
+namespace {
+
+constexpr int exitCancelled = 130;
+
+// Runs work(0..count-1) on `workers` threads, the calling one included. When a
+// thread cannot be started, the ones that did take over its share.
+template <class Work>
+void runParallel(std::size_t count, int workers, Work&& work) {
+    std::atomic<std::size_t> next{0};
+    auto loop = [&] {
+        for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) work(i);
+    };
+    std::vector<std::thread> threads;
+    for (int t = 1; t < workers; ++t) {
+        try {
+            threads.emplace_back(loop);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    loop();
+    for (std::thread& thread : threads) thread.join();
+}
+
+// A conversion's reporter: forwards steps to the set and carries the set's
+// cancel request into the conversion's own flag.
+class JobProgress final : public ProgressReporter {
+public:
+    JobProgress(std::size_t job, SetProgress& set, const std::atomic<bool>& setCancel, std::atomic<bool>& own)
+        : job_(job), set_(set), setCancel_(setCancel), own_(own) {}
+    void showPreparing() override { carryCancel(); }
+    void beginStage(std::string_view, int) override { carryCancel(); }
+    void step() override {
+        carryCancel();
+        set_.step(job_);
+    }
+
+private:
+    void carryCancel() {
+        if (setCancel_.load(std::memory_order_relaxed)) own_.store(true, std::memory_order_relaxed);
+    }
+    std::size_t job_;
+    SetProgress& set_;
+    const std::atomic<bool>& setCancel_;
+    std::atomic<bool>& own_;
+};
+
+std::string narrow(const wchar_t* text) {
+    std::string out;
+    for (; *text != L'\0'; ++text) out.push_back(*text > 0 && *text < 0x80 ? static_cast<char>(*text) : '?');
+    return out;
+}
+
+std::string grouped(std::int64_t value) {
+    wchar_t text[groupedTextSize];
+    formatGrouped(value, text);
+    return narrow(text);
+}
+
+std::string utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string resultText(const TileOutcome& outcome) {
+    if (!outcome.started) return "not started (cancelled)";
+    if (outcome.result == conversionCellsUnsupported) return "tile sets not supported by this build";
+    if (outcome.result == conversionHeaderCorrupted) return "grid header corrupted";
+    if (isFailureResult(outcome.result)) return narrow(failureText(outcome.result));
+    if (outcome.stats.status == -1) return "cancelled";
+    return outcome.stats.status == 1 ? "OK" : "check failed";
+}
+
+}  // namespace
+
+ConversionResult convertPreparedTile(const ConversionRequest& request, CellSource* cells,
+                                     std::atomic<bool>& cancelRequested, ProgressReporter& progress,
+                                     ConversionStats& stats) {
+    // The builders read the request's input file; a tile of a set needs them to read `cells` instead.
+    if (cells != nullptr) return conversionCellsUnsupported;
+    return runConversion(request, cancelRequested, progress, stats);
+}
+
+int workerCount(int requested, std::size_t items) {
+    std::size_t n = requested > 0 ? static_cast<std::size_t>(requested) : std::thread::hardware_concurrency();
+    n = std::clamp<std::size_t>(n, 1, std::max<std::size_t>(items, 1));
+    return static_cast<int>(n);
+}
+
+SeamIndex collectSetSeams(const TileSetPlan& plan, std::int32_t depth, int workers,
+                          const std::atomic<bool>& cancelRequested, SetProgress& progress,
+                          std::vector<char>& opened) {
+    SeamIndex index;
+    index.merged = plan.merged;
+    index.depth = depth;
+    index.tiles.resize(plan.tiles.size());
+    opened.assign(plan.tiles.size(), 0);
+    runParallel(plan.tiles.size(), workerCount(workers, plan.tiles.size()), [&](std::size_t i) {
+        if (cancelRequested.load()) return;
+        progress.started(i);
+        SilentProgress silent;
+        TileOutcome outcome;
+        outcome.started = true;
+        try {
+            const SeamCollection collected = collectTileSeams(plan.tiles[i], depth, cancelRequested, silent,
+                                                              index.tiles[i]);
+            opened[i] = collected.opened ? 1 : 0;
+            outcome.result = collected.opened ? conversionFinished : conversionInputUnreadable;
+        } catch (const std::bad_alloc&) {
+            outcome.result = conversionVertexTableFailed;
+        }
+        outcome.exitStatus = conversionExitStatus(outcome.result, outcome.stats);
+        progress.finished(i, outcome);
+    });
+    return index;
+}
+
+std::vector<TileOutcome> runTileJobs(const std::vector<TileJob>& jobs, const SeamIndex* index, int workers,
+                                     const std::atomic<bool>& cancelRequested, const TileConverter& convert,
+                                     SetProgress& progress) {
+    std::vector<TileOutcome> outcomes(jobs.size());
+    runParallel(jobs.size(), workerCount(workers, jobs.size()), [&](std::size_t i) {
+        TileOutcome& outcome = outcomes[i];
+        if (cancelRequested.load()) {
+            outcome.exitStatus = exitCancelled;
+            return;
+        }
+        outcome.started = true;
+        progress.started(i);
+        std::atomic<bool> ownCancel{false};
+        JobProgress reporter(i, progress, cancelRequested, ownCancel);
+        try {
+            if (jobs[i].tile != nullptr && index != nullptr) {
+                TileCellSource cells(*jobs[i].tile, *index, jobs[i].ringDepth);
+                outcome.result = convert(jobs[i].request, &cells, ownCancel, reporter, outcome.stats);
+            } else {
+                outcome.result = convert(jobs[i].request, nullptr, ownCancel, reporter, outcome.stats);
+            }
+        } catch (const std::bad_alloc&) {
+            outcome.result = conversionVertexTableFailed;
+        }
+        outcome.exitStatus = conversionExitStatus(outcome.result, outcome.stats);
+        progress.finished(i, outcome);
+    });
+    return outcomes;
+}
+
+int conversionExitStatus(ConversionResult result, const ConversionStats& stats) {
+    if (result == conversionInputUnreadable || result == conversionBadCellSize || result == conversionHeaderCorrupted)
+        return 3;
+    if (result != conversionFinished) return 4;
+    if (stats.status == -1) return exitCancelled;
+    return stats.status == 1 ? 0 : 1;
+}
+
+std::string tileTableText(const std::vector<TileJob>& jobs, const std::vector<TileOutcome>& outcomes) {
+    std::size_t nameWidth = 4;
+    for (const TileJob& job : jobs) nameWidth = std::max(nameWidth, utf8(job.request.inputPath).size());
+    auto row = [&](const std::string& name, const char* set, const std::string& result, const std::string& vertices,
+                   const std::string& quads, const std::string& seconds, const std::string& output) {
+        char middle[160];
+        std::snprintf(middle, sizeof middle, "  %-6s %-40.40s %13s %13s %8s  ", set, result.c_str(), vertices.c_str(),
+                      quads.c_str(), seconds.c_str());
+        return name + std::string(nameWidth - name.size(), ' ') + middle + output + "\n";
+    };
+    std::string text = row("tile", "set", "result", "vertices", "quads", "seconds", "output");
+    for (std::size_t i = 0; i < jobs.size() && i < outcomes.size(); ++i) {
+        const TileOutcome& o = outcomes[i];
+        const bool counted = o.started && o.result == conversionFinished;
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.2f", o.stats.seconds);
+        text += row(utf8(jobs[i].request.inputPath), jobs[i].tile ? "set" : "alone", resultText(o),
+                    counted ? grouped(o.stats.vertexCount) : "-", counted ? grouped(o.stats.quadCount) : "-",
+                    counted ? seconds : "-", utf8(jobs[i].request.outputPath));
+    }
+    return text;
+}
+
+}  // namespace morvale

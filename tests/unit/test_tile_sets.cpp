@@ -1,0 +1,472 @@
+// Tile sets: a grid cut into uneven tiles (no data at the cuts, one tile
+// missing) read tile by tile gives exactly the cells of the merged grid's crop
+// reads; the seam index survives its file; planning warns and refuses.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <bit>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert/conversion_request.h"
+#include "grid/grid_body.h"
+#include "base/input_file.h"
+#include "test_support.h"
+#include "tiles/seam_file.h"
+#include "tiles/tile_cell_source.h"
+#include "tiles/tile_jobs.h"
+#include "tiles/tile_run.h"
+#include "tiles/tile_set.h"
+
+using namespace morvale;
+using testing_support::ScratchDir;
+using testing_support::writeFile;
+
+namespace {
+
+constexpr double noData = -9999.0;
+
+struct Cell {
+    std::int64_t row, col;
+    std::uint64_t bits;
+    bool inWindow;
+    bool operator==(const Cell&) const = default;
+};
+
+struct Recorder final : CellSink {
+    std::vector<Cell> cells;
+    void cell(std::int32_t row, std::int32_t col, double value, bool inWindow) override {
+        cells.push_back({row, col, std::bit_cast<std::uint64_t>(value), inWindow});
+    }
+};
+
+// A grid file: corner or centre reference, rows split over `lineBreaks` lines each.
+std::string gridText(const std::vector<std::vector<double>>& rows, double xll, double yll, double size, bool center,
+                     int lineBreaks = 1) {
+    const double shift = center ? size * 0.5 : 0.0;
+    char line[256];
+    std::snprintf(line, sizeof line, "ncols %zu\nnrows %zu\n%s %.17g\n%s %.17g\ncellsize %.17g\nNODATA_value -9999\n",
+                  rows[0].size(), rows.size(), center ? "xllcenter" : "xllcorner", xll + shift,
+                  center ? "yllcenter" : "yllcorner", yll + shift, size);
+    std::string text = line;
+    for (const auto& row : rows) {
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            std::snprintf(line, sizeof line, "%.17g", row[c]);
+            text += line;
+            const bool breakHere = (c + 1) % ((row.size() + lineBreaks - 1) / lineBreaks) == 0;
+            text += c + 1 == row.size() || breakHere ? "\n" : " ";
+        }
+    }
+    return text;
+}
+
+// The merged grid of the identity test and its cuts: columns 0..3 | 4..6 |
+// 7..10 and rows 0..2 | 3..4 | 5..8; the east tile of the middle band is missing.
+struct CutGrid {
+    static constexpr int ncols = 11, nrows = 9;
+    static constexpr double xll = 1000.25, yll = 2000.5, size = 0.5;
+    std::vector<int> colCuts{0, 4, 7, 11}, rowCuts{0, 3, 5, 9};
+    std::vector<std::vector<double>> cells;
+    std::vector<std::filesystem::path> tiles;
+    std::filesystem::path merged;
+
+    bool missing(int band, int column) const { return band == 1 && column == 2; }
+
+    explicit CutGrid(const ScratchDir& dir) {
+        cells.assign(nrows, std::vector<double>(ncols));
+        for (int r = 0; r < nrows; ++r)
+            for (int c = 0; c < ncols; ++c) {
+                cells[r][c] = std::ldexp(static_cast<double>((r * 7919 + c * 104729) % 100003), -7) - 300.0;
+                // No data on both sides of cuts, and at a corner where four tiles meet.
+                if ((c == 3 && r % 3 == 0) || (c == 4 && r == 5) || (r == 4 && c % 4 == 1) || (r == 3 && c == 7))
+                    cells[r][c] = noData;
+            }
+        for (int band = 0; band < 3; ++band)
+            for (int column = 0; column < 3; ++column) {
+                std::vector<std::vector<double>> part;
+                for (int r = rowCuts[band]; r < rowCuts[band + 1]; ++r) {
+                    part.emplace_back(cells[r].begin() + colCuts[column], cells[r].begin() + colCuts[column + 1]);
+                    if (missing(band, column))
+                        for (int c = colCuts[column]; c < colCuts[column + 1]; ++c) cells[r][c] = noData;
+                }
+                if (missing(band, column)) continue;
+                const double west = xll + colCuts[column] * size;
+                const double south = yll + (nrows - rowCuts[band + 1]) * size;
+                const auto path = dir / ("tile_" + std::to_string(band) + std::to_string(column) + ".asc");
+                writeFile(path, gridText(part, west, south, size, band == 0 && column == 0, band == 2 ? 2 : 1));
+                tiles.push_back(path);
+            }
+        merged = dir / "merged.asc";
+        writeFile(merged, gridText(cells, xll, yll, size, false));
+    }
+};
+
+std::vector<TileHeader> readHeaders(const std::vector<std::filesystem::path>& paths) {
+    std::vector<TileHeader> headers;
+    for (const auto& path : paths) {
+        TileHeader h{path, {}};
+        EXPECT_EQ(readGridHeader(path, h.header), gridHeaderOk) << path;
+        headers.push_back(h);
+    }
+    return headers;
+}
+
+GridHeader header(double xll, double yll, double size, int ncols, int nrows) {
+    GridHeader h;
+    h.xll = xll;
+    h.yll = yll;
+    h.cellsize = size;
+    h.ncols = ncols;
+    h.nrows = nrows;
+    return h;
+}
+
+struct MergedRead {
+    std::vector<Cell> cells;
+    GridBodyCounts counts;
+};
+
+MergedRead readMerged(const std::filesystem::path& path, const CropWindow& window, std::int32_t lastRow,
+                      const std::atomic<bool>& cancel) {
+    GridHeader h;
+    EXPECT_EQ(readGridHeader(path, h), gridHeaderOk);
+    FileHandle file = openForReading(path);
+    EXPECT_TRUE(seekTo(file.get(), h.dataStart));
+    SilentProgress silent;
+    MergedRead read;
+    read.counts = readGridBody(file.get(), h, window, lastRow, cancel, silent,
+                               [&](std::int32_t row, std::int32_t col, double value, bool inWindow) {
+                                   read.cells.push_back({row, col, std::bit_cast<std::uint64_t>(value), inWindow});
+                               });
+    return read;
+}
+
+struct NoProgress final : SetProgress {};
+
+TEST(TileSets, TilesReadExactlyTheMergedGridsCropReads) {
+    ScratchDir dir;
+    const CutGrid grid(dir);
+    const TileSetPlan plan = planTileSet(readHeaders(grid.tiles));
+    ASSERT_EQ(plan.tiles.size(), 8u);
+    EXPECT_TRUE(plan.alone.empty());
+    EXPECT_EQ(plan.merged.ncols, CutGrid::ncols);
+    EXPECT_EQ(plan.merged.nrows, CutGrid::nrows);
+    EXPECT_EQ(plan.merged.xll, CutGrid::xll);  // from a tile given by its centre
+    EXPECT_EQ(plan.merged.yll, CutGrid::yll);
+    EXPECT_EQ(plan.merged.xllIsCenter, 0);
+
+    // The first pass on two workers, then each tile with only the index file at hand.
+    std::atomic<bool> cancel{false};
+    NoProgress quiet;
+    std::vector<char> opened;
+    const SeamIndex collected = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
+    EXPECT_EQ(std::count(opened.begin(), opened.end(), 1), 8);
+    ASSERT_EQ(writeSeamFile(dir / "set.seams", collected), SeamFileResult::ok);
+
+    for (const SetTile& tile : plan.tiles) {
+        SeamIndex index;
+        ASSERT_EQ(readSeamFile(dir / "set.seams", index, &tile.window), SeamFileResult::ok);
+        const CropWindow window = mergedCropWindow(tile.window);
+        const std::int32_t below = std::min(window.yMax + 1, CutGrid::nrows);
+        TileCellSource source(tile, index);  // read twice, as a builder that reads the body again does
+        for (const std::int32_t lastRow : {window.yMax, below}) {
+            SCOPED_TRACE(tile.path.filename().string() + " last row " + std::to_string(lastRow));
+            Recorder got;
+            SilentProgress silent;
+            const GridBodyCounts counts = source.read(window, lastRow, cancel, silent, got);
+            const MergedRead expected = readMerged(grid.merged, window, lastRow, cancel);
+            EXPECT_EQ(got.cells, expected.cells);
+            EXPECT_EQ(counts.rowsRead, expected.counts.rowsRead);
+            EXPECT_EQ(counts.recordsRead, expected.counts.recordsRead);
+            EXPECT_EQ(counts.noDataCount, expected.counts.noDataCount);
+        }
+        // Two lines deep: the cells of a read of the window widened by one.
+        TileCellSource deep(tile, index, 2);
+        Recorder got;
+        SilentProgress silent;
+        deep.read(window, CutGrid::nrows, cancel, silent, got);
+        const CropWindow wide{std::max(window.xMin - 1, 1), std::max(window.yMin - 1, 1),
+                              std::min(window.xMax + 1, CutGrid::ncols), std::min(window.yMax + 1, CutGrid::nrows)};
+        std::vector<Cell> expected = readMerged(grid.merged, wide, CutGrid::nrows, cancel).cells;
+        for (Cell& c : got.cells) c.inWindow = false;
+        for (Cell& c : expected) c.inWindow = false;
+        EXPECT_EQ(got.cells, expected) << tile.path.filename();
+    }
+
+    // A cancel request before reading: nothing is handed over, as from the merged file.
+    cancel = true;
+    TileCellSource source(plan.tiles[4], collected);
+    Recorder got;
+    SilentProgress silent;
+    source.read(mergedCropWindow(plan.tiles[4].window), CutGrid::nrows, cancel, silent, got);
+    EXPECT_TRUE(got.cells.empty());
+}
+
+TEST(TileSets, PlanningWarnsAboutTilesThatCannotJoin) {
+    // The first input lies off the lattice, so the set is measured from the larger group after it.
+    const std::vector<TileHeader> inputs{
+        {"off.asc", header(104.25, 0.0, 1.0, 4, 3)},
+        {"a.asc", header(100.0, 0.0, 1.0, 4, 3)},
+        {"b.asc", header(104.0 + 1e-8, 0.0, 1.0, 2, 3)},   // on the lattice within a millionth
+        {"c.asc", header(100.0, 3.0, 2.0, 4, 3)},          // another cell size
+        {"d.asc", header(101.0, 1.0, 1.0, 2, 2)},          // inside a.asc
+        {"e.asc", header(106.0, -5.0, 1.0000000001, 1, 1)},  // same size within 1e-9, below a gap
+    };
+    const TileSetPlan plan = planTileSet(inputs);
+    ASSERT_EQ(plan.tiles.size(), 3u);
+    EXPECT_EQ(plan.tiles[0].path, "a.asc");
+    EXPECT_EQ(plan.tiles[1].path, "b.asc");
+    EXPECT_EQ(plan.tiles[2].path, "e.asc");
+    EXPECT_EQ(plan.merged.ncols, 7);
+    EXPECT_EQ(plan.merged.nrows, 8);
+    EXPECT_EQ(plan.merged.xll, 100.0);
+    EXPECT_EQ(plan.merged.yll, -5.0);
+    EXPECT_EQ(plan.tiles[0].window, (TileWindow{0, 0, 3, 4}));
+    EXPECT_EQ(plan.tiles[1].window, (TileWindow{0, 4, 3, 2}));
+    EXPECT_EQ(plan.tiles[2].window, (TileWindow{7, 6, 1, 1}));
+
+    ASSERT_EQ(plan.alone.size(), 3u);
+    EXPECT_EQ(plan.alone[0].path, "d.asc");
+    EXPECT_EQ(plan.alone[0].reason, AloneReason::overlaps);
+    EXPECT_EQ(aloneReasonText(plan.alone[0]), "'d.asc' overlaps 'a.asc'");
+    EXPECT_EQ(plan.alone[1].path, "off.asc");
+    EXPECT_EQ(aloneReasonText(plan.alone[1]), "'off.asc' lies 0.25 cells off the set's lattice");
+    EXPECT_EQ(plan.alone[2].path, "c.asc");
+    EXPECT_EQ(aloneReasonText(plan.alone[2]), "'c.asc' has another cell size (2) than the set");
+
+    // Against an index's merged grid: on its lattice but not listed, and off it.
+    const TileSetPlan placed = placeOnMergedGrid(plan.merged, {plan.tiles[1].window},
+                                                 {{"b.asc", inputs[2].header}, {"a.asc", inputs[1].header},
+                                                  {"off.asc", inputs[0].header}});
+    ASSERT_EQ(placed.tiles.size(), 1u);
+    EXPECT_EQ(placed.tiles[0].window, plan.tiles[1].window);
+    ASSERT_EQ(placed.alone.size(), 2u);
+    EXPECT_EQ(placed.alone[0].reason, AloneReason::notInIndex);
+    EXPECT_EQ(placed.alone[1].reason, AloneReason::offLattice);
+}
+
+TEST(TileSets, SeamFileRoundTripsBitForBitAndRefusesDamage) {
+    ScratchDir dir;
+    SeamIndex index;
+    index.merged = header(-1.5e6, 7.25, 0.1, 5, 6);
+    index.merged.hasNodata = 1;
+    index.merged.nodataValue = -32768.0;
+    index.merged.dataStart = -1;
+    const double specials[] = {-0.0, 4.9e-324, -1.7976931348623157e308, 0.1, seamNoData, 1e-300};
+    const TileWindow windows[] = {{0, 0, 3, 5}, {3, 0, 3, 2}, {3, 2, 3, 3}};
+    const char* names[] = {"h\xC3\xB6he.asc", "t1.asc", "t2.asc"};
+    for (int t = 0; t < 3; ++t) {
+        SeamTile tile;
+        tile.name = names[t];
+        tile.window = windows[t];
+        tile.zMin = -0.0;
+        tile.zMax = 1e300;
+        for (std::int64_t i = 0; i < borderCellCount(tile.window, index.depth); ++i)
+            tile.border.push_back(specials[(i + t) % 6] * (i % 7 == 3 ? -1.0 : 1.0));
+        index.tiles.push_back(tile);
+    }
+    const auto path = dir / "set.seams";
+    ASSERT_EQ(writeSeamFile(path, index), SeamFileResult::ok);
+    SeamIndex back;
+    ASSERT_EQ(readSeamFile(path, back), SeamFileResult::ok);
+    EXPECT_EQ(back.depth, index.depth);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(back.merged.xll), std::bit_cast<std::uint64_t>(index.merged.xll));
+    EXPECT_EQ(back.merged.ncols, 5);
+    EXPECT_EQ(back.merged.nodataValue, -32768.0);
+    ASSERT_EQ(back.tiles.size(), 3u);
+    for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(back.tiles[t].name, index.tiles[t].name);
+        EXPECT_EQ(back.tiles[t].window, index.tiles[t].window);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(back.tiles[t].zMin), std::bit_cast<std::uint64_t>(-0.0));
+        ASSERT_EQ(back.tiles[t].border.size(), index.tiles[t].border.size());
+        for (std::size_t i = 0; i < back.tiles[t].border.size(); ++i)
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(back.tiles[t].border[i]),
+                      std::bit_cast<std::uint64_t>(index.tiles[t].border[i]));
+    }
+
+    // Near a window only the tiles within the depth get their borders.
+    const TileWindow farCorner{5, 4, 1, 1};
+    ASSERT_EQ(readSeamFile(path, back, &farCorner), SeamFileResult::ok);
+    EXPECT_TRUE(back.tiles[0].border.empty());
+    EXPECT_TRUE(back.tiles[1].border.empty());
+    EXPECT_FALSE(back.tiles[2].border.empty());
+
+    const std::string bytes = testing_support::readFile(path);
+    auto damaged = [&](std::string altered) {
+        writeFile(dir / "bad.seams", altered);
+        SeamIndex ignored;
+        return readSeamFile(dir / "bad.seams", ignored);
+    };
+    std::string flipped = bytes;
+    flipped[flipped.size() - 20] ^= 0x01;  // a value
+    EXPECT_EQ(damaged(flipped), SeamFileResult::damaged);
+    flipped = bytes;
+    flipped[80] ^= 0x01;  // the table
+    EXPECT_EQ(damaged(flipped), SeamFileResult::damaged);
+    EXPECT_EQ(damaged(bytes.substr(0, bytes.size() - 1)), SeamFileResult::damaged);
+    EXPECT_EQ(damaged(bytes.substr(0, 30)), SeamFileResult::damaged);
+    EXPECT_EQ(damaged("ncols 5\n"), SeamFileResult::notSeams);
+    std::string later = bytes;
+    later[8] = 2;
+    EXPECT_EQ(damaged(later), SeamFileResult::newVersion);
+    SeamIndex ignored;
+    EXPECT_EQ(readSeamFile(dir / "none.seams", ignored), SeamFileResult::unopenable);
+}
+
+// Stands in for builders that read a CellSource: the tile's cells reach the
+// builder as a grid file of the merged grid's size holding only those cells.
+ConversionResult convertThroughFile(const ConversionRequest& request, CellSource* cells,
+                                    std::atomic<bool>& cancel, ProgressReporter& progress, ConversionStats& stats) {
+    if (cells == nullptr) return runConversion(request, cancel, progress, stats);
+    const GridHeader& m = request.header;
+    std::vector<std::vector<double>> rows(m.nrows, std::vector<double>(m.ncols, noData));
+    struct Fill final : CellSink {
+        std::vector<std::vector<double>>& rows;
+        explicit Fill(std::vector<std::vector<double>>& r) : rows(r) {}
+        void cell(std::int32_t row, std::int32_t col, double value, bool) override { rows[row - 1][col - 1] = value; }
+    } fill(rows);
+    const ConversionSettings& s = request.settings;
+    cells->read({s.cropXMin, s.cropYMin, s.cropXMax, s.cropYMax}, m.nrows, cancel, progress, fill);
+    ConversionRequest r = request;
+    r.inputPath = request.outputPath;
+    r.inputPath.replace_extension(".cells.asc");
+    writeFile(r.inputPath, gridText(rows, m.xll, m.yll, m.cellsize, false));
+    EXPECT_EQ(readGridHeader(r.inputPath, r.header), gridHeaderOk);
+    return runConversion(r, cancel, progress, stats);
+}
+
+std::set<std::string> vertexLines(const std::filesystem::path& obj) {
+    std::istringstream text(testing_support::readFile(obj));
+    std::set<std::string> lines;
+    for (std::string line; std::getline(text, line);)
+        if (line.rfind("v ", 0) == 0) lines.insert(line);
+    return lines;
+}
+
+TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
+    ScratchDir dir;
+    const CutGrid grid(dir);
+    const TileSetPlan plan = planTileSet(readHeaders(grid.tiles));
+    std::atomic<bool> cancel{false};
+    NoProgress quiet;
+    std::vector<char> opened;
+    const SeamIndex index = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
+
+    struct Variant {
+        TerrainMode mode;
+        std::int32_t preset;
+        bool offsets;
+        double scale;
+    };
+    const Variant variants[] = {{TerrainMode::Interpolated, 0, false, 1.0},
+                                {TerrainMode::Interpolated, 1, true, 2.0},
+                                {TerrainMode::FloatingPlanes, 3, true, 100.0}};
+    int k = 0;
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(k);
+        ConversionSettings settings;
+        settings.mode = v.mode;
+        settings.presetIndex = v.preset;
+        settings.useXllYllOffsets = v.offsets;
+        settings.unitScale = v.scale;
+        const auto out = dir / ("out" + std::to_string(k++));
+        std::filesystem::create_directory(out);
+        const std::vector<TileJob> jobs = prepareTileJobs(plan, settings, out);
+        for (const TileOutcome& o : runTileJobs(jobs, &index, 2, cancel, convertThroughFile, quiet))
+            EXPECT_EQ(o.exitStatus, 0);
+
+        ConversionRequest whole;
+        whole.inputPath = grid.merged;
+        whole.outputPath = out / "merged.obj";
+        ASSERT_EQ(readGridHeader(grid.merged, whole.header), gridHeaderOk);
+        whole.settings = settings;
+        whole.settings.cropXMax = CutGrid::ncols;
+        whole.settings.cropYMax = CutGrid::nrows;
+        ConversionStats stats;
+        SilentProgress silent;
+        ASSERT_EQ(runConversion(whole, cancel, silent, stats), conversionFinished);
+        const std::set<std::string> merged = vertexLines(whole.outputPath);
+
+        std::set<std::string> fromTiles;
+        for (const TileJob& job : jobs)
+            for (const std::string& line : vertexLines(job.request.outputPath)) {
+                EXPECT_TRUE(merged.count(line)) << job.request.inputPath.filename() << ": " << line;
+                fromTiles.insert(line);
+            }
+        EXPECT_EQ(fromTiles, merged);
+    }
+}
+
+TEST(TileSets, SetRunKeepsGoingPastAFailureAndReportsTheWorst) {
+    ScratchDir dir;
+    const CutGrid grid(dir);
+    std::vector<TileHeader> inputs = readHeaders(grid.tiles);
+    inputs.push_back({dir / "coarse.asc", header(0.0, 0.0, 3.0, 2, 2)});  // alone, and its file is missing
+    const TileSetPlan plan = planTileSet(inputs);
+    ASSERT_EQ(plan.alone.size(), 1u);
+    std::atomic<bool> cancel{false};
+    NoProgress quiet;
+    std::vector<char> opened;
+    const SeamIndex index = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
+
+    ConversionSettings settings;
+    settings.presetIndex = 1;
+    const std::vector<TileJob> jobs = prepareTileJobs(plan, settings, dir.path() / "out");
+    ASSERT_EQ(jobs.size(), 9u);
+    EXPECT_EQ(jobs[0].request.outputPath, dir.path() / "out" / "tile_00.obj");
+    EXPECT_EQ(jobs[3].request.header.ncols, CutGrid::ncols);  // placed in the merged grid
+    EXPECT_EQ(jobs[8].request.header.ncols, 2);               // alone: its own grid
+
+    // A stand-in converter: reads the cells, fails one tile, and counts how many run at once.
+    std::atomic<int> running{0}, mostAtOnce{0};
+    const TileConverter convert = [&](const ConversionRequest& request, CellSource* cells,
+                                      std::atomic<bool>&, ProgressReporter& progress, ConversionStats& stats) {
+        const int now = ++running;
+        for (int seen = mostAtOnce; now > seen && !mostAtOnce.compare_exchange_weak(seen, now);) {}
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        --running;
+        if (cells == nullptr) return conversionInputUnreadable;
+        if (request.inputPath.filename() == "tile_11.asc") return conversionOutputUncreatable;
+        Recorder sink;
+        const ConversionSettings& s = request.settings;
+        const CropWindow window{s.cropXMin, s.cropYMin, s.cropXMax, s.cropYMax};
+        std::atomic<bool> noCancel{false};
+        const GridBodyCounts counts = cells->read(window, window.yMax, noCancel, progress, sink);
+        stats.status = counts.recordsRead == std::int64_t{window.xMax - window.xMin + 1} * (window.yMax - window.yMin + 1)
+                           ? 1 : 0;
+        stats.quadCount = counts.recordsRead - counts.noDataCount;
+        return conversionFinished;
+    };
+    const std::vector<TileOutcome> outcomes = runTileJobs(jobs, &index, 2, cancel, convert, quiet);
+    ASSERT_EQ(outcomes.size(), jobs.size());
+    EXPECT_EQ(mostAtOnce.load(), 2);
+    int worst = 0;
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        const bool failing = jobs[i].request.inputPath.filename() == "tile_11.asc";
+        EXPECT_TRUE(outcomes[i].started);
+        EXPECT_EQ(outcomes[i].exitStatus, i == 8 ? 3 : failing ? 4 : 0) << jobs[i].request.inputPath;
+        worst = std::max(worst, outcomes[i].exitStatus);
+    }
+    EXPECT_EQ(worst, 4);
+    const std::string table = tileTableText(jobs, outcomes);
+    EXPECT_NE(table.find("tile_11.asc"), std::string::npos);
+    EXPECT_NE(table.find("Can't create output file..."), std::string::npos);
+    EXPECT_NE(table.find("Can't open input file..."), std::string::npos);
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 10);
+
+    // Cancelled before the run: nothing starts, every tile reports the cancel.
+    cancel = true;
+    for (const TileOutcome& o : runTileJobs(jobs, &index, 2, cancel, convert, quiet)) {
+        EXPECT_FALSE(o.started);
+        EXPECT_EQ(o.exitStatus, 130);
+    }
+}
+
+}  // namespace
