@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
         for (std::int64_t r = 1; r <= rows; ++r) {
             char* out = buffer.data();
             const std::int64_t top = (r - 1) * (columns + 1) + 1, bottom = top + columns + 1;
-            for (std::int64_t c = 0; c <= columns; ++c) out = putFaceLine(out, bottom + c, bottom + c + 1, top + c + 1, top + c);
+            for (std::int64_t c = 0; c <= columns; ++c) out = formatFaceLine(out, bottom + c, bottom + c + 1, top + c + 1, top + c);
             bytes += static_cast<std::size_t>(out - buffer.data());
         }
     });

@@ -68,7 +68,7 @@ TileCellSource::TileCellSource(const SetTile& tile, const SeamIndex& index, std:
 
 GridBodyCounts TileCellSource::read(const CropWindow& window, std::int32_t lastRow,
                                     const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
-                                    CellSink& sink) {
+                                    CellSink& sink) const {
     const TileWindow& w = tile_.window;
     const CropWindow own = mergedCropWindow(w);
     assert(window.xMin == own.xMin && window.yMin == own.yMin && window.xMax == own.xMax && window.yMax == own.yMax);

@@ -32,7 +32,7 @@ public:
 
     // `window` must be the tile's window in the merged grid (mergedCropWindow).
     GridBodyCounts read(const CropWindow& window, std::int32_t lastRow, const std::atomic<bool>& cancelRequested,
-                        ProgressReporter& progress, CellSink& sink) override;
+                        ProgressReporter& progress, CellSink& sink) const override;
 
     struct RingCell {
         std::int32_t row;

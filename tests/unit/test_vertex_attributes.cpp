@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "convert/conversion_settings.h"
+#include "mesh/axis_order.h"
 #include "grid/grid_body.h"
 #include "base/input_file.h"
 #include "grid/wide_read.h"
