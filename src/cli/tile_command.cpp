@@ -261,7 +261,7 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
     std::vector<TileOutcome> outcomes;
     {
         SetProgressLine line(stderr, "converting", jobs.size(), terminal);
-        outcomes = runTileJobs(jobs, &index, workers, cancelRequested, convertPreparedTile, line);
+        outcomes = runTileJobs(jobs, &index, workers, cancelRequested, tileConverter(workers), line);
     }
     for (const TileOutcome& outcome : outcomes) worst = std::max(worst, outcome.exitStatus);
     jobs.insert(jobs.end(), inputs.unreadable.begin(), inputs.unreadable.end());

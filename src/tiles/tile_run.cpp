@@ -78,7 +78,6 @@ std::string utf8(const std::filesystem::path& path) {
 
 std::string resultText(const TileOutcome& outcome) {
     if (!outcome.started) return "not started (cancelled)";
-    if (outcome.result == conversionCellsUnsupported) return "tile sets not supported by this build";
     if (outcome.result == conversionHeaderCorrupted) return "grid header corrupted";
     if (isFailureResult(outcome.result)) return narrow(failureText(outcome.result));
     if (outcome.stats.status == -1) return "cancelled";
@@ -89,10 +88,21 @@ std::string resultText(const TileOutcome& outcome) {
 
 ConversionResult convertPreparedTile(const ConversionRequest& request, CellSource* cells,
                                      std::atomic<bool>& cancelRequested, ProgressReporter& progress,
-                                     ConversionStats& stats) {
-    // The builders read the request's input file; a tile of a set needs them to read `cells` instead.
-    if (cells != nullptr) return conversionCellsUnsupported;
-    return runConversion(request, cancelRequested, progress, stats);
+                                     ConversionStats& stats, PipelineMode mode) {
+    if (cells == nullptr) return runConversion(request, cancelRequested, progress, stats, mode);
+    ConversionRequest tile = request;
+    tile.cells = cells;
+    return runConversion(tile, cancelRequested, progress, stats, mode);
+}
+
+TileConverter tileConverter(int workers) {
+    // Each worker already keeps a core busy: a conversion's own helper threads would
+    // only contend with the other workers' and cost the hand-over between them.
+    const PipelineMode mode = workers >= 2 ? PipelineMode::inlined : PipelineMode::threaded;
+    return [mode](const ConversionRequest& request, CellSource* cells, std::atomic<bool>& cancelRequested,
+                  ProgressReporter& progress, ConversionStats& stats) {
+        return convertPreparedTile(request, cells, cancelRequested, progress, stats, mode);
+    };
 }
 
 int workerCount(int requested, std::size_t items) {
@@ -102,8 +112,7 @@ int workerCount(int requested, std::size_t items) {
 }
 
 SeamIndex collectSetSeams(const TileSetPlan& plan, std::int32_t depth, int workers,
-                          const std::atomic<bool>& cancelRequested, SetProgress& progress,
-                          std::vector<char>& opened) {
+                          const std::atomic<bool>& cancelRequested, SetProgress& progress, std::vector<char>& opened) {
     SeamIndex index;
     index.merged = plan.merged;
     index.depth = depth;
@@ -116,8 +125,8 @@ SeamIndex collectSetSeams(const TileSetPlan& plan, std::int32_t depth, int worke
         TileOutcome outcome;
         outcome.started = true;
         try {
-            const SeamCollection collected = collectTileSeams(plan.tiles[i], depth, cancelRequested, silent,
-                                                              index.tiles[i]);
+            const SeamCollection collected =
+                collectTileSeams(plan.tiles[i], depth, cancelRequested, silent, index.tiles[i]);
             opened[i] = collected.opened ? 1 : 0;
             outcome.result = collected.opened ? conversionFinished : conversionInputUnreadable;
         } catch (const std::bad_alloc&) {

@@ -47,14 +47,16 @@ using TileConverter = std::function<ConversionResult(const ConversionRequest& re
                                                      std::atomic<bool>& cancelRequested, ProgressReporter& progress,
                                                      ConversionStats& stats)>;
 
-// The converter a real run uses.
+// The converter a real run uses: the request as it is, or, for a tile of a
+// set, the same request reading its body from `cells` (the tile's own file
+// and its neighbours' borders) instead of the input file.
 ConversionResult convertPreparedTile(const ConversionRequest& request, CellSource* cells,
                                      std::atomic<bool>& cancelRequested, ProgressReporter& progress,
-                                     ConversionStats& stats);
+                                     ConversionStats& stats, PipelineMode mode = PipelineMode::threaded);
 
-// What convertPreparedTile returns for a tile of a set while the builders
-// cannot read a CellSource.
-inline constexpr ConversionResult conversionCellsUnsupported = -99;
+// convertPreparedTile for a run of `workers` at a time: with two or more, each
+// conversion runs inlined on its worker's thread (same bytes, less contention).
+TileConverter tileConverter(int workers);
 // A table row for an input whose grid header is corrupted (it is not converted).
 inline constexpr ConversionResult conversionHeaderCorrupted = -98;
 
@@ -75,8 +77,7 @@ int workerCount(int requested, std::size_t items);
 // The first pass over the set, in parallel: every tile's border. `opened[i]`
 // is false when tile i could not be read.
 SeamIndex collectSetSeams(const TileSetPlan& plan, std::int32_t depth, int workers,
-                          const std::atomic<bool>& cancelRequested, SetProgress& progress,
-                          std::vector<char>& opened);
+                          const std::atomic<bool>& cancelRequested, SetProgress& progress, std::vector<char>& opened);
 
 // The second pass: every job, in parallel. `index` may be null when no job is a tile of a set.
 std::vector<TileOutcome> runTileJobs(const std::vector<TileJob>& jobs, const SeamIndex* index, int workers,

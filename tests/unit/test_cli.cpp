@@ -51,7 +51,8 @@ TEST(Cli, UsageErrorsAndHelp) {
     EXPECT_EQ(runCli("x.asc -o").status, 2);
     EXPECT_EQ(runCli("x.asc --offsets=yes").status, 2);
     // A mistake is told in one line and a pointer to the help, not the whole help.
-    EXPECT_EQ(runCli("x.asc --mode").out, "morvale-convert: option --mode needs a value\nTry 'morvale-convert --help'\n");
+    EXPECT_EQ(runCli("x.asc --mode").out,
+              "morvale-convert: option --mode needs a value\nTry 'morvale-convert --help'\n");
     const CliRun help = runCli("--help");
     EXPECT_EQ(help.status, 0);
     for (const char* part : {"--mode", "Output formats:", "  glb ", "Exit status:", "  130 "})
@@ -160,6 +161,12 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
     EXPECT_EQ(seams.status, 0) << seams.out;
     EXPECT_EQ(readFile(dir / "set.seams").substr(0, 7), "MVSEAMS");
     EXPECT_FALSE(std::filesystem::exists(dir / "a.obj"));
+    // One tile converted alone with the index is the same file as in the whole set's run.
+    ASSERT_EQ(runCli(quoted(dir.path()) + " -o " + quoted(dir / "set")).status, 0);
+    const CliRun one =
+        runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "set.seams") + " -o " + quoted(dir / "one"));
+    EXPECT_EQ(one.status, 0) << one.out;
+    EXPECT_EQ(readFile(dir / "one" / "a.obj"), readFile(dir / "set" / "a.obj"));
     writeFile(dir / "cut.seams", readFile(dir / "set.seams").substr(0, 100));
     const CliRun cut = runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "cut.seams"));
     EXPECT_EQ(cut.status, 3);

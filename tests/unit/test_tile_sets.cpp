@@ -1,6 +1,7 @@
 // Tile sets: a grid cut into uneven tiles (no data at the cuts, one tile
 // missing) read tile by tile gives exactly the cells of the merged grid's crop
-// reads; the seam index survives its file; planning warns and refuses.
+// reads, and converted tile by tile exactly the merged grid's vertices; the
+// seam index survives its file; planning warns and refuses.
 
 #include <gtest/gtest.h>
 
@@ -15,9 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/input_file.h"
 #include "convert/conversion_request.h"
 #include "grid/grid_body.h"
-#include "base/input_file.h"
 #include "test_support.h"
 #include "tiles/seam_file.h"
 #include "tiles/tile_cell_source.h"
@@ -212,11 +213,10 @@ TEST(TileSets, TilesReadExactlyTheMergedGridsCropReads) {
 TEST(TileSets, PlanningWarnsAboutTilesThatCannotJoin) {
     // The first input lies off the lattice, so the set is measured from the larger group after it.
     const std::vector<TileHeader> inputs{
-        {"off.asc", header(104.25, 0.0, 1.0, 4, 3)},
-        {"a.asc", header(100.0, 0.0, 1.0, 4, 3)},
-        {"b.asc", header(104.0 + 1e-8, 0.0, 1.0, 2, 3)},   // on the lattice within a millionth
-        {"c.asc", header(100.0, 3.0, 2.0, 4, 3)},          // another cell size
-        {"d.asc", header(101.0, 1.0, 1.0, 2, 2)},          // inside a.asc
+        {"off.asc", header(104.25, 0.0, 1.0, 4, 3)},        {"a.asc", header(100.0, 0.0, 1.0, 4, 3)},
+        {"b.asc", header(104.0 + 1e-8, 0.0, 1.0, 2, 3)},     // on the lattice within a millionth
+        {"c.asc", header(100.0, 3.0, 2.0, 4, 3)},            // another cell size
+        {"d.asc", header(101.0, 1.0, 1.0, 2, 2)},            // inside a.asc
         {"e.asc", header(106.0, -5.0, 1.0000000001, 1, 1)},  // same size within 1e-9, below a gap
     };
     const TileSetPlan plan = planTileSet(inputs);
@@ -242,9 +242,9 @@ TEST(TileSets, PlanningWarnsAboutTilesThatCannotJoin) {
     EXPECT_EQ(aloneReasonText(plan.alone[2]), "'c.asc' has another cell size (2) than the set");
 
     // Against an index's merged grid: on its lattice but not listed, and off it.
-    const TileSetPlan placed = placeOnMergedGrid(plan.merged, {plan.tiles[1].window},
-                                                 {{"b.asc", inputs[2].header}, {"a.asc", inputs[1].header},
-                                                  {"off.asc", inputs[0].header}});
+    const TileSetPlan placed =
+        placeOnMergedGrid(plan.merged, {plan.tiles[1].window},
+                          {{"b.asc", inputs[2].header}, {"a.asc", inputs[1].header}, {"off.asc", inputs[0].header}});
     ASSERT_EQ(placed.tiles.size(), 1u);
     EXPECT_EQ(placed.tiles[0].window, plan.tiles[1].window);
     ASSERT_EQ(placed.alone.size(), 2u);
@@ -320,28 +320,6 @@ TEST(TileSets, SeamFileRoundTripsBitForBitAndRefusesDamage) {
     EXPECT_EQ(readSeamFile(dir / "none.seams", ignored), SeamFileResult::unopenable);
 }
 
-// Stands in for builders that read a CellSource: the tile's cells reach the
-// builder as a grid file of the merged grid's size holding only those cells.
-ConversionResult convertThroughFile(const ConversionRequest& request, CellSource* cells,
-                                    std::atomic<bool>& cancel, ProgressReporter& progress, ConversionStats& stats) {
-    if (cells == nullptr) return runConversion(request, cancel, progress, stats);
-    const GridHeader& m = request.header;
-    std::vector<std::vector<double>> rows(m.nrows, std::vector<double>(m.ncols, noData));
-    struct Fill final : CellSink {
-        std::vector<std::vector<double>>& rows;
-        explicit Fill(std::vector<std::vector<double>>& r) : rows(r) {}
-        void cell(std::int32_t row, std::int32_t col, double value, bool) override { rows[row - 1][col - 1] = value; }
-    } fill(rows);
-    const ConversionSettings& s = request.settings;
-    cells->read({s.cropXMin, s.cropYMin, s.cropXMax, s.cropYMax}, m.nrows, cancel, progress, fill);
-    ConversionRequest r = request;
-    r.inputPath = request.outputPath;
-    r.inputPath.replace_extension(".cells.asc");
-    writeFile(r.inputPath, gridText(rows, m.xll, m.yll, m.cellsize, false));
-    EXPECT_EQ(readGridHeader(r.inputPath, r.header), gridHeaderOk);
-    return runConversion(r, cancel, progress, stats);
-}
-
 std::set<std::string> vertexLines(const std::filesystem::path& obj) {
     std::istringstream text(testing_support::readFile(obj));
     std::set<std::string> lines;
@@ -364,10 +342,13 @@ TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
         std::int32_t preset;
         bool offsets;
         double scale;
+        int workers;  // 1: each tile on the threaded pipeline; 2: inlined, two tiles at a time
     };
-    const Variant variants[] = {{TerrainMode::Interpolated, 0, false, 1.0},
-                                {TerrainMode::Interpolated, 1, true, 2.0},
-                                {TerrainMode::FloatingPlanes, 3, true, 100.0}};
+    const Variant variants[] = {{TerrainMode::Interpolated, 0, false, 1.0, 2},
+                                {TerrainMode::Interpolated, 1, true, 2.0, 1},
+                                {TerrainMode::Interpolated, 2, false, 0.5, 2},
+                                {TerrainMode::FloatingPlanes, 3, true, 100.0, 2},
+                                {TerrainMode::FloatingPlanes, 0, false, 1.0, 1}};
     int k = 0;
     for (const Variant& v : variants) {
         SCOPED_TRACE(k);
@@ -379,7 +360,7 @@ TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
         const auto out = dir / ("out" + std::to_string(k++));
         std::filesystem::create_directory(out);
         const std::vector<TileJob> jobs = prepareTileJobs(plan, settings, out);
-        for (const TileOutcome& o : runTileJobs(jobs, &index, 2, cancel, convertThroughFile, quiet))
+        for (const TileOutcome& o : runTileJobs(jobs, &index, v.workers, cancel, tileConverter(v.workers), quiet))
             EXPECT_EQ(o.exitStatus, 0);
 
         ConversionRequest whole;
@@ -426,10 +407,11 @@ TEST(TileSets, SetRunKeepsGoingPastAFailureAndReportsTheWorst) {
 
     // A stand-in converter: reads the cells, fails one tile, and counts how many run at once.
     std::atomic<int> running{0}, mostAtOnce{0};
-    const TileConverter convert = [&](const ConversionRequest& request, CellSource* cells,
-                                      std::atomic<bool>&, ProgressReporter& progress, ConversionStats& stats) {
+    const TileConverter convert = [&](const ConversionRequest& request, CellSource* cells, std::atomic<bool>&,
+                                      ProgressReporter& progress, ConversionStats& stats) {
         const int now = ++running;
-        for (int seen = mostAtOnce; now > seen && !mostAtOnce.compare_exchange_weak(seen, now);) {}
+        for (int seen = mostAtOnce; now > seen && !mostAtOnce.compare_exchange_weak(seen, now);) {
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         --running;
         if (cells == nullptr) return conversionInputUnreadable;
@@ -439,8 +421,8 @@ TEST(TileSets, SetRunKeepsGoingPastAFailureAndReportsTheWorst) {
         const CropWindow window{s.cropXMin, s.cropYMin, s.cropXMax, s.cropYMax};
         std::atomic<bool> noCancel{false};
         const GridBodyCounts counts = cells->read(window, window.yMax, noCancel, progress, sink);
-        stats.status = counts.recordsRead == std::int64_t{window.xMax - window.xMin + 1} * (window.yMax - window.yMin + 1)
-                           ? 1 : 0;
+        stats.status =
+            counts.recordsRead == std::int64_t{window.xMax - window.xMin + 1} * (window.yMax - window.yMin + 1) ? 1 : 0;
         stats.quadCount = counts.recordsRead - counts.noDataCount;
         return conversionFinished;
     };
