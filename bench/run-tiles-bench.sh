@@ -7,7 +7,9 @@
 #   - the first pass alone (--write-seams);
 #   - peak memory of one job: one tile converted with --seams, against the
 #     same tile converted alone and against the merged grid.
-# Outputs go to /dev/null where one file is written, else to a scratch folder.
+# Every run writes its meshes into a scratch folder, the merged grid's too:
+# writing a gigabyte of text costs as much as converting it, so a merged run
+# into /dev/null against a set written to disk would compare unlike things.
 #
 #   bench/run-tiles-bench.sh
 #
@@ -70,7 +72,7 @@ run() {
   echo "${figures% *}" >>"$work/$name"
 }
 
-# A build whose builders do not yet read a tile's cells refuses set tiles.
+# A build that cannot convert a set's tiles (one tile with --seams fails) gets the stand-in figures.
 "$convert" "$tiles" --write-seams "$work/set.seams" --quiet
 if ! "$convert" "$tile" --seams "$work/set.seams" -o "$work" --quiet; then
   echo "This build cannot convert the tiles of a set yet (the builders do not read a tile's cells)." >&2
@@ -82,7 +84,7 @@ fi
 
 echo "== 4 x 4 tiles of 1000 x 1000 cells, medians of $runs runs"
 for ((i = 1; i <= runs; i++)); do
-  run merged "$convert" "$grid" -o /dev/null --quiet
+  run merged "$convert" "$grid" -o "$work/out/merged.obj" --quiet
   run seams "$convert" "$tiles" --write-seams "$work/out/set.seams" --quiet
   if ((wired)); then
     run set1 "$convert" "$tiles" -o "$work/out" -j 1 --quiet
@@ -92,7 +94,7 @@ for ((i = 1; i <= runs; i++)); do
     run set1 sh -c "for t in '$tiles'/*.asc; do '$convert' \"\$t\" -o /dev/null --quiet || exit \$?; done"
     run set2 sh -c "ls '$tiles'/*.asc | xargs -P 2 -I{} '$convert' {} -o /dev/null --quiet"
   fi
-  run alone "$convert" "$tile" -o /dev/null --quiet
+  run alone "$convert" "$tile" -o "$work/out/alone.obj" --quiet
 done
 
 tm=$(median "$work/merged") ts=$(median "$work/seams")
