@@ -126,6 +126,14 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         }
         case OptionId::writeSeams: o.writeSeams = std::filesystem::path(*value); break;
         case OptionId::seams: o.seams = std::filesystem::path(*value); break;
+        case OptionId::uv: o.attributes.uv = true; break;
+        case OptionId::normals: o.attributes.normals = true; break;
+        case OptionId::uvExtent:
+            if (is(*value, "grid")) o.attributes.uvExtent = UvExtentMode::grid;
+            else if (is(*value, "window")) o.attributes.uvExtent = UvExtentMode::window;
+            else return fail("unknown uv extent '" + toNarrow(*value) + "' (grid or window)");
+            break;
+        case OptionId::texture: o.attributes.texture = std::filesystem::path(*value); break;
         default:
             // A row marked wired without a case here.
             return fail("option " + name + " is not available in this build");

@@ -18,6 +18,7 @@
 #include "base/output_file.h"
 #include "base/progress_reporter.h"
 #include "mesh/mesh_sink.h"
+#include "obj/attribute_text.h"
 #include "obj/face_text.h"
 #include "obj/vertex_text.h"
 #include "obj/vertex_write_ahead.h"
@@ -29,6 +30,10 @@ struct ObjTexts {
     std::string_view objHeaderText;     // header lines 1 to 3
     std::string_view inputNameNarrow;   // header line 5
     std::string_view objectNameNarrow;  // the object and group statements
+    // With a material: the "mtllib" line (after the header) and the "usemtl"
+    // line (after the group), each ending in "\n"; empty without.
+    std::string_view mtllibLine;
+    std::string_view usemtlLine;
 };
 
 class ObjMeshWriter final : public MeshSink {
@@ -53,6 +58,11 @@ public:
 private:
     void startBlock();
     std::int64_t finishBlock();  // lines written
+    // Vertices and faces that carry texture coordinates or normals: each
+    // vertex's "v", "vt" and "vn" lines side by side, faces naming them.
+    bool hasAttributes() const { return info_.uv || info_.normals != NormalLayout::none; }
+    void attributeVertices(const VertexBatch& batch);
+    void attributeFaces(const FaceBatch& batch);
     // The one place a vertex line and a face line are put together.
     char* putVertexLine(char* out, const double* position) {
         const TextRef east = coordinates_.get(orient(position[0], layout_.negateEast), true);
@@ -101,11 +111,13 @@ private:
     std::filesystem::path outputPath_;
     ObjTexts texts_;
     VertexLayout layout_;
+    std::int32_t presetIndex_;
     const std::atomic<bool>& cancelRequested_;
     ProgressReporter& progress_;
     bool threaded_;
 
     MeshInfo info_;
+    FaceAttributes faceAttributes_;
     std::unique_ptr<OrderedWriter> writer_;
     std::unique_ptr<ChunkStream> stream_;
     CoordinateTexts coordinates_;
