@@ -83,14 +83,14 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     // The writer chosen for the run: OBJ text.
     std::optional<ObjMeshWriter> writer;
     try {
-        writer.emplace(
-            output, request.outputPath,
-            ObjTexts{request.objHeaderText, request.inputNameNarrow, request.objectNameNarrow, mtllib, usemtl},
-            settings.presetIndex, cancelRequested, progress, job.threaded);
+        writer.emplace(output, request.outputPath,
+                       ObjTexts{request.objHeaderText, request.inputNameNarrow, request.objectNameNarrow},
+                       settings.presetIndex, cancelRequested, progress, job.threaded);
     } catch (const std::bad_alloc&) {
         output.close();
         return conversionVertexTableFailed;
     }
+    writer->useMaterial(mtllib, usemtl);
     const TerrainBuilt built = settings.mode == TerrainMode::FloatingPlanes ? buildFloatingPlanesMesh(job, *writer)
                                                                             : buildInterpolatedMesh(job, *writer);
     writer.reset();

@@ -56,10 +56,10 @@ void ObjMeshWriter::begin(const MeshInfo& info) {
         writeAhead_.begin(output_, {texts_.objHeaderText, texts_.inputNameNarrow});
     else
         writeObjHeader(output_, texts_.objHeaderText, texts_.inputNameNarrow);
-    if (hasAttributes() || !texts_.mtllibLine.empty()) {
+    if (hasAttributes() || !mtllibLine_.empty()) {
         // Vertices written ahead would be cut by counting plain vertex lines.
         assert(!info.verticesAhead);
-        output_.writeText(texts_.mtllibLine);
+        output_.writeText(mtllibLine_);
         faceAttributes_ = FaceAttributes{info.uv, info.normals, 1};
         if (info.normals == NormalLayout::shared) {
             const double* n = info.sharedNormal;
@@ -159,7 +159,7 @@ void ObjMeshWriter::endVertices() {
     if (!info_.verticesAhead) verticesWritten_ = finishBlock();
     writeVertexCount(output_, verticesWritten_);
     writeObjectAndGroup(output_, texts_.objectNameNarrow);
-    output_.writeText(texts_.usemtlLine);
+    output_.writeText(usemtlLine_);
     if (ok_) startBlock();
 }
 

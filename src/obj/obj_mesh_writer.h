@@ -30,10 +30,6 @@ struct ObjTexts {
     std::string_view objHeaderText;     // header lines 1 to 3
     std::string_view inputNameNarrow;   // header line 5
     std::string_view objectNameNarrow;  // the object and group statements
-    // With a material: the "mtllib" line (after the header) and the "usemtl"
-    // line (after the group), each ending in "\n"; empty without.
-    std::string_view mtllibLine;
-    std::string_view usemtlLine;
 };
 
 class ObjMeshWriter final : public MeshSink {
@@ -45,6 +41,14 @@ public:
                   std::int32_t presetIndex, const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
                   bool threaded);
     ~ObjMeshWriter() override;
+
+    // With a material, before begin(): the "mtllib" line (after the header)
+    // and the "usemtl" line (after the group), each ending in "\n". The texts
+    // must outlive the writer.
+    void useMaterial(std::string_view mtllibLine, std::string_view usemtlLine) {
+        mtllibLine_ = mtllibLine;
+        usemtlLine_ = usemtlLine;
+    }
 
     bool acceptsVerticesAhead() override { return VertexWriteAhead::possible(output_); }
     void begin(const MeshInfo& info) override;
@@ -110,6 +114,8 @@ private:
     OutputFile& output_;
     std::filesystem::path outputPath_;
     ObjTexts texts_;
+    std::string_view mtllibLine_;
+    std::string_view usemtlLine_;
     VertexLayout layout_;
     std::int32_t presetIndex_;
     const std::atomic<bool>& cancelRequested_;
