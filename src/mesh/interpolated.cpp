@@ -167,8 +167,8 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
         return built;
     }
     RunTables& t = *tables;
-    // Attributes are handed over with the vertices in the writing stage (the
-    // normals need two cells around the window, read again then).
+    // Normals need two cells around the window: their vertices are handed
+    // over in the writing stage, which reads the grid again that wide.
     const AttributeSettings& attributes = job.attributes;
     const bool uv = attributes.writesUv();
     std::unique_ptr<CornerNormalStream> normals;
@@ -188,12 +188,13 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     MeshInfo info;
     info.uv = uv;
     info.normals = normals ? NormalLayout::perVertex : NormalLayout::none;
-    info.verticesAhead = hasBody(job) && !job.centerZ && !uv && !normals && sink.acceptsVerticesAhead();
+    info.verticesAhead = hasBody(job) && !job.centerZ && !normals && sink.acceptsVerticesAhead();
     std::int64_t linesAhead = 0;
     if (info.verticesAhead) {
         sink.begin(info);
         // The vertices fill the data mask themselves; the elevation range matters only for centring.
         CornerVertices vertices(*mask, true, window, edges, unitScale, 0.0, t.corners, t.vertexRows);
+        vertices.carryAttributes(nullptr, uv, uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
         handOverVertices(job.threaded, vertices, [&](auto& batcher) {
             built.counts = readBodyCells(job, window, lastRow, progress,
                                          [&](std::int32_t row, std::int32_t col, double value, bool) {

@@ -52,24 +52,28 @@ std::int64_t ObjMeshWriter::finishBlock() {
 void ObjMeshWriter::begin(const MeshInfo& info) {
     assert(info.faceCorners >= 3 && info.faceCorners <= 4);
     info_ = info;
+    const int linesPerVertex = 1 + (info.uv ? 1 : 0) + (info.normals == NormalLayout::perVertex ? 1 : 0);
     if (info.verticesAhead)
-        writeAhead_.begin(output_, {texts_.objHeaderText, texts_.inputNameNarrow});
+        writeAhead_.begin(output_, {texts_.objHeaderText, texts_.inputNameNarrow}, linesPerVertex);
     else
         writeObjHeader(output_, texts_.objHeaderText, texts_.inputNameNarrow);
-    if (hasAttributes() || !mtllibLine_.empty()) {
-        // Vertices written ahead would be cut by counting plain vertex lines.
-        assert(!info.verticesAhead);
-        output_.writeText(mtllibLine_);
-        faceAttributes_ = FaceAttributes{info.uv, info.normals, 1};
+    startBlock();
+    faceAttributes_ = FaceAttributes{info.uv, info.normals, 1};
+    if (stream_ && (hasAttributes() || !mtllibLine_.empty())) {
+        // The lines before the first vertex open the block (a block written
+        // ahead notes its offsets from there), counted as no vertex.
+        char* out = stream_->reserve(mtllibLine_.size() + 1 + normalLineRoom);
+        for (const char c : mtllibLine_) {
+            if (c == '\n') *out++ = '\r';
+            *out++ = c;
+        }
         if (info.normals == NormalLayout::shared) {
             const double* n = info.sharedNormal;
             const VertexCoordinates turned = applyAxisOrder(presetIndex_, n[0], n[1], n[2]);
-            char line[normalLineRoom];
-            const char* end = putNormalLine(line, turned.first, turned.second, turned.third);
-            output_.write(std::string_view(line, static_cast<std::size_t>(end - line)));
+            out = putNormalLine(out, turned.first, turned.second, turned.third);
         }
+        stream_->commit(out, 0);
     }
-    startBlock();
 }
 
 void ObjMeshWriter::attributeVertices(const VertexBatch& batch) {
@@ -79,7 +83,13 @@ void ObjMeshWriter::attributeVertices(const VertexBatch& batch) {
     const bool uv = info_.uv, normals = info_.normals == NormalLayout::perVertex;
     const std::size_t room = vertexLineRoom + (uv ? texCoordLineRoom : 0) + (normals ? normalLineRoom : 0);
     for (std::size_t done = 0; done < batch.count;) {
-        const std::size_t n = std::min(batch.count - done, linesPerReserve);
+        std::size_t n = std::min(batch.count - done, linesPerReserve);
+        if (info_.verticesAhead) {
+            const std::int64_t intoMark = aheadLines_ % VertexWriteAhead::checkpointLines;
+            if (intoMark == 0) writeAhead_.checkpoint(aheadLines_, stream_->bytes());
+            n = std::min(n, static_cast<std::size_t>(VertexWriteAhead::checkpointLines - intoMark));
+            aheadLines_ += static_cast<std::int64_t>(n);
+        }
         char* out = stream_->reserve(n * room);
         for (std::size_t i = done; i < done + n; ++i) {
             out = putVertexLine(out, batch.position + 3 * i);

@@ -67,6 +67,12 @@ shared_lines north.obj 2 0.500000 >north.txt
 shared_lines south.obj 2 0.500000 >south.txt
 [ -s north.txt ] && cmp -s north.txt south.txt || fail "north and south crops differ on their shared corners"
 
+# Texture coordinates alone are written while the grid is read, with normals
+# afterwards: both give the same vertices and coordinates.
+"$convert" -q --uv slope.asc -o uv.obj
+"$convert" -q --uv --normals slope.asc -o both.obj
+cmp -s <(grep -a '^vt\? ' uv.obj) <(grep -a '^vt\? ' both.obj) || fail "--uv alone and with --normals differ"
+
 # A material file that cannot be created fails the run like the OBJ would.
 mkdir blocked.mtl
 if "$convert" -q --texture slope.png slope.asc -o blocked.obj 2>error.txt; then
