@@ -143,6 +143,10 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
     if (o.writeSeams && o.seams) return fail("--write-seams and --seams cannot be used together");
     if (isTileSetRun(o) && o.cropGiven)
         return fail("--crop cannot be used with several inputs: a tile set is converted whole, tile by tile");
+    // A tile would take its coordinates from its own grid and its normals
+    // from one ring of its neighbours: not yet the set's.
+    if (isTileSetRun(o) && (o.attributes.uv || o.attributes.normals || !o.attributes.texture.empty()))
+        return fail("--uv, --normals and --texture cannot be used with several inputs yet");
     return parsed;
 }
 
