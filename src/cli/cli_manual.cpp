@@ -62,17 +62,17 @@ constexpr OptionEntry options[] = {
      "error is largest",
      false},
     {OptionId::uv, nullptr, "--uv", nullptr, false, ValueKind::none, nullptr,
-     "texture coordinates, 0..1 over the whole grid", false},
+     "texture coordinates, 0..1 over the whole grid", true},
     {OptionId::uvExtent, nullptr, "--uv-extent", "EXTENT", false, ValueKind::words, "grid window",
      "what the texture coordinates span: grid (default)\n"
      "or window (the crop window)",
-     false},
+     true},
     {OptionId::normals, nullptr, "--normals", nullptr, false, ValueKind::none, nullptr,
-     "vertex normals (one per plane in floating-planes)", false},
+     "vertex normals (one per plane in floating-planes)", true},
     {OptionId::texture, nullptr, "--texture", "IMAGE", false, ValueKind::file, nullptr,
      "a material that drapes IMAGE over the mesh\n"
      "(implies --uv)",
-     false},
+     true},
     {OptionId::solid, nullptr, "--solid", "BASE", true, ValueKind::number, nullptr,
      "a closed solid for printing: walls and a flat\n"
      "bottom at elevation BASE (default: below the\n"

@@ -126,6 +126,14 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         }
         case OptionId::writeSeams: o.writeSeams = std::filesystem::path(*value); break;
         case OptionId::seams: o.seams = std::filesystem::path(*value); break;
+        case OptionId::uv: o.attributes.uv = true; break;
+        case OptionId::normals: o.attributes.normals = true; break;
+        case OptionId::uvExtent:
+            if (is(*value, "grid")) o.attributes.uvExtent = UvExtentMode::grid;
+            else if (is(*value, "window")) o.attributes.uvExtent = UvExtentMode::window;
+            else return fail("unknown uv extent '" + toNarrow(*value) + "' (grid or window)");
+            break;
+        case OptionId::texture: o.attributes.texture = std::filesystem::path(*value); break;
         default:
             // A row marked wired without a case here.
             return fail("option " + name + " is not available in this build");
@@ -135,6 +143,10 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
     if (o.writeSeams && o.seams) return fail("--write-seams and --seams cannot be used together");
     if (isTileSetRun(o) && o.cropGiven)
         return fail("--crop cannot be used with several inputs: a tile set is converted whole, tile by tile");
+    // A tile would take its coordinates from its own grid and its normals
+    // from one ring of its neighbours: not yet the set's.
+    if (isTileSetRun(o) && (o.attributes.uv || o.attributes.normals || !o.attributes.texture.empty()))
+        return fail("--uv, --normals and --texture cannot be used with several inputs yet");
     return parsed;
 }
 

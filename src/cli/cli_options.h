@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "app/settings_correction.h"
+#include "mesh/texture_coords.h"
 
 namespace morvale::cli {
 
 using NativeArg = std::filesystem::path::string_type;
 
 struct CliOptions {
-    std::filesystem::path input;               // the first input
+    std::filesystem::path input;                // the first input
     std::vector<std::filesystem::path> inputs;  // every input, in the order given
     std::optional<std::filesystem::path> output;
     TerrainMode mode = TerrainMode::Interpolated;
@@ -24,6 +25,7 @@ struct CliOptions {
     bool useXllYllOffsets = false;
     bool centerZ = false;
     bool quiet = false;
+    AttributeSettings attributes;  // --uv, --normals, --uv-extent, --texture
     // Tile sets (several inputs or a folder): parallel jobs (0: one per core),
     // the seam index to save after the first pass, or to use instead of it.
     int jobs = 0;

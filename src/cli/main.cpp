@@ -24,6 +24,7 @@
 #include "convert/conversion_request.h"
 #include "grid/utf16_text.h"
 #include "morvale_version.h"
+#include "obj/mtl_writer.h"
 #include "obj/obj_writer.h"
 
 using namespace morvale;
@@ -154,6 +155,11 @@ int run(const std::vector<cli::NativeArg>& args) {
     request.inputNameNarrow = names.inputNameNarrow;
     request.objectNameNarrow = names.objectNameNarrow;
     request.objHeaderText = objHeaderText();
+    request.attributes = options.attributes;
+    std::error_code imageError;
+    if (!options.attributes.texture.empty() &&
+        !std::filesystem::is_regular_file(options.attributes.texture, imageError))
+        std::fprintf(stderr, "morvale-convert: %s\n", missingImageWarning(options.attributes.texture).c_str());
 
     if (!options.quiet) {
         printHeader(header, names);

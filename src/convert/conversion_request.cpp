@@ -9,6 +9,7 @@
 #include "convert/conversion_files.h"
 #include "mesh/floating_planes.h"
 #include "mesh/interpolated.h"
+#include "obj/mtl_writer.h"
 #include "obj/obj_mesh_writer.h"
 
 namespace morvale {
@@ -50,6 +51,19 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         opened != conversionFinished)
         return opened;
 
+    const AttributeSettings& attributes = request.attributes;
+    std::string mtllib, usemtl;
+    if (!attributes.texture.empty()) {
+        const std::string material = materialName(request.objectNameNarrow);
+        const MtlOutcome mtl = writeMtlFile(request.outputPath, material, attributes.texture);
+        if (mtl.result != MtlResult::written) {
+            output.close();
+            return mtl.result == MtlResult::cannotCreate ? conversionOutputUncreatable : conversionWriteFailed;
+        }
+        mtllib = mtllibLine(mtlPathFor(request.outputPath));
+        usemtl = usemtlLine(material);
+    }
+
     TerrainJob job;
     job.header = &request.header;
     job.window = CropWindow{settings.cropXMin, settings.cropYMin, settings.cropXMax, settings.cropYMax};
@@ -64,6 +78,7 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     job.cancelRequested = &cancelRequested;
     job.progress = &progress;
     job.threaded = mode == PipelineMode::threaded;
+    job.attributes = attributes;
 
     // The writer chosen for the run: OBJ text.
     std::optional<ObjMeshWriter> writer;
@@ -75,6 +90,7 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         output.close();
         return conversionVertexTableFailed;
     }
+    writer->useMaterial(mtllib, usemtl);
     const TerrainBuilt built = settings.mode == TerrainMode::FloatingPlanes ? buildFloatingPlanesMesh(job, *writer)
                                                                             : buildInterpolatedMesh(job, *writer);
     writer.reset();

@@ -13,6 +13,7 @@
 #include "convert/conversion_stats.h"
 #include "grid/cell_source.h"
 #include "grid/grid_header.h"
+#include "mesh/texture_coords.h"
 
 namespace morvale {
 
@@ -26,6 +27,9 @@ struct ConversionRequest {
     std::string objHeaderText;     // header lines 1 to 3
     // When set, the body cells come from here and the input file is not opened.
     const CellSource* cells = nullptr;
+    // Texture coordinates, normals and the material file (NAME.mtl beside the
+    // output, written once the output is open; its failures end the run like the output's).
+    AttributeSettings attributes;
 };
 
 enum class PipelineMode : std::uint8_t {

@@ -10,8 +10,10 @@
 
 #include "mesh/cell_edges.h"
 #include "mesh/corner_finder.h"
+#include "mesh/corner_normals.h"
 #include "mesh/mesh_batches.h"
 #include "mesh/terrain_job.h"
+#include "mesh/texture_coords.h"
 
 namespace morvale {
 
@@ -58,12 +60,29 @@ public:
         : mask_(mask), fillMask_(fillMask), window_(window), edges_(edges), unitScale_(unitScale), zShift_(zShift),
           s_(scratch), rows_(rows), nextRow_(window.yMin) {}
 
+    // Hands over a normal (from `normals`, when set) and a texture coordinate
+    // (over `uvExtent`, when `uv`) with each vertex; `rows` carry them. With
+    // normals, the cells must reach two cells around the window, and each row
+    // goes out one row later, once the normals of its corners are known.
+    void carryAttributes(CornerNormalStream* normals, bool uv, const CropWindow& uvExtent) {
+        normals_ = normals;
+        uv_ = uv;
+        uvExtent_ = uvExtent;
+    }
+
     void operator()(const CellValue* cells, std::size_t count) {
         for (std::size_t n = 0; n < count; ++n) {
             const CellValue& cell = cells[n];
             if (cell.row != currentRow_) {
                 putReadyRows(std::int64_t{cell.row} - 1);
                 currentRow_ = cell.row;
+            }
+            if (normals_ != nullptr) {
+                normals_->cell(cell.row, cell.col, cell.value);
+                // Cells two out only shape the normals: the mask and values hold one ring.
+                if (cell.row < window_.yMin - 1 || cell.row > window_.yMax + 1 || cell.col < window_.xMin - 1 ||
+                    cell.col > window_.xMax + 1)
+                    continue;
             }
             if (fillMask_) mask_.set(cell.row, cell.col);
             s_.values.set(cell.row, cell.col, cell.value);
@@ -79,7 +98,8 @@ public:
 private:
     void putReadyRows(std::int64_t completedThrough) {
         const std::int64_t yMax = window_.yMax;
-        while (nextRow_ <= yMax && (nextRow_ < yMax ? nextRow_ : yMax + 1) <= completedThrough) {
+        const std::int64_t later = normals_ != nullptr ? 1 : 0;
+        while (nextRow_ <= yMax && (nextRow_ < yMax ? nextRow_ : yMax + 1) + later <= completedThrough) {
             if (!rows_.stopped()) putRow(nextRow_);
             ++nextRow_;
         }
@@ -91,14 +111,20 @@ private:
         mask_.rowBits(i - 1, s_.above.data());
         mask_.rowBits(i, s_.here.data());
         const double north = yNorth(edges_, i);
+        if (normals_ != nullptr) lineNormals_ = normals_->normals(i);
         if (corners.last) {
             mask_.rowBits(i + 1, s_.below.data());
             const double south = ySouth(edges_, window_.yMax);
+            const double* northNormals = lineNormals_;
+            const double* southNormals = normals_ != nullptr ? normals_->normals(i + 1) : nullptr;
             s_.finder.walk(corners, [&](int edge, std::int64_t k) {
-                if (edge == 0)
-                    putCorner(k, north, s_.above.data(), s_.here.data(), s_.values.row(i - 1), s_.values.row(i));
-                else
-                    putCorner(k, south, s_.here.data(), s_.below.data(), s_.values.row(i), s_.values.row(i + 1));
+                if (edge == 0) {
+                    lineNormals_ = northNormals;
+                    putCorner(k, i, north, s_.above.data(), s_.here.data(), s_.values.row(i - 1), s_.values.row(i));
+                } else {
+                    lineNormals_ = southNormals;
+                    putCorner(k, i + 1, south, s_.here.data(), s_.below.data(), s_.values.row(i), s_.values.row(i + 1));
+                }
             });
             return;
         }
@@ -109,7 +135,7 @@ private:
         const double* downValues = s_.values.row(i);
         for (std::size_t w = 0; w < s_.finder.words(); ++w) {
             for (std::uint64_t bits = northBits[w]; bits != 0; bits &= bits - 1)
-                putCorner(static_cast<std::int64_t>(w * 64) + std::countr_zero(bits), north, up, down, upValues,
+                putCorner(static_cast<std::int64_t>(w * 64) + std::countr_zero(bits), i, north, up, down, upValues,
                           downValues);
         }
     }
@@ -139,8 +165,8 @@ private:
     }
 
     // The vertex of corner column k (the west edge of column xMin - 1 + k, or
-    // the window's east edge) between the value rows up and down.
-    void putCorner(std::int64_t k, double north, const std::uint64_t* up, const std::uint64_t* down,
+    // the window's east edge) on corner line `line`, between the value rows up and down.
+    void putCorner(std::int64_t k, std::int64_t line, double north, const std::uint64_t* up, const std::uint64_t* down,
                    const double* upValues, const double* downValues) {
         double* vertex = rows_.next();
         if (vertex == nullptr) return;
@@ -149,6 +175,18 @@ private:
         vertex[0] = col <= window_.xMax ? xWest(edges_, col) : xEast(edges_, window_.xMax);
         vertex[1] = north;
         vertex[2] = mean(k, up, down, upValues, downValues) * unitScale_ - zShift_;
+        if (normals_ != nullptr) {
+            const double* normal = lineNormals_ + 3 * (k - 1);
+            double* to = rows_.normalOf(vertex);
+            to[0] = normal[0];
+            to[1] = normal[1];
+            to[2] = normal[2];
+        }
+        if (uv_) {
+            double* to = rows_.uvOf(vertex);
+            to[0] = cornerU(uvExtent_, col);
+            to[1] = cornerV(uvExtent_, line);
+        }
     }
 
     CellMask& mask_;
@@ -161,6 +199,10 @@ private:
     VertexRows& rows_;
     std::int64_t nextRow_;
     std::int64_t currentRow_ = -1;
+    CornerNormalStream* normals_ = nullptr;
+    const double* lineNormals_ = nullptr;  // the normals of the line being handed over
+    bool uv_ = false;
+    CropWindow uvExtent_{};
     std::int64_t handedOver_ = 0;
 };
 

@@ -5,6 +5,7 @@
 
 #include "mesh/cell_edges.h"
 #include "mesh/mesh_batches.h"
+#include "mesh/texture_coords.h"
 #include "pipeline/batch_handoff.h"
 
 namespace morvale {
@@ -14,8 +15,9 @@ namespace {
 // south-east, south-west; the row's edges are found once per row.
 class PlaneVertices {
 public:
-    PlaneVertices(const CellEdges& edges, double unitScale, VertexRows& rows)
-        : edges_(edges), unitScale_(unitScale), rows_(rows) {}
+    // With `uv`, each vertex carries its cell corner's texture coordinate over `uvExtent`.
+    PlaneVertices(const CellEdges& edges, double unitScale, VertexRows& rows, bool uv, const CropWindow& uvExtent)
+        : edges_(edges), unitScale_(unitScale), rows_(rows), uv_(uv), uvExtent_(uvExtent) {}
 
     void operator()(const CellValue* cells, std::size_t count) {
         for (std::size_t n = 0; n < count; ++n) {
@@ -27,34 +29,47 @@ public:
             }
             const double west = xWest(edges_, cell.col), east = xEast(edges_, cell.col);
             const double elevation = cell.value * unitScale_;
+            double uv[8] = {};
+            if (uv_) cellCornerUvs(uvExtent_, cell.row, cell.col, uv);
             std::int64_t four = 4;
             double* v = rows_.reserve(four);
             if (four < 4) {
                 // The batch ends inside this cell: its corners go one at a time.
-                putCorner(west, north_, elevation);
-                putCorner(east, north_, elevation);
-                putCorner(east, south_, elevation);
-                putCorner(west, south_, elevation);
+                putCorner(west, north_, elevation, uv);
+                putCorner(east, north_, elevation, uv + 2);
+                putCorner(east, south_, elevation, uv + 4);
+                putCorner(west, south_, elevation, uv + 6);
                 continue;
             }
             const double corners[12] = {west, north_, elevation, east, north_, elevation,
                                         east, south_, elevation, west, south_, elevation};
             for (int k = 0; k < 12; ++k) v[k] = corners[k];
+            if (uv_) {
+                double* to = rows_.uvOf(v);
+                for (int k = 0; k < 8; ++k) to[k] = uv[k];
+            }
             rows_.take(4);
         }
     }
 
 private:
-    void putCorner(double east, double north, double elevation) {
+    void putCorner(double east, double north, double elevation, const double* uv) {
         double* v = rows_.next();
         v[0] = east;
         v[1] = north;
         v[2] = elevation;
+        if (uv_) {
+            double* to = rows_.uvOf(v);
+            to[0] = uv[0];
+            to[1] = uv[1];
+        }
     }
 
     const CellEdges& edges_;
     double unitScale_;
     VertexRows& rows_;
+    bool uv_;
+    CropWindow uvExtent_;
     std::int32_t row_ = 0;
     double north_ = 0.0;
     double south_ = 0.0;
@@ -76,6 +91,7 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
     std::unique_ptr<FaceRows> faceRows;
     try {
         vertexRows = std::make_unique<VertexRows>(sink, 3, nullptr, cancelRequested);
+        if (job.attributes.writesUv()) vertexRows->carryAttributes(false, true);
         faceRows = std::make_unique<FaceRows>(sink, 4, &steps, cancelRequested);
     } catch (const std::bad_alloc&) {
         built.failure = BuildFailure::vertexTable;
@@ -84,12 +100,16 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
 
     progress.beginStage("Getting elevation data from input file and outputting the vertices...", 5);
     MeshInfo info;
+    info.uv = job.attributes.writesUv();
+    // Every plane faces up the elevation axis, whatever the unit scale's sign.
+    if (job.attributes.normals) info.normals = NormalLayout::shared;
     sink.begin(info);
     const CellEdges edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
     // The reader alone steps the bar and tests the cancel flag; every cell it hands over is kept.
     std::int64_t quadCount = 0;
     if (hasBody(job)) {
-        PlaneVertices vertices(edges, job.unitScale, *vertexRows);
+        PlaneVertices vertices(edges, job.unitScale, *vertexRows, info.uv,
+                               uvExtentFor(job.attributes.uvExtent, window, job.header->ncols, job.header->nrows));
         handOff<CellValue>(job.threaded, vertices, [&](auto& batcher) {
             built.counts = readBodyCells(job, window, window.yMax, progress,
                                          [&](std::int32_t row, std::int32_t col, double value, bool inWindow) {

@@ -6,7 +6,9 @@
 #include <new>
 #include <vector>
 
+#include "grid/wide_read.h"
 #include "mesh/cell_edges.h"
+#include "mesh/corner_normals.h"
 #include "mesh/corner_vertices.h"
 #include "mesh/face_cursor.h"
 #include "mesh/mesh_batches.h"
@@ -165,18 +167,34 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
         return built;
     }
     RunTables& t = *tables;
+    // Normals need two cells around the window: their vertices are handed
+    // over in the writing stage, which reads the grid again that wide.
+    const AttributeSettings& attributes = job.attributes;
+    const bool uv = attributes.writesUv();
+    std::unique_ptr<CornerNormalStream> normals;
+    try {
+        if (attributes.normals)
+            normals = std::make_unique<CornerNormalStream>(window, unitScale, unitScale * header.cellsize);
+        if (uv || normals) t.vertexRows.carryAttributes(normals != nullptr, uv);
+    } catch (const std::exception&) {
+        built.failure = BuildFailure::vertexTable;
+        return built;
+    }
 
     // Reading stage.
     progress.beginStage("Getting elevation data from input file...", 5);
     double zMin = DBL_MAX, zMax = -DBL_MAX;
     const std::int32_t lastRow = window.yMax < header.nrows ? window.yMax + 1 : header.nrows;
     MeshInfo info;
-    info.verticesAhead = hasBody(job) && !job.centerZ && sink.acceptsVerticesAhead();
+    info.uv = uv;
+    info.normals = normals ? NormalLayout::perVertex : NormalLayout::none;
+    info.verticesAhead = hasBody(job) && !job.centerZ && !normals && sink.acceptsVerticesAhead();
     std::int64_t linesAhead = 0;
     if (info.verticesAhead) {
         sink.begin(info);
         // The vertices fill the data mask themselves; the elevation range matters only for centring.
         CornerVertices vertices(*mask, true, window, edges, unitScale, 0.0, t.corners, t.vertexRows);
+        vertices.carryAttributes(nullptr, uv, uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
         handOverVertices(job.threaded, vertices, [&](auto& batcher) {
             built.counts = readBodyCells(job, window, lastRow, progress,
                                          [&](std::int32_t row, std::int32_t col, double value, bool) {
@@ -219,9 +237,13 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
             const double zShift = job.centerZ ? unitScale * (zMin + zMax) * 0.5 : 0.0;
             t.vertexRows.setSteps(&t.steps);
             CornerVertices vertices(*mask, false, window, edges, unitScale, zShift, t.corners, t.vertexRows);
+            vertices.carryAttributes(normals.get(), uv,
+                                     uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
+            const CropWindow reading = normals ? wideReadingWindow(window, header.ncols, header.nrows) : window;
+            const std::int32_t readingLastRow = normals ? wideLastRow(reading, header.nrows) : lastRow;
             SilentProgress rereading;  // the writing stage steps by lines written, not rows read
             handOverVertices(job.threaded, vertices, [&](auto& batcher) {
-                readBodyCells(job, window, lastRow, rereading,
+                readBodyCells(job, reading, readingLastRow, rereading,
                               [&](std::int32_t row, std::int32_t col, double value, bool) {
                                   batcher.add(CellValue{row, col, value});
                               });

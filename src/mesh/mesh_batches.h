@@ -83,9 +83,11 @@ public:
         if (count_ == 0) return;
         Batch batch;
         batch.count = static_cast<std::size_t>(count_);
-        if constexpr (std::is_same_v<Batch, VertexBatch>)
+        if constexpr (std::is_same_v<Batch, VertexBatch>) {
             batch.position = numbers_.get();
-        else
+            batch.normal = normals_.get();
+            batch.uv = uvs_.get();
+        } else
             batch.vertex = numbers_.get();
         if (steps_ != nullptr) {
             batch.cancellable = true;
@@ -97,6 +99,17 @@ public:
         if (steps_ != nullptr) stopped_ = cancelRequested_.load(std::memory_order_relaxed);
     }
     bool stopped() const { return stopped_; }
+    // Vertex rows only: from now on each row also carries a normal (3 numbers),
+    // a texture coordinate (2) or both, found by normalOf / uvOf of its row.
+    // Throws std::bad_alloc when out of memory.
+    void carryAttributes(bool normals, bool uv) {
+        static_assert(std::is_same_v<Batch, VertexBatch>);
+        assert(count_ == 0);
+        if (normals) normals_.reset(new double[static_cast<std::size_t>(batchRows * 3)]);
+        if (uv) uvs_.reset(new double[static_cast<std::size_t>(batchRows * 2)]);
+    }
+    Number* normalOf(const Number* row) { return normals_.get() + (row - numbers_.get()); }
+    Number* uvOf(const Number* row) { return uvs_.get() + (row - numbers_.get()) / 3 * 2; }
     // From the next batch on, cut at these step points (null: no steps).
     void setSteps(StepBatches* steps) {
         assert(count_ == 0);
@@ -117,6 +130,8 @@ private:
     StepBatches* steps_;
     const std::atomic<bool>& cancelRequested_;
     std::unique_ptr<Number[]> numbers_;
+    std::unique_ptr<double[]> normals_;  // vertex rows carrying attributes
+    std::unique_ptr<double[]> uvs_;
     std::int64_t count_ = 0;
     std::int64_t limit_ = 0;
     bool stopped_ = false;

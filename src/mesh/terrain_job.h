@@ -14,6 +14,7 @@
 #include "grid/cell_source.h"
 #include "grid/grid_body.h"
 #include "grid/grid_header.h"
+#include "mesh/texture_coords.h"
 
 namespace morvale {
 
@@ -30,7 +31,8 @@ struct TerrainJob {
     const CellSource* cells = nullptr;
     const std::atomic<bool>* cancelRequested = nullptr;
     ProgressReporter* progress = nullptr;
-    bool threaded = true;  // false: every stage on the calling thread
+    bool threaded = true;          // false: every stage on the calling thread
+    AttributeSettings attributes;  // normals and texture coordinates to hand over with the vertices
 };
 
 enum class BuildFailure : std::uint8_t {

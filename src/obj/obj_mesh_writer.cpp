@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
+#include "mesh/axis_order.h"
 #include "obj/obj_writer.h"
 
 namespace morvale {
@@ -23,7 +24,7 @@ ObjMeshWriter::ObjMeshWriter(OutputFile& output, const std::filesystem::path& ou
                              std::int32_t presetIndex, const std::atomic<bool>& cancelRequested,
                              ProgressReporter& progress, bool threaded)
     : output_(output), outputPath_(outputPath), texts_(texts), layout_(vertexLayoutFor(presetIndex)),
-      cancelRequested_(cancelRequested), progress_(progress), threaded_(threaded) {}
+      presetIndex_(presetIndex), cancelRequested_(cancelRequested), progress_(progress), threaded_(threaded) {}
 
 ObjMeshWriter::~ObjMeshWriter() { finishBlock(); }
 
@@ -51,15 +52,79 @@ std::int64_t ObjMeshWriter::finishBlock() {
 void ObjMeshWriter::begin(const MeshInfo& info) {
     assert(info.faceCorners >= 3 && info.faceCorners <= 4);
     info_ = info;
+    const int linesPerVertex = 1 + (info.uv ? 1 : 0) + (info.normals == NormalLayout::perVertex ? 1 : 0);
     if (info.verticesAhead)
-        writeAhead_.begin(output_, {texts_.objHeaderText, texts_.inputNameNarrow});
+        writeAhead_.begin(output_, {texts_.objHeaderText, texts_.inputNameNarrow}, linesPerVertex);
     else
         writeObjHeader(output_, texts_.objHeaderText, texts_.inputNameNarrow);
     startBlock();
+    faceAttributes_ = FaceAttributes{info.uv, info.normals, 1};
+    if (stream_ && (hasAttributes() || !mtllibLine_.empty())) {
+        // The lines before the first vertex open the block (a block written
+        // ahead notes its offsets from there), counted as no vertex.
+        char* out = stream_->reserve(mtllibLine_.size() + 1 + normalLineRoom);
+        for (const char c : mtllibLine_) {
+            if (c == '\n') *out++ = '\r';
+            *out++ = c;
+        }
+        if (info.normals == NormalLayout::shared) {
+            const double* n = info.sharedNormal;
+            const VertexCoordinates turned = applyAxisOrder(presetIndex_, n[0], n[1], n[2]);
+            out = putNormalLine(out, turned.first, turned.second, turned.third);
+        }
+        stream_->commit(out, 0);
+    }
+}
+
+void ObjMeshWriter::attributeVertices(const VertexBatch& batch) {
+    assert(!info_.uv || batch.uv != nullptr);
+    assert(info_.normals != NormalLayout::perVertex || batch.normal != nullptr);
+    stream_->setCancellable(batch.cancellable);
+    const bool uv = info_.uv, normals = info_.normals == NormalLayout::perVertex;
+    const std::size_t room = vertexLineRoom + (uv ? texCoordLineRoom : 0) + (normals ? normalLineRoom : 0);
+    for (std::size_t done = 0; done < batch.count;) {
+        std::size_t n = std::min(batch.count - done, linesPerReserve);
+        if (info_.verticesAhead) {
+            const std::int64_t intoMark = aheadLines_ % VertexWriteAhead::checkpointLines;
+            if (intoMark == 0) writeAhead_.checkpoint(aheadLines_, stream_->bytes());
+            n = std::min(n, static_cast<std::size_t>(VertexWriteAhead::checkpointLines - intoMark));
+            aheadLines_ += static_cast<std::int64_t>(n);
+        }
+        char* out = stream_->reserve(n * room);
+        for (std::size_t i = done; i < done + n; ++i) {
+            out = putVertexLine(out, batch.position + 3 * i);
+            if (uv) out = putTexCoordLine(out, batch.uv[2 * i], batch.uv[2 * i + 1]);
+            if (normals) {
+                const double* v = batch.normal + 3 * i;
+                const VertexCoordinates turned = applyAxisOrder(presetIndex_, v[0], v[1], v[2]);
+                out = putNormalLine(out, turned.first, turned.second, turned.third);
+            }
+        }
+        // Counted in vertices: the vertex count comment is the lines the block wrote.
+        stream_->commit(out, static_cast<std::int64_t>(n));
+        done += n;
+    }
+    if (batch.stepAfter) stream_->stepAfterThis();
+}
+
+void ObjMeshWriter::attributeFaces(const FaceBatch& batch) {
+    stream_->setCancellable(batch.cancellable);
+    const int corners = info_.faceCorners;
+    const std::int64_t* vertex = batch.vertex;
+    for (std::size_t done = 0; done < batch.count;) {
+        const std::size_t n = std::min(batch.count - done, linesPerReserve);
+        char* out = stream_->reserve(n * attributeFaceLineRoom);
+        for (std::size_t k = 0; k < n; ++k, vertex += corners)
+            out = putAttributeFaceLine(out, vertex, corners, faceAttributes_);
+        stream_->commit(out, static_cast<std::int64_t>(n));
+        done += n;
+    }
+    if (batch.stepAfter) stream_->stepAfterThis();
 }
 
 void ObjMeshWriter::vertices(const VertexBatch& batch) {
     if (!stream_) return;
+    if (hasAttributes()) return attributeVertices(batch);
     stream_->setCancellable(batch.cancellable);
     const double* position = batch.position;
     for (std::size_t done = 0; done < batch.count;) {
@@ -104,11 +169,13 @@ void ObjMeshWriter::endVertices() {
     if (!info_.verticesAhead) verticesWritten_ = finishBlock();
     writeVertexCount(output_, verticesWritten_);
     writeObjectAndGroup(output_, texts_.objectNameNarrow);
+    output_.writeText(usemtlLine_);
     if (ok_) startBlock();
 }
 
 void ObjMeshWriter::faces(const FaceBatch& batch) {
     if (!stream_) return;
+    if (hasAttributes()) return attributeFaces(batch);
     stream_->setCancellable(batch.cancellable);
     const std::size_t room = faceLineRoom(info_.faceCorners);
     const std::int64_t* vertex = batch.vertex;

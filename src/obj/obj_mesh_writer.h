@@ -18,6 +18,7 @@
 #include "base/output_file.h"
 #include "base/progress_reporter.h"
 #include "mesh/mesh_sink.h"
+#include "obj/attribute_text.h"
 #include "obj/face_text.h"
 #include "obj/vertex_text.h"
 #include "obj/vertex_write_ahead.h"
@@ -41,6 +42,14 @@ public:
                   bool threaded);
     ~ObjMeshWriter() override;
 
+    // With a material, before begin(): the "mtllib" line (after the header)
+    // and the "usemtl" line (after the group), each ending in "\n". The texts
+    // must outlive the writer.
+    void useMaterial(std::string_view mtllibLine, std::string_view usemtlLine) {
+        mtllibLine_ = mtllibLine;
+        usemtlLine_ = usemtlLine;
+    }
+
     bool acceptsVerticesAhead() override { return VertexWriteAhead::possible(output_); }
     void begin(const MeshInfo& info) override;
     void vertices(const VertexBatch& batch) override;
@@ -53,6 +62,11 @@ public:
 private:
     void startBlock();
     std::int64_t finishBlock();  // lines written
+    // Vertices and faces that carry texture coordinates or normals: each
+    // vertex's "v", "vt" and "vn" lines side by side, faces naming them.
+    bool hasAttributes() const { return info_.uv || info_.normals != NormalLayout::none; }
+    void attributeVertices(const VertexBatch& batch);
+    void attributeFaces(const FaceBatch& batch);
     // The one place a vertex line and a face line are put together.
     char* putVertexLine(char* out, const double* position) {
         const TextRef east = coordinates_.get(orient(position[0], layout_.negateEast), true);
@@ -100,12 +114,16 @@ private:
     OutputFile& output_;
     std::filesystem::path outputPath_;
     ObjTexts texts_;
+    std::string_view mtllibLine_;
+    std::string_view usemtlLine_;
     VertexLayout layout_;
+    std::int32_t presetIndex_;
     const std::atomic<bool>& cancelRequested_;
     ProgressReporter& progress_;
     bool threaded_;
 
     MeshInfo info_;
+    FaceAttributes faceAttributes_;
     std::unique_ptr<OrderedWriter> writer_;
     std::unique_ptr<ChunkStream> stream_;
     CoordinateTexts coordinates_;

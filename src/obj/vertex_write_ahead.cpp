@@ -42,7 +42,9 @@ bool VertexWriteAhead::possible(OutputFile& output) {
     return steady && output.position() == 0 && output.seek(0);
 }
 
-void VertexWriteAhead::begin(OutputFile& output, const ObjHeaderTexts& texts) {
+void VertexWriteAhead::begin(OutputFile& output, const ObjHeaderTexts& texts, int linesPerVertex) {
+    assert(linesPerVertex >= 1);
+    linesPerVertex_ = linesPerVertex;
     writeObjHeader(output, texts.objHeaderText, texts.inputNameNarrow);
     headerEnd_ = output.position();
     checkpoints_.clear();
@@ -66,7 +68,7 @@ bool VertexWriteAhead::keep(OutputFile& output, const std::filesystem::path& pat
         assert(mark < static_cast<std::int64_t>(checkpoints_.size()));
         output.seek(output.position());  // the block's last bytes reach the file before it is read back
         placed = findLineStart(path, headerEnd_ + checkpoints_[static_cast<std::size_t>(mark)],
-                               kept - mark * checkpointLines, end);
+                               (kept - mark * checkpointLines) * linesPerVertex_, end);
     }
     placed = placed && output.seek(end);
     if (placed && end < blockEnd) {

@@ -33,8 +33,10 @@ public:
     // back, and the header's time line will have the same length when written again.
     static bool possible(OutputFile& output);
 
-    // Writes the provisional header; the block starts right after it.
-    void begin(OutputFile& output, const ObjHeaderTexts& texts);
+    // Writes the provisional header; the block starts right after it. A
+    // vertex takes `linesPerVertex` lines (its "v" and attribute lines): the
+    // lines counted below are vertices.
+    void begin(OutputFile& output, const ObjHeaderTexts& texts, int linesPerVertex = 1);
     // Line `line` (0-based, a multiple of checkpointLines) of the block starts
     // `blockBytes` bytes into it. Throws std::bad_alloc when out of memory.
     void checkpoint(std::int64_t line, std::int64_t blockBytes) {
@@ -52,6 +54,7 @@ public:
 
 private:
     std::int64_t headerEnd_ = 0;
+    int linesPerVertex_ = 1;
     std::vector<std::int64_t> checkpoints_;
 };
 

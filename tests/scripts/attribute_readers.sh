@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Real readers see a texture coordinate and a normal on every vertex: a
-# hand-written OBJ (quad and triangle, shared and per-vertex normals) and one
-# written from a real grid with the attribute lines. Skips (77) without assimp.
-# Usage: attribute_readers.sh PREVIEW_TOOL GRIDS_FOLDER
+# hand-written OBJ (quad and triangle, shared and per-vertex normals) and the
+# converter's output from a real grid in both modes. Skips (77) without assimp.
+# Usage: attribute_readers.sh CONVERTER GRIDS_FOLDER
 set -euo pipefail
 tools=$(cd "$(dirname "$0")/../../tools" && pwd)
-preview=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+convert=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 grids=$(cd "$2" && pwd)
 command -v assimp >/dev/null || { echo "assimp not installed: skipped"; exit 77; }
 scratch=$(mktemp -d)
@@ -21,24 +21,25 @@ printf '%s\r\n' 'mtllib hand.mtl' \
   'v 2 0 0' 'vt 1.000000 0.000000' 'vn 0.0000 0.0000 1.0000' \
   '# 5 vertices' '' 'o hand' 'g hand' 'usemtl hand' 'f 1/1/1 2/2/2 3/3/3 4/4/4' 'f 2/2/2 5/5/5 3/3/3' >hand.obj
 printf '%s\r\n' 'newmtl hand' 'Kd 1.000000 1.000000 1.000000' 'map_Kd hand.png' >hand.mtl
-# Floating planes: one normal, named by every face.
-printf '%s\r\n' 'v 0 0 1' 'v 1 0 1' 'v 1 1 1' 'v 0 1 1' 'vt 0 0' 'vt 1 0' 'vt 1 1' 'vt 0 1' 'vn 0 0 1' \
-  'f 1/1/1 2/2/1 3/3/1 4/4/1' >shared.obj
 grep -v '^vn' hand.obj | sed 's#/\([0-9]*\)/[0-9]*#/\1#g' >uv-only.obj
 
 "$tools/check-attributes.sh" hand.obj
-"$tools/check-attributes.sh" shared.obj
 "$tools/check-attributes.sh" uv-only.obj uv
 if "$tools/check-attributes.sh" uv-only.obj 2>/dev/null; then
   echo "FAIL: an OBJ without normals passed the check" >&2
   exit 1
 fi
 
-"$preview" "$grids/landlab_hugo_site.asc" hugo.obj 1 2 hugo.png 2>/dev/null
+# The converter in both modes, draped with an image that is not there (a warning only).
+"$convert" -q --normals --texture hugo.png "$grids/landlab_hugo_site.asc" -o hugo.obj 2>warning.txt
+grep -q 'texture image not found' warning.txt || { echo "FAIL: no warning for a missing image" >&2; exit 1; }
+grep -q '^map_Kd hugo.png' hugo.mtl || { echo "FAIL: the material does not name the image" >&2; exit 1; }
 "$tools/check-attributes.sh" hugo.obj
+"$convert" -q --uv --normals --mode floating-planes "$grids/landlab_hugo_site.asc" -o planes.obj
+"$tools/check-attributes.sh" planes.obj
 
 if command -v blender >/dev/null; then
-  for obj in hand.obj hugo.obj; do
+  for obj in hand.obj hugo.obj planes.obj; do
     blender --background --factory-startup --python-exit-code 1 --python "$tools/blender_obj_view.py" -- \
       --obj "$obj" --expect-uv --expect-normals 2>&1 | grep '^blender-obj'
   done

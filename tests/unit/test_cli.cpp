@@ -50,6 +50,7 @@ TEST(Cli, UsageErrorsAndHelp) {
     EXPECT_EQ(runCli("x.asc --preset Houdini").status, 2);
     EXPECT_EQ(runCli("x.asc -o").status, 2);
     EXPECT_EQ(runCli("x.asc --offsets=yes").status, 2);
+    EXPECT_EQ(runCli("x.asc --uv-extent crop").status, 2);
     // A mistake is told in one line and a pointer to the help, not the whole help.
     EXPECT_EQ(runCli("x.asc --mode").out,
               "morvale-convert: option --mode needs a value\nTry 'morvale-convert --help'\n");
@@ -155,6 +156,7 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
     EXPECT_EQ(crop.status, 2);
     EXPECT_NE(crop.out.find("--crop cannot be used with several inputs"), std::string::npos) << crop.out;
     EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " -j 0").status, 2);
+    EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --normals").status, 2);
 
     // a.asc and b.asc meet on one lattice; the index of their borders is written and nothing converted.
     const CliRun seams = runCli(quoted(dir.path()) + " --write-seams " + quoted(dir / "set.seams"));

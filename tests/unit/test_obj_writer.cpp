@@ -105,6 +105,56 @@ TEST(ObjWriter, MeshStreamBecomesObjText) {
     }
 }
 
+// A triangle stream with attributes: each vertex's "v", "vt" and "vn" side
+// by side, the normal turned like the position, the material lines in place,
+// faces naming all three; a shared normal is written once and named by all.
+TEST(ObjWriter, AttributeStreamOfTriangles) {
+    for (const NormalLayout normals : {NormalLayout::perVertex, NormalLayout::shared}) {
+        testing_support::ScratchDir dir;
+        OutputFile output;
+        ASSERT_TRUE(output.open(dir / "mesh.obj"));
+        std::atomic<bool> cancel{false};
+        SilentProgress progress;
+        const std::string header = objHeaderText();
+        {
+            ObjMeshWriter writer(output, dir / "mesh.obj", ObjTexts{header, "in.asc", "terrain"}, 1, cancel, progress,
+                                 false);
+            writer.useMaterial("mtllib mesh.mtl\n", "usemtl terrain\n");
+            MeshInfo info;
+            info.faceCorners = 3;
+            info.uv = true;
+            info.normals = normals;
+            info.sharedNormal[0] = 0.6;
+            info.sharedNormal[2] = 0.8;
+            writer.begin(info);
+            const double positions[] = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+            const double perVertex[] = {0.6, 0, 0.8, 0, -0.6, 0.8, 0, 0, 1};
+            const double uv[] = {0, 1, 0.5, 0.25, 1.0 / 3, 1e-6};
+            writer.vertices(VertexBatch{.count = 3,
+                                        .position = positions,
+                                        .normal = normals == NormalLayout::perVertex ? perVertex : nullptr,
+                                        .uv = uv});
+            writer.endVertices();
+            const std::int64_t triangles[] = {1, 2, 3, 3, 2, 1};
+            writer.faces(FaceBatch{.count = 2, .vertex = triangles});
+            EXPECT_EQ(writer.end(facesThatReachedOutput).vertices, 3);
+        }
+        ASSERT_TRUE(output.close());
+        const std::string text = testing_support::readFile(dir / "mesh.obj");
+        const bool shared = normals == NormalLayout::shared;
+        const std::string expected =
+            std::string("mtllib mesh.mtl\r\n") + (shared ? "vn -0.6000 0.8000 0.0000\r\n" : "") +
+            "v -1.0000 3.0000 2.0000\r\nvt 0.000000 1.000000\r\n" + (shared ? "" : "vn -0.6000 0.8000 0.0000\r\n") +
+            "v -4.0000 6.0000 5.0000\r\nvt 0.500000 0.250000\r\n" + (shared ? "" : "vn -0.0000 0.8000 -0.6000\r\n") +
+            "v -7.0000 9.0000 8.0000\r\nvt 0.333333 0.000001\r\n" + (shared ? "" : "vn -0.0000 1.0000 0.0000\r\n") +
+            "# 3 vertices\r\n\r\no terrain\r\ng terrain\r\nusemtl terrain\r\n" +
+            (shared ? "f 1/1/1 2/2/1 3/3/1\r\nf 3/3/1 2/2/1 1/1/1\r\n"
+                    : "f 1/1/1 2/2/2 3/3/3\r\nf 3/3/3 2/2/2 1/1/1\r\n") +
+            "# 2 quads";
+        EXPECT_EQ(text.substr(text.find("in.asc\r\n\r\n\r\n") + 12), expected);
+    }
+}
+
 TEST(ObjWriter, BigOutputsArriveWholeAcrossBufferRefills) {
     testing_support::ScratchDir dir;
     OutputFile output;

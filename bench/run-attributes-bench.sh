@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Texture coordinates and normals against the plain conversion on the
+# 4000 x 4000 benchmark grid (made by bench/run-bench.sh, or here), runs
+# interleaved in one session, medians of wall time and peak memory reported.
+#
+#   bench/run-attributes-bench.sh
+#
+# Environment: MORVALE_BENCH_BUILD (default build/bench), MORVALE_BENCH_CACHE
+# (generated grids, default $TMPDIR/morvale-bench), MORVALE_BENCH_RUNS (default 3).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${MORVALE_BENCH_BUILD:-build/bench}
+cache=${MORVALE_BENCH_CACHE:-$(dirname "$(mktemp -u)")/morvale-bench}
+runs=${MORVALE_BENCH_RUNS:-3}
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALE_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j2 --target morvale-convert morvale-make-grid measure_run >/dev/null
+convert=$build/morvale-convert
+measure=$build/bench/measure_run
+mkdir -p "$cache"
+work=$(mktemp -d "$cache/attributes.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+grid=$cache/grid-4000x4000.asc
+if [ ! -f "$grid" ]; then
+  "$build/tools/morvale-make-grid" "$grid.part" --cols 4000 --rows 4000
+  mv "$grid.part" "$grid"
+fi
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+for mode in interpolated floating-planes; do
+  : >"$work/plain"
+  : >"$work/attributes"
+  for ((i = 1; i <= runs; i++)); do
+    for kind in plain attributes; do
+      args=()
+      [ "$kind" = attributes ] && args=(--uv --normals)
+      rm -f "$work/out.obj"
+      sync
+      figures=$("$measure" "$convert" -q --mode "$mode" "${args[@]}" "$grid" -o "$work/out.obj")
+      echo "$figures $(stat -c %s "$work/out.obj")" >>"$work/$kind"
+    done
+  done
+  rm -f "$work/out.obj"
+  for kind in plain attributes; do
+    seconds=$(awk '{ print $1 }' "$work/$kind" | median)
+    peak=$(awk '{ print $2 }' "$work/$kind" | median)
+    bytes=$(awk '{ print $NF }' "$work/$kind" | median)
+    echo "$mode $kind: ${seconds} s, peak ${peak} KiB, $((bytes / 1048576)) MiB written" | tee -a "$work/summary"
+    eval "${kind}Seconds=$seconds"
+  done
+  awk -v a="$attributesSeconds" -v p="$plainSeconds" -v m="$mode" 'BEGIN { printf "%s: --uv --normals take %.2fx the plain time\n", m, a / p }'
+done
