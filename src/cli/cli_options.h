@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "app/settings_correction.h"
+#include "convert/output_format.h"
 
 namespace morvale::cli {
 
 using NativeArg = std::filesystem::path::string_type;
 
 struct CliOptions {
-    std::filesystem::path input;               // the first input
+    std::filesystem::path input;                // the first input
     std::vector<std::filesystem::path> inputs;  // every input, in the order given
     std::optional<std::filesystem::path> output;
     TerrainMode mode = TerrainMode::Interpolated;
@@ -24,6 +25,11 @@ struct CliOptions {
     bool useXllYllOffsets = false;
     bool centerZ = false;
     bool quiet = false;
+    std::optional<OutputFormat> format;  // else by the output's extension
+    bool solid = false;
+    std::optional<double> solidBase;  // grid units
+    std::optional<double> maxError;   // grid elevation units
+    std::int64_t maxTriangles = 0;    // 0: no budget
     // Tile sets (several inputs or a folder): parallel jobs (0: one per core),
     // the seam index to save after the first pass, or to use instead of it.
     int jobs = 0;

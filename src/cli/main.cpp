@@ -90,12 +90,11 @@ int exitStatusForFailure(ConversionResult result) {
 
 // One line for scripts that run quietly: which file and both checks.
 void printFailedChecks(const std::filesystem::path& input, const ConversionStats& stats) {
-    std::fprintf(stderr,
-                 "morvale-convert: '%s': a check failed: rows %lld of %lld read (%s), records %lld of %lld read (%s)\n",
-                 displayPath(input).c_str(), static_cast<long long>(stats.rowsRead),
-                 static_cast<long long>(stats.rowsExpected), stats.rowsOk ? "OK" : "ERROR",
-                 static_cast<long long>(stats.recordsRead), static_cast<long long>(stats.recordsExpected),
-                 stats.recordsOk ? "OK" : "ERROR");
+    std::fprintf(
+        stderr, "morvale-convert: '%s': a check failed: rows %lld of %lld read (%s), records %lld of %lld read (%s)\n",
+        displayPath(input).c_str(), static_cast<long long>(stats.rowsRead), static_cast<long long>(stats.rowsExpected),
+        stats.rowsOk ? "OK" : "ERROR", static_cast<long long>(stats.recordsRead),
+        static_cast<long long>(stats.recordsExpected), stats.recordsOk ? "OK" : "ERROR");
 }
 
 int run(const std::vector<cli::NativeArg>& args) {
@@ -148,12 +147,30 @@ int run(const std::vector<cli::NativeArg>& args) {
 
     ConversionRequest request;
     request.inputPath = options.input;
+    // The format by name, else by the output's extension; a default output name takes the format's extension.
+    request.format = options.format   ? *options.format
+                     : options.output ? formatOfPath(*options.output)
+                                      : OutputFormat::obj;
     request.outputPath = options.output ? *options.output : names.outputPath;
+    if (!options.output) request.outputPath.replace_extension(formatExtension(request.format));
+    request.solid = options.solid;
+    request.solidBase = options.solidBase;
+    request.maxError = options.maxError;
+    request.maxTriangles = options.maxTriangles;
     request.header = header;
     request.settings = corrected.settings;
     request.inputNameNarrow = names.inputNameNarrow;
     request.objectNameNarrow = names.objectNameNarrow;
     request.objHeaderText = objHeaderText();
+
+    if (const char* conflict = conversionConflict(request)) {
+        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
+        return cli::exitUsageError;
+    }
+    if (const char* refusal = conversionRefusal(request)) {
+        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", refusal);
+        return cli::exitOutputFailed;
+    }
 
     if (!options.quiet) {
         printHeader(header, names);
@@ -178,7 +195,10 @@ int run(const std::vector<cli::NativeArg>& args) {
         return exitStatusForFailure(result);
     }
     const SummaryBox summary = composeSummary(stats);
-    if (!options.quiet) std::printf("%s\n\n%s\n", narrow(summary.caption).c_str(), narrow(summary.text).c_str());
+    if (!options.quiet) {
+        std::printf("%s\n\n%s\n", narrow(summary.caption).c_str(), narrow(summary.text).c_str());
+        if (stats.errorReached >= 0.0) std::printf("Error reached: %.9g\n", stats.errorReached);
+    }
     if (stats.status == -1) return cli::exitCancelled;
     if (stats.status != 1) {
         printFailedChecks(options.input, stats);
