@@ -40,14 +40,17 @@ ConversionResult finishRun(ConversionStats& stats, std::atomic<bool>& cancelRequ
     return written ? conversionFinished : conversionWriteFailed;
 }
 
-// The solid's default base depends on the elevations of the surface, known
-// only once its vertices passed: this filter watches them on their way to the
-// solid and sets the base before the solid needs it (at endVertices).
-class SolidBaseFromRange final : public MeshSink {
+// In front of the solid. The default base depends on the elevations of the
+// surface, known only once its vertices passed: they are watched on their way
+// and the base is set before the solid needs it (at endVertices). The OBJ
+// writer cannot take vertices after a block written ahead, where the solid
+// puts its base copies, so with OBJ the builder hands them over in order.
+class SolidFront final : public MeshSink {
 public:
-    SolidBaseFromRange(SolidFilter& solid, double unitScale) : solid_(solid), unitScale_(unitScale) {}
+    SolidFront(SolidFilter& solid, double unitScale, bool defaultBase, bool aheadAllowed)
+        : solid_(solid), unitScale_(unitScale), defaultBase_(defaultBase), aheadAllowed_(aheadAllowed) {}
 
-    bool acceptsVerticesAhead() override { return solid_.acceptsVerticesAhead(); }
+    bool acceptsVerticesAhead() override { return aheadAllowed_ && solid_.acceptsVerticesAhead(); }
     void begin(const MeshInfo& info) override { solid_.begin(info); }
     void vertices(const VertexBatch& batch) override {
         for (std::size_t i = 0; i < batch.count; ++i) {
@@ -62,7 +65,7 @@ public:
     void endVertices() override {
         // The rule is in grid units; output elevations are grid elevations
         // scaled and shifted, so it carries over scaled.
-        if (lowest_ <= highest_)
+        if (defaultBase_ && lowest_ <= highest_)
             solid_.setBaseElevation(defaultSolidBase(lowest_ / unitScale_, highest_ / unitScale_) * unitScale_);
         solid_.endVertices();
     }
@@ -73,6 +76,8 @@ public:
 private:
     SolidFilter& solid_;
     double unitScale_;
+    bool defaultBase_;
+    bool aheadAllowed_;
     double lowest_ = DBL_MAX;
     double highest_ = -DBL_MAX;
 };
@@ -190,7 +195,7 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
 
     // The solid sits between the builder and the writer.
     std::optional<SolidFilter> solid;
-    std::optional<SolidBaseFromRange> solidBase;
+    std::optional<SolidFront> solidFront;
     MeshSink* sink = writer;
     if (request.solid) {
         SolidOptions options;
@@ -198,8 +203,8 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         spool += ".surface.tmp";
         options.spoolPath = spool;
         if (request.solidBase) options.baseElevation = *request.solidBase * settings.unitScale;
-        sink = &solid.emplace(*writer, options, &cancelRequested);
-        if (!request.solidBase) sink = &solidBase.emplace(*solid, settings.unitScale);
+        solid.emplace(*writer, options, &cancelRequested);
+        sink = &solidFront.emplace(*solid, settings.unitScale, !request.solidBase, !obj);
     }
 
     const bool floating = settings.mode == TerrainMode::FloatingPlanes;
@@ -212,7 +217,7 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         simplified.built = floating ? buildFloatingPlanesMesh(job, *sink) : buildInterpolatedMesh(job, *sink);
     }
     const TerrainBuilt& built = simplified.built;
-    solidBase.reset();
+    solidFront.reset();
     solid.reset();
     objWriter.reset();
     glbWriter.reset();
