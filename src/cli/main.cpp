@@ -194,6 +194,11 @@ int run(const std::vector<cli::NativeArg>& args) {
         std::fprintf(stderr, "morvale-convert: %s\n", narrow(failureText(result)).c_str());
         return exitStatusForFailure(result);
     }
+    if (!stats.budgetReached)
+        std::fprintf(stderr,
+                     "morvale-convert: warning: --max-triangles %lld cannot be reached: the holes and borders "
+                     "alone need more triangles; the coarsest surface was written\n",
+                     static_cast<long long>(request.maxTriangles));
     const SummaryBox summary = composeSummary(stats);
     if (!options.quiet) {
         std::printf("%s\n\n%s\n", narrow(summary.caption).c_str(), narrow(summary.text).c_str());

@@ -236,6 +236,7 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         stats.triangleCount = built.quadCount;
         stats.quadCount = 0;
         stats.errorReached = simplified.errorReached;
+        stats.budgetReached = simplified.budgetReachable;
     }
     return result;
 }

@@ -213,6 +213,10 @@ TEST(ConvertOutputs, MaxErrorKeepsItsBoundAndCropsShareTheirBorder) {
         if (east.v[i][0] == seam) eastLine.insert(east.vText[i]);
     EXPECT_FALSE(westLine.empty());
     EXPECT_EQ(westLine, eastLine);
+    // A budget the holes cannot meet is said, and the coarsest surface still written.
+    const ToolRun tight = convert(grid, "-q --max-triangles 2 -o " + quoted(dir / "tight.obj"));
+    EXPECT_EQ(tight.status, 0);
+    EXPECT_NE(tight.output.find("cannot be reached"), std::string::npos) << tight.output;
 }
 
 TEST(ConvertOutputs, BadSettingsWriteNothing) {
