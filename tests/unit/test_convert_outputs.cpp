@@ -241,3 +241,20 @@ TEST(ConvertOutputs, BadSettingsWriteNothing) {
     ASSERT_EQ(convert(grid, "-q --format glb").status, 0);
     EXPECT_TRUE(std::filesystem::exists(dir / "g.glb"));
 }
+
+// Far from the origin, the GLB's float32 vertices stay those of the centred
+// grid and the real-world position goes into the node's translation.
+TEST(ConvertOutputs, GlbOffsetsGoIntoTheTranslation) {
+    ScratchDir dir;
+    const std::filesystem::path grid = dir / "far.asc";
+    writeFile(grid, "ncols 3\nnrows 2\nxllcorner 600000\nyllcorner 5000000\ncellsize 2\n1 2 3\n4 5 6\n");
+    ASSERT_EQ(convert(grid, "-q --scale 1 --offsets -o " + quoted(dir / "far.glb")).status, 0);
+    ASSERT_EQ(convert(grid, "-q --scale 1 -o " + quoted(dir / "near.glb")).status, 0);
+    const std::string far = readFile(dir / "far.glb"), near = readFile(dir / "near.glb");
+    EXPECT_NE(far.find("\"translation\":[600003,0,-5000002]"), std::string::npos) << far.substr(0, 600);
+    const std::regex bounds(R"("min":\[[^\]]*\],"max":\[[^\]]*\])");
+    std::smatch farBounds, nearBounds;
+    ASSERT_TRUE(std::regex_search(far, farBounds, bounds));
+    ASSERT_TRUE(std::regex_search(near, nearBounds, bounds));
+    EXPECT_EQ(farBounds.str(), nearBounds.str());
+}
