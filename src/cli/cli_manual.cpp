@@ -32,7 +32,7 @@ constexpr OptionEntry options[] = {
     {OptionId::format, nullptr, "--format", "FORMAT", false, ValueKind::words, "obj glb stl",
      "obj, glb or stl (default: the output's extension,\n"
      "else obj)",
-     false},
+     true},
     {OptionId::mode, nullptr, "--mode", "MODE", false, ValueKind::words, "interpolated floating-planes",
      "interpolated (default) or floating-planes", true},
     {OptionId::crop, nullptr, "--crop", "X1,Y1,X2,Y2", false, ValueKind::text, nullptr,
@@ -56,11 +56,11 @@ constexpr OptionEntry options[] = {
     {OptionId::maxError, nullptr, "--max-error", "E", false, ValueKind::number, nullptr,
      "simplify: every vertex of the full mesh stays\n"
      "within E elevation units of the result",
-     false},
+     true},
     {OptionId::maxTriangles, nullptr, "--max-triangles", "N", false, ValueKind::number, nullptr,
      "simplify to at most N triangles, spent where the\n"
      "error is largest",
-     false},
+     true},
     {OptionId::uv, nullptr, "--uv", nullptr, false, ValueKind::none, nullptr,
      "texture coordinates, 0..1 over the whole grid", true},
     {OptionId::uvExtent, nullptr, "--uv-extent", "EXTENT", false, ValueKind::words, "grid window",
@@ -77,7 +77,7 @@ constexpr OptionEntry options[] = {
      "a closed solid for printing: walls and a flat\n"
      "bottom at elevation BASE (default: below the\n"
      "lowest point by a tenth of the relief)",
-     false},
+     true},
     {OptionId::jobs, "-j", nullptr, "N", false, ValueKind::number, nullptr,
      "convert N inputs at a time (default: the number\n"
      "of cores)",

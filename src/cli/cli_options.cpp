@@ -1,11 +1,13 @@
 #include "cli/cli_options.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <system_error>
 
-#include "cli/cli_manual.h"
 #include "base/native_text.h"
+#include "cli/cli_manual.h"
+#include "mesh/simplify/simplify_options.h"
 
 namespace morvale::cli {
 
@@ -36,9 +38,12 @@ bool isNumber(const NativeArg& arg) {
     std::size_t i = arg.size() > 1 && (arg[0] == '-' || arg[0] == '+') ? 1 : 0;
     bool digit = false, point = false;
     for (; i < arg.size(); ++i) {
-        if (arg[i] >= '0' && arg[i] <= '9') digit = true;
-        else if (arg[i] == '.' && !point) point = true;
-        else return false;
+        if (arg[i] >= '0' && arg[i] <= '9')
+            digit = true;
+        else if (arg[i] == '.' && !point)
+            point = true;
+        else
+            return false;
     }
     return digit;
 }
@@ -102,9 +107,12 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         case OptionId::centerZ: o.centerZ = true; break;
         case OptionId::output: o.output = std::filesystem::path(*value); break;
         case OptionId::mode:
-            if (is(*value, "interpolated")) o.mode = TerrainMode::Interpolated;
-            else if (is(*value, "floating-planes")) o.mode = TerrainMode::FloatingPlanes;
-            else return fail("unknown mode '" + toNarrow(*value) + "' (interpolated or floating-planes)");
+            if (is(*value, "interpolated"))
+                o.mode = TerrainMode::Interpolated;
+            else if (is(*value, "floating-planes"))
+                o.mode = TerrainMode::FloatingPlanes;
+            else
+                return fail("unknown mode '" + toNarrow(*value) + "' (interpolated or floating-planes)");
             break;
         case OptionId::crop:
             if (!splitCrop(toWide(*value), o.crop)) return fail("--crop takes four numbers: XMIN,YMIN,XMAX,YMAX");
@@ -124,6 +132,45 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
             o.jobs = static_cast<int>(jobs);
             break;
         }
+        case OptionId::format: {
+            OutputFormat format = OutputFormat::obj;
+            if (!parseOutputFormat(toNarrow(*value), format))
+                return fail("unknown format '" + toNarrow(*value) + "' (obj, glb or stl)");
+            o.format = format;
+            break;
+        }
+        case OptionId::solid:
+            o.solid = true;
+            if (value) {
+                const std::string base = toNarrow(*value);
+                char* end = nullptr;
+                const double elevation = std::strtod(base.c_str(), &end);
+                if (base.empty() || *end != '\0' || !std::isfinite(elevation))
+                    return fail("--solid takes a finite base elevation, not '" + base + "'");
+                o.solidBase = elevation;
+            }
+            break;
+        case OptionId::maxError: {
+            const std::string text = toNarrow(*value);
+            double error = 0.0;
+            if (const SimplifyOptionStatus status = parseMaxError(text, error); status != SimplifyOptionStatus::ok) {
+                char message[256];
+                return fail(simplifyOptionMessage(status, "--max-error", text, message, sizeof message));
+            }
+            o.maxError = error;
+            break;
+        }
+        case OptionId::maxTriangles: {
+            const std::string text = toNarrow(*value);
+            std::int64_t budget = 0;
+            if (const SimplifyOptionStatus status = parseMaxTriangles(text, budget);
+                status != SimplifyOptionStatus::ok) {
+                char message[256];
+                return fail(simplifyOptionMessage(status, "--max-triangles", text, message, sizeof message));
+            }
+            o.maxTriangles = budget;
+            break;
+        }
         case OptionId::writeSeams: o.writeSeams = std::filesystem::path(*value); break;
         case OptionId::seams: o.seams = std::filesystem::path(*value); break;
         case OptionId::uv: o.attributes.uv = true; break;
@@ -141,6 +188,8 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
     }
     if (!haveInput && !o.help && !o.version) return fail("no input file given");
     if (o.writeSeams && o.seams) return fail("--write-seams and --seams cannot be used together");
+    if (isTileSetRun(o) && (o.format || o.solid || o.maxError || o.maxTriangles > 0))
+        return fail("--format, --solid, --max-error and --max-triangles apply to one input, not to a tile set");
     if (isTileSetRun(o) && o.cropGiven)
         return fail("--crop cannot be used with several inputs: a tile set is converted whole, tile by tile");
     // A tile would take its coordinates from its own grid and its normals

@@ -8,6 +8,7 @@
 
 #include "app/settings_correction.h"
 #include "mesh/texture_coords.h"
+#include "convert/output_format.h"
 
 namespace morvale::cli {
 
@@ -26,6 +27,11 @@ struct CliOptions {
     bool centerZ = false;
     bool quiet = false;
     AttributeSettings attributes;  // --uv, --normals, --uv-extent, --texture
+    std::optional<OutputFormat> format;  // else by the output's extension
+    bool solid = false;
+    std::optional<double> solidBase;  // grid units
+    std::optional<double> maxError;   // grid elevation units
+    std::int64_t maxTriangles = 0;    // 0: no budget
     // Tile sets (several inputs or a folder): parallel jobs (0: one per core),
     // the seam index to save after the first pass, or to use instead of it.
     int jobs = 0;

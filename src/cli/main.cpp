@@ -91,12 +91,11 @@ int exitStatusForFailure(ConversionResult result) {
 
 // One line for scripts that run quietly: which file and both checks.
 void printFailedChecks(const std::filesystem::path& input, const ConversionStats& stats) {
-    std::fprintf(stderr,
-                 "morvale-convert: '%s': a check failed: rows %lld of %lld read (%s), records %lld of %lld read (%s)\n",
-                 displayPath(input).c_str(), static_cast<long long>(stats.rowsRead),
-                 static_cast<long long>(stats.rowsExpected), stats.rowsOk ? "OK" : "ERROR",
-                 static_cast<long long>(stats.recordsRead), static_cast<long long>(stats.recordsExpected),
-                 stats.recordsOk ? "OK" : "ERROR");
+    std::fprintf(
+        stderr, "morvale-convert: '%s': a check failed: rows %lld of %lld read (%s), records %lld of %lld read (%s)\n",
+        displayPath(input).c_str(), static_cast<long long>(stats.rowsRead), static_cast<long long>(stats.rowsExpected),
+        stats.rowsOk ? "OK" : "ERROR", static_cast<long long>(stats.recordsRead),
+        static_cast<long long>(stats.recordsExpected), stats.recordsOk ? "OK" : "ERROR");
 }
 
 int run(const std::vector<cli::NativeArg>& args) {
@@ -149,7 +148,16 @@ int run(const std::vector<cli::NativeArg>& args) {
 
     ConversionRequest request;
     request.inputPath = options.input;
+    // The format by name, else by the output's extension; a default output name takes the format's extension.
+    request.format = options.format   ? *options.format
+                     : options.output ? formatOfPath(*options.output)
+                                      : OutputFormat::obj;
     request.outputPath = options.output ? *options.output : names.outputPath;
+    if (!options.output) request.outputPath.replace_extension(formatExtension(request.format));
+    request.solid = options.solid;
+    request.solidBase = options.solidBase;
+    request.maxError = options.maxError;
+    request.maxTriangles = options.maxTriangles;
     request.header = header;
     request.settings = corrected.settings;
     request.inputNameNarrow = names.inputNameNarrow;
@@ -160,6 +168,15 @@ int run(const std::vector<cli::NativeArg>& args) {
     if (!options.attributes.texture.empty() &&
         !std::filesystem::is_regular_file(options.attributes.texture, imageError))
         std::fprintf(stderr, "morvale-convert: %s\n", missingImageWarning(options.attributes.texture).c_str());
+
+    if (const char* conflict = conversionConflict(request)) {
+        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
+        return cli::exitUsageError;
+    }
+    if (const char* refusal = conversionRefusal(request)) {
+        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", refusal);
+        return cli::exitOutputFailed;
+    }
 
     if (!options.quiet) {
         printHeader(header, names);
@@ -183,8 +200,16 @@ int run(const std::vector<cli::NativeArg>& args) {
         std::fprintf(stderr, "morvale-convert: %s\n", narrow(failureText(result)).c_str());
         return exitStatusForFailure(result);
     }
+    if (!stats.budgetReached)
+        std::fprintf(stderr,
+                     "morvale-convert: warning: --max-triangles %lld cannot be reached: the holes and borders "
+                     "alone need more triangles; the coarsest surface was written\n",
+                     static_cast<long long>(request.maxTriangles));
     const SummaryBox summary = composeSummary(stats);
-    if (!options.quiet) std::printf("%s\n\n%s\n", narrow(summary.caption).c_str(), narrow(summary.text).c_str());
+    if (!options.quiet) {
+        std::printf("%s\n\n%s\n", narrow(summary.caption).c_str(), narrow(summary.text).c_str());
+        if (stats.errorReached >= 0.0) std::printf("Error reached: %.9g\n", stats.errorReached);
+    }
     if (stats.status == -1) return cli::exitCancelled;
     if (stats.status != 1) {
         printFailedChecks(options.input, stats);

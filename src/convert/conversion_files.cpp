@@ -12,7 +12,7 @@ bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b) 
 }
 
 ConversionResult openConversionFiles(const ConversionRequest& request, FileHandle& input, bool& positioned,
-                                     OutputFile& output) {
+                                     OutputFile& output, bool createOutput) {
     if (request.cells == nullptr) {
         input = openForReading(request.inputPath);
         if (!input) return conversionInputUnreadable;
@@ -28,7 +28,7 @@ ConversionResult openConversionFiles(const ConversionRequest& request, FileHandl
         return conversionBadCellSize;
     }
     positioned = request.cells != nullptr || seekTo(input.get(), request.header.dataStart);
-    if (!output.open(request.outputPath)) {
+    if (createOutput && !output.open(request.outputPath)) {
         input.reset();
         return conversionOutputUncreatable;
     }

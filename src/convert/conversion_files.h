@@ -11,9 +11,10 @@ namespace morvale {
 // cell size that is not a positive finite number (-7), creates the output
 // (-2). On success the input is positioned at dataStart; `positioned` is false
 // when that failed (no value is then read). With request.cells the input is
-// not opened (`input` stays null). Returns conversionFinished on success.
+// not opened (`input` stays null). Without `createOutput` the output is left
+// to a writer that creates its own file. Returns conversionFinished on success.
 ConversionResult openConversionFiles(const ConversionRequest& request, FileHandle& input, bool& positioned,
-                                     OutputFile& output);
+                                     OutputFile& output, bool createOutput = true);
 
 // True when both paths name the same existing file (through links and "..").
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -6,11 +6,13 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "base/progress_reporter.h"
 #include "convert/conversion_settings.h"
 #include "convert/conversion_stats.h"
+#include "convert/output_format.h"
 #include "grid/cell_source.h"
 #include "grid/grid_header.h"
 #include "mesh/texture_coords.h"
@@ -30,14 +32,29 @@ struct ConversionRequest {
     // Texture coordinates, normals and the material file (NAME.mtl beside the
     // output, written once the output is open; its failures end the run like the output's).
     AttributeSettings attributes;
+    OutputFormat format = OutputFormat::obj;
+    // A closed solid (Interpolated only): walls and a flat bottom at solidBase
+    // (grid units), or by the default rule when it is not given.
+    bool solid = false;
+    std::optional<double> solidBase;
+    // Simplification: every full-mesh vertex within maxError (grid elevation
+    // units) of the result, or at most maxTriangles triangles (Interpolated).
+    std::optional<double> maxError;
+    std::int64_t maxTriangles = 0;
 };
+
+// Why a request cannot be written at all, checked before any file is touched
+// (null when it can): options that do not go together, and counts beyond the
+// format's limits. runConversion refuses both as an uncreatable output.
+const char* conversionConflict(const ConversionRequest& request);
+const char* conversionRefusal(const ConversionRequest& request);
 
 enum class PipelineMode : std::uint8_t {
     threaded,  // reading, meshing, formatting and writing overlap on several threads
     inlined,   // the same stages one after another on the calling thread
 };
 
-// Runs the builder of settings.mode into the OBJ writer; `inlined` gives the
+// Runs the builder of settings.mode into the writer of request.format; `inlined` gives the
 // same bytes, steps and counts on one thread (tests compare the two).
 ConversionResult runConversion(const ConversionRequest& request, std::atomic<bool>& cancelRequested,
                                ProgressReporter& progress, ConversionStats& stats,

@@ -35,6 +35,8 @@ struct ConversionStats {
     std::int64_t recordsRead = 0;
     bool rowsOk = false;
     bool recordsOk = false;
+    double errorReached = -1.0;  // simplified Interpolated runs: the largest vertical error; else -1
+    bool budgetReached = true;   // false: --max-triangles asked for fewer than holes and borders need
 };
 
 // Fills stats at the end of a run; reads the cancel flag to mark a cancelled run.

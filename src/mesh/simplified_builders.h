@@ -1,0 +1,33 @@
+#pragma once
+// The two builders with simplification: the same cells as the full builders,
+// read in one pass per simplifier pass, fed row by row into the terrain
+// simplifier (Interpolated, triangles) or the plane merge (Floating planes,
+// rectangles). Vertices are placed with the full builders' own arithmetic, so
+// every vertex kept has the bytes of the full mesh's vertex.
+//
+// --max-triangles reads the grid twice (the budget pass, then the chosen
+// bound). Elevation centring is not offered: it would need one more pass for
+// the elevation range, and the caller refuses it.
+
+#include <cstdint>
+
+#include "mesh/mesh_sink.h"
+#include "mesh/terrain_job.h"
+
+namespace morvale {
+
+struct SimplifyRequest {
+    double maxError = 0.0;          // grid elevation units
+    std::int64_t maxTriangles = 0;  // 0: no budget (Interpolated only)
+};
+
+struct SimplifiedBuilt {
+    TerrainBuilt built;         // vertexCount and quadCount: what reached the output (faces: triangles or rectangles)
+    double errorReached = 0.0;  // the largest vertical distance of a full-mesh vertex (Interpolated)
+    bool budgetReachable = true;
+};
+
+SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const SimplifyRequest& request, MeshSink& sink);
+SimplifiedBuilt buildMergedPlanesMesh(const TerrainJob& job, double maxError, MeshSink& sink);
+
+}  // namespace morvale

@@ -1,0 +1,260 @@
+// morvale-convert writing OBJ, GLB and STL, solids and simplified meshes, read
+// back by the real readers (the glTF validator, admesh, assimp) and by a plain
+// parse of the OBJ for the error bound and the seams of adjacent crops. A
+// reader that is not installed skips its part with a note.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string output;
+};
+
+ToolRun run(const std::string& command) {
+    ToolRun result;
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return result;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
+    const int raw = pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
+}
+
+std::string quoted(const std::filesystem::path& path) {
+    std::string text(1, '\'');
+    text.append(path.string()).push_back('\'');
+    return text;
+}
+
+ToolRun convert(const std::filesystem::path& input, const std::string& args) {
+    std::string command(1, '\'');
+    command.append(MORVALE_CLI_PATH).append("' ").append(quoted(input)).append(" ").append(args);
+    return run(command);
+}
+
+bool installed(const std::string& tool) { return run("command -v " + tool).status == 0; }
+
+// A number after `label` and blanks or a colon in a report; NaN when absent.
+double reported(const std::string& output, const std::string& label) {
+    std::smatch match;
+    if (!std::regex_search(output, match, std::regex(label + R"([ :]+(-?[0-9][0-9 .]*))"))) return std::nan("");
+    std::string digits = match[1];
+    digits.erase(std::remove(digits.begin(), digits.end(), ' '), digits.end());
+    return std::stod(digits);
+}
+
+// An OBJ as written with the "3ds max" preset: v east north elevation.
+struct Obj {
+    std::vector<std::array<double, 3>> v;
+    std::vector<std::string> vText;  // the vertex lines, to compare bytes
+    std::vector<std::vector<std::int64_t>> f;
+};
+
+Obj readObj(const std::filesystem::path& path) {
+    Obj obj;
+    std::istringstream lines(readFile(path));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream in(line.substr(std::min<std::size_t>(2, line.size())));
+        if (line.rfind("v ", 0) == 0) {
+            std::array<double, 3> p{};
+            in >> p[0] >> p[1] >> p[2];
+            obj.v.push_back(p);
+            obj.vText.push_back(line);
+        } else if (line.rfind("f ", 0) == 0) {
+            std::vector<std::int64_t> face;
+            for (std::int64_t k; in >> k;) face.push_back(k);
+            obj.f.push_back(face);
+        }
+    }
+    return obj;
+}
+
+// The surface height of triangle (a, b, c) at (x, y), when (x, y) lies inside it.
+bool heightIn(const std::array<double, 3>& a, const std::array<double, 3>& b, const std::array<double, 3>& c, double x,
+              double y, double& z) {
+    const double d = (b[1] - c[1]) * (a[0] - c[0]) + (c[0] - b[0]) * (a[1] - c[1]);
+    if (d == 0.0) return false;
+    const double l1 = ((b[1] - c[1]) * (x - c[0]) + (c[0] - b[0]) * (y - c[1])) / d;
+    const double l2 = ((c[1] - a[1]) * (x - c[0]) + (a[0] - c[0]) * (y - c[1])) / d;
+    const double l3 = 1.0 - l1 - l2;
+    constexpr double slack = -1e-9;
+    if (l1 < slack || l2 < slack || l3 < slack) return false;
+    z = l1 * a[2] + l2 * b[2] + l3 * c[2];
+    return true;
+}
+
+}  // namespace
+
+TEST(ConvertOutputs, EveryFormatPassesItsReaders) {
+    ScratchDir dir;
+    const bool assimp = installed("assimp");
+    const std::filesystem::path modules = MORVALE_NODE_MODULES;
+    std::string glbFiles;
+    int glbCount = 0;
+    for (const char* grid : {"flopy_freyberg_top.asc", "landlab_hugo_site.asc", "gdal_nodata_nan.asc"}) {
+        for (const char* settings :
+             {"", "--mode floating-planes", "--offsets --preset blender", "--max-error 1", "--solid",
+              "--mode floating-planes --max-error 0", "--max-triangles 60 --solid", "--crop 2,3,9,12 --center-z"}) {
+            for (const char* format : {"obj", "glb", "stl"}) {
+                const std::string name = std::to_string(glbCount++) + "." + format;
+                const std::filesystem::path out = dir / name;
+                const ToolRun converted = convert(sharedGrid(grid), std::string(settings) + " -o " + quoted(out));
+                ASSERT_EQ(converted.status, 0) << grid << " " << settings << "\n" << converted.output;
+                const double triangles = reported(converted.output, "Triangles");
+                if (std::string(format) == "glb") glbFiles.append(" ").append(quoted(out));
+                if (!assimp || triangles == 0) continue;  // assimp refuses a file without a mesh
+                const ToolRun info = run("assimp info " + quoted(out));
+                ASSERT_EQ(info.status, 0) << name << " " << settings << info.output;
+                EXPECT_EQ(reported(info.output, "Faces"), triangles) << grid << " " << settings << " " << format;
+                // assimp joins equal vertices (the planes' shared corners, the OBJ's) and unrolls STL's.
+                if (std::string(format) == "glb" && std::string(settings).find("floating") == std::string::npos) {
+                    EXPECT_EQ(reported(info.output, "Vertices"), reported(converted.output, "Vertices"))
+                        << grid << " " << settings << " " << format;
+                }
+            }
+        }
+    }
+    if (!assimp) std::puts("assimp (Debian assimp-utils) is not installed: counts not checked");
+    if (!installed("node") || !std::filesystem::exists(modules / "gltf-validator"))
+        GTEST_SKIP() << "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
+    const ToolRun report = run("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") + " " +
+                               quoted(modules) + glbFiles);
+    EXPECT_EQ(report.status, 0) << report.output;
+}
+
+// The solid's volume against prisms summed from the surface of the same run.
+TEST(ConvertOutputs, SolidsAreClosedWithThePrismVolume) {
+    if (!installed("admesh")) GTEST_SKIP() << "admesh is not installed (tools/setup-deps.sh installs it)";
+    ScratchDir dir;
+    const double base = 20.0;
+    for (const char* settings : {"", "--max-error 0.5", "--crop 3,5,17,30"}) {
+        const std::string common = std::string(settings) + " --scale 1 -q ";
+        ASSERT_EQ(convert(sharedGrid("flopy_freyberg_top.asc"), common + "-o " + quoted(dir / "surface.obj")).status,
+                  0);
+        ASSERT_EQ(
+            convert(sharedGrid("flopy_freyberg_top.asc"), common + "--solid 20 -o " + quoted(dir / "solid.stl")).status,
+            0);
+        const Obj surface = readObj(dir / "surface.obj");
+        double volume = 0.0;
+        for (const auto& face : surface.f) {
+            for (std::size_t k = 1; k + 1 < face.size(); ++k) {  // fan from the first corner
+                const auto& a = surface.v[static_cast<std::size_t>(face[0] - 1)];
+                const auto& b = surface.v[static_cast<std::size_t>(face[k] - 1)];
+                const auto& c = surface.v[static_cast<std::size_t>(face[k + 1] - 1)];
+                const double area = 0.5 * ((b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]));
+                volume += area * ((a[2] + b[2] + c[2]) / 3.0 - base);
+            }
+        }
+        const ToolRun report = run("admesh " + quoted(dir / "solid.stl"));
+        ASSERT_EQ(report.status, 0) << report.output;
+        for (const char* zero : {"Edges fixed", "Facets removed", "Facets added", "Facets reversed", "Backwards edges",
+                                 "Total disconnected facets"})
+            EXPECT_EQ(reported(report.output, zero), 0.0) << settings << " " << zero << "\n" << report.output;
+        EXPECT_NEAR(reported(report.output, "Volume"), volume, 1e-5 * volume) << settings;
+    }
+}
+
+TEST(ConvertOutputs, MaxErrorKeepsItsBoundAndCropsShareTheirBorder) {
+    ScratchDir dir;
+    for (const double bound : {0.0, 0.5, 3.0}) {
+        const std::string e = " --scale 1 -q --max-error " + std::to_string(bound);
+        const std::filesystem::path grid = sharedGrid("landlab_hugo_site.asc");
+        ASSERT_EQ(convert(grid, "--scale 1 -q -o " + quoted(dir / "full.obj")).status, 0);
+        ASSERT_EQ(convert(grid, e + " -o " + quoted(dir / "simple.obj")).status, 0);
+        const Obj full = readObj(dir / "full.obj"), simple = readObj(dir / "simple.obj");
+        EXPECT_LT(simple.v.size(), full.v.size());
+        // Every kept vertex is a vertex of the full mesh, to the last digit.
+        const std::set<std::string> fullLines(full.vText.begin(), full.vText.end());
+        for (const std::string& line : simple.vText) EXPECT_TRUE(fullLines.count(line)) << line;
+        // Every full vertex lies within the bound of the simplified surface above or below it.
+        for (const auto& p : full.v) {
+            double worst = -1.0;
+            for (const auto& t : simple.f) {
+                double z = 0.0;
+                const auto& a = simple.v[static_cast<std::size_t>(t[0] - 1)];
+                const auto& b = simple.v[static_cast<std::size_t>(t[1] - 1)];
+                const auto& c = simple.v[static_cast<std::size_t>(t[2] - 1)];
+                if (heightIn(a, b, c, p[0], p[1], z)) worst = std::max(worst, std::abs(z - p[2]));
+            }
+            ASSERT_GE(worst, 0.0) << "a full vertex outside the simplified surface: " << p[0] << " " << p[1];
+            ASSERT_LE(worst, bound + 2e-4) << p[0] << " " << p[1];  // the OBJ's 4 decimals
+        }
+    }
+    // Two crops side by side keep the same vertices on the line they share.
+    const std::filesystem::path grid = sharedGrid("flopy_freyberg_top.asc");
+    ASSERT_EQ(convert(grid, "--scale 1 -q --max-error 2 --crop 1,1,9,40 -o " + quoted(dir / "west.obj")).status, 0);
+    ASSERT_EQ(convert(grid, "--scale 1 -q --max-error 2 --crop 10,1,20,40 -o " + quoted(dir / "east.obj")).status, 0);
+    const Obj west = readObj(dir / "west.obj"), east = readObj(dir / "east.obj");
+    double seam = -1e300;
+    for (const auto& p : west.v) seam = std::max(seam, p[0]);
+    std::multiset<std::string> westLine, eastLine;
+    for (std::size_t i = 0; i < west.v.size(); ++i)
+        if (west.v[i][0] == seam) westLine.insert(west.vText[i]);
+    for (std::size_t i = 0; i < east.v.size(); ++i)
+        if (east.v[i][0] == seam) eastLine.insert(east.vText[i]);
+    EXPECT_FALSE(westLine.empty());
+    EXPECT_EQ(westLine, eastLine);
+    // A budget the holes cannot meet is said, and the coarsest surface still written.
+    const ToolRun tight = convert(grid, "-q --max-triangles 2 -o " + quoted(dir / "tight.obj"));
+    EXPECT_EQ(tight.status, 0);
+    EXPECT_NE(tight.output.find("cannot be reached"), std::string::npos) << tight.output;
+}
+
+TEST(ConvertOutputs, BadSettingsWriteNothing) {
+    ScratchDir dir;
+    const std::filesystem::path grid = dir / "g.asc";
+    writeFile(grid, "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n");
+    const std::filesystem::path out = dir / "out.glb";
+    for (const char* args :
+         {"--max-error -1", "--max-error nan", "--max-error 1x", "--max-triangles 1", "--max-triangles 2.5",
+          "--format png", "--mode floating-planes --solid", "--max-error 1 --center-z",
+          "--max-error 1 --max-triangles 10", "--mode floating-planes --max-triangles 10", "--solid 5 --center-z"}) {
+        const ToolRun r = convert(grid, std::string(args) + " -o " + quoted(out));
+        EXPECT_EQ(r.status, 2) << args << "\n" << r.output;
+        EXPECT_NE(r.output.find("morvale-convert: "), std::string::npos) << args;
+        EXPECT_FALSE(std::filesystem::exists(out)) << args;
+    }
+    // The same-file check holds for the binary formats too: the input survives.
+    const std::string before = readFile(grid);
+    EXPECT_EQ(convert(grid, "--format stl -o " + quoted(grid)).status, 4);
+    EXPECT_EQ(readFile(grid), before);
+    // The default output takes the format's extension.
+    ASSERT_EQ(convert(grid, "-q --format glb").status, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir / "g.glb"));
+}
+
+// Far from the origin, the GLB's float32 vertices stay those of the centred
+// grid and the real-world position goes into the node's translation.
+TEST(ConvertOutputs, GlbOffsetsGoIntoTheTranslation) {
+    ScratchDir dir;
+    const std::filesystem::path grid = dir / "far.asc";
+    writeFile(grid, "ncols 3\nnrows 2\nxllcorner 600000\nyllcorner 5000000\ncellsize 2\n1 2 3\n4 5 6\n");
+    ASSERT_EQ(convert(grid, "-q --scale 1 --offsets -o " + quoted(dir / "far.glb")).status, 0);
+    ASSERT_EQ(convert(grid, "-q --scale 1 -o " + quoted(dir / "near.glb")).status, 0);
+    const std::string far = readFile(dir / "far.glb"), near = readFile(dir / "near.glb");
+    EXPECT_NE(far.find("\"translation\":[600003,0,-5000002]"), std::string::npos) << far.substr(0, 600);
+    const std::regex bounds(R"("min":\[[^\]]*\],"max":\[[^\]]*\])");
+    std::smatch farBounds, nearBounds;
+    ASSERT_TRUE(std::regex_search(far, farBounds, bounds));
+    ASSERT_TRUE(std::regex_search(near, nearBounds, bounds));
+    EXPECT_EQ(farBounds.str(), nearBounds.str());
+}
