@@ -83,18 +83,11 @@ public:
     TextRef get(double value) {
         const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
         // The next column, the same one, the one before: no empty entry matches (length 0).
-        for (const std::size_t k : {last_ + 1, last_, last_ - 1}) {
-            const Entry& entry = entries_[k];
-            if (entry.bits == bits && entry.length != 0) {
-                last_ = k;
-                return {entry.text, entry.length};
-            }
-        }
+        if (holds(last_ + 1, bits)) return take(last_ + 1);
+        if (holds(last_, bits)) return take(last_);
+        if (holds(last_ - 1, bits)) return take(last_ - 1);
         std::uint32_t& slot = index_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - indexBits))];
-        if (entries_[slot].bits == bits && entries_[slot].length != 0) {
-            last_ = slot;
-            return {entries_[slot].text, entries_[slot].length};
-        }
+        if (holds(slot, bits)) return take(slot);
         scratch_.set(value);
         if (scratch_.length > entryText || used_ > entryCount) return scratch_.ref();
         Entry& entry = entries_[used_];
@@ -112,6 +105,11 @@ private:
         char text[entryText] = {};
         std::uint8_t length = 0;  // 0: empty (no text is shorter than "0.0000")
     };
+    bool holds(std::size_t k, std::uint64_t bits) const { return entries_[k].bits == bits && entries_[k].length != 0; }
+    TextRef take(std::size_t k) {
+        last_ = k;
+        return {entries_[k].text, entries_[k].length};
+    }
     // copyText reads textCopyBytes from a text: past the last entry's, the spare ones
     // (which stay empty, so the guess one past the last entry finds nothing).
     static constexpr std::size_t spareEntries = textCopyBytes / sizeof(Entry) + 1;
