@@ -62,15 +62,48 @@ private:
     // one copy per axis order, chosen once.
     template <int eastSlot, int northSlot>
     char* putVertexLines(char* out, const double* position, std::size_t count) {
-        for (std::size_t k = 0; k < count; ++k, position += 3) {
+        for (std::size_t k = 0; k < count;) {
+            if (k + 4 <= count && isPlane(position)) {
+                out = putPlaneLines<eastSlot, northSlot>(out, position);
+                position += 12;
+                k += 4;
+                continue;
+            }
             const TextRef east = eastTexts_.get(flipSign(position[0], eastSign_));
             const TextRef north = recentNorth_.get(flipSign(position[1], northSign_));
             if (elevation_.set(flipSign(position[2], elevationSign_)))
                 out = putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.shortText());
             else
                 out = putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.text());
+            position += 3;
+            ++k;
         }
         return out;
+    }
+    // Four corners of a floating plane (west-north, east-north, east-south,
+    // west-south at one elevation, bit for bit) take each text once.
+    static bool isPlane(const double* p) {
+        const auto same = [p](int a, int b) {
+            return std::bit_cast<std::uint64_t>(p[a]) == std::bit_cast<std::uint64_t>(p[b]);
+        };
+        return same(2, 5) && same(2, 8) && same(2, 11) && same(0, 9) && same(3, 6) && same(1, 4) && same(7, 10);
+    }
+    template <int eastSlot, int northSlot>
+    char* putPlaneLines(char* out, const double* p) {
+        const TextRef west = eastTexts_.get(flipSign(p[0], eastSign_));
+        const TextRef east = eastTexts_.get(flipSign(p[3], eastSign_));
+        const TextRef north = recentNorth_.get(flipSign(p[1], northSign_));
+        const TextRef south = recentNorth_.get(flipSign(p[7], northSign_));
+        if (elevation_.set(flipSign(p[2], elevationSign_)))
+            return putPlaneIn<eastSlot, northSlot>(out, west, east, north, south, elevation_.shortText());
+        return putPlaneIn<eastSlot, northSlot>(out, west, east, north, south, elevation_.text());
+    }
+    template <int eastSlot, int northSlot, class Elevation>
+    static char* putPlaneIn(char* out, TextRef west, TextRef east, TextRef north, TextRef south, const Elevation& z) {
+        out = putVertexIn<eastSlot, northSlot>(out, west, north, z);
+        out = putVertexIn<eastSlot, northSlot>(out, east, north, z);
+        out = putVertexIn<eastSlot, northSlot>(out, east, south, z);
+        return putVertexIn<eastSlot, northSlot>(out, west, south, z);
     }
     // Negation as a sign flip without a branch: the same bits as -value.
     static double flipSign(double value, std::uint64_t sign) {

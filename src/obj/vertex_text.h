@@ -88,11 +88,15 @@ public:
         if (holds(last_ - 1, bits)) return take(last_ - 1);
         std::uint32_t& slot = index_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - indexBits))];
         if (holds(slot, bits)) return take(slot);
-        scratch_.set(value);
-        if (scratch_.length > entryText || used_ > entryCount) return scratch_.ref();
+        NumberText& scratch = scratch_[nextScratch_];
+        scratch.set(value);
+        if (scratch.length > entryText || used_ > entryCount) {
+            nextScratch_ ^= 1;
+            return scratch.ref();
+        }
         Entry& entry = entries_[used_];
-        std::memcpy(entry.text, scratch_.text, entryText);
-        entry.length = static_cast<std::uint8_t>(scratch_.length);
+        std::memcpy(entry.text, scratch.text, entryText);
+        entry.length = static_cast<std::uint8_t>(scratch.length);
         entry.bits = bits;
         slot = static_cast<std::uint32_t>(used_);
         last_ = used_++;
@@ -120,20 +124,27 @@ private:
     std::vector<std::uint32_t> index_;  // entries by their value's bits, the latest wins
     std::size_t used_ = 1;              // the next entry to fill
     std::size_t last_ = 1;              // the entry last asked for
-    NumberText scratch_;
+    // Texts without an entry; the last two asked for stay valid.
+    NumberText scratch_[2];
+    int nextScratch_ = 0;
 };
 
 // The texts of the last two values asked for: the vertices of a row share
 // their north value, the corners of a floating plane alternate between two.
-// Any other value is formatted.
+// Any other value is formatted into the one not asked for last.
 class RecentTexts {
 public:
+    // The texts of the last two values asked for stay valid.
     TextRef get(double value) {
         const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-        for (int k = 0; k < 2; ++k)
-            if (bits == bits_[k] && text_[k].length != 0) return text_[k].ref();
-        const int k = next_;
-        next_ ^= 1;
+        for (int k = 0; k < 2; ++k) {
+            if (bits == bits_[k] && text_[k].length != 0) {
+                last_ = k;
+                return text_[k].ref();
+            }
+        }
+        const int k = last_ ^ 1;
+        last_ = k;
         text_[k].set(value);
         bits_[k] = bits;
         return text_[k].ref();
@@ -142,7 +153,7 @@ public:
 private:
     std::uint64_t bits_[2] = {};
     NumberText text_[2];
-    int next_ = 0;
+    int last_ = 0;  // the text last asked for
 };
 
 // The text of the last value asked for (the four corners of a floating

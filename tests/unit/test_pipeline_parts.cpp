@@ -111,6 +111,16 @@ TEST(PipelineText, ColumnTextsGiveEachValuesOwnText) {
         for (double v : {columns[c - 1], columns[c], columns[c], columns[c - 1]}) check(v);
     for (int n = 0; n < 40'000; ++n) check(static_cast<double>(n) * 0.5 + 1e6);
     for (int n = 0; n < 40'000; ++n) check(static_cast<double>(random() % 50'000) * 0.5 + 1e6);
+    // A floating plane's corners take two texts at once: both stay valid,
+    // long or short, new or known.
+    RecentTexts recent;
+    for (double a : {1e20, 2.5, -3e25, 2.5})
+        for (double b : {-2e21, 2.5, 7.75, a}) {
+            const TextRef ta = texts.get(a), tb = texts.get(b);
+            EXPECT_EQ(std::string(ta.text, ta.length) + std::string(tb.text, tb.length), printed(a) + printed(b));
+            const TextRef ra = recent.get(a), rb = recent.get(b);
+            EXPECT_EQ(std::string(ra.text, ra.length) + std::string(rb.text, rb.length), printed(a) + printed(b));
+        }
 }
 
 TEST(PipelineText, NumbersAndCountersEqualPlainIntegers) {
