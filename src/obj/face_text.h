@@ -90,4 +90,49 @@ private:
     bool small_ = true;
 };
 
+// Face lines "f a b c [d]" written with two counters: a face's numbers lie
+// in one or two clusters (a row and the next); each cluster's text moves
+// along with a counter, and a number a few above a cluster's lowest is
+// written from its text. One per formatting thread.
+struct FaceLines {
+    NumberTextCounter nearNumbers, farNumbers;
+
+    // Stores up to faceLineSlack bytes past the line's end. The corner count
+    // is fixed at compile time: the loops over the corners then unroll.
+    template <int corners>
+    char* put(char* out, const std::int64_t* vertex) {
+        std::int64_t low = vertex[0], high = vertex[0];
+        for (int c = 1; c < corners; ++c) {
+            low = vertex[c] < low ? vertex[c] : low;
+            high = vertex[c] > high ? vertex[c] : high;
+        }
+        nearNumbers.moveTo(low);
+        *out++ = 'f';
+        if (high - low <= 9) {
+            for (int c = 0; c < corners; ++c) {
+                *out++ = ' ';
+                out = nearNumbers.put(out, static_cast<int>(vertex[c] - low));
+            }
+        } else {
+            std::int64_t far = high;
+            for (int c = 0; c < corners; ++c)
+                if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
+            farNumbers.moveTo(far);
+            for (int c = 0; c < corners; ++c) {
+                *out++ = ' ';
+                const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
+                if (aboveLow <= 9)
+                    out = nearNumbers.put(out, static_cast<int>(aboveLow));
+                else if (aboveFar >= 0 && aboveFar <= 9)
+                    out = farNumbers.put(out, static_cast<int>(aboveFar));
+                else
+                    out = putInteger(out, vertex[c]);
+            }
+        }
+        out[0] = '\r';
+        out[1] = '\n';
+        return out + 2;
+    }
+};
+
 }  // namespace morvale

@@ -11,12 +11,18 @@ namespace {
 
 // Lines reserved at once: few checks per line, little room left unused at a chunk's end.
 constexpr std::size_t linesPerReserve = 64;
-// How far ahead the coordinate texts are fetched.
-constexpr std::size_t prefetchLines = 8;
 
 constexpr std::size_t faceLineRoom(int corners) {
     return 1 + static_cast<std::size_t>(corners) * 21 + 2 + faceLineSlack;
 }
+// A turn of face lines fills one chunk: small turns keep the two threads in
+// step, chunks of a turn's size keep the block's memory low.
+constexpr std::size_t faceTurnLines = 4096;
+constexpr std::size_t faceChunkBytes = std::size_t{512} << 10;
+static_assert(faceTurnLines * faceLineRoom(4) <= faceChunkBytes);
+constexpr int maxFaceCorners = 4;
+
+constexpr std::uint64_t signIf(bool negate) { return negate ? std::uint64_t{1} << 63 : 0; }
 
 }  // namespace
 
@@ -24,25 +30,102 @@ ObjMeshWriter::ObjMeshWriter(OutputFile& output, const std::filesystem::path& ou
                              std::int32_t presetIndex, const std::atomic<bool>& cancelRequested,
                              ProgressReporter& progress, bool threaded)
     : output_(output), outputPath_(outputPath), texts_(texts), layout_(vertexLayoutFor(presetIndex)),
-      presetIndex_(presetIndex), cancelRequested_(cancelRequested), progress_(progress), threaded_(threaded) {}
+      presetIndex_(presetIndex), putVertexLines_(putVertexLinesFor(layout_)), eastSign_(signIf(layout_.negateEast)),
+      northSign_(signIf(layout_.negateNorth)), elevationSign_(signIf(layout_.negateElevation)),
+      cancelRequested_(cancelRequested), progress_(progress), threaded_(threaded) {}
 
 ObjMeshWriter::~ObjMeshWriter() { finishBlock(); }
 
-void ObjMeshWriter::startBlock() {
+ObjMeshWriter::PutVertexLines ObjMeshWriter::putVertexLinesFor(const VertexLayout& layout) {
+    switch (layout.eastSlot * 3 + layout.northSlot) {
+    case 1: return &ObjMeshWriter::putVertexLines<0, 1>;
+    case 2: return &ObjMeshWriter::putVertexLines<0, 2>;
+    case 3: return &ObjMeshWriter::putVertexLines<1, 0>;
+    case 5: return &ObjMeshWriter::putVertexLines<1, 2>;
+    case 6: return &ObjMeshWriter::putVertexLines<2, 0>;
+    default: return &ObjMeshWriter::putVertexLines<2, 1>;
+    }
+}
+
+void ObjMeshWriter::startBlock(bool faceBlock) {
     writer_ = std::make_unique<OrderedWriter>(output_, cancelRequested_, progress_);
-    if (!writer_->start(1, 3, threaded_)) {
+    const bool started = faceBlock ? writer_->start(2, 3, threaded_, faceChunkBytes) : writer_->start(1, 3, threaded_);
+    if (!started) {
         // Without the chunks' memory nothing more can be written.
         writer_.reset();
         ok_ = false;
         return;
     }
     stream_ = std::make_unique<ChunkStream>(*writer_, 0, 0);
+    // Without a writer thread chunks must come in order: no helper then.
+    if (faceBlock && writer_->threaded() && !hasAttributes()) startHelper();
+}
+
+void ObjMeshWriter::startHelper() {
+    try {
+        helperVertices_.reset(new std::int64_t[faceTurnLines * maxFaceCorners]);
+        helperStream_ = std::make_unique<ChunkStream>(*writer_, 1, 0);
+        helperQuit_ = false;
+        helperHasTurn_ = false;
+        helper_ = std::thread([this] { helperRun(); });
+    } catch (const std::exception&) {
+        // No helper (no memory or no thread): the calling thread formats every face.
+        helperStream_.reset();
+        helperVertices_.reset();
+        return;
+    }
+    nextTurn_ = 0;
+    helperGoesNext_ = true;
+}
+
+void ObjMeshWriter::stopHelper() {
+    {
+        std::unique_lock<std::mutex> lock(helperMutex_);
+        helperIdle_.wait(lock, [&] { return !helperHasTurn_; });
+        helperQuit_ = true;
+    }
+    helperWake_.notify_one();
+    helper_.join();
+    helperStream_.reset();
+    helperVertices_.reset();
+}
+
+void ObjMeshWriter::handToHelper(const std::int64_t* vertex, const FaceTurn& turn) {
+    {
+        std::unique_lock<std::mutex> lock(helperMutex_);
+        helperIdle_.wait(lock, [&] { return !helperHasTurn_; });
+        std::copy(vertex, vertex + turn.count * static_cast<std::size_t>(info_.faceCorners), helperVertices_.get());
+        helperTurn_ = turn;
+        helperHasTurn_ = true;
+    }
+    helperWake_.notify_one();
+}
+
+void ObjMeshWriter::helperRun() {
+    std::unique_lock<std::mutex> lock(helperMutex_);
+    for (;;) {
+        helperWake_.wait(lock, [&] { return helperHasTurn_ || helperQuit_; });
+        if (!helperHasTurn_) return;
+        const FaceTurn turn = helperTurn_;
+        lock.unlock();
+        helperStream_->continueAt(turn.sequence);
+        putFaces(*helperStream_, helperLines_, helperVertices_.get(), turn.count, turn.cancellable, turn.stepAfter);
+        helperStream_->flush();
+        lock.lock();
+        helperHasTurn_ = false;
+        helperIdle_.notify_one();
+    }
 }
 
 std::int64_t ObjMeshWriter::finishBlock() {
     if (!writer_) return 0;
+    std::int64_t sequenceEnd = 0;
+    if (helper_.joinable()) {
+        stopHelper();
+        sequenceEnd = nextTurn_;
+    }
     stream_->flush();
-    writer_->finish(stream_->nextSequence());
+    writer_->finish(std::max(sequenceEnd, stream_->nextSequence()));
     const std::int64_t lines = writer_->linesWritten();
     stream_.reset();
     writer_.reset();
@@ -57,7 +140,7 @@ void ObjMeshWriter::begin(const MeshInfo& info) {
         writeAhead_.begin(output_, {texts_.objHeaderText, texts_.inputNameNarrow}, linesPerVertex);
     else
         writeObjHeader(output_, texts_.objHeaderText, texts_.inputNameNarrow);
-    startBlock();
+    startBlock(false);
     faceAttributes_ = FaceAttributes{info.uv, info.normals, 1};
     if (stream_ && (hasAttributes() || !mtllibLine_.empty())) {
         // The lines before the first vertex open the block (a block written
@@ -136,13 +219,8 @@ void ObjMeshWriter::vertices(const VertexBatch& batch) {
             aheadLines_ += static_cast<std::int64_t>(n);
         }
         char* out = stream_->reserve(n * vertexLineRoom);
-        for (std::size_t k = 0; k < n; ++k, position += 3) {
-            if (done + k + prefetchLines < batch.count) {
-                coordinates_.prefetch(position[3 * prefetchLines]);
-                coordinates_.prefetch(position[3 * prefetchLines + 1]);
-            }
-            out = putVertexLine(out, position);
-        }
+        out = (this->*putVertexLines_)(out, position, n);
+        position += 3 * n;
         stream_->commit(out, static_cast<std::int64_t>(n));
         done += n;
     }
@@ -170,23 +248,54 @@ void ObjMeshWriter::endVertices() {
     writeVertexCount(output_, verticesWritten_);
     writeObjectAndGroup(output_, texts_.objectNameNarrow);
     output_.writeText(usemtlLine_);
-    if (ok_) startBlock();
+    if (ok_) startBlock(true);
 }
 
 void ObjMeshWriter::faces(const FaceBatch& batch) {
     if (!stream_) return;
     if (hasAttributes()) return attributeFaces(batch);
-    stream_->setCancellable(batch.cancellable);
-    const std::size_t room = faceLineRoom(info_.faceCorners);
-    const std::int64_t* vertex = batch.vertex;
-    for (std::size_t done = 0; done < batch.count;) {
-        const std::size_t n = std::min(batch.count - done, linesPerReserve);
-        char* out = stream_->reserve(n * room);
-        for (std::size_t k = 0; k < n; ++k, vertex += info_.faceCorners) out = putFaceLine(out, vertex);
-        stream_->commit(out, static_cast<std::int64_t>(n));
+    if (!helper_.joinable()) {
+        putFaces(*stream_, faceLines_, batch.vertex, batch.count, batch.cancellable, batch.stepAfter);
+        return;
+    }
+    const std::size_t corners = static_cast<std::size_t>(info_.faceCorners);
+    std::size_t done = 0;
+    do {
+        FaceTurn turn;
+        turn.count = std::min(batch.count - done, faceTurnLines);
+        turn.cancellable = batch.cancellable;
+        turn.stepAfter = batch.stepAfter && done + turn.count == batch.count;
+        if (turn.count == 0 && !turn.stepAfter) return;
+        turn.sequence = nextTurn_++;
+        const std::int64_t* vertex = batch.vertex + done * corners;
+        if (helperGoesNext_) {
+            handToHelper(vertex, turn);
+        } else {
+            stream_->continueAt(turn.sequence);
+            putFaces(*stream_, faceLines_, vertex, turn.count, turn.cancellable, turn.stepAfter);
+            stream_->flush();
+        }
+        helperGoesNext_ = !helperGoesNext_;
+        done += turn.count;
+    } while (done < batch.count);
+}
+
+void ObjMeshWriter::putFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
+                             bool cancellable, bool stepAfter) {
+    stream.setCancellable(cancellable);
+    const int corners = info_.faceCorners;
+    const std::size_t room = faceLineRoom(corners);
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t n = std::min(count - done, linesPerReserve);
+        char* out = stream.reserve(n * room);
+        if (corners == 4)
+            for (std::size_t k = 0; k < n; ++k, vertex += 4) out = lines.put<4>(out, vertex);
+        else
+            for (std::size_t k = 0; k < n; ++k, vertex += 3) out = lines.put<3>(out, vertex);
+        stream.commit(out, static_cast<std::int64_t>(n));
         done += n;
     }
-    if (batch.stepAfter) stream_->stepAfterThis();
+    if (stepAfter) stream.stepAfterThis();
 }
 
 MeshWritten ObjMeshWriter::end(std::int64_t faceCountForComment) {

@@ -6,14 +6,19 @@
 //
 // Lines are formatted on the thread that calls the sink into large chunks;
 // an ordered writer thread writes them, honouring the batches' cancel and
-// step marks. Without `threaded` (or without a thread to be had) the chunks
-// are written on the calling thread: the same bytes, steps and counts.
+// step marks. Face lines are formatted in turns, alternately on the calling
+// thread and on a helper thread (two producers, as faces need little else). Without `threaded` (or without a thread to
+// be had) the chunks are written on the calling thread: the same bytes, steps and counts.
 
 #include <atomic>
+#include <bit>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string_view>
+#include <thread>
 
 #include "base/output_file.h"
 #include "base/progress_reporter.h"
@@ -60,56 +65,81 @@ public:
     MeshWritten end(std::int64_t faceCountForComment) override;
 
 private:
-    void startBlock();
+    void startBlock(bool faceBlock);
     std::int64_t finishBlock();  // lines written
     // Vertices and faces that carry texture coordinates or normals: each
     // vertex's "v", "vt" and "vn" lines side by side, faces naming them.
     bool hasAttributes() const { return info_.uv || info_.normals != NormalLayout::none; }
     void attributeVertices(const VertexBatch& batch);
     void attributeFaces(const FaceBatch& batch);
-    // The one place a vertex line and a face line are put together.
-    char* putVertexLine(char* out, const double* position) {
-        const TextRef east = coordinates_.get(orient(position[0], layout_.negateEast), true);
-        const TextRef north = recentNorth_.get(orient(position[1], layout_.negateNorth), coordinates_, false);
-        return putVertex(out, layout_, east, north, elevation_.get(orient(position[2], layout_.negateElevation)));
-    }
-    char* putFaceLine(char* out, const std::int64_t* vertex) {
-        // A face's numbers lie in one or two clusters (a row and the next):
-        // each cluster's text moves along with a counter, and a number a few
-        // above a cluster's lowest is written from its text.
-        const int corners = info_.faceCorners;
-        std::int64_t low = vertex[0], high = vertex[0];
-        for (int c = 1; c < corners; ++c) {
-            low = vertex[c] < low ? vertex[c] : low;
-            high = vertex[c] > high ? vertex[c] : high;
-        }
-        nearNumbers_.moveTo(low);
-        *out++ = 'f';
-        if (high - low <= 9) {
-            for (int c = 0; c < corners; ++c) {
-                *out++ = ' ';
-                out = nearNumbers_.put(out, static_cast<int>(vertex[c] - low));
+    char* putVertexLine(char* out, const double* position) { return (this->*putVertexLines_)(out, position, 1); }
+    // The one place vertex lines are put together (a face line: FaceLines),
+    // one copy per axis order, chosen once.
+    template <int eastSlot, int northSlot>
+    char* putVertexLines(char* out, const double* position, std::size_t count) {
+        for (std::size_t k = 0; k < count;) {
+            if (k + 4 <= count && isPlane(position)) {
+                out = putPlaneLines<eastSlot, northSlot>(out, position);
+                position += 12;
+                k += 4;
+                continue;
             }
-        } else {
-            std::int64_t far = high;
-            for (int c = 0; c < corners; ++c)
-                if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
-            farNumbers_.moveTo(far);
-            for (int c = 0; c < corners; ++c) {
-                *out++ = ' ';
-                const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
-                if (aboveLow <= 9)
-                    out = nearNumbers_.put(out, static_cast<int>(aboveLow));
-                else if (aboveFar >= 0 && aboveFar <= 9)
-                    out = farNumbers_.put(out, static_cast<int>(aboveFar));
-                else
-                    out = putInteger(out, vertex[c]);
-            }
+            const TextRef east = eastTexts_.get(flipSign(position[0], eastSign_));
+            const TextRef north = recentNorth_.get(flipSign(position[1], northSign_));
+            if (elevation_.set(flipSign(position[2], elevationSign_)))
+                out = putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.shortText());
+            else
+                out = putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.text());
+            position += 3;
+            ++k;
         }
-        out[0] = '\r';
-        out[1] = '\n';
-        return out + 2;
+        return out;
     }
+    // Four corners of a floating plane (west-north, east-north, east-south,
+    // west-south at one elevation, bit for bit) take each text once.
+    static bool isPlane(const double* p) {
+        const auto same = [p](int a, int b) {
+            return std::bit_cast<std::uint64_t>(p[a]) == std::bit_cast<std::uint64_t>(p[b]);
+        };
+        return same(2, 5) && same(2, 8) && same(2, 11) && same(0, 9) && same(3, 6) && same(1, 4) && same(7, 10);
+    }
+    template <int eastSlot, int northSlot>
+    char* putPlaneLines(char* out, const double* p) {
+        const TextRef west = eastTexts_.get(flipSign(p[0], eastSign_));
+        const TextRef east = eastTexts_.get(flipSign(p[3], eastSign_));
+        const TextRef north = recentNorth_.get(flipSign(p[1], northSign_));
+        const TextRef south = recentNorth_.get(flipSign(p[7], northSign_));
+        if (elevation_.set(flipSign(p[2], elevationSign_)))
+            return putPlaneIn<eastSlot, northSlot>(out, west, east, north, south, elevation_.shortText());
+        return putPlaneIn<eastSlot, northSlot>(out, west, east, north, south, elevation_.text());
+    }
+    template <int eastSlot, int northSlot, class Elevation>
+    static char* putPlaneIn(char* out, TextRef west, TextRef east, TextRef north, TextRef south, const Elevation& z) {
+        out = putVertexIn<eastSlot, northSlot>(out, west, north, z);
+        out = putVertexIn<eastSlot, northSlot>(out, east, north, z);
+        out = putVertexIn<eastSlot, northSlot>(out, east, south, z);
+        return putVertexIn<eastSlot, northSlot>(out, west, south, z);
+    }
+    // Negation as a sign flip without a branch: the same bits as -value.
+    static double flipSign(double value, std::uint64_t sign) {
+        return std::bit_cast<double>(std::bit_cast<std::uint64_t>(value) ^ sign);
+    }
+    using PutVertexLines = char* (ObjMeshWriter::*)(char*, const double*, std::size_t);
+    static PutVertexLines putVertexLinesFor(const VertexLayout& layout);
+    // Face lines go in turns of at most faceTurnLines, each turn one chunk:
+    // with a helper thread, turns alternate between it and the calling thread.
+    struct FaceTurn {
+        std::size_t count = 0;
+        bool cancellable = false;
+        bool stepAfter = false;
+        std::int64_t sequence = 0;
+    };
+    void putFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
+                  bool cancellable, bool stepAfter);
+    void startHelper();
+    void stopHelper();
+    void handToHelper(const std::int64_t* vertex, const FaceTurn& turn);
+    void helperRun();
 
     OutputFile& output_;
     std::filesystem::path outputPath_;
@@ -118,6 +148,8 @@ private:
     std::string_view usemtlLine_;
     VertexLayout layout_;
     std::int32_t presetIndex_;
+    PutVertexLines putVertexLines_;
+    std::uint64_t eastSign_, northSign_, elevationSign_;  // the sign bit where the axis order negates
     const std::atomic<bool>& cancelRequested_;
     ProgressReporter& progress_;
     bool threaded_;
@@ -126,15 +158,28 @@ private:
     FaceAttributes faceAttributes_;
     std::unique_ptr<OrderedWriter> writer_;
     std::unique_ptr<ChunkStream> stream_;
-    CoordinateTexts coordinates_;
+    ColumnTexts eastTexts_;
     RecentTexts recentNorth_;  // a row shares its north value, a floating plane two
     LastText elevation_;
-    NumberTextCounter nearNumbers_, farNumbers_;
+    FaceLines faceLines_;
     VertexWriteAhead writeAhead_;
     std::int64_t aheadLines_ = 0;  // lines of a block written ahead
     std::int64_t aheadBlockEnd_ = 0;
     std::int64_t verticesWritten_ = 0;
     bool ok_ = true;
+
+    // The helper of the face block; helperStream_ and helperLines_ are its own.
+    std::thread helper_;
+    std::mutex helperMutex_;
+    std::condition_variable helperWake_, helperIdle_;
+    bool helperHasTurn_ = false;
+    bool helperQuit_ = false;
+    FaceTurn helperTurn_;
+    std::unique_ptr<std::int64_t[]> helperVertices_;
+    std::unique_ptr<ChunkStream> helperStream_;
+    FaceLines helperLines_;
+    std::int64_t nextTurn_ = 0;  // the sequence number of the next turn
+    bool helperGoesNext_ = true;
 };
 
 }  // namespace morvale

@@ -62,130 +62,165 @@ struct NumberText {
     TextRef ref() const { return {text, length}; }
 };
 
-// The texts of coordinate values met before, found by their bit pattern:
-// every vertex of a window column has the same east value and every vertex
-// of a row the same north value, so each is formatted about once. A slot
-// holds a text of up to slotText bytes; a longer one is formatted each time
-// into one of two scratch texts.
-class CoordinateTexts {
+// The texts of east values met before, kept in the order they first came:
+// the vertices of a row come column by column, and every row meets the same
+// columns again, so the entry after the last one asked for is nearly always
+// the next one (a floating plane's corners also go back one or stay). Only
+// when that guess fails is the value looked up by its bit pattern. Once full,
+// values met later are formatted each time: a cycle through more columns than
+// entries would evict every entry just before its turn.
+class ColumnTexts {
 public:
-    static constexpr int slotBits = 14;
-    // 512 KiB of slots: large enough for the columns of wide windows, small
-    // enough to stay in the processor's caches. Texts up to slotText bytes
-    // have a slot (coordinates below 10^11 in magnitude).
-    static constexpr std::size_t slotText = 16;
+    // 512 KiB of entries: the columns of wide windows, each formatted once.
+    static constexpr std::size_t entryCount = std::size_t{1} << 14;
+    static constexpr int indexBits = 15;
+    // Texts up to entryText bytes have an entry (values below 10^11 in magnitude).
+    static constexpr std::size_t entryText = 16;
 
-    // Throws std::bad_alloc when the slots do not fit in memory.
-    CoordinateTexts() : slots_((std::size_t{1} << slotBits) + spareSlots) {}
+    // Throws std::bad_alloc when the entries do not fit in memory.
+    ColumnTexts() : entries_(1 + entryCount + spareEntries), index_(std::size_t{1} << indexBits, 0) {}
 
-    // The text of `value`; the text asked for with `first` stays valid through
-    // the next call (the two texts of one line).
-    TextRef get(double value, bool first) {
+    TextRef get(double value) {
         const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-        Slot& slot = slotOf(bits);
-        if (slot.bits == bits && slot.length != 0) {
-            if (first) firstSlot_ = &slot;
-            return {slot.text, slot.length};
+        // The next column, the same one, the one before: no empty entry matches (length 0).
+        if (holds(last_ + 1, bits)) return take(last_ + 1);
+        if (holds(last_, bits)) return take(last_);
+        if (holds(last_ - 1, bits)) return take(last_ - 1);
+        std::uint32_t& slot = index_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - indexBits))];
+        if (holds(slot, bits)) return take(slot);
+        NumberText& scratch = scratch_[nextScratch_];
+        scratch.set(value);
+        if (scratch.length > entryText || used_ > entryCount) {
+            nextScratch_ ^= 1;
+            return scratch.ref();
         }
-        NumberText& text = scratch_[first ? 0 : 1];
-        text.set(value);
-        // A long text has no slot; nor has the second text when it would take the first one's.
-        if (text.length > slotText || (!first && &slot == firstSlot_)) return text.ref();
-        if (first) firstSlot_ = &slot;
-        std::memcpy(slot.text, text.text, slotText);
-        slot.length = static_cast<std::uint8_t>(text.length);
-        slot.bits = bits;
-        return {slot.text, slot.length};
-    }
-
-    // Slots are spread over the table: fetching the one of a value a few
-    // lines ahead keeps the table's memory from stalling every line.
-    void prefetch(double value) const {
-#if defined(__GNUC__)
-        __builtin_prefetch(&slotOf(std::bit_cast<std::uint64_t>(value)));
-#endif
+        Entry& entry = entries_[used_];
+        std::memcpy(entry.text, scratch.text, entryText);
+        entry.length = static_cast<std::uint8_t>(scratch.length);
+        entry.bits = bits;
+        slot = static_cast<std::uint32_t>(used_);
+        last_ = used_++;
+        return {entry.text, entry.length};
     }
 
 private:
-    struct Slot {
+    struct Entry {
         std::uint64_t bits = 0;
-        char text[slotText] = {};
+        char text[entryText] = {};
         std::uint8_t length = 0;  // 0: empty (no text is shorter than "0.0000")
     };
-    // copyText reads textCopyBytes from a text: past the last slot's, the spare slots.
-    static constexpr std::size_t spareSlots = textCopyBytes / sizeof(Slot) + 1;
-    Slot& slotOf(std::uint64_t bits) {
-        return slots_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - slotBits))];
+    bool holds(std::size_t k, std::uint64_t bits) const { return entries_[k].bits == bits && entries_[k].length != 0; }
+    TextRef take(std::size_t k) {
+        last_ = k;
+        return {entries_[k].text, entries_[k].length};
     }
-    const Slot& slotOf(std::uint64_t bits) const {
-        return slots_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - slotBits))];
-    }
-    std::vector<Slot> slots_;
-    const Slot* firstSlot_ = nullptr;
+    // copyText reads textCopyBytes from a text: past the last entry's, the spare ones
+    // (which stay empty, so the guess one past the last entry finds nothing).
+    static constexpr std::size_t spareEntries = textCopyBytes / sizeof(Entry) + 1;
+
+    // Entry 0 stays empty: the guess before the first entry and an index
+    // slot never set (0) find nothing there.
+    std::vector<Entry> entries_;
+    std::vector<std::uint32_t> index_;  // entries by their value's bits, the latest wins
+    std::size_t used_ = 1;              // the next entry to fill
+    std::size_t last_ = 1;              // the entry last asked for
+    // Texts without an entry; the last two asked for stay valid.
     NumberText scratch_[2];
+    int nextScratch_ = 0;
 };
 
-// The texts of the last two values asked for, in front of the table: the
-// vertices of a row share their north value, the corners of a floating plane
-// alternate between two. Texts longer than a copy are not kept.
+// The texts of the last two values asked for: the vertices of a row share
+// their north value, the corners of a floating plane alternate between two.
+// Any other value is formatted into the one not asked for last.
 class RecentTexts {
 public:
-    TextRef get(double value, CoordinateTexts& table, bool first) {
+    // The texts of the last two values asked for stay valid.
+    TextRef get(double value) {
         const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-        for (int k = 0; k < 2; ++k)
-            if (bits == bits_[k] && length_[k] != 0) return {text_[k], length_[k]};
-        const TextRef text = table.get(value, first);
-        if (text.length > textCopyBytes) return text;
-        const int k = next_;
-        next_ ^= 1;
-        std::memcpy(text_[k], text.text, textCopyBytes);
-        length_[k] = text.length;
+        for (int k = 0; k < 2; ++k) {
+            if (bits == bits_[k] && text_[k].length != 0) {
+                last_ = k;
+                return text_[k].ref();
+            }
+        }
+        const int k = last_ ^ 1;
+        last_ = k;
+        text_[k].set(value);
         bits_[k] = bits;
-        return {text_[k], length_[k]};
+        return text_[k].ref();
     }
 
 private:
     std::uint64_t bits_[2] = {};
-    std::size_t length_[2] = {};
-    char text_[2][textCopyBytes];
-    int next_ = 0;
+    NumberText text_[2];
+    int last_ = 0;  // the text last asked for
 };
 
-// The text of the last value asked for: the four corners of a floating plane
-// share their elevation.
+// The text of the last value asked for (the four corners of a floating
+// plane share their elevation), held in registers when short: a text just
+// stored byte by byte and read back wide stalls the store buffer.
 class LastText {
 public:
-    TextRef get(double value) {
+    // True when the value's text is short(), false when it is text().
+    bool set(double value) {
         const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-        if (bits != bits_ || text_.length == 0) {
-            text_.set(value);
+        if (bits != bits_ || !valid_) {
             bits_ = bits;
+            valid_ = true;
+            isShort_ = fixed4Short(value, short_);
+            if (!isShort_) long_.set(value);
         }
-        return text_.ref();
+        return isShort_;
     }
+    const ShortText& shortText() const { return short_; }
+    TextRef text() const { return long_.ref(); }
 
 private:
     std::uint64_t bits_ = 0;
-    NumberText text_;
+    bool valid_ = false;
+    bool isShort_ = false;
+    ShortText short_;
+    NumberText long_;
 };
 
-// Places a vertex's east, north and elevation texts into the slots of the
-// preset's axis order and writes the line.
-inline char* putVertex(char* out, const VertexLayout& layout, TextRef east, TextRef north, TextRef elevation) {
-    TextRef slots[3] = {east, north, elevation};
-    slots[layout.eastSlot] = east;
-    slots[layout.northSlot] = north;
-    slots[layout.elevationSlot] = elevation;
+inline char* putPart(char* out, TextRef text) { return copyText(out, text); }
+inline char* putPart(char* out, const ShortText& text) { return text.put(out); }
+
+// Writes a vertex line with the east, north and elevation texts in the
+// slots given at compile time (the elevation's is the one left).
+template <int eastSlot, int northSlot, class Elevation>
+inline char* putVertexIn(char* out, TextRef east, TextRef north, const Elevation& elevation) {
+    static_assert(eastSlot != northSlot && eastSlot >= 0 && eastSlot < 3 && northSlot >= 0 && northSlot < 3);
+    const auto putSlot = [&]<int slot>(char* at) {
+        if constexpr (slot == eastSlot)
+            return putPart(at, east);
+        else if constexpr (slot == northSlot)
+            return putPart(at, north);
+        else
+            return putPart(at, elevation);
+    };
     out[0] = 'v';
     out[1] = ' ';
-    out = copyText(out + 2, slots[0]);
+    out = putSlot.template operator()<0>(out + 2);
     *out++ = ' ';
-    out = copyText(out, slots[1]);
+    out = putSlot.template operator()<1>(out);
     *out++ = ' ';
-    out = copyText(out, slots[2]);
+    out = putSlot.template operator()<2>(out);
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
+}
+
+// The same with the slots of the preset's axis order.
+inline char* putVertex(char* out, const VertexLayout& layout, TextRef east, TextRef north, TextRef elevation) {
+    switch (layout.eastSlot * 3 + layout.northSlot) {
+    case 1: return putVertexIn<0, 1>(out, east, north, elevation);
+    case 2: return putVertexIn<0, 2>(out, east, north, elevation);
+    case 3: return putVertexIn<1, 0>(out, east, north, elevation);
+    case 5: return putVertexIn<1, 2>(out, east, north, elevation);
+    case 6: return putVertexIn<2, 0>(out, east, north, elevation);
+    default: return putVertexIn<2, 1>(out, east, north, elevation);
+    }
 }
 
 }  // namespace morvale

@@ -21,14 +21,15 @@ OrderedWriter::~OrderedWriter() {
     }
 }
 
-bool OrderedWriter::start(int producers, int buffersEach, bool threaded) {
+bool OrderedWriter::start(int producers, int buffersEach, bool threaded, std::size_t bytesEach) {
+    bytesEach_ = bytesEach;
     free_.assign(static_cast<std::size_t>(producers), {});
     for (int p = 0; p < producers; ++p) {
         for (int b = 0; b < buffersEach; ++b) {
             auto chunk = std::make_unique<OutputChunk>();
-            chunk->bytes.reset(new (std::nothrow) char[chunkBytes]);
+            chunk->bytes.reset(new (std::nothrow) char[bytesEach]);
             if (!chunk->bytes) return false;
-            chunk->capacity = chunkBytes;
+            chunk->capacity = bytesEach;
             chunk->producer = p;
             free_[static_cast<std::size_t>(p)].push_back(chunk.get());
             chunks_.push_back(std::move(chunk));

@@ -55,10 +55,11 @@ public:
     OrderedWriter(const OrderedWriter&) = delete;
     OrderedWriter& operator=(const OrderedWriter&) = delete;
 
-    // Gives each of `producers` producers `buffersEach` chunks and starts the
-    // writer thread (or not, with `threaded` false). False when the memory
-    // for the chunks is missing; the caller then writes directly.
-    bool start(int producers, int buffersEach, bool threaded);
+    // Gives each of `producers` producers `buffersEach` chunks of `bytesEach`
+    // and starts the writer thread (or not, with `threaded` false). False when
+    // the memory for the chunks is missing; the caller then writes directly.
+    bool start(int producers, int buffersEach, bool threaded, std::size_t bytesEach = chunkBytes);
+    std::size_t chunkCapacity() const { return bytesEach_; }
 
     // A free chunk of that producer (waits until the writer returns one),
     // emptied and with the next sequence number unset.
@@ -84,6 +85,7 @@ private:
     const std::atomic<bool>& cancelRequested_;
     ProgressReporter& progress_;
 
+    std::size_t bytesEach_ = chunkBytes;
     std::vector<std::unique_ptr<OutputChunk>> chunks_;
     std::vector<std::vector<OutputChunk*>> free_;  // per producer
     std::vector<OutputChunk*> pending_;            // submitted, not yet written
@@ -110,9 +112,9 @@ public:
     ChunkStream(const ChunkStream&) = delete;
     ChunkStream& operator=(const ChunkStream&) = delete;
 
-    // Room for `bytes` more characters (bytes must be far below chunkBytes).
+    // Room for `bytes` more characters (bytes must be far below a chunk's capacity).
     char* reserve(std::size_t bytes) {
-        assert(bytes <= OrderedWriter::chunkBytes);
+        assert(bytes <= writer_.chunkCapacity());
         if (chunk_ == nullptr || chunk_->room() < bytes) next();
         return chunk_->end();
     }
@@ -142,6 +144,12 @@ public:
         chunk_ = nullptr;
     }
     std::int64_t nextSequence() const { return sequence_; }
+    // Submits what is held; what follows goes at `sequence` (no earlier than nextSequence()).
+    void continueAt(std::int64_t sequence) {
+        assert(sequence >= sequence_);
+        flush();
+        sequence_ = sequence;
+    }
     // Bytes committed so far.
     std::int64_t bytes() const {
         return submitted_ + (chunk_ != nullptr ? static_cast<std::int64_t>(chunk_->used) : 0);

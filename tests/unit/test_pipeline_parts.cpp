@@ -91,6 +91,38 @@ TEST(PipelineText, VertexLinesEqualTheAxisOrderBitForBit) {
     }
 }
 
+TEST(PipelineText, ColumnTextsGiveEachValuesOwnText) {
+    // Rows of columns (some skipped), a floating plane's back-and-forth,
+    // zero's two signs, texts too long for an entry, and more distinct values
+    // than entries: whatever the guess, the text is the value's own.
+    ColumnTexts texts;
+    std::mt19937_64 random(5);
+    std::vector<double> columns;
+    for (int c = 0; c < 3000; ++c) columns.push_back((c - 1500) * 0.25);
+    columns.insert(columns.end(), {-0.0, 0.0, 1e15, -3e14, 0.0});
+    auto check = [&](double v) {
+        const TextRef t = texts.get(v);
+        ASSERT_EQ(std::string(t.text, t.length), printed(v)) << v;
+    };
+    for (int row = 0; row < 12; ++row)
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            if (row % 3 != 1 || random() % 4 != 0) check(columns[c]);
+    for (std::size_t c = 1; c < 200; ++c)
+        for (double v : {columns[c - 1], columns[c], columns[c], columns[c - 1]}) check(v);
+    for (int n = 0; n < 40'000; ++n) check(static_cast<double>(n) * 0.5 + 1e6);
+    for (int n = 0; n < 40'000; ++n) check(static_cast<double>(random() % 50'000) * 0.5 + 1e6);
+    // A floating plane's corners take two texts at once: both stay valid,
+    // long or short, new or known.
+    RecentTexts recent;
+    for (double a : {1e20, 2.5, -3e25, 2.5})
+        for (double b : {-2e21, 2.5, 7.75, a}) {
+            const TextRef ta = texts.get(a), tb = texts.get(b);
+            EXPECT_EQ(std::string(ta.text, ta.length) + std::string(tb.text, tb.length), printed(a) + printed(b));
+            const TextRef ra = recent.get(a), rb = recent.get(b);
+            EXPECT_EQ(std::string(ra.text, ra.length) + std::string(rb.text, rb.length), printed(a) + printed(b));
+        }
+}
+
 TEST(PipelineText, NumbersAndCountersEqualPlainIntegers) {
     char expected[32], actual[32];
     for (std::int64_t v : {std::int64_t{0}, std::int64_t{9}, std::int64_t{10}, std::int64_t{99'999'999},
@@ -235,4 +267,50 @@ TEST(OrderedWriter, ChunksArriveInOrderWithStepsAndCancel) {
             EXPECT_EQ(writer.stopped(), cancelAtStep >= 0);
         }
     }
+}
+
+TEST(OrderedWriter, TwoProducersTakingTurnsWriteInTurnOrder) {
+    // Turns of 25 lines alternate between this thread and another, each in
+    // chunks of its own; the third step (after line 150) raises the cancel.
+    struct CancellingProgress final : ProgressReporter {
+        void showPreparing() override {}
+        void beginStage(std::string_view, int) override {}
+        void step() override {
+            if (++steps == 3) cancel->store(true);
+        }
+        int steps = 0;
+        std::atomic<bool>* cancel = nullptr;
+    };
+    ScratchDir dir;
+    OutputFile output;
+    ASSERT_TRUE(output.open(dir / "out.txt"));
+    std::atomic<bool> cancel{false};
+    CancellingProgress progress;
+    progress.cancel = &cancel;
+    OrderedWriter writer(output, cancel, progress);
+    ASSERT_TRUE(writer.start(2, 2, true, 4096));
+    constexpr int turns = 16, linesPerTurn = 25;
+    auto produce = [&](int producer) {
+        ChunkStream stream(writer, producer, 0);
+        stream.setCancellable(true);
+        for (int turn = producer; turn < turns; turn += 2) {
+            stream.continueAt(turn);
+            for (int k = 0; k < linesPerTurn; ++k) {
+                char* out = stream.reserve(16);
+                stream.commit(out + std::snprintf(out, 16, "%d\n", turn * linesPerTurn + k), 1);
+            }
+            if (turn % 2 == 1) stream.stepAfterThis();
+            stream.flush();
+        }
+    };
+    std::thread other(produce, 1);
+    produce(0);
+    other.join();
+    writer.finish(turns);
+    ASSERT_TRUE(output.close());
+    std::string expected;
+    for (int line = 0; line < 150; ++line) expected += std::to_string(line) + "\n";
+    EXPECT_EQ(readFile(dir / "out.txt"), expected);
+    EXPECT_EQ(writer.linesWritten(), 150);
+    EXPECT_EQ(progress.steps, 3);
 }
