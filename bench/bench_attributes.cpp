@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
     const double normalLines = nanosecondsPerVertex(vertices, [&] {
         for (std::int64_t r = 1; r <= rows; ++r) {
             char* out = buffer.data();
-            for (std::size_t k = 0; k < unit.size(); k += 3) out = putNormalLine(out, unit[k], unit[k + 1], unit[k + 2]);
+            for (std::size_t k = 0; k < unit.size(); k += 3)
+                out = putNormalLine(out, unit[k], unit[k + 1], unit[k + 2]);
             bytes += static_cast<std::size_t>(out - buffer.data());
         }
     });
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
         for (std::int64_t r = 1; r <= rows; ++r) {
             char* out = buffer.data();
             const std::int64_t top = (r - 1) * (columns + 1) + 1, bottom = top + columns + 1;
-            for (std::int64_t c = 0; c <= columns; ++c) out = formatFaceLine(out, bottom + c, bottom + c + 1, top + c + 1, top + c);
+            for (std::int64_t c = 0; c <= columns; ++c)
+                out = formatFaceLine(out, bottom + c, bottom + c + 1, top + c + 1, top + c);
             bytes += static_cast<std::size_t>(out - buffer.data());
         }
     });

@@ -82,7 +82,8 @@ MeshWritten streamSurface(MeshSink& sink, int cols, int rows, bool attributes) {
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::fputs("usage: bench_mesh_writers null|glb|glb-attributes|stl|solid-stl|solid-glb COLS ROWS OUTPUT\n", stderr);
+        std::fputs("usage: bench_mesh_writers null|glb|glb-attributes|stl|solid-stl|solid-glb COLS ROWS OUTPUT\n",
+                   stderr);
         return 2;
     }
     const std::string variant = argv[1];

@@ -76,8 +76,8 @@ int streamRun(const char* path, double maxError) {
     if (!input || !seekTo(input.get(), header.dataStart)) return 1;
     const std::int32_t cols = header.ncols, rows = header.nrows;
     CountingSink sink;
-    TerrainSimplifier* s = createTerrainSimplifier(SimplifyWindow{1, 1, rows, cols}, maxError,
-                                                   CornerPlacement{nullptr, place}, &sink);
+    TerrainSimplifier* s =
+        createTerrainSimplifier(SimplifyWindow{1, 1, rows, cols}, maxError, CornerPlacement{nullptr, place}, &sink);
     const auto width = static_cast<std::size_t>(cols) + 2;
     CellRow above{std::vector<double>(width, 0.0), std::vector<std::uint8_t>(width, 0)};
     CellRow below = above, empty = above;

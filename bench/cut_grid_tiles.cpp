@@ -18,7 +18,9 @@
 namespace {
 
 struct FileCloser {
-    void operator()(std::FILE* f) const { if (f) std::fclose(f); }
+    void operator()(std::FILE* f) const {
+        if (f) std::fclose(f);
+    }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
@@ -50,7 +52,8 @@ int main(int argc, char** argv) {
         std::vector<File> out;
         for (long c = 0; c < cols; ++c) {
             const long west = cut(h.ncols, cols, c), east = cut(h.ncols, cols, c + 1);
-            const std::string name = std::string(argv[2]) + "/tile_" + std::to_string(band) + "_" + std::to_string(c) + ".asc";
+            const std::string name =
+                std::string(argv[2]) + "/tile_" + std::to_string(band) + "_" + std::to_string(c) + ".asc";
             out.emplace_back(std::fopen(name.c_str(), "wb"));
             if (!out.back()) return 4;
             std::fprintf(out.back().get(), "ncols %ld\nnrows %ld\nxllcorner %.17g\nyllcorner %.17g\ncellsize %.17g\n",

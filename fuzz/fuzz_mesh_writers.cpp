@@ -24,7 +24,8 @@ namespace {
 
 std::vector<float> glbCorners(const GlbShape& shape) {
     std::vector<float> corners;
-    for (std::uint32_t i : shape.indices) corners.insert(corners.end(), &shape.positions[3 * i], &shape.positions[3 * i] + 3);
+    for (std::uint32_t i : shape.indices)
+        corners.insert(corners.end(), &shape.positions[3 * i], &shape.positions[3 * i] + 3);
     return corners;
 }
 

@@ -45,8 +45,8 @@ constexpr OptionEntry options[] = {
      "\"Cinema 4D\", Maya, Unreal, ZBrush (any case, with\n"
      "- or _ for spaces)",
      true},
-    {OptionId::scale, nullptr, "--scale", "S", false, ValueKind::number, nullptr,
-     "unit scale (default: the preset's)", true},
+    {OptionId::scale, nullptr, "--scale", "S", false, ValueKind::number, nullptr, "unit scale (default: the preset's)",
+     true},
     {OptionId::offsets, nullptr, "--offsets", nullptr, false, ValueKind::none, nullptr,
      "keep the grid's real-world position (xll, yll)", true},
     {OptionId::centerZ, nullptr, "--center-z", nullptr, false, ValueKind::none, nullptr,
@@ -88,8 +88,8 @@ constexpr OptionEntry options[] = {
      "convert with the seam index saved in FILE, so one\n"
      "tile of a set converts alone",
      true},
-    {OptionId::quiet, "-q", "--quiet", nullptr, false, ValueKind::none, nullptr,
-     "print only errors and a failed check", true},
+    {OptionId::quiet, "-q", "--quiet", nullptr, false, ValueKind::none, nullptr, "print only errors and a failed check",
+     true},
     {OptionId::help, "-h", "--help", nullptr, false, ValueKind::none, nullptr, "show this help", true},
     {OptionId::version, nullptr, "--version", nullptr, false, ValueKind::none, nullptr,
      "show the version and the compiler of this build", true},

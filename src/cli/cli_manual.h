@@ -56,7 +56,7 @@ struct OptionEntry {
     const char* valueName;  // "FILE"; nullptr for a flag
     bool valueOptional;     // "--solid [BASE]": the value may be left out
     ValueKind valueKind;
-    const char* words;      // the values of a ValueKind::words option, space-separated
+    const char* words;  // the values of a ValueKind::words option, space-separated
     const char* help;
     // False while the option is documented but not yet handled: the parser
     // refuses it with a clear message. Whoever wires an option flips this.

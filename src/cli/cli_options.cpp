@@ -176,9 +176,12 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         case OptionId::uv: o.attributes.uv = true; break;
         case OptionId::normals: o.attributes.normals = true; break;
         case OptionId::uvExtent:
-            if (is(*value, "grid")) o.attributes.uvExtent = UvExtentMode::grid;
-            else if (is(*value, "window")) o.attributes.uvExtent = UvExtentMode::window;
-            else return fail("unknown uv extent '" + toNarrow(*value) + "' (grid or window)");
+            if (is(*value, "grid"))
+                o.attributes.uvExtent = UvExtentMode::grid;
+            else if (is(*value, "window"))
+                o.attributes.uvExtent = UvExtentMode::window;
+            else
+                return fail("unknown uv extent '" + toNarrow(*value) + "' (grid or window)");
             break;
         case OptionId::texture: o.attributes.texture = std::filesystem::path(*value); break;
         default:

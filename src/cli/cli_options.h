@@ -26,7 +26,7 @@ struct CliOptions {
     bool useXllYllOffsets = false;
     bool centerZ = false;
     bool quiet = false;
-    AttributeSettings attributes;  // --uv, --normals, --uv-extent, --texture
+    AttributeSettings attributes;        // --uv, --normals, --uv-extent, --texture
     std::optional<OutputFormat> format;  // else by the output's extension
     bool solid = false;
     std::optional<double> solidBase;  // grid units

@@ -173,9 +173,10 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
     const bool quiet = options.quiet;
     const bool terminal = !quiet && isatty(fileno(stderr));
     if (options.centerZ) {
-        std::fputs("morvale-convert: --center-z shifts each tile by its own elevation range, so the tiles of a set "
-                   "would not meet; leave it out for several inputs\n",
-                   stderr);
+        std::fputs(
+            "morvale-convert: --center-z shifts each tile by its own elevation range, so the tiles of a set "
+            "would not meet; leave it out for several inputs\n",
+            stderr);
         return exitUsage;
     }
 
@@ -193,8 +194,10 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
             for (const SeamTile& tile : index.tiles) known.push_back(tile.window);
             plan = placeOnMergedGrid(index.merged, known, inputs.readable);
             // One tile (one process per tile) reads only its neighbours' borders.
-            if (plan.tiles.size() == 1) read = readSeamFile(*options.seams, index, &plan.tiles[0].window);
-            else if (!plan.tiles.empty()) read = readSeamFile(*options.seams, index);
+            if (plan.tiles.size() == 1)
+                read = readSeamFile(*options.seams, index, &plan.tiles[0].window);
+            else if (!plan.tiles.empty())
+                read = readSeamFile(*options.seams, index);
         }
         if (read != SeamFileResult::ok) {
             std::fprintf(stderr, "morvale-convert: the seam index '%s' %s\n", utf8(*options.seams).c_str(),
@@ -235,7 +238,8 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
                          seamFileResultText(written));
             return exitOutput;
         }
-        if (!quiet) std::printf("seam index:   %s (%zu tiles)\n", utf8(*options.writeSeams).c_str(), index.tiles.size());
+        if (!quiet)
+            std::printf("seam index:   %s (%zu tiles)\n", utf8(*options.writeSeams).c_str(), index.tiles.size());
         return worst;
     }
 

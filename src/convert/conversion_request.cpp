@@ -115,8 +115,7 @@ const char* conversionConflict(const ConversionRequest& request) {
     const AttributeSettings& a = request.attributes;
     if (simplified && (a.writesUv() || a.normals))
         return "--uv, --normals and --texture cannot be used with --max-error or --max-triangles yet";
-    if (request.solid && a.normals)
-        return "--normals cannot be used with --solid: a surface normal is wrong on a wall";
+    if (request.solid && a.normals) return "--normals cannot be used with --solid: a surface normal is wrong on a wall";
     if (request.format == OutputFormat::stl && (a.writesUv() || a.normals))
         return "--uv, --normals and --texture do not apply to STL, which holds only triangles and facet normals";
     return nullptr;

@@ -11,7 +11,7 @@ namespace morvale {
 
 namespace {
 
-constexpr std::uint32_t glbMagic = 0x46546C67;      // "glTF"
+constexpr std::uint32_t glbMagic = 0x46546C67;  // "glTF"
 constexpr std::uint32_t glbVersion = 2;
 constexpr std::uint32_t jsonChunkType = 0x4E4F534A;  // "JSON"
 constexpr std::uint32_t binChunkType = 0x004E4942;   // "BIN\0"
@@ -205,10 +205,11 @@ GlbFit glbFits(std::int64_t vertices, std::int64_t faces, const MeshInfo& info, 
     if (vertices > vertexLimit) return GlbFit::tooManyVertices;
     const std::int64_t trianglesPerFace = info.faceCorners == 4 ? 2 : 1;
     // Compared in long double: the products of huge counts overflow 64 bits.
-    const long double bytes = static_cast<long double>(binStart) + static_cast<long double>(pad4(
-                                  static_cast<std::int64_t>(textureBytes & 0x7FFFFFFFFFFFull))) +
-                              static_cast<long double>(vertices) * strideFor(info) +
-                              static_cast<long double>(faces) * trianglesPerFace * 3 * indexBytes;
+    const long double bytes =
+        static_cast<long double>(binStart) +
+        static_cast<long double>(pad4(static_cast<std::int64_t>(textureBytes & 0x7FFFFFFFFFFFull))) +
+        static_cast<long double>(vertices) * strideFor(info) +
+        static_cast<long double>(faces) * trianglesPerFace * 3 * indexBytes;
     if (textureBytes > static_cast<std::uint64_t>(glbLengthLimit) || bytes > glbLengthLimit)
         return GlbFit::fileTooLarge;
     return GlbFit::fits;
@@ -218,7 +219,8 @@ const char* glbFitMessage(GlbFit fit) {
     switch (fit) {
     case GlbFit::tooManyVertices:
         return "The mesh has more than 4 294 967 295 vertices, more than a binary glTF file can index.";
-    case GlbFit::fileTooLarge: return "The mesh would make a binary glTF file of 4 GiB or more, larger than the format allows.";
+    case GlbFit::fileTooLarge:
+        return "The mesh would make a binary glTF file of 4 GiB or more, larger than the format allows.";
     default: return "";
     }
 }

@@ -54,16 +54,16 @@ enum class ImageKind : std::uint8_t { unknown, png, jpeg };
 ImageKind sniffImage(const unsigned char* bytes, std::size_t count);
 
 enum class TextureStatus : std::uint8_t {
-    none,         // no texture asked for
+    none,  // no texture asked for
     embedded,
-    unreadable,   // the image cannot be opened or read
-    notPngOrJpeg, // its bytes are neither
-    noUv,         // the stream has no texture coordinates to map it with
+    unreadable,    // the image cannot be opened or read
+    notPngOrJpeg,  // its bytes are neither
+    noUv,          // the stream has no texture coordinates to map it with
 };
 
 struct GlbOptions {
     double offset[3] = {0.0, 0.0, 0.0};  // map frame (east, north, elevation), output units
-    std::filesystem::path texture;        // empty: no texture
+    std::filesystem::path texture;       // empty: no texture
 };
 
 class GlbWriter final : public MeshSink {
@@ -94,8 +94,8 @@ private:
     MeshInfo info_;
     TextureStatus textureStatus_ = TextureStatus::none;
     ImageKind imageKind_ = ImageKind::unknown;
-    std::int64_t imageBytes_ = 0;       // unpadded
-    std::int64_t vertexStart_ = 0;      // file offset of the vertex block
+    std::int64_t imageBytes_ = 0;   // unpadded
+    std::int64_t vertexStart_ = 0;  // file offset of the vertex block
     std::uint32_t vertexStride_ = 12;
     std::int64_t vertexCount_ = 0;
     std::int64_t triangleCount_ = 0;

@@ -5,8 +5,7 @@
 namespace morvale {
 
 bool looksLikeUtf16(const unsigned char* bytes, std::size_t size) {
-    if (size >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)))
-        return true;
+    if (size >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) return true;
     constexpr std::size_t fewestPairs = 4;
     const std::size_t pairs = size / 2;
     if (pairs < fewestPairs) return false;

@@ -93,10 +93,9 @@ void cornerLineFromCells(double* elevation, std::uint8_t* exists, const CellRow*
 
 CornerNormalStream::CornerNormalStream(const CropWindow& window, double unitScale, double cellEdge)
     : window_(window), unitScale_(unitScale), cellEdge_(cellEdge),
-      cellWidth_(static_cast<std::size_t>(std::int64_t{window.xMax} - window.xMin + 5)),
-      cornerWidth_(cellWidth_ - 1), normalWidth_(cellWidth_ - 3), cellValue_(5 * cellWidth_, 0.0),
-      cellData_(5 * cellWidth_, 0), cornerElevation_(3 * cornerWidth_, 0.0), cornerExists_(3 * cornerWidth_, 0),
-      normal_(2 * 3 * normalWidth_, 0.0) {
+      cellWidth_(static_cast<std::size_t>(std::int64_t{window.xMax} - window.xMin + 5)), cornerWidth_(cellWidth_ - 1),
+      normalWidth_(cellWidth_ - 3), cellValue_(5 * cellWidth_, 0.0), cellData_(5 * cellWidth_, 0),
+      cornerElevation_(3 * cornerWidth_, 0.0), cornerExists_(3 * cornerWidth_, 0), normal_(2 * 3 * normalWidth_, 0.0) {
     assert(window.xMin <= window.xMax && window.yMin <= window.yMax);
     for (std::int64_t& r : cellRow_) r = INT64_MIN;
     for (std::int64_t& r : cornerRow_) r = INT64_MIN;

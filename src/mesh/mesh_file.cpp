@@ -20,8 +20,7 @@ void storeU32(unsigned char* out, std::uint32_t value) {
 void storeF32(unsigned char* out, float value) { storeU32(out, std::bit_cast<std::uint32_t>(value)); }
 
 std::uint32_t loadU32(const unsigned char* in) {
-    return std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 | std::uint32_t{in[2]} << 16 |
-           std::uint32_t{in[3]} << 24;
+    return std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 | std::uint32_t{in[2]} << 16 | std::uint32_t{in[3]} << 24;
 }
 
 float loadF32(const unsigned char* in) { return std::bit_cast<float>(loadU32(in)); }

@@ -48,8 +48,8 @@ private:
     std::int64_t count_ = 0;
     std::vector<unsigned char> memory_;  // all records, until spilled
     std::FILE* file_ = nullptr;
-    std::int64_t fileRecords_ = 0;       // records in the file
-    std::vector<unsigned char> tail_;    // appended, not yet in the file
+    std::int64_t fileRecords_ = 0;     // records in the file
+    std::vector<unsigned char> tail_;  // appended, not yet in the file
     // Page cache over the file.
     std::size_t pageRecords_ = 0;
     std::vector<unsigned char> pages_;

@@ -5,17 +5,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "obj/fixed_format.h"
+
 #include "obj/face_text.h"
 #include "obj/fixed_format_inline.h"
 
 namespace morvale {
 
 namespace {
-
-constexpr char digitPairs[201] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
 
 // "%.4f" or "%.6f" of a value in [-1, 1] from one rounded product: it lies
 // within 2^-33 of the exact product, so it rounds the same way unless the

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "obj/fixed_format.h"
+
 namespace morvale {
 namespace {
 
@@ -14,12 +16,6 @@ char* writeWord(char* out, const char* word, std::size_t length) {
     std::memcpy(out, word, length);
     return out + length;
 }
-
-// "00".."99" so that two digits cost one table load.
-constexpr char digitPairs[201] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
 
 char* writeFixed(char* out, std::uint64_t integerPart, std::uint64_t fraction) {
     if (integerPart < 10) {

@@ -8,12 +8,6 @@
 namespace morvale {
 namespace {
 
-// "00".."99" so that two digits cost one table load.
-constexpr char digitPairs[201] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 char* copyPair(char* out, unsigned pair) {
     std::memcpy(out, digitPairs + 2 * pair, 2);
     return out + 2;

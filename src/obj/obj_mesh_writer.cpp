@@ -159,6 +159,18 @@ void ObjMeshWriter::begin(const MeshInfo& info) {
     }
 }
 
+std::size_t ObjMeshWriter::nextVertexRun(std::size_t left) {
+    std::size_t n = std::min(left, linesPerReserve);
+    if (info_.verticesAhead) {
+        // A block written ahead notes where every checkpointLines-th vertex starts, so a run stops there.
+        const std::int64_t intoMark = aheadLines_ % VertexWriteAhead::checkpointLines;
+        if (intoMark == 0) writeAhead_.checkpoint(aheadLines_, stream_->bytes());
+        n = std::min(n, static_cast<std::size_t>(VertexWriteAhead::checkpointLines - intoMark));
+        aheadLines_ += static_cast<std::int64_t>(n);
+    }
+    return n;
+}
+
 void ObjMeshWriter::attributeVertices(const VertexBatch& batch) {
     assert(!info_.uv || batch.uv != nullptr);
     assert(info_.normals != NormalLayout::perVertex || batch.normal != nullptr);
@@ -166,13 +178,7 @@ void ObjMeshWriter::attributeVertices(const VertexBatch& batch) {
     const bool uv = info_.uv, normals = info_.normals == NormalLayout::perVertex;
     const std::size_t room = vertexLineRoom + (uv ? texCoordLineRoom : 0) + (normals ? normalLineRoom : 0);
     for (std::size_t done = 0; done < batch.count;) {
-        std::size_t n = std::min(batch.count - done, linesPerReserve);
-        if (info_.verticesAhead) {
-            const std::int64_t intoMark = aheadLines_ % VertexWriteAhead::checkpointLines;
-            if (intoMark == 0) writeAhead_.checkpoint(aheadLines_, stream_->bytes());
-            n = std::min(n, static_cast<std::size_t>(VertexWriteAhead::checkpointLines - intoMark));
-            aheadLines_ += static_cast<std::int64_t>(n);
-        }
+        const std::size_t n = nextVertexRun(batch.count - done);
         char* out = stream_->reserve(n * room);
         for (std::size_t i = done; i < done + n; ++i) {
             out = putVertexLine(out, batch.position + 3 * i);
@@ -211,13 +217,7 @@ void ObjMeshWriter::vertices(const VertexBatch& batch) {
     stream_->setCancellable(batch.cancellable);
     const double* position = batch.position;
     for (std::size_t done = 0; done < batch.count;) {
-        std::size_t n = std::min(batch.count - done, linesPerReserve);
-        if (info_.verticesAhead) {
-            const std::int64_t intoMark = aheadLines_ % VertexWriteAhead::checkpointLines;
-            if (intoMark == 0) writeAhead_.checkpoint(aheadLines_, stream_->bytes());
-            n = std::min(n, static_cast<std::size_t>(VertexWriteAhead::checkpointLines - intoMark));
-            aheadLines_ += static_cast<std::int64_t>(n);
-        }
+        const std::size_t n = nextVertexRun(batch.count - done);
         char* out = stream_->reserve(n * vertexLineRoom);
         out = (this->*putVertexLines_)(out, position, n);
         position += 3 * n;

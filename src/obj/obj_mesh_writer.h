@@ -71,6 +71,8 @@ private:
     // vertex's "v", "vt" and "vn" lines side by side, faces naming them.
     bool hasAttributes() const { return info_.uv || info_.normals != NormalLayout::none; }
     void attributeVertices(const VertexBatch& batch);
+    // Vertex lines of the next run out of `left` (a block written ahead stops at its checkpoints).
+    std::size_t nextVertexRun(std::size_t left);
     void attributeFaces(const FaceBatch& batch);
     char* putVertexLine(char* out, const double* position) { return (this->*putVertexLines_)(out, position, 1); }
     // The one place vertex lines are put together (a face line: FaceLines),

@@ -34,9 +34,9 @@ inline constexpr const char* stlTooManyTrianglesMessage =
     "The mesh has more than 4 294 967 295 triangles, more than an STL file can count.";
 
 struct StlOptions {
-    std::int32_t presetIndex = 0;           // axis order
-    std::size_t memoryBudget = 64u << 20;   // bytes of vertices kept in RAM
-    std::filesystem::path spoolPath;        // empty: the output path with ".vertices.tmp" added
+    std::int32_t presetIndex = 0;          // axis order
+    std::size_t memoryBudget = 64u << 20;  // bytes of vertices kept in RAM
+    std::filesystem::path spoolPath;       // empty: the output path with ".vertices.tmp" added
 };
 
 class StlWriter final : public MeshSink {

@@ -52,9 +52,8 @@ TileCellSource::TileCellSource(const SetTile& tile, const SeamIndex& index, std:
             for (const SeamTile* other : around) {
                 const TileWindow& o = other->window;
                 if (!covers(o, row, col)) continue;
-                const std::int64_t slot =
-                    borderSlot(o, index.depth, static_cast<std::int32_t>(row - 1 - o.rowOffset),
-                               static_cast<std::int32_t>(col - 1 - o.colOffset));
+                const std::int64_t slot = borderSlot(o, index.depth, static_cast<std::int32_t>(row - 1 - o.rowOffset),
+                                                     static_cast<std::int32_t>(col - 1 - o.colOffset));
                 // A ring cell lies within ringDepth of the other tile's edge, so it is stored.
                 assert(slot >= 0);
                 const double value = other->border[static_cast<std::size_t>(slot)];

@@ -41,8 +41,8 @@ std::vector<TileJob> prepareTileJobs(const TileSetPlan& plan, const ConversionSe
         jobs.back().tile = &tile;
     }
     for (const AloneTile& alone : plan.alone)
-        jobs.push_back(jobFor(alone.path, alone.header, {1, 1, alone.header.ncols, alone.header.nrows}, settings,
-                              outputFolder));
+        jobs.push_back(
+            jobFor(alone.path, alone.header, {1, 1, alone.header.ncols, alone.header.nrows}, settings, outputFolder));
     return jobs;
 }
 

@@ -59,8 +59,8 @@ LatticePlace placeOnLattice(const GridHeader& reference, const GridHeader& heade
     }
     place.gx = std::llround(fx);
     place.gy = std::llround(fy);
-    const double off = std::max(std::fabs(fx - static_cast<double>(place.gx)),
-                                std::fabs(fy - static_cast<double>(place.gy)));
+    const double off =
+        std::max(std::fabs(fx - static_cast<double>(place.gx)), std::fabs(fy - static_cast<double>(place.gy)));
     if (off > latticeTolerance) {
         place.reason = AloneReason::offLattice;
         place.measure = off;
@@ -201,14 +201,10 @@ std::string aloneReasonText(const AloneTile& tile) {
     case AloneReason::offLattice:
         std::snprintf(number, sizeof number, "%.3g", tile.measure);
         return quoted(tile.path) + " lies " + number + " cells off the set's lattice";
-    case AloneReason::overlaps:
-        return quoted(tile.path) + " overlaps " + quoted(tile.other);
-    case AloneReason::notInIndex:
-        return quoted(tile.path) + " is not in the seam index";
-    case AloneReason::lonely:
-        return quoted(tile.path) + " shares its lattice with no other input";
-    case AloneReason::tooLarge:
-        return quoted(tile.path) + ": the set would have more than 2147483647 rows or columns";
+    case AloneReason::overlaps: return quoted(tile.path) + " overlaps " + quoted(tile.other);
+    case AloneReason::notInIndex: return quoted(tile.path) + " is not in the seam index";
+    case AloneReason::lonely: return quoted(tile.path) + " shares its lattice with no other input";
+    case AloneReason::tooLarge: return quoted(tile.path) + ": the set would have more than 2147483647 rows or columns";
     }
     return quoted(tile.path);
 }

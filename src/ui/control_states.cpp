@@ -41,9 +41,7 @@ void resetWindowState() {
     setSettingsEnabled(false);
 }
 
-void setInfoPanelEnabled(bool enable) {
-    enableRange(idInfoFrame, idNoDataValue, enable);
-}
+void setInfoPanelEnabled(bool enable) { enableRange(idInfoFrame, idNoDataValue, enable); }
 
 void setCropControlsEnabled(bool enable) {
     enableControls({idCropCaption, idCropPreview, idCropResetButton}, enable);
@@ -52,8 +50,8 @@ void setCropControlsEnabled(bool enable) {
 }
 
 void setSettingsEnabled(bool enable) {
-    enableControls({idModeFrame, idModeCaption, idInterpolatedButton, idFloatingPlanesButton,
-                    idInterpolatedCaption, idFloatingPlanesCaption, idCropCheckBox},
+    enableControls({idModeFrame, idModeCaption, idInterpolatedButton, idFloatingPlanesButton, idInterpolatedCaption,
+                    idFloatingPlanesCaption, idCropCheckBox},
                    enable);
     // An unticked crop box already disabled its group; leave it so.
     if (IsDlgButtonChecked(appState.mainWindow, idCropCheckBox) == BST_CHECKED) setCropControlsEnabled(enable);

@@ -102,8 +102,7 @@ void requestCancel() {
 DWORD WINAPI conversionWorker(LPVOID mainWindow) {
     const HWND window = static_cast<HWND>(mainWindow);
     WindowProgress progress(window, job().stageText);
-    const ConversionResult result =
-        runConversion(job().request, appState.cancelRequested, progress, conversionStats);
+    const ConversionResult result = runConversion(job().request, appState.cancelRequested, progress, conversionStats);
     PostMessageW(window, jobEndMessage, static_cast<WPARAM>(result), 0);
     return 0;
 }

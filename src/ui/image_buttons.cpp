@@ -20,8 +20,7 @@ constexpr LookPictures openPictures{IDI_OPEN_PRESSED, IDI_OPEN_HOT, IDI_OPEN_NOR
 constexpr LookPictures linkPictures{IDI_LINK_PRESSED, IDI_LINK_HOT, IDI_LINK_NORMAL, 0};
 constexpr LookPictures resetPictures{IDI_RESET_PRESSED, IDI_RESET_HOT, IDI_RESET_NORMAL, IDI_RESET_DISABLED};
 constexpr LookPictures saveAsPictures{IDI_SAVEAS_PRESSED, IDI_SAVEAS_HOT, IDI_SAVEAS_NORMAL, IDI_SAVEAS_DISABLED};
-constexpr LookPictures convertPictures{IDI_CONVERT_PRESSED, IDI_CONVERT_HOT, IDI_CONVERT_NORMAL,
-                                       IDI_CONVERT_DISABLED};
+constexpr LookPictures convertPictures{IDI_CONVERT_PRESSED, IDI_CONVERT_HOT, IDI_CONVERT_NORMAL, IDI_CONVERT_DISABLED};
 // While a job runs the convert button cancels; it is never disabled then.
 constexpr LookPictures cancelPictures{IDI_CANCEL_PRESSED, IDI_CANCEL_HOT, IDI_CANCEL_NORMAL, IDI_CONVERT_DISABLED};
 
@@ -97,8 +96,8 @@ LRESULT drawImageButton(const NMHDR* notification) {
     if (isCheckBox(id)) return drawCheckBoxFocus(*draw);
     const bool enabled = IsWindowEnabled(notification->hwndFrom) != FALSE;
     // The mode and the running flag are read now: the picture follows them at every repaint.
-    const int picture = buttonPicture(id, buttonLook(draw->uItemState, enabled), conversionSettings.mode,
-                                      appState.running.load());
+    const int picture =
+        buttonPicture(id, buttonLook(draw->uItemState, enabled), conversionSettings.mode, appState.running.load());
     if (picture == 0) return CDRF_DODEFAULT;
     drawPicture(draw->hdc, picture);
     if (draw->dwDrawStage != CDDS_PREPAINT) return CDRF_DODEFAULT;

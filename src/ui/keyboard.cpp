@@ -14,9 +14,9 @@ namespace {
 
 // The user's path through the window; the link is no step, so it comes last.
 constexpr int tabStops[] = {
-    idOpenButton,  idInterpolatedButton, idCropCheckBox,    idXMinEdit,       idYMinEdit,
-    idXMaxEdit,    idYMaxEdit,           idCropResetButton, idPresetBox,      idOffsetsCheckBox,
-    idCenterZCheckBox, idUnitScaleEdit,  idSaveAsButton,    idConvertButton,  idLinkButton,
+    idOpenButton,      idInterpolatedButton, idCropCheckBox,    idXMinEdit,      idYMinEdit,
+    idXMaxEdit,        idYMaxEdit,           idCropResetButton, idPresetBox,     idOffsetsCheckBox,
+    idCenterZCheckBox, idUnitScaleEdit,      idSaveAsButton,    idConvertButton, idLinkButton,
 };
 
 bool isModeButton(int id) { return id == idInterpolatedButton || id == idFloatingPlanesButton; }
@@ -25,7 +25,7 @@ bool isModeButton(int id) { return id == idInterpolatedButton || id == idFloatin
 int stopControl(int stop) {
     if (!isModeButton(stop)) return stop;
     return IsDlgButtonChecked(appState.mainWindow, idFloatingPlanesButton) == BST_CHECKED ? idFloatingPlanesButton
-                                                                                           : idInterpolatedButton;
+                                                                                          : idInterpolatedButton;
 }
 
 bool canTakeFocus(int id) {
@@ -99,9 +99,7 @@ bool handleWindowKey(const MSG& message) {
     const bool repeated = (message.lParam & (1 << 30)) != 0;
     const int focusedId = focusedControlId();
     switch (message.wParam) {
-    case VK_TAB:
-        onTab(GetKeyState(VK_SHIFT) < 0);
-        return true;
+    case VK_TAB: onTab(GetKeyState(VK_SHIFT) < 0); return true;
     case VK_RETURN:
         if (presetListIsOpen()) return false;
         // A held key must not start the next job as soon as one ends.

@@ -77,7 +77,8 @@ constexpr ControlSpec controls[] = {
     {idOffsetsLabel, top, K::label, L"Use XLL and YLL offsets", 540, 374, 250, 20, F::regular},
     {idCenterZCheckBox, top, K::checkBox, L"", 520, 393, 20, 20, F::regular},
     {idCenterZLabel, top, K::label, L"Center Z values", 540, 393, 250, 20, F::regular},
-    {idUnitScaleLabel, top, K::label, L"Unit scale:\n(set units in your 3d software to meters)", 520, 420, 270, 50, F::regular},
+    {idUnitScaleLabel, top, K::label, L"Unit scale:\n(set units in your 3d software to meters)", 520, 420, 270, 50,
+     F::regular},
     {idUnitScaleEdit, top, K::scaleEdit, L"", 585, 420, 40, 18, F::regular},
     {idOutputFrame, top, K::frame, L"", 231, 492, 589, 90, F::none},
     {idOutputCaption, top, K::label, L" Step 04. Output location and filename: ", 240, 482, 240, 20, F::regular},
@@ -95,8 +96,9 @@ constexpr ControlSpec controls[] = {
 };
 
 // Fonts go out group by group, each right after the last control of its group.
-constexpr int fontGroupEnds[] = {idOpenButton,     idNoDataValue,  idMemoryTotalValue, idLinkButton, idFloatingPlanesCaption,
-                                  idCropResetButton, idUnitScaleEdit, idOutputNameValue,  idStatusLine};
+constexpr int fontGroupEnds[] = {idOpenButton,    idNoDataValue,           idMemoryTotalValue,
+                                 idLinkButton,    idFloatingPlanesCaption, idCropResetButton,
+                                 idUnitScaleEdit, idOutputNameValue,       idStatusLine};
 
 struct PictureSet {
     int firstId, lastId, width, height;
@@ -121,7 +123,7 @@ WindowResources resources;
 
 OwnedFont makeFont(int weight) {
     return OwnedFont(CreateFontW(18, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS,
-                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, VARIABLE_PITCH, L"Segoe UI"));
+                                 CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, VARIABLE_PITCH, L"Segoe UI"));
 }
 
 void loadPictures(HINSTANCE instance) {
@@ -147,11 +149,10 @@ HWND parentWindow(int parentId) {
 }
 
 void createControl(const ControlSpec& entry) {
-    const HWND control = CreateWindowExW(0, controlClassName(entry.kind), entry.text,
-                                         WS_CHILD | WS_VISIBLE | controlClassStyle(entry.kind), entry.x, entry.y,
-                                         entry.width, entry.height, parentWindow(entry.parentId),
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), appState.instance,
-                                         nullptr);
+    const HWND control = CreateWindowExW(
+        0, controlClassName(entry.kind), entry.text, WS_CHILD | WS_VISIBLE | controlClassStyle(entry.kind), entry.x,
+        entry.y, entry.width, entry.height, parentWindow(entry.parentId),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), appState.instance, nullptr);
     if (entry.kind == ControlKind::frame && control != nullptr) {
         SetWindowSubclass(control, frameProcedure, 0, 0);
     }
@@ -238,8 +239,9 @@ namespace {
 // are then the fields alone (under the frame it was created after, the label
 // was clipped away whole).
 void keepFieldsAboveTheirLabels() {
-    constexpr std::pair<int, int> overlaps[] = {
-        {idUnitScaleLabel, idUnitScaleEdit}, {idLocationLabel, idOutputFolderValue}, {idOutputNameLabel, idOutputNameValue}};
+    constexpr std::pair<int, int> overlaps[] = {{idUnitScaleLabel, idUnitScaleEdit},
+                                                {idLocationLabel, idOutputFolderValue},
+                                                {idOutputNameLabel, idOutputNameValue}};
     for (const auto& [labelId, fieldId] : overlaps) {
         const HWND label = findControl(labelId);
         SetWindowLongPtrW(label, GWL_STYLE, GetWindowLongPtrW(label, GWL_STYLE) | WS_CLIPSIBLINGS);

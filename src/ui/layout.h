@@ -16,11 +16,11 @@ enum class ControlKind : std::uint8_t {
     frame,        // etched group frame
     preview,      // grey frame the crop picture is painted into
     label,
-    value,        // right-aligned number
-    name,         // left-aligned, never wrapped
-    numberEdit,   // digits only as typed
+    value,       // right-aligned number
+    name,        // left-aligned, never wrapped
+    numberEdit,  // digits only as typed
     scaleEdit,
-    presetBox,    // editable drop-down list
+    presetBox,  // editable drop-down list
     progressBar,
 };
 

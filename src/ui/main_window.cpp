@@ -38,9 +38,8 @@ bool registerMainWindowClass(HINSTANCE instance) {
 
 HWND createMainWindow(HINSTANCE instance) {
     const POINT origin = mainWindowOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    return CreateWindowExW(WS_EX_APPWINDOW, mainWindowTitle, mainWindowTitle,
-                           WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, origin.x, origin.y, mainWindowWidth,
-                           mainWindowHeight, nullptr, nullptr, instance, nullptr);
+    return CreateWindowExW(WS_EX_APPWINDOW, mainWindowTitle, mainWindowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                           origin.x, origin.y, mainWindowWidth, mainWindowHeight, nullptr, nullptr, instance, nullptr);
 }
 
 LRESULT onPaint(HWND window) {

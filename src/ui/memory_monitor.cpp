@@ -17,8 +17,8 @@ void updateMemoryMonitor() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     K32GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                             sizeof(counters));
-    const double megabytes = static_cast<double>(privateMemoryBytes(counters.PrivateUsage, counters.PagefileUsage)) /
-                             (1024.0 * 1024.0);
+    const double megabytes =
+        static_cast<double>(privateMemoryBytes(counters.PrivateUsage, counters.PagefileUsage)) / (1024.0 * 1024.0);
     setControlTextf(findControl(idMemoryUsedValue), L"%5.2f MB", megabytes);
 
     MEMORYSTATUSEX status{};

@@ -84,12 +84,13 @@ int runConverter(const std::wstring& arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process)) {
         return -1;
     }
     DWORD status = 0;
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.hProcess, &status)) {
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.hProcess, &status)) {
         TerminateProcess(process.hProcess, 99);
         status = static_cast<DWORD>(-2);
     }
@@ -144,7 +145,8 @@ UI_TEST(job, interpolatedJobShowsItsSummaryAndWritesTheConvertersFile) {
              std::wstring(L"\nVertices:  46 851\nTriangles:  92 800\nQuads  46 400\n\nNo data value:  0\n\n"
                           L"Rows status:   160 /  160  (OK)\nRecords status:  46 400 / 46 400  (OK)"));
     expectIdleAfterJob(__LINE__);
-    CHECK(conversionSettings.cropXMin == 11 && conversionSettings.cropYMax == 180 && conversionSettings.presetIndex == 1);
+    CHECK(conversionSettings.cropXMin == 11 && conversionSettings.cropYMax == 180 &&
+          conversionSettings.presetIndex == 1);
 
     CHECK_EQ(runConverter(quoted(grid) + L" -o " + quoted(folder / L"converter.obj") +
                           L" --crop 11,21,300,180 --preset blender --offsets --center-z"),
@@ -204,7 +206,8 @@ UI_TEST(job, failuresAndFailedChecksShowTheirBoxes) {
 
     // A body shorter than its header: the file is written, the checks fail.
     const std::filesystem::path folder = scratchFolder();
-    writeTextFile(folder / L"short.asc", "ncols 3\r\nnrows 3\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 1\r\n1 2 3\r\n4 5\r\n");
+    writeTextFile(folder / L"short.asc",
+                  "ncols 3\r\nnrows 3\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 1\r\n1 2 3\r\n4 5\r\n");
     openGrid(folder / L"short.asc");
     click(idFloatingPlanesButton);
     const SeenBox box = convertAndReadBox(window.handle());

@@ -51,15 +51,15 @@ UI_TEST(keyboard, tabVisitsTheEnabledControlsInStepOrder) {
     // mode pair is one stop, at its chosen button.
     click(idCropCheckBox);
     click(idFloatingPlanesButton);
-    const std::vector<int> forwards{idFloatingPlanesButton, idCropCheckBox, idXMinEdit,      idYMinEdit,
-                                    idXMaxEdit,             idYMaxEdit,     idCropResetButton, idPresetBox,
-                                    idOffsetsCheckBox,      idCenterZCheckBox, idUnitScaleEdit, idSaveAsButton,
-                                    idConvertButton,        idLinkButton,   idOpenButton};
+    const std::vector<int> forwards{
+        idFloatingPlanesButton, idCropCheckBox, idXMinEdit,        idYMinEdit,        idXMaxEdit,      idYMaxEdit,
+        idCropResetButton,      idPresetBox,    idOffsetsCheckBox, idCenterZCheckBox, idUnitScaleEdit, idSaveAsButton,
+        idConvertButton,        idLinkButton,   idOpenButton};
     CHECK(tabRound(idOpenButton, false) == forwards);
-    const std::vector<int> backwards{idLinkButton,      idConvertButton,   idSaveAsButton, idUnitScaleEdit,
-                                     idCenterZCheckBox, idOffsetsCheckBox, idPresetBox,    idCropResetButton,
-                                     idYMaxEdit,        idXMaxEdit,        idYMinEdit,     idXMinEdit,
-                                     idCropCheckBox,    idFloatingPlanesButton, idOpenButton};
+    const std::vector<int> backwards{
+        idLinkButton,   idConvertButton,        idSaveAsButton, idUnitScaleEdit, idCenterZCheckBox, idOffsetsCheckBox,
+        idPresetBox,    idCropResetButton,      idYMaxEdit,     idXMaxEdit,      idYMinEdit,        idXMinEdit,
+        idCropCheckBox, idFloatingPlanesButton, idOpenButton};
     CHECK(tabRound(idOpenButton, true) == backwards);
 
     // A field reached with Tab has its text selected, so typing replaces it.

@@ -42,8 +42,12 @@ LRESULT CALLBACK recordCreation(int code, WPARAM wParam, LPARAM lParam) {
             wchar_t className[64] = {};
             GetClassNameW(reinterpret_cast<HWND>(wParam), className, 64);
             const bool hasText = create->lpszName != nullptr && !IS_INTRESOURCE(create->lpszName);
-            created.push_back({id, create->hwndParent, className, hasText ? create->lpszName : L"",
-                               static_cast<DWORD>(create->style), create->dwExStyle,
+            created.push_back({id,
+                               create->hwndParent,
+                               className,
+                               hasText ? create->lpszName : L"",
+                               static_cast<DWORD>(create->style),
+                               create->dwExStyle,
                                {create->x, create->y, create->cx, create->cy}});
         }
     }
@@ -200,7 +204,8 @@ UI_TEST(layout, onlyTheFileNamesAreBoldAndFramesHaveNoFont) {
         }
         const std::vector<HFONT> expected =
             none ? std::vector<HFONT>{} : std::vector<HFONT>{bold ? fonts.bold : fonts.regular};
-        if (sent != expected) ui_test::reportFailure(__FILE__, __LINE__, "wrong font for control " + std::to_string(id));
+        if (sent != expected)
+            ui_test::reportFailure(__FILE__, __LINE__, "wrong font for control " + std::to_string(id));
     }
     // Every font lands before the window is shown, and the text controls keep it.
     CHECK_EQ(SendMessageW(findControl(idFileNameValue), WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(fonts.bold));
@@ -209,8 +214,8 @@ UI_TEST(layout, onlyTheFileNamesAreBoldAndFramesHaveNoFont) {
 
 UI_TEST(layout, picturesLoadAtTheirTrueSize) {
     TestWindow window;
-    const int ids[] = {102, 103, 104, 105, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123, 124,
-                       125, 126, 127, 128, 129, 130, 131, 132, 133, 134, 135, 136, 137};
+    const int ids[] = {102, 103, 104, 105, 114, 115, 116, 117, 118, 119, 120, 121, 122, 123,
+                       124, 125, 126, 127, 128, 129, 130, 131, 132, 133, 134, 135, 136, 137};
     for (const int id : ids) {
         ICONINFO info{};
         if (!GetIconInfo(windowPicture(id), &info)) {
@@ -222,8 +227,9 @@ UI_TEST(layout, picturesLoadAtTheirTrueSize) {
         const int height = info.hbmColor != nullptr ? bitmap.bmHeight : bitmap.bmHeight / 2;
         const SIZE expected = pictureSize(id);
         if (bitmap.bmWidth != expected.cx || height != expected.cy) {
-            ui_test::reportFailure(__FILE__, __LINE__, "picture " + std::to_string(id) + " is " +
-                                                           std::to_string(bitmap.bmWidth) + "x" + std::to_string(height));
+            ui_test::reportFailure(__FILE__, __LINE__,
+                                   "picture " + std::to_string(id) + " is " + std::to_string(bitmap.bmWidth) + "x" +
+                                       std::to_string(height));
         }
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
@@ -286,8 +292,8 @@ UI_TEST(layout, everyLabelShowsWhole) {
     TestWindow window;
     std::vector<std::pair<int, const wchar_t*>> texts;
     for (const ControlSpec& spec : controlTable()) {
-        const bool isText = spec.kind == ControlKind::label || spec.kind == ControlKind::value ||
-                            spec.kind == ControlKind::name;
+        const bool isText =
+            spec.kind == ControlKind::label || spec.kind == ControlKind::value || spec.kind == ControlKind::name;
         if (isText && spec.text[0] != L'\0') texts.emplace_back(spec.id, spec.text);
     }
     // Texts the labels take later: the corner or centre labels, the longest status.

@@ -117,8 +117,9 @@ UI_TEST(panel, realGridsFillThePanelAndTheDefaultOutput) {
 
 UI_TEST(panel, largeCountsAndLongNumbersAreShownWhole) {
     TestWindow window;
-    openGrid(writeHeader(L"thousand.asc", "ncols 1000\r\nnrows 1000\r\nxllcorner -1.234567891e+300\r\n"
-                                          "yllcorner 0.1\r\ncellsize 0.25\r\nnodata_value -1.5e-10\r\n"));
+    openGrid(writeHeader(L"thousand.asc",
+                         "ncols 1000\r\nnrows 1000\r\nxllcorner -1.234567891e+300\r\n"
+                         "yllcorner 0.1\r\ncellsize 0.25\r\nnodata_value -1.5e-10\r\n"));
     CHECK_EQ(textOf(idColumnsValue), std::wstring(L"1 000"));
     CHECK_EQ(textOf(idRecordsValue), std::wstring(L"1 000 000"));
     CHECK_EQ(textOf(idXllValue), std::wstring(L"-1.234567891e+300"));  // 17 characters

@@ -63,7 +63,8 @@ private:
 // The picture alone on a blank canvas of the same size as the drawing's; 0 for none.
 std::vector<DWORD> pictureAlone(int resourceId, SIZE size) {
     Canvas canvas(size);
-    if (resourceId != 0) DrawIconEx(canvas.dc(), 0, 0, windowPicture(resourceId), 0, 0, 0, nullptr, DI_NORMAL | DI_COMPAT);
+    if (resourceId != 0)
+        DrawIconEx(canvas.dc(), 0, 0, windowPicture(resourceId), 0, 0, 0, nullptr, DI_NORMAL | DI_COMPAT);
     return canvas.pixels();
 }
 
@@ -91,9 +92,9 @@ UI_TEST(pictures, eachButtonAndLookHasItsPicture) {
     };
     // With Interpolated chosen and no job running.
     const Row rows[] = {
-        {idOpenButton, 105, 104, 102, 103},      {idLinkButton, 116, 115, 114, 0},
+        {idOpenButton, 105, 104, 102, 103},         {idLinkButton, 116, 115, 114, 0},
         {idInterpolatedButton, 117, 117, 117, 118}, {idFloatingPlanesButton, 119, 119, 120, 120},
-        {idCropResetButton, 126, 125, 123, 124}, {idSaveAsButton, 130, 129, 127, 128},
+        {idCropResetButton, 126, 125, 123, 124},    {idSaveAsButton, 130, 129, 127, 128},
         {idConvertButton, 134, 133, 131, 132},
     };
     for (const Row& row : rows) {
@@ -161,9 +162,9 @@ UI_TEST(pictures, buttonsPaintTheirPicturesThemselves) {
     SetFocus(findControl(idUnitScaleEdit));  // no button shows a focus rectangle
     // The button paints into the given device context and asks the main
     // window to draw: the path of every real repaint.
-    for (const auto& [id, picture] : {std::pair{idOpenButton, IDI_OPEN_NORMAL},
-                                      std::pair{idFloatingPlanesButton, IDI_PLATES_UNSELECTED},
-                                      std::pair{idConvertButton, IDI_CONVERT_NORMAL}}) {
+    for (const auto& [id, picture] :
+         {std::pair{idOpenButton, IDI_OPEN_NORMAL}, std::pair{idFloatingPlanesButton, IDI_PLATES_UNSELECTED},
+          std::pair{idConvertButton, IDI_CONVERT_NORMAL}}) {
         Canvas canvas(pictureSize(picture));
         SendMessageW(findControl(id), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
         CHECK(canvas.pixels() == pictureAlone(picture, pictureSize(picture)));

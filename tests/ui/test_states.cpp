@@ -45,8 +45,9 @@ const Ids step05 = Ids{263, 264, 266, 267, 268};
 void expectEnabledExactly(const Ids& enabled, int line) {
     for (int id = firstControlId; id <= lastControlId; ++id) {
         if (isEnabled(id) != (enabled.count(id) == 1)) {
-            ui_test::reportFailure(__FILE__, line, "control " + std::to_string(id) + " should be " +
-                                                       (enabled.count(id) == 1 ? "enabled" : "disabled"));
+            ui_test::reportFailure(
+                __FILE__, line,
+                "control " + std::to_string(id) + " should be " + (enabled.count(id) == 1 ? "enabled" : "disabled"));
         }
     }
 }
@@ -150,7 +151,8 @@ UI_TEST(states, choosingAPresetShowsItsUnitScale) {
     CHECK_EQ(choose(5), std::wstring(L"1"));    // ZBrush
     // Other notifications of the box leave the scale alone.
     SetWindowTextW(findControl(idUnitScaleEdit), L"7");
-    SendMessageW(window.handle(), WM_COMMAND, MAKEWPARAM(idPresetBox, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(presets));
+    SendMessageW(window.handle(), WM_COMMAND, MAKEWPARAM(idPresetBox, CBN_EDITCHANGE),
+                 reinterpret_cast<LPARAM>(presets));
     CHECK_EQ(textOf(idUnitScaleEdit), std::wstring(L"7"));
 }
 
@@ -176,7 +178,7 @@ UI_TEST(states, gatheringReadsCorrectsAndWritesBack) {
     CHECK(settings.useXllYllOffsets && !settings.centerZ);
     CHECK_EQ(settings.unitScale, 0.123456);
     CHECK_EQ(textOf(idUnitScaleEdit), std::wstring(L"0.123456"));  // kept as typed
-    CHECK(settings.mode == TerrainMode::FloatingPlanes);  // set by the mode buttons only
+    CHECK(settings.mode == TerrainMode::FloatingPlanes);           // set by the mode buttons only
 
     // Cropping on: a minimum above its maximum falls back to 1, the rest is clamped.
     check(idCropCheckBox, true);
@@ -189,9 +191,9 @@ UI_TEST(states, gatheringReadsCorrectsAndWritesBack) {
 
     // Only a scale the rules replaced is written back: "%.5g" would make the
     // next run use 123460.
-    for (const auto& [typed, shown, used] : {std::tuple{L"123456", L"123456", 123456.0}, std::tuple{L"1.0", L"1.0", 1.0},
-                                             std::tuple{L"0.00000001", L"1", 1.0}, std::tuple{L"1e999", L"1", 1.0},
-                                             std::tuple{L"abc", L"1", 1.0}}) {
+    for (const auto& [typed, shown, used] :
+         {std::tuple{L"123456", L"123456", 123456.0}, std::tuple{L"1.0", L"1.0", 1.0},
+          std::tuple{L"0.00000001", L"1", 1.0}, std::tuple{L"1e999", L"1", 1.0}, std::tuple{L"abc", L"1", 1.0}}) {
         SetWindowTextW(findControl(idUnitScaleEdit), typed);
         gatherConversionSettings();
         CHECK_EQ(textOf(idUnitScaleEdit), std::wstring(shown));

@@ -74,7 +74,7 @@ class FileDialogAnswer {
 public:
     FileDialogAnswer(HWND owner, std::wstring path);
     ~FileDialogAnswer() { answered(); }
-    bool answered();  // whether a dialog was found (waits for the helper)
+    bool answered();           // whether a dialog was found (waits for the helper)
     std::wstring shownName();  // the name the dialog started with (waits for the helper)
 
 private:
@@ -111,8 +111,8 @@ void writeTextFile(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace ui_test
 
-#define UI_TEST(group, name)                                                                       \
-    static void uiTest_##group##_##name();                                                         \
+#define UI_TEST(group, name)                                                                                  \
+    static void uiTest_##group##_##name();                                                                    \
     static const ui_test::Registrar uiTestRegistrar_##group##_##name(#group, #name, uiTest_##group##_##name); \
     static void uiTest_##group##_##name()
 
@@ -121,13 +121,13 @@ void writeTextFile(const std::filesystem::path& path, const std::string& bytes);
         if (!(condition)) ui_test::reportFailure(__FILE__, __LINE__, #condition); \
     } while (false)
 
-#define CHECK_EQ(actual, expected)                                                                  \
-    do {                                                                                            \
-        const auto& actual_ = (actual);                                                             \
-        const auto& expected_ = (expected);                                                         \
-        if (!(actual_ == expected_)) {                                                              \
-            ui_test::reportFailure(__FILE__, __LINE__, #actual " == " #expected "; got " +          \
-                                                           ui_test::show(actual_) + ", expected " + \
-                                                           ui_test::show(expected_));               \
-        }                                                                                           \
+#define CHECK_EQ(actual, expected)                                                                              \
+    do {                                                                                                        \
+        const auto& actual_ = (actual);                                                                         \
+        const auto& expected_ = (expected);                                                                     \
+        if (!(actual_ == expected_)) {                                                                          \
+            ui_test::reportFailure(__FILE__, __LINE__,                                                          \
+                                   #actual " == " #expected "; got " + ui_test::show(actual_) + ", expected " + \
+                                       ui_test::show(expected_));                                               \
+        }                                                                                                       \
     } while (false)

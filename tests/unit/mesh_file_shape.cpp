@@ -66,8 +66,14 @@ struct JsonReader {
                     if (at >= s.size() || s[at++] != ':') return false;
                     if (out.fields.count(key) || !value(out.fields[key])) return false;
                     blank();
-                    if (at < s.size() && s[at] == ',') { ++at; continue; }
-                    if (at < s.size() && s[at] == '}') { ++at; break; }
+                    if (at < s.size() && s[at] == ',') {
+                        ++at;
+                        continue;
+                    }
+                    if (at < s.size() && s[at] == '}') {
+                        ++at;
+                        break;
+                    }
                     return false;
                 }
             }
@@ -82,8 +88,14 @@ struct JsonReader {
                     out.items.emplace_back();
                     if (!value(out.items.back())) return false;
                     blank();
-                    if (at < s.size() && s[at] == ',') { ++at; continue; }
-                    if (at < s.size() && s[at] == ']') { ++at; break; }
+                    if (at < s.size() && s[at] == ',') {
+                        ++at;
+                        continue;
+                    }
+                    if (at < s.size() && s[at] == ']') {
+                        ++at;
+                        break;
+                    }
                     return false;
                 }
             }
@@ -104,7 +116,10 @@ struct JsonReader {
                 return at > from;
             };
             if (!digits()) return false;
-            if (at < s.size() && s[at] == '.') { ++at; if (!digits()) return false; }
+            if (at < s.size() && s[at] == '.') {
+                ++at;
+                if (!digits()) return false;
+            }
             if (at < s.size() && (s[at] == 'e' || s[at] == 'E')) {
                 ++at;
                 if (at < s.size() && (s[at] == '+' || s[at] == '-')) ++at;
@@ -201,12 +216,12 @@ GlbShape inspectGlb(std::string_view bytes) {
         if (viewIndex < 0 || viewIndex >= static_cast<double>(views->items.size())) return "bad buffer view index";
         const Json& view = views->items[static_cast<std::size_t>(viewIndex)];
         const std::size_t elementBytes = static_cast<std::size_t>(components) * 4;
-        const std::size_t stride = static_cast<std::size_t>(view.numberOr("byteStride", static_cast<double>(elementBytes)));
-        const std::size_t start =
-            static_cast<std::size_t>(view.numberOr("byteOffset", 0)) + static_cast<std::size_t>(a.numberOr("byteOffset", 0));
+        const std::size_t stride =
+            static_cast<std::size_t>(view.numberOr("byteStride", static_cast<double>(elementBytes)));
+        const std::size_t start = static_cast<std::size_t>(view.numberOr("byteOffset", 0)) +
+                                  static_cast<std::size_t>(a.numberOr("byteOffset", 0));
         const std::size_t end = start + (static_cast<std::size_t>(count) - 1) * stride + elementBytes;
-        if (start % 4 != 0 || stride % 4 != 0 || stride < elementBytes)
-            return "misaligned accessor";
+        if (start % 4 != 0 || stride % 4 != 0 || stride < elementBytes) return "misaligned accessor";
         if (end > static_cast<std::size_t>(view.numberOr("byteOffset", 0) + view.numberOr("byteLength", 0)))
             return "accessor runs past its buffer view";
         for (std::int64_t e = 0; e < count; ++e)
@@ -223,7 +238,8 @@ GlbShape inspectGlb(std::string_view bytes) {
     if (primitive.numberOr("mode", 4) != 4) return fail("not triangles");
     const Json* attributes = primitive.get("attributes");
     if (!attributes || !attributes->get("POSITION")) return fail("no POSITION");
-    std::string why = readAccessor(attributes->numberOr("POSITION", -1), 3, 5126, &shape.positions, nullptr, shape.vertexCount);
+    std::string why =
+        readAccessor(attributes->numberOr("POSITION", -1), 3, 5126, &shape.positions, nullptr, shape.vertexCount);
     if (!why.empty()) return fail("POSITION: " + why);
     const Json& position = accessors->items[static_cast<std::size_t>(attributes->numberOr("POSITION", -1))];
     for (int k = 0; k < 3; ++k) {
@@ -301,7 +317,9 @@ SolidShape inspectSolid(const std::vector<float>& corners) {
     for (std::size_t t = 0; t < triangles; ++t) {
         Point p[3];
         for (int k = 0; k < 3; ++k)
-            for (int a = 0; a < 3; ++a) p[k][static_cast<std::size_t>(a)] = corners[9 * t + 3 * static_cast<std::size_t>(k) + static_cast<std::size_t>(a)];
+            for (int a = 0; a < 3; ++a)
+                p[k][static_cast<std::size_t>(a)] =
+                    corners[9 * t + 3 * static_cast<std::size_t>(k) + static_cast<std::size_t>(a)];
         for (int k = 0; k < 3; ++k) ++directed[{p[k], p[(k + 1) % 3]}];
         // Signed volume of the tetrahedron with the origin, in double.
         const double ax = p[0][0], ay = p[0][1], az = p[0][2], bx = p[1][0], by = p[1][1], bz = p[1][2];

@@ -38,7 +38,7 @@ struct GlbShape {
     std::vector<float> uvs;        // 2 per vertex, or empty
     std::vector<std::uint32_t> indices;
     double translation[3] = {0, 0, 0};
-    std::string imageMime;         // empty: no image
+    std::string imageMime;  // empty: no image
     std::string imageBytes;
 };
 GlbShape inspectGlb(std::string_view bytes);
@@ -53,11 +53,11 @@ struct StlShape {
 StlShape inspectStl(std::string_view bytes);
 
 struct SolidShape {
-    bool closed = false;     // every directed edge meets its reverse as often as itself
-    bool manifold = false;   // ... and every edge belongs to exactly two triangles
+    bool closed = false;    // every directed edge meets its reverse as often as itself
+    bool manifold = false;  // ... and every edge belongs to exactly two triangles
     std::string problem;
     std::int64_t edges = 0;
-    double volume = 0;       // from the divergence theorem
+    double volume = 0;  // from the divergence theorem
 };
 // 9 floats per triangle.
 SolidShape inspectSolid(const std::vector<float>& corners);

@@ -124,8 +124,7 @@ void feed(TerrainSimplifier* s, const CellGrid& g, const SimplifyWindow& w) {
 
 }  // namespace
 
-Mesh simplify(const CellGrid& g, const SimplifyWindow& w, double maxError, bool countOnly,
-              std::size_t facesInMemory) {
+Mesh simplify(const CellGrid& g, const SimplifyWindow& w, double maxError, bool countOnly, std::size_t facesInMemory) {
     Mesh mesh;
     CaptureSink sink;
     sink.mesh = &mesh;

@@ -15,8 +15,8 @@ namespace simplify_harness {
 
 struct CellGrid {
     std::int32_t rows = 0, cols = 0;
-    std::vector<double> value;       // row by row, row 1 first
-    std::vector<std::uint8_t> data;  // 1: the cell has data
+    std::vector<double> value;                            // row by row, row 1 first
+    std::vector<std::uint8_t> data;                       // 1: the cell has data
     bool has(std::int32_t row, std::int32_t col) const {  // 1-based; outside: no data
         return row >= 1 && col >= 1 && row <= rows && col <= cols &&
                data[static_cast<std::size_t>((row - 1) * cols + (col - 1))];
@@ -48,8 +48,7 @@ Mesh simplify(const CellGrid& grid, const morvale::SimplifyWindow& window, doubl
               std::size_t facesInMemory = morvale::kFacesInMemory);
 
 // The first pass of --max-triangles over the window.
-morvale::BudgetChoice chooseForBudget(const CellGrid& grid, const morvale::SimplifyWindow& window,
-                                      std::int64_t budget);
+morvale::BudgetChoice chooseForBudget(const CellGrid& grid, const morvale::SimplifyWindow& window, std::int64_t budget);
 
 // Empty when the mesh passes every check; else the first problem found.
 // `worstError` receives the largest distance found.

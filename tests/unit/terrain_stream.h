@@ -23,8 +23,9 @@ struct TerrainGrid {
     double cell = 1.0;
     double west = 0.0, south = 0.0;
 
-    TerrainGrid(int c, int r) : cols(c), rows(r), corner(static_cast<std::size_t>((c + 1) * (r + 1)), 0.0),
-                                data(static_cast<std::size_t>(c * r), true) {}
+    TerrainGrid(int c, int r)
+        : cols(c), rows(r), corner(static_cast<std::size_t>((c + 1) * (r + 1)), 0.0),
+          data(static_cast<std::size_t>(c * r), true) {}
     double& height(int row, int col) { return corner[static_cast<std::size_t>(row * (cols + 1) + col)]; }
     bool hasData(int row, int col) const {
         return row >= 0 && col >= 0 && row < rows && col < cols && data[static_cast<std::size_t>(row * cols + col)];
@@ -89,7 +90,8 @@ inline std::vector<std::int64_t> streamTerrain(TerrainGrid& g, morvale::MeshSink
         // Later rows name corners of rows r + 1 on, numbered in row order.
         if (choices.settledHints) {
             std::int64_t lowest = next;
-            for (std::size_t k = static_cast<std::size_t>((r + 1) * (g.cols + 1)); k < number.size() && lowest == next; ++k)
+            for (std::size_t k = static_cast<std::size_t>((r + 1) * (g.cols + 1)); k < number.size() && lowest == next;
+                 ++k)
                 if (number[k] != 0) lowest = number[k];
             sink.settled(lowest);
         }

@@ -28,8 +28,20 @@ std::string printed(double value) {
 }
 
 TEST(Fixed6, PrintsWhatPrintfPrints) {
-    const double specials[] = {0.0, -0.0, 1.0, 1.0 / 128, 3.0 / 128, 0.9999995, 0.99999949999999995, 5e-7,
-                               -4e-7, 1e-300, 4.9e-324, 1e22, 1.8e19, std::numeric_limits<double>::max(),
+    const double specials[] = {0.0,
+                               -0.0,
+                               1.0,
+                               1.0 / 128,
+                               3.0 / 128,
+                               0.9999995,
+                               0.99999949999999995,
+                               5e-7,
+                               -4e-7,
+                               1e-300,
+                               4.9e-324,
+                               1e22,
+                               1.8e19,
+                               std::numeric_limits<double>::max(),
                                -std::numeric_limits<double>::infinity()};
     for (const double v : specials) EXPECT_EQ(fixed6(v), printed(v)) << v;
     EXPECT_EQ(fixed6(std::nan("")), "nan");
@@ -105,8 +117,7 @@ TEST(MaterialFile, TextNamesAndWhereTheImageIsFound) {
     const std::filesystem::path base = std::filesystem::temp_directory_path() / "morvale-mtl";
     EXPECT_EQ(mtlImageReference(base / "hill.png", base / "hill.obj"), "hill.png");
     EXPECT_EQ(mtlImageReference(base / "maps" / "hill.png", base / "hill.obj"), "maps/hill.png");
-    EXPECT_EQ(mtlImageReference(base / "maps" / "hill.png", base / "out" / "deep" / "hill.obj"),
-              "../../maps/hill.png");
+    EXPECT_EQ(mtlImageReference(base / "maps" / "hill.png", base / "out" / "deep" / "hill.obj"), "../../maps/hill.png");
     EXPECT_EQ(mtlImageReference(base / "a" / ".." / "hill.png", base / "." / "hill.obj"), "hill.png");
     // Relative inputs are both taken from the current folder.
     EXPECT_EQ(mtlImageReference("maps/hill.png", "out/hill.obj"), "../maps/hill.png");

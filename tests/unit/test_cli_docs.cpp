@@ -27,7 +27,9 @@ std::string output(const std::string& command) {
     return text;
 }
 
-bool haveCommand(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0; }
+bool haveCommand(const char* name) {
+    return std::system((std::string("command -v ") + name + " >/dev/null").c_str()) == 0;
+}
 
 std::vector<std::string> words(const std::string& text) {
     std::istringstream in(text);
@@ -67,8 +69,10 @@ Sections pageSections(const std::string& page) {
     while (!lines.empty() && words(lines.back()).empty()) lines.pop_back();
     std::string current;
     for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
-        if (!lines[i].empty() && lines[i][0] != ' ') current = lines[i];
-        else sections[current] += lines[i] + "\n";
+        if (!lines[i].empty() && lines[i][0] != ' ')
+            current = lines[i];
+        else
+            sections[current] += lines[i] + "\n";
     }
     return sections;
 }
@@ -102,10 +106,11 @@ TEST(CliDocs, BashCompletesOptionsTheirWordsAndGridFiles) {
     std::filesystem::create_directory(dir / "nested");
     // The completion as bash-completion would load it, without bash-completion's helpers.
     auto complete = [&](const std::string& line) {
-        writeFile(dir / "complete.sh", "cd '" + dir.path().string() + "' && source '" MORVALE_DOCS_DIR
-                                       "/morvale-convert.bash' && COMP_WORDS=(" + line +
-                                       ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && _morvale_convert && "
-                                       "printf '%s\\n' \"${COMPREPLY[@]}\" | sort | tr '\\n' ' '");
+        writeFile(dir / "complete.sh", "cd '" + dir.path().string() +
+                                           "' && source '" MORVALE_DOCS_DIR "/morvale-convert.bash' && COMP_WORDS=(" +
+                                           line +
+                                           ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && _morvale_convert && "
+                                           "printf '%s\\n' \"${COMPREPLY[@]}\" | sort | tr '\\n' ' '");
         return output("bash '" + (dir / "complete.sh").string() + "'");
     };
     EXPECT_EQ(complete("morvale-convert --mo"), "--mode ");

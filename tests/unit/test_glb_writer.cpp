@@ -222,7 +222,7 @@ TEST(GlbWriter, LimitsAndWriteErrors) {
     EXPECT_EQ(glbFits(1000, 1000, quads, 0), GlbFit::fits);
     EXPECT_EQ(glbFits(std::int64_t{1} << 32, 1, quads, 0), GlbFit::tooManyVertices);
     EXPECT_EQ(glbFits((std::int64_t{1} << 32) - 1, 1, quads, 0), GlbFit::fileTooLarge);  // 48 GiB of positions
-    EXPECT_EQ(glbFits(1000, std::int64_t{200} << 20, quads, 0), GlbFit::fileTooLarge);    // 200 Mi quads: 4.8 GiB
+    EXPECT_EQ(glbFits(1000, std::int64_t{200} << 20, quads, 0), GlbFit::fileTooLarge);   // 200 Mi quads: 4.8 GiB
     EXPECT_EQ(glbFits(1000, std::int64_t{170} << 20, quads, 0), GlbFit::fits);
     EXPECT_STRNE(glbFitMessage(GlbFit::fileTooLarge), "");
 

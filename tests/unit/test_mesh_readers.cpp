@@ -162,7 +162,7 @@ TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
         EXPECT_EQ(reported(info.output, "Faces"), trianglesWritten) << c.name;
     }
     const ToolRun report = run("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") + " " +
-                           quoted(modules) + files);
+                               quoted(modules) + files);
     EXPECT_EQ(report.status, 0) << report.output;
     EXPECT_EQ(std::count(report.output.begin(), report.output.end(), '\n'), std::ptrdiff_t{std::size(cases)})
         << report.output;

@@ -15,7 +15,9 @@ struct Capture final : MeshSink {
     std::vector<std::int64_t> quads;
     int corners = 0;
     void begin(const MeshInfo& info) override { corners = info.faceCorners; }
-    void vertices(const VertexBatch& b) override { positions.insert(positions.end(), b.position, b.position + 3 * b.count); }
+    void vertices(const VertexBatch& b) override {
+        positions.insert(positions.end(), b.position, b.position + 3 * b.count);
+    }
     void endVertices() override {}
     void faces(const FaceBatch& b) override { quads.insert(quads.end(), b.vertex, b.vertex + 4 * b.count); }
     MeshWritten end(std::int64_t) override { return {}; }
@@ -23,7 +25,8 @@ struct Capture final : MeshSink {
 
 // West, east, north, south edges in cells (north up), then the level.
 void place(void*, std::int32_t r0, std::int32_t c0, std::int32_t r1, std::int32_t c1, double level, double* p) {
-    const double corners[4][2] = {{c0 - 1.0, 1.0 - r0}, {c1 * 1.0, 1.0 - r0}, {c1 * 1.0, -r1 * 1.0}, {c0 - 1.0, -r1 * 1.0}};
+    const double corners[4][2] = {
+        {c0 - 1.0, 1.0 - r0}, {c1 * 1.0, 1.0 - r0}, {c1 * 1.0, -r1 * 1.0}, {c0 - 1.0, -r1 * 1.0}};
     for (int k = 0; k < 4; ++k) {
         p[3 * k] = corners[k][0];
         p[3 * k + 1] = corners[k][1];
@@ -37,8 +40,10 @@ void place(void*, std::int32_t r0, std::int32_t c0, std::int32_t r1, std::int32_
 std::int64_t mergeAndCheck(std::int32_t rows, std::int32_t cols, const std::vector<double>& v,
                            const std::vector<std::uint8_t>& data, double maxError) {
     Capture sink;
-    PlaneMerge* m = createPlaneMerge(SimplifyWindow{1, 1, rows, cols}, maxError, RectanglePlacement{nullptr, place}, sink);
-    for (std::int32_t r = 0; r < rows; ++r) planeMergeRow(*m, &v[static_cast<std::size_t>(r * cols)], &data[static_cast<std::size_t>(r * cols)]);
+    PlaneMerge* m =
+        createPlaneMerge(SimplifyWindow{1, 1, rows, cols}, maxError, RectanglePlacement{nullptr, place}, sink);
+    for (std::int32_t r = 0; r < rows; ++r)
+        planeMergeRow(*m, &v[static_cast<std::size_t>(r * cols)], &data[static_cast<std::size_t>(r * cols)]);
     const PlaneMergeTotals totals = finishPlaneMerge(*m);
     destroyPlaneMerge(m);
     EXPECT_EQ(sink.corners, 4);
@@ -86,7 +91,8 @@ TEST(PlaneMerge, EqualCellsMergeAroundAHoleAtZeroError) {
 TEST(PlaneMerge, RandomTerracesKeepTheBound) {
     std::mt19937 random(3);
     for (int round = 0; round < 30; ++round) {
-        const std::int32_t rows = 1 + static_cast<std::int32_t>(random() % 30), cols = 1 + static_cast<std::int32_t>(random() % 30);
+        const std::int32_t rows = 1 + static_cast<std::int32_t>(random() % 30),
+                           cols = 1 + static_cast<std::int32_t>(random() % 30);
         std::vector<double> v;
         std::vector<std::uint8_t> data;
         for (std::int32_t i = 0; i < rows * cols; ++i) {

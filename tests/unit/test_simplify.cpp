@@ -32,7 +32,8 @@ CellGrid randomGrid(std::uint32_t seed, std::int32_t rows, std::int32_t cols, do
 
 TEST(Simplify, RandomGridsKeepTheBoundCoverageAndOrientation) {
     for (std::uint32_t seed = 1; seed <= 40; ++seed) {
-        const std::int32_t rows = 1 + static_cast<std::int32_t>(seed * 7 % 45), cols = 1 + static_cast<std::int32_t>(seed * 13 % 60);
+        const std::int32_t rows = 1 + static_cast<std::int32_t>(seed * 7 % 45),
+                           cols = 1 + static_cast<std::int32_t>(seed * 13 % 60);
         const CellGrid g = randomGrid(seed, rows, cols, seed % 3 == 0 ? 0.0 : 0.02 * (seed % 5));
         const SimplifyWindow whole{1, 1, rows, cols};
         for (double e : {0.0, 0.5, 4.0}) {
@@ -106,10 +107,10 @@ TEST(Simplify, AdjacentCropsKeepTheSameBorderVertices) {
                 const std::int32_t row = m.cornerRow[v], col = m.cornerCol[v];
                 if ((vertical ? col : row) != (vertical ? splitCol + 1 : splitRow + 1)) continue;
                 // Both crops' full meshes hold the corner: data on both sides.
-                const bool both = vertical ? (g.has(row - 1, col - 1) || g.has(row, col - 1)) &&
-                                                 (g.has(row - 1, col) || g.has(row, col))
-                                           : (g.has(row - 1, col - 1) || g.has(row - 1, col)) &&
-                                                 (g.has(row, col - 1) || g.has(row, col));
+                const bool both =
+                    vertical
+                        ? (g.has(row - 1, col - 1) || g.has(row, col - 1)) && (g.has(row - 1, col) || g.has(row, col))
+                        : (g.has(row - 1, col - 1) || g.has(row - 1, col)) && (g.has(row, col - 1) || g.has(row, col));
                 const bool inBoth = vertical ? row >= tiles[a].firstRow && row <= tiles[a].firstRow + tiles[a].rows
                                              : col >= tiles[a].firstCol && col <= tiles[a].firstCol + tiles[a].cols;
                 if (both && inBoth) kept[side].insert({row, col});

@@ -28,8 +28,10 @@ TEST(SimplifyOptions, MaxTrianglesTakesWholeNumbersFromTwo) {
     EXPECT_EQ(parseMaxTriangles("2", n), S::ok);
     EXPECT_EQ(n, 2);
     EXPECT_EQ(parseMaxTriangles("9223372036854775807", n), S::ok);
-    for (const char* low : {"1", "0", "-5", "-99999999999999999999"}) EXPECT_EQ(parseMaxTriangles(low, n), S::belowTwo) << low;
-    for (const char* bad : {"", "2.5", "1e6", "+3", "ten", "3 "}) EXPECT_EQ(parseMaxTriangles(bad, n), S::notANumber) << bad;
+    for (const char* low : {"1", "0", "-5", "-99999999999999999999"})
+        EXPECT_EQ(parseMaxTriangles(low, n), S::belowTwo) << low;
+    for (const char* bad : {"", "2.5", "1e6", "+3", "ten", "3 "})
+        EXPECT_EQ(parseMaxTriangles(bad, n), S::notANumber) << bad;
     EXPECT_EQ(parseMaxTriangles("99999999999999999999", n), S::tooLarge);
 }
 

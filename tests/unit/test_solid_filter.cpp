@@ -24,7 +24,8 @@ TerrainGrid holedGrid() {
     TerrainGrid g(7, 6);
     for (int r = 0; r <= g.rows; ++r)
         for (int c = 0; c <= g.cols; ++c) g.height(r, c) = 20.0 + 3.0 * std::cos(0.9 * c) + 0.5 * r * r;
-    for (auto [r, c] : {std::pair{2, 2}, {2, 3}, {0, 6}, {5, 0}}) g.data[static_cast<std::size_t>(r * g.cols + c)] = false;
+    for (auto [r, c] : {std::pair{2, 2}, {2, 3}, {0, 6}, {5, 0}})
+        g.data[static_cast<std::size_t>(r * g.cols + c)] = false;
     g.cell = 2.5;
     g.west = -8.0;
     g.south = 3.0;
@@ -121,7 +122,8 @@ TEST(SolidFilter, BaseCopiesKeepTheirTextureCoordinates) {
         EXPECT_EQ(shape.positions[3 * (v + n) + 1], -2.0f);
     }
     std::vector<float> corners;
-    for (std::uint32_t i : shape.indices) corners.insert(corners.end(), &shape.positions[3 * i], &shape.positions[3 * i] + 3);
+    for (std::uint32_t i : shape.indices)
+        corners.insert(corners.end(), &shape.positions[3 * i], &shape.positions[3 * i] + 3);
     const SolidShape solid = inspectSolid(corners);
     EXPECT_TRUE(solid.manifold) << solid.problem;
     EXPECT_NEAR(solid.volume, prismVolume(g, -2.0), prismVolume(g, -2.0) * 1e-5);

@@ -40,7 +40,8 @@ TestGrid reliefGrid(int emptyRow = 0) {
         for (int c = 1; c <= g.ncols; ++c) g.values.push_back(std::fmod(r * 37.0 + c * c * 11.0 + r * c * 3.5, 23.0));
     for (auto [r, c] : {std::pair{2, 3}, {4, 5}, {4, 6}, {5, 5}, {5, 6}, {1, 7}})
         g.values[static_cast<std::size_t>((r - 1) * g.ncols + (c - 1))] = noData;
-    for (int c = 1; emptyRow > 0 && c <= g.ncols; ++c) g.values[static_cast<std::size_t>((emptyRow - 1) * g.ncols + (c - 1))] = noData;
+    for (int c = 1; emptyRow > 0 && c <= g.ncols; ++c)
+        g.values[static_cast<std::size_t>((emptyRow - 1) * g.ncols + (c - 1))] = noData;
     return g;
 }
 
@@ -92,7 +93,8 @@ std::map<CornerKey, Normal> cropNormals(const std::filesystem::path& file, const
 }
 
 // The textbook normal (-dz/dx, -dz/dy, 1) from the corners' map positions.
-std::optional<Normal> referenceNormal(const TestGrid& g, std::int64_t r, std::int64_t c, double scale, double cellsize) {
+std::optional<Normal> referenceNormal(const TestGrid& g, std::int64_t r, std::int64_t c, double scale,
+                                      double cellsize) {
     auto corner = [&](std::int64_t rr, std::int64_t cc) -> std::optional<double> {
         double sum = 0;
         int n = 0;
@@ -152,7 +154,8 @@ TEST_F(VertexAttributes, NormalsMatchFiniteDifferencesWithHolesAndOutline) {
     testing_support::writeFile(dir / "gapped.asc", bodyText(gapped));
     for (const auto& [key, n] : cropNormals(dir / "gapped.asc", gapped, whole, 1.0, 10.0)) {
         const auto expected = referenceNormal(gapped, key.first, key.second, 1.0, 10.0);
-        for (int k = 0; expected && k < 3; ++k) EXPECT_NEAR(n[k], (*expected)[k], 1e-12) << key.first << "," << key.second;
+        for (int k = 0; expected && k < 3; ++k)
+            EXPECT_NEAR(n[k], (*expected)[k], 1e-12) << key.first << "," << key.second;
     }
 }
 
@@ -179,7 +182,8 @@ TEST_F(VertexAttributes, NormalsFaceLikeTheFacesForEveryPresetAndScaleSign) {
                     for (int k = 0; k < 4; ++k) {
                         const auto a = position(preset, corners[k].first, corners[k].second);
                         const auto b = position(preset, corners[(k + 1) % 4].first, corners[(k + 1) % 4].second);
-                        for (int i = 0; i < 3; ++i) face[i] += (a[(i + 1) % 3] - b[(i + 1) % 3]) * (a[(i + 2) % 3] + b[(i + 2) % 3]);
+                        for (int i = 0; i < 3; ++i)
+                            face[i] += (a[(i + 1) % 3] - b[(i + 1) % 3]) * (a[(i + 2) % 3] + b[(i + 2) % 3]);
                     }
                     ASSERT_NE(face[axis], 0.0);
                     for (const CornerKey& corner : corners) {
@@ -198,8 +202,8 @@ TEST_F(VertexAttributes, AdjacentCropsShareNormalsAndUvsBitForBit) {
     const auto wholeNormals = cropNormals(file(), grid, whole, 1.5, 2.0);
     const CropWindow extent = uvExtentFor(UvExtentMode::grid, {3, 2, 5, 4}, grid.ncols, grid.nrows);
     // West | east (corner column 4) and north / south (corner line 4), crops touching holes.
-    const std::pair<CropWindow, CropWindow> pairs[] = {{{1, 1, 3, 6}, {4, 1, 7, 6}}, {{2, 1, 6, 3}, {2, 4, 6, 6}},
-                                                       {{5, 3, 6, 4}, {7, 3, 7, 4}}};
+    const std::pair<CropWindow, CropWindow> pairs[] = {
+        {{1, 1, 3, 6}, {4, 1, 7, 6}}, {{2, 1, 6, 3}, {2, 4, 6, 6}}, {{5, 3, 6, 4}, {7, 3, 7, 4}}};
     for (const auto& [first, second] : pairs) {
         const auto a = cropNormals(file(), grid, first, 1.5, 2.0);
         const auto b = cropNormals(file(), grid, second, 1.5, 2.0);

@@ -48,11 +48,12 @@ TEST(WideRead, GivesTheCropWindowsCellsAndCountsForAnyCutOfTheBody) {
             SilentProgress progress;
             Read direct, wide;
             FileHandle file = openForReading(dir / "body.asc");
-            direct.counts = readGridBody(file.get(), h, crop, crop.yMax < h.nrows ? crop.yMax + 1 : h.nrows, cancel,
-                                         progress, [&](std::int32_t r, std::int32_t c, double v, bool in) {
-                                             direct.cells.emplace_back(r, c, v, in);
-                                         });
-            auto ring = [&](std::int32_t r, std::int32_t c, double v, bool in) { wide.cells.emplace_back(r, c, v, in); };
+            direct.counts = readGridBody(
+                file.get(), h, crop, crop.yMax < h.nrows ? crop.yMax + 1 : h.nrows, cancel, progress,
+                [&](std::int32_t r, std::int32_t c, double v, bool in) { direct.cells.emplace_back(r, c, v, in); });
+            auto ring = [&](std::int32_t r, std::int32_t c, double v, bool in) {
+                wide.cells.emplace_back(r, c, v, in);
+            };
             std::int32_t lastRow = 0, lastCol = 0;
             auto all = [&](std::int32_t r, std::int32_t c, double) {
                 lastRow = std::max(lastRow, r);

@@ -12,10 +12,14 @@ std::string escaped(std::string_view text) {
     bool lineStart = true;
     for (const char c : text) {
         if (lineStart && (c == '.' || c == '\'')) out += "\\&";
-        if (c == '\\') out += "\\e";
-        else if (c == '-') out += "\\-";
-        else if (c == '\'') out += "\\(aq";
-        else out += c;
+        if (c == '\\')
+            out += "\\e";
+        else if (c == '-')
+            out += "\\-";
+        else if (c == '\'')
+            out += "\\(aq";
+        else
+            out += c;
         lineStart = c == '\n';
     }
     return out;

@@ -9,11 +9,11 @@ namespace morvale {
 namespace {
 
 struct Tri {
-    std::int32_t v[3];    // vertex ids, orient(v0, v1, v2) > 0 in (x, y-south)
-    std::int32_t adj[3];  // across edge (v[i], v[i+1]); -1 on the hull
+    std::int32_t v[3];       // vertex ids, orient(v0, v1, v2) > 0 in (x, y-south)
+    std::int32_t adj[3];     // across edge (v[i], v[i+1]); -1 on the hull
     std::uint8_t fixedEdge;  // bit i: edge i is a segment (never flipped)
     bool inside;
-    std::uint32_t version;  // bumped whenever the slot is rewritten
+    std::uint32_t version;   // bumped whenever the slot is rewritten
     std::int32_t candidate;  // corner index (y * (width + 1) + x) or -1
     double error;
 };
@@ -38,8 +38,8 @@ inline std::int64_t orient(std::int64_t ax, std::int64_t ay, std::int64_t bx, st
 
 struct BlockWorkspace {
     std::vector<Tri> tris;
-    std::vector<std::int32_t> px, py;     // vertex coordinates
-    std::vector<std::int32_t> vertexTri;  // one triangle holding each vertex
+    std::vector<std::int32_t> px, py;        // vertex coordinates
+    std::vector<std::int32_t> vertexTri;     // one triangle holding each vertex
     std::vector<std::int32_t> cornerVertex;  // corner index -> vertex id or -1
     // The triangles with a candidate, worst first: a binary heap with each
     // triangle's place in it, so that a rewritten triangle leaves it at once.
@@ -380,8 +380,7 @@ std::int32_t locate(const BlockWorkspace& w, std::int32_t start, std::int32_t x,
 // Delaunay triangulation of a side chain of a recovered segment (a, b):
 // picks the chain vertex whose circle through a and b holds no other, and
 // recurses on both sides of it.
-void triangulateChain(BlockWorkspace& w, std::int32_t a, std::int32_t b, const std::int32_t* chain,
-                      std::size_t count) {
+void triangulateChain(BlockWorkspace& w, std::int32_t a, std::int32_t b, const std::int32_t* chain, std::size_t count) {
     if (count == 0) return;
     std::size_t best = 0;
     for (std::size_t i = 1; i < count; ++i) {
@@ -648,7 +647,8 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
         w.cavity.erase(std::unique(w.cavity.begin(), w.cavity.end()), w.cavity.end());
         for (std::int32_t id : w.cavity) {
             scanTriangle(w, id);
-            const bool inHeap = static_cast<std::size_t>(id) < w.heapPlace.size() && w.heapPlace[static_cast<std::size_t>(id)] >= 0;
+            const bool inHeap =
+                static_cast<std::size_t>(id) < w.heapPlace.size() && w.heapPlace[static_cast<std::size_t>(id)] >= 0;
             if (w.tris[static_cast<std::size_t>(id)].candidate < 0) {
                 heapRemove(w, id);
             } else if (!inHeap) {

@@ -39,8 +39,8 @@ enum CornerFlag : std::uint8_t {
 
 // A view of the block's corners inside a larger array (row stride given).
 struct BlockCorners {
-    std::int32_t width = 0;   // cells
-    std::int32_t height = 0;  // cells
+    std::int32_t width = 0;            // cells
+    std::int32_t height = 0;           // cells
     const double* heightAt = nullptr;  // corner (x, y) at heightAt[y * stride + x]
     std::uint8_t* flags = nullptr;     // same indexing; cornerKept is set on insertion
     std::int64_t stride = 0;
@@ -70,8 +70,7 @@ struct BlockOutcome {
 // Preconditions: 1 <= width, height <= kMaxBlockCells; the four block corners
 // and every segment end are marked kept or are not vertices; segments do not
 // cross one another and no kept corner lies inside a segment.
-BlockOutcome simplifyBlock(BlockWorkspace& workspace, const BlockCorners& corners,
-                           const BlockSegment* segments, std::size_t segmentCount, double maxError,
-                           std::vector<BlockTriangle>& triangles);
+BlockOutcome simplifyBlock(BlockWorkspace& workspace, const BlockCorners& corners, const BlockSegment* segments,
+                           std::size_t segmentCount, double maxError, std::vector<BlockTriangle>& triangles);
 
 }  // namespace morvale

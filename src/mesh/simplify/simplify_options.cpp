@@ -36,12 +36,14 @@ const char* simplifyOptionMessage(SimplifyOptionStatus status, std::string_view 
                                   char* out, std::size_t size) {
     const char* why = "";
     switch (status) {
-        case SimplifyOptionStatus::ok: why = "is fine"; break;
-        case SimplifyOptionStatus::notANumber: why = "is not a number"; break;
-        case SimplifyOptionStatus::notFinite: why = "is not a finite number"; break;
-        case SimplifyOptionStatus::negative: why = "is negative: the error bound is 0 or more, in the grid's elevation units"; break;
-        case SimplifyOptionStatus::belowTwo: why = "is below 2: a mesh needs at least 2 triangles"; break;
-        case SimplifyOptionStatus::tooLarge: why = "is too large"; break;
+    case SimplifyOptionStatus::ok: why = "is fine"; break;
+    case SimplifyOptionStatus::notANumber: why = "is not a number"; break;
+    case SimplifyOptionStatus::notFinite: why = "is not a finite number"; break;
+    case SimplifyOptionStatus::negative:
+        why = "is negative: the error bound is 0 or more, in the grid's elevation units";
+        break;
+    case SimplifyOptionStatus::belowTwo: why = "is below 2: a mesh needs at least 2 triangles"; break;
+    case SimplifyOptionStatus::tooLarge: why = "is too large"; break;
     }
     if (size == 0) return out;
     std::snprintf(out, size, "%.*s: '%.*s' %s", static_cast<int>(option.size()), option.data(),

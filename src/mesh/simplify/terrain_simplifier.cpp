@@ -36,7 +36,7 @@ struct TerrainSimplifier {
     // The band being gathered: corner lines bandTop .. bandTop + lines - 1.
     std::int32_t bandTop = 0;
     std::int32_t lines = 0;
-    std::int32_t nextLine = 0;  // window corner line expected next
+    std::int32_t nextLine = 0;          // window corner line expected next
     std::vector<double> heights;        // (kBandCells + 1) lines
     std::vector<std::uint8_t> flags;    // same shape
     std::vector<std::int64_t> numbers;  // same shape: vertex number or 0
@@ -255,8 +255,8 @@ void simplifyBand(TerrainSimplifier& s) {
             for (std::int32_t k = c0; k < c && !anyData; ++k) anyData = windowDataAt(s, r, k);
         s.triangles.clear();
         if (anyData) {
-            const BlockOutcome outcome = simplifyBlock(*s.workspace, corners, s.segments.data(), s.segments.size(),
-                                                       s.maxError, s.triangles);
+            const BlockOutcome outcome =
+                simplifyBlock(*s.workspace, corners, s.segments.data(), s.segments.size(), s.maxError, s.triangles);
             s.totals.ok = s.totals.ok && outcome.ok;
             s.totals.errorReached = std::max(s.totals.errorReached, outcome.errorReached);
         }
@@ -291,8 +291,7 @@ void finishBand(TerrainSimplifier& s) {
     std::copy_n(&s.numbers[cornerIndex(s, bottom, 0)], s.cornersPerLine, s.numbers.begin());
     std::fill(s.numbers.begin() + s.cornersPerLine, s.numbers.end(), 0);
     // Cell rows: the band's last row and the row below become rows -1 and 0.
-    std::copy_n(&s.cells[static_cast<std::size_t>((s.lines - 1) * s.cellsPerRow)], 2 * s.cellsPerRow,
-                s.cells.begin());
+    std::copy_n(&s.cells[static_cast<std::size_t>((s.lines - 1) * s.cellsPerRow)], 2 * s.cellsPerRow, s.cells.begin());
     s.bandTop += bottom;
     s.lines = 1;
 }

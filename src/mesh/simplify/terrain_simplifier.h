@@ -58,7 +58,7 @@
 
 namespace morvale {
 
-inline constexpr std::int32_t kBandCells = 128;  // band height and block width, in cells
+inline constexpr std::int32_t kBandCells = 128;                      // band height and block width, in cells
 inline constexpr std::size_t kFacesInMemory = std::size_t{1} << 20;  // faces kept before the spool
 
 struct SimplifyWindow {
@@ -94,8 +94,7 @@ struct TerrainSimplifier;
 // a file of its own (beside the output, say).
 // Returns null when out of memory.
 TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double maxError,
-                                           const CornerPlacement& placement, MeshSink* sink,
-                                           std::FILE* spool = nullptr,
+                                           const CornerPlacement& placement, MeshSink* sink, std::FILE* spool = nullptr,
                                            std::size_t facesInMemory = kFacesInMemory);
 void destroyTerrainSimplifier(TerrainSimplifier* simplifier);
 

@@ -27,7 +27,8 @@ std::int64_t solidFaceBound(std::int64_t surfaceFaces, int faceCorners) {
 }
 
 SolidFilter::SolidFilter(MeshSink& inner, const SolidOptions& options, const std::atomic<bool>* cancelRequested)
-    : inner_(inner), options_(options), surface_(sizeof(double) * (3 + uvDoubles), options.memoryBudget, options.spoolPath) {
+    : inner_(inner), options_(options),
+      surface_(sizeof(double) * (3 + uvDoubles), options.memoryBudget, options.spoolPath) {
     gate_.cancelRequested = cancelRequested;
 }
 
@@ -139,8 +140,9 @@ void SolidFilter::faces(const FaceBatch& batch) {
 
 void SolidFilter::writeWalls(std::vector<DirectedEdge>& edges) {
     // Sorted, so that the output does not depend on the hash table's order.
-    std::sort(edges.begin(), edges.end(),
-              [](const DirectedEdge& a, const DirectedEdge& b) { return a.from != b.from ? a.from < b.from : a.to < b.to; });
+    std::sort(edges.begin(), edges.end(), [](const DirectedEdge& a, const DirectedEdge& b) {
+        return a.from != b.from ? a.from < b.from : a.to < b.to;
+    });
     const std::int64_t n = surfaceVertices_;
     for (const DirectedEdge& e : edges) {
         // Seen from outside (right of from -> to, the surface lies left of it),

@@ -50,9 +50,9 @@ std::int64_t solidVertexBound(std::int64_t surfaceVertices);
 std::int64_t solidFaceBound(std::int64_t surfaceFaces, int faceCorners);
 
 struct SolidOptions {
-    double baseElevation = 0.0;             // output units, the map frame's elevation
-    std::size_t memoryBudget = 64u << 20;   // bytes of surface vertices kept in RAM
-    std::filesystem::path spoolPath;        // where they go past the budget (a file the filter removes)
+    double baseElevation = 0.0;            // output units, the map frame's elevation
+    std::size_t memoryBudget = 64u << 20;  // bytes of surface vertices kept in RAM
+    std::filesystem::path spoolPath;       // where they go past the budget (a file the filter removes)
 };
 
 class SolidFilter final : public MeshSink {
@@ -84,7 +84,7 @@ private:
     std::size_t recordDoubles_ = 3;
     std::int64_t surfaceVertices_ = 0;
     bool baseWritten_ = false;
-    EdgeTable openEdges_;  // unpaired directed edges
+    EdgeTable openEdges_;                      // unpaired directed edges
     std::vector<std::int64_t> surfaceBuffer_;  // the surface faces of one batch
     std::vector<std::int64_t> faceBuffer_;     // added faces, handed on in batches
     std::vector<DirectedEdge> wallEdges_;
