@@ -57,6 +57,7 @@ void OutputFile::write(std::string_view bytes) {
             return;
         }
     }
+    if (bytes.empty()) return;  // an empty view may carry no pointer at all
     std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
     used_ += bytes.size();
 }

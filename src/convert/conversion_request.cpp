@@ -124,10 +124,14 @@ const char* conversionConflict(const ConversionRequest& request) {
 const char* conversionRefusal(const ConversionRequest& request) {
     const ConversionSettings& s = request.settings;
     // Upper bounds of the counts, checked against the format's limits.
-    const std::int64_t cells = windowCells(s);
-    std::int64_t vertices = s.mode == TerrainMode::FloatingPlanes ? 4 * cells
-                                                                  : (std::int64_t{s.cropXMax} - s.cropXMin + 2) *
-                                                                        (std::int64_t{s.cropYMax} - s.cropYMin + 2);
+    // Bounds past any format's limit are held there, so that the factors below cannot overflow.
+    constexpr std::int64_t beyondAnyLimit = std::int64_t{1} << 40;
+    const std::int64_t cells = std::min(windowCells(s), beyondAnyLimit);
+    std::int64_t vertices =
+        s.mode == TerrainMode::FloatingPlanes
+            ? 4 * cells
+            : std::min((std::int64_t{s.cropXMax} - s.cropXMin + 2) * (std::int64_t{s.cropYMax} - s.cropYMin + 2),
+                       beyondAnyLimit);
     std::int64_t faces = cells;
     if (request.solid) {
         vertices = solidVertexBound(vertices);
