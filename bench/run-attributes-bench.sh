@@ -22,11 +22,9 @@ mkdir -p "$cache"
 work=$(mktemp -d "$cache/attributes.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
+. "$(dirname "$0")/bench-grid.sh"
 grid=$cache/grid-4000x4000.asc
-if [ ! -f "$grid" ]; then
-  "$build/tools/morvale-make-grid" "$grid.part" --cols 4000 --rows 4000
-  mv "$grid.part" "$grid"
-fi
+bench_grid "$build" "$grid" 4000 4000
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 

@@ -31,12 +31,9 @@ mkdir -p "$cache"
 work=$(mktemp -d "$cache/run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
+. "$(dirname "$0")/bench-grid.sh"
 grid=$cache/grid-4000x4000.asc
-if [ ! -f "$grid" ]; then
-  echo "== generating $grid"
-  "$build/tools/morvale-make-grid" "$grid.part" --cols 4000 --rows 4000
-  mv "$grid.part" "$grid"
-fi
+bench_grid "$build" "$grid" 4000 4000
 
 # median FILE [COLUMN]: the median of the numbers in a column (default 1) of FILE.
 median() {
@@ -115,11 +112,7 @@ bench "Interpolated, window of 100 x 100 cells" 10000 interpolated 1951,1951,205
 bench "Floating planes, window of 100 x 100 cells" 10000 floating-planes 1951,1951,2050,2050
 
 huge=$cache/grid-10000x10000.asc
-if [ ! -f "$huge" ]; then
-  echo "== generating $huge (about 850 MB)"
-  "$build/tools/morvale-make-grid" "$huge.part" --cols 10000 --rows 10000
-  mv "$huge.part" "$huge"
-fi
+bench_grid "$build" "$huge" 10000 10000  # about 850 MB
 echo "== 10000 x 10000 grid, peak memory (output to /dev/null: the figure is memory, not speed)"
 for mode in interpolated floating-planes; do
   rm -f "$work/huge"

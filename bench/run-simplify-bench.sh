@@ -39,12 +39,9 @@ mkdir -p "$cache"
 work=$(mktemp -d "$cache/simplify.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
+. "$(dirname "$0")/bench-grid.sh"
 grid=$cache/grid-4000x4000.asc
-if [ ! -f "$grid" ]; then
-  echo "== generating $grid"
-  "$build/tools/morvale-make-grid" "$grid.part" --cols 4000 --rows 4000
-  mv "$grid.part" "$grid"
-fi
+bench_grid "$build" "$grid" 4000 4000
 
 size() { awk 'tolower($1) == "ncols" { c = $2 } tolower($1) == "nrows" { r = $2 } END { print c, r }' "$1"; }
 
@@ -65,11 +62,7 @@ done
 
 if [ "${1:-}" != --no-huge ]; then
   huge=$cache/grid-10000x10000.asc
-  if [ ! -f "$huge" ]; then
-    echo "== generating $huge (about 850 MB)"
-    "$build/tools/morvale-make-grid" "$huge.part" --cols 10000 --rows 10000
-    mv "$huge.part" "$huge"
-  fi
+  bench_grid "$build" "$huge" 10000 10000  # about 850 MB
   echo "== 10000 x 10000, streamed from the file at E = 1 (read, simplify, faces spooled and replayed)"
   "$measure" "$simplify" --stream "$huge" 1 | awk 'NR == 1 { print "  E triangles vertices seconds reached: " $0 } NR == 2 {
     printf "  wall %.1f s, peak %.1f MB, cpu %.1f s\n", $1, $2 / 1024, $3 }'

@@ -33,12 +33,9 @@ mkdir -p "$cache"
 work=$(mktemp -d "$cache/tiles.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
+. "$(dirname "$0")/bench-grid.sh"
 grid=$cache/grid-4000x4000.asc
-if [ ! -f "$grid" ]; then
-  echo "== generating $grid"
-  "$build/tools/morvale-make-grid" "$grid.part" --cols 4000 --rows 4000
-  mv "$grid.part" "$grid"
-fi
+bench_grid "$build" "$grid" 4000 4000
 tiles=$cache/tiles-4x4
 if [ ! -f "$tiles/done" ] || [ "$tiles/done" -ot "$grid" ]; then
   echo "== cutting $grid into 4 x 4 tiles"

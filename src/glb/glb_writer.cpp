@@ -138,25 +138,20 @@ std::size_t formatGlbJson(const GlbLayout& layout, char* out, std::size_t room) 
     json.vector3(layout.maximum);
     json.text("}");
     std::int64_t attributeOffset = positionBytes;
-    if (layout.normals) {
+    const auto attribute = [&](const char* type) {
         json.text(R"(,{"bufferView":)");
         json.integer(vertexView);
         json.text(R"(,"byteOffset":)");
         json.integer(attributeOffset);
         json.text(R"(,"componentType":5126,"count":)");
         json.integer(layout.vertexCount);
-        json.text(R"(,"type":"VEC3"})");
+        json.text(type);
+    };
+    if (layout.normals) {
+        attribute(R"(,"type":"VEC3"})");
         attributeOffset += normalBytes;
     }
-    if (layout.uv) {
-        json.text(R"(,{"bufferView":)");
-        json.integer(vertexView);
-        json.text(R"(,"byteOffset":)");
-        json.integer(attributeOffset);
-        json.text(R"(,"componentType":5126,"count":)");
-        json.integer(layout.vertexCount);
-        json.text(R"(,"type":"VEC2"})");
-    }
+    if (layout.uv) attribute(R"(,"type":"VEC2"})");
     json.text(R"(,{"bufferView":)");
     json.integer(indexView);
     json.text(R"(,"componentType":5125,"count":)");

@@ -275,9 +275,9 @@ SIZE neededSize(int id, const wchar_t* text) {
     const HWND control = findControl(id);
     const HDC dc = GetDC(control);
     const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    const ControlSpec* spec = findControlSpec(id);
-    RECT box{0, 0, spec->width, 0};
-    const UINT wrap = spec->kind == ControlKind::name ? DT_SINGLELINE : DT_WORDBREAK;
+    const ControlSpec* entry = findControlSpec(id);
+    RECT box{0, 0, entry->width, 0};
+    const UINT wrap = entry->kind == ControlKind::name ? DT_SINGLELINE : DT_WORDBREAK;
     DrawTextW(dc, text, -1, &box, DT_CALCRECT | DT_EXPANDTABS | wrap);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
@@ -291,10 +291,10 @@ SIZE neededSize(int id, const wchar_t* text) {
 UI_TEST(layout, everyLabelShowsWhole) {
     TestWindow window;
     std::vector<std::pair<int, const wchar_t*>> texts;
-    for (const ControlSpec& spec : controlTable()) {
+    for (const ControlSpec& entry : controlTable()) {
         const bool isText =
-            spec.kind == ControlKind::label || spec.kind == ControlKind::value || spec.kind == ControlKind::name;
-        if (isText && spec.text[0] != L'\0') texts.emplace_back(spec.id, spec.text);
+            entry.kind == ControlKind::label || entry.kind == ControlKind::value || entry.kind == ControlKind::name;
+        if (isText && entry.text[0] != L'\0') texts.emplace_back(entry.id, entry.text);
     }
     // Texts the labels take later: the corner or centre labels, the longest status.
     for (const int id : {static_cast<int>(idXllLabel), static_cast<int>(idYllLabel)}) {
@@ -304,13 +304,13 @@ UI_TEST(layout, everyLabelShowsWhole) {
     texts.emplace_back(idStatusLine, L"Getting elevation data from input file and outputting the vertices...");
     texts.emplace_back(idMemoryUsedValue, L"9999.99 MB");
     for (const auto& [id, text] : texts) {
-        const ControlSpec* spec = findControlSpec(id);
+        const ControlSpec* entry = findControlSpec(id);
         const SIZE needed = neededSize(id, text);
-        if (needed.cx > spec->width || needed.cy > spec->height) {
+        if (needed.cx > entry->width || needed.cy > entry->height) {
             ui_test::reportFailure(__FILE__, __LINE__,
                                    show(std::wstring(text)) + " needs " + std::to_string(needed.cx) + "x" +
-                                       std::to_string(needed.cy) + " in " + std::to_string(spec->width) + "x" +
-                                       std::to_string(spec->height));
+                                       std::to_string(needed.cy) + " in " + std::to_string(entry->width) + "x" +
+                                       std::to_string(entry->height));
         }
     }
 }
@@ -332,10 +332,10 @@ UI_TEST(layout, everyLabelIsDrawn) {
     // A label is drawn when dark text pixels show where it stands on screen;
     // a sibling above it can hide it whole.
     const HDC screen = GetDC(nullptr);
-    for (const ControlSpec& spec : controlTable()) {
-        if (spec.kind != ControlKind::label || spec.text[0] == L'\0') continue;
+    for (const ControlSpec& entry : controlTable()) {
+        if (entry.kind != ControlKind::label || entry.text[0] == L'\0') continue;
         RECT box;
-        GetWindowRect(findControl(spec.id), &box);
+        GetWindowRect(findControl(entry.id), &box);
         int dark = 0;
         for (int y = box.top; y < box.bottom; ++y) {
             for (int x = box.left; x < std::min(box.right, box.left + 60); ++x) {
@@ -343,7 +343,7 @@ UI_TEST(layout, everyLabelIsDrawn) {
                 if (GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 300) ++dark;
             }
         }
-        if (dark == 0) ui_test::reportFailure(__FILE__, __LINE__, "label " + std::to_string(spec.id) + " is not drawn");
+        if (dark == 0) ui_test::reportFailure(__FILE__, __LINE__, "label " + std::to_string(entry.id) + " is not drawn");
     }
     ReleaseDC(nullptr, screen);
 }
