@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace morvale {
 
@@ -126,10 +127,13 @@ struct FaceLines {
         nearNumbers.moveTo(low);
         *out++ = 'f';
         if (high - low <= 9) {
-            for (int c = 0; c < corners; ++c) {
-                *out++ = ' ';
-                out = nearNumbers.put(out, static_cast<int>(vertex[c] - low));
+            // Unrolled by hand (compilers keep this loop rolled), the counter
+            // in registers: a store through `out` could alias its members.
+            const NumberTextCounter near = nearNumbers;
+            [&]<int... c>(std::integer_sequence<int, c...>) {
+                ((*out = ' ', out = near.put(out + 1, static_cast<int>(vertex[c] - low))), ...);
             }
+            (std::make_integer_sequence<int, corners>{});
         } else {
             std::int64_t far = high;
             for (int c = 0; c < corners; ++c)
