@@ -123,13 +123,22 @@ private:
         const std::uint64_t westBits = std::bit_cast<std::uint64_t>(p[0]);
         const TextRef west =
             last.hasEast && westBits == last.eastBits ? last.east : eastTexts_.get(flipSign(p[0], eastSign_));
-        last.east = eastTexts_.get(flipSign(p[3], eastSign_));
+        const TextRef east = eastTexts_.get(flipSign(p[3], eastSign_));
+        last.east = east;
         last.eastBits = std::bit_cast<std::uint64_t>(p[3]);
         last.hasEast = true;
-        if (elevation_.set(flipSign(p[2], elevationSign_)))
-            return putPlaneIn<eastSlot, northSlot>(out, west, last.east, last.north, last.south,
-                                                   elevation_.shortText());
-        return putPlaneIn<eastSlot, northSlot>(out, west, last.east, last.north, last.south, elevation_.text());
+        const bool shortElevation = elevation_.set(flipSign(p[2], elevationSign_));
+        // Edge texts are nearly always short: then each is copied without a test.
+        static_assert(std::has_single_bit(textCopyBytes));
+        if ((west.length | east.length | last.north.length | last.south.length) < textCopyBytes) [[likely]] {
+            const auto fits = [](TextRef t) { return ShortRef{t.text, t.length}; };
+            const ShortRef w = fits(west), e = fits(east), n = fits(last.north), s = fits(last.south);
+            if (shortElevation) return putPlaneIn<eastSlot, northSlot>(out, w, e, n, s, elevation_.shortText());
+            return putPlaneIn<eastSlot, northSlot>(out, w, e, n, s, elevation_.text());
+        }
+        if (shortElevation)
+            return putPlaneIn<eastSlot, northSlot>(out, west, east, last.north, last.south, elevation_.shortText());
+        return putPlaneIn<eastSlot, northSlot>(out, west, east, last.north, last.south, elevation_.text());
     }
     // The texts of the last plane's edges (still valid: the caches keep the
     // last two texts asked for) and the bits of their values.
@@ -138,8 +147,8 @@ private:
         std::uint64_t northBits = 0, southBits = 0, eastBits = 0;
         TextRef north{}, south{}, east{};
     };
-    template <int eastSlot, int northSlot, class Elevation>
-    static char* putPlaneIn(char* out, TextRef west, TextRef east, TextRef north, TextRef south, const Elevation& z) {
+    template <int eastSlot, int northSlot, class Text, class Elevation>
+    static char* putPlaneIn(char* out, Text west, Text east, Text north, Text south, const Elevation& z) {
         out = putVertexIn<eastSlot, northSlot>(out, west, north, z);
         out = putVertexIn<eastSlot, northSlot>(out, east, north, z);
         out = putVertexIn<eastSlot, northSlot>(out, east, south, z);

@@ -163,12 +163,12 @@ TEST(ObjWriter, AttributeStreamOfTriangles) {
 // line is the plain formatter's. The writer reuses a plane's edge texts for
 // the next plane; a lone vertex or a cut in between must not leave it stale.
 TEST(ObjWriter, PlanesAndLoneVerticesInAnyMix) {
-    const double edges[] = {0.0, 2.5, 5.0, 7.5, -1e20, 1e-5, 123456.78905};
+    const double edges[] = {0.0, 2.5, 5.0, 7.5, -1e20, -1e40, 1e-5, 123456.78905};
     std::mt19937_64 random(11);
     const auto edge = [&] { return edges[random() % std::size(edges)]; };
     std::vector<double> positions;
     for (int item = 0; item < 4000; ++item) {
-        const double z = random() % 8 == 0 ? 1e19 : static_cast<double>(random() % 1000) / 8;
+        const double z = random() % 8 == 0 ? 1e33 : static_cast<double>(random() % 1000) / 8;
         if (random() % 4 == 0) {
             positions.insert(positions.end(), {edge(), edge(), z});
             continue;
