@@ -128,9 +128,8 @@ private:
         last.eastBits = std::bit_cast<std::uint64_t>(p[3]);
         last.hasEast = true;
         const bool shortElevation = elevation_.set(flipSign(p[2], elevationSign_));
-        // Edge texts are nearly always short: then each is copied without a test.
-        static_assert(std::has_single_bit(textCopyBytes));
-        if ((west.length | east.length | last.north.length | last.south.length) < textCopyBytes) [[likely]] {
+        static_assert(std::has_single_bit(shortTextBytes));
+        if ((west.length | east.length | last.north.length | last.south.length) < shortTextBytes) [[likely]] {
             const auto fits = [](TextRef t) { return ShortRef{t.text, t.length}; };
             const ShortRef w = fits(west), e = fits(east), n = fits(last.north), s = fits(last.south);
             if (shortElevation) return putPlaneIn<eastSlot, northSlot>(out, w, e, n, s, elevation_.shortText());

@@ -50,7 +50,10 @@ inline char* copyText(char* out, TextRef t) {
     return out + t.length;
 }
 
-// A text its caller found no longer than textCopyBytes: copied without a test.
+// A text its caller found shorter than shortTextBytes (as edge texts
+// nearly always are): copied by that fixed width without a test.
+inline constexpr std::size_t shortTextBytes = 16;
+static_assert(shortTextBytes <= textCopyBytes);
 struct ShortRef {
     const char* text;
     std::size_t length;
@@ -191,7 +194,7 @@ private:
 
 inline char* putPart(char* out, TextRef text) { return copyText(out, text); }
 inline char* putPart(char* out, ShortRef text) {
-    std::memcpy(out, text.text, textCopyBytes);
+    std::memcpy(out, text.text, shortTextBytes);
     return out + text.length;
 }
 inline char* putPart(char* out, const ShortText& text) { return text.put(out); }
