@@ -88,11 +88,16 @@ private:
             }
             const TextRef east = eastTexts_.get(flipSign(position[0], eastSign_));
             const TextRef north = recentNorth_.get(flipSign(position[1], northSign_));
-            lastPlane_ = PlaneTexts{};  // the texts it holds may be gone now
-            if (elevation_.set(flipSign(position[2], elevationSign_)))
-                out = putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.shortText());
-            else
-                out = putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.text());
+            lastPlane_.hasRow = lastPlane_.hasEast = false;  // the texts it holds may be gone now
+            const bool shortElevation = elevation_.set(flipSign(position[2], elevationSign_));
+            if ((east.length | north.length) < shortTextBytes) [[likely]] {
+                const ShortRef e{east.text, east.length}, n{north.text, north.length};
+                out = shortElevation ? putVertexIn<eastSlot, northSlot>(out, e, n, elevation_.shortText())
+                                     : putVertexIn<eastSlot, northSlot>(out, e, n, elevation_.text());
+            } else {
+                out = shortElevation ? putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.shortText())
+                                     : putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.text());
+            }
             position += 3;
             ++k;
         }
