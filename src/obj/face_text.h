@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace morvale {
 
@@ -47,19 +48,39 @@ inline char* putInteger(char* out, std::int64_t v) {
     return std::to_chars(out, out + 20, v).ptr;
 }
 
+// Adds `step` (0 to 9) to the number whose digits `word` holds (last digit
+// at bit `shift`, as digitWordBelow1e8 lays them out), carrying in decimal
+// towards the first digit. False when every digit carries (the number gains a
+// digit): `word` is then spoilt. A carry past one digit is rare (one step in ten).
+inline bool addToDigitWord(std::uint64_t& word, unsigned shift, unsigned step) {
+    word += static_cast<std::uint64_t>(step) << shift;
+    if (((word >> shift) & 0xff) <= '9') [[likely]]
+        return true;
+    word -= std::uint64_t{10} << shift;
+    for (unsigned at = shift; at != 0;) {
+        at -= 8;
+        if (((word >> at) & 0xff) != '9') {
+            word += std::uint64_t{1} << at;
+            return true;
+        }
+        word -= std::uint64_t{'9' - '0'} << at;
+    }
+    return false;
+}
+
 // A vertex number kept as text: consecutive numbers usually differ only in
-// their last digit, so moving to a nearby number and writing a number just
-// above it are mostly one digit's change. The text lives in a register-sized
-// word (numbers below 10^8), never read back from memory after a byte of it
-// was changed, which would stall the store buffer.
+// their last digits, so moving a little forward and writing a number just
+// above are a decimal add on the text, not a new formatting. The text lives
+// in a register-sized word (numbers below 10^8), never read back from memory
+// after a byte of it was changed, which would stall the store buffer.
 class NumberTextCounter {
 public:
     void moveTo(std::int64_t v) {
         if (v == value_) return;
         const std::int64_t step = v - value_;
-        if (small_ && step > 0 && step <= '9' - lastDigit()) {
-            word_ += static_cast<std::uint64_t>(step) << shift_;
-        } else if (v >= 0 && v < 100000000) {
+        value_ = v;
+        if (small_ && step > 0 && step <= 9 && addToDigitWord(word_, shift_, static_cast<unsigned>(step))) return;
+        if (v >= 0 && v < 100000000) {
             unsigned length = 0;
             word_ = digitWordBelow1e8(static_cast<std::uint32_t>(v), length);
             length_ = length;
@@ -68,12 +89,11 @@ public:
         } else {
             small_ = false;
         }
-        value_ = v;
     }
     // Writes the number plus `above` (0 to 9); stores 8 bytes at out.
     char* put(char* out, int above = 0) const {
-        if (small_ && lastDigit() + above <= '9') [[likely]] {
-            const std::uint64_t word = word_ + (static_cast<std::uint64_t>(above) << shift_);
+        std::uint64_t word = word_;
+        if (small_ && addToDigitWord(word, shift_, static_cast<unsigned>(above))) [[likely]] {
             std::memcpy(out, &word, 8);
             return out + length_;
         }
@@ -81,8 +101,6 @@ public:
     }
 
 private:
-    int lastDigit() const { return static_cast<int>((word_ >> shift_) & 0xff); }
-
     std::uint64_t word_ = '0';
     unsigned shift_ = 0;
     unsigned length_ = 1;
@@ -109,10 +127,13 @@ struct FaceLines {
         nearNumbers.moveTo(low);
         *out++ = 'f';
         if (high - low <= 9) {
-            for (int c = 0; c < corners; ++c) {
-                *out++ = ' ';
-                out = nearNumbers.put(out, static_cast<int>(vertex[c] - low));
+            // Unrolled by hand (compilers keep this loop rolled), the counter
+            // in registers: a store through `out` could alias its members.
+            const NumberTextCounter near = nearNumbers;
+            [&]<int... c>(std::integer_sequence<int, c...>) {
+                ((*out = ' ', out = near.put(out + 1, static_cast<int>(vertex[c] - low))), ...);
             }
+            (std::make_integer_sequence<int, corners>{});
         } else {
             std::int64_t far = high;
             for (int c = 0; c < corners; ++c)

@@ -88,10 +88,16 @@ private:
             }
             const TextRef east = eastTexts_.get(flipSign(position[0], eastSign_));
             const TextRef north = recentNorth_.get(flipSign(position[1], northSign_));
-            if (elevation_.set(flipSign(position[2], elevationSign_)))
-                out = putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.shortText());
-            else
-                out = putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.text());
+            lastPlane_.hasRow = lastPlane_.hasEast = false;  // the texts it holds may be gone now
+            const bool shortElevation = elevation_.set(flipSign(position[2], elevationSign_));
+            if ((east.length | north.length) < shortTextBytes) [[likely]] {
+                const ShortRef e{east.text, east.length}, n{north.text, north.length};
+                out = shortElevation ? putVertexIn<eastSlot, northSlot>(out, e, n, elevation_.shortText())
+                                     : putVertexIn<eastSlot, northSlot>(out, e, n, elevation_.text());
+            } else {
+                out = shortElevation ? putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.shortText())
+                                     : putVertexIn<eastSlot, northSlot>(out, east, north, elevation_.text());
+            }
             position += 3;
             ++k;
         }
@@ -105,18 +111,48 @@ private:
         };
         return same(2, 5) && same(2, 8) && same(2, 11) && same(0, 9) && same(3, 6) && same(1, 4) && same(7, 10);
     }
+    // Planes come cell by cell along a row: a plane's north and south are
+    // the last plane's, and its west edge is the last plane's east edge.
     template <int eastSlot, int northSlot>
     char* putPlaneLines(char* out, const double* p) {
-        const TextRef west = eastTexts_.get(flipSign(p[0], eastSign_));
+        PlaneTexts& last = lastPlane_;
+        const std::uint64_t northBits = std::bit_cast<std::uint64_t>(p[1]);
+        const std::uint64_t southBits = std::bit_cast<std::uint64_t>(p[7]);
+        if (!last.hasRow || northBits != last.northBits || southBits != last.southBits) [[unlikely]] {
+            last.north = recentNorth_.get(flipSign(p[1], northSign_));
+            last.south = recentNorth_.get(flipSign(p[7], northSign_));
+            last.northBits = northBits;
+            last.southBits = southBits;
+            last.hasRow = true;
+        }
+        const std::uint64_t westBits = std::bit_cast<std::uint64_t>(p[0]);
+        const TextRef west =
+            last.hasEast && westBits == last.eastBits ? last.east : eastTexts_.get(flipSign(p[0], eastSign_));
         const TextRef east = eastTexts_.get(flipSign(p[3], eastSign_));
-        const TextRef north = recentNorth_.get(flipSign(p[1], northSign_));
-        const TextRef south = recentNorth_.get(flipSign(p[7], northSign_));
-        if (elevation_.set(flipSign(p[2], elevationSign_)))
-            return putPlaneIn<eastSlot, northSlot>(out, west, east, north, south, elevation_.shortText());
-        return putPlaneIn<eastSlot, northSlot>(out, west, east, north, south, elevation_.text());
+        last.east = east;
+        last.eastBits = std::bit_cast<std::uint64_t>(p[3]);
+        last.hasEast = true;
+        const bool shortElevation = elevation_.set(flipSign(p[2], elevationSign_));
+        static_assert(std::has_single_bit(shortTextBytes));
+        if ((west.length | east.length | last.north.length | last.south.length) < shortTextBytes) [[likely]] {
+            const auto fits = [](TextRef t) { return ShortRef{t.text, t.length}; };
+            const ShortRef w = fits(west), e = fits(east), n = fits(last.north), s = fits(last.south);
+            if (shortElevation) return putPlaneIn<eastSlot, northSlot>(out, w, e, n, s, elevation_.shortText());
+            return putPlaneIn<eastSlot, northSlot>(out, w, e, n, s, elevation_.text());
+        }
+        if (shortElevation)
+            return putPlaneIn<eastSlot, northSlot>(out, west, east, last.north, last.south, elevation_.shortText());
+        return putPlaneIn<eastSlot, northSlot>(out, west, east, last.north, last.south, elevation_.text());
     }
-    template <int eastSlot, int northSlot, class Elevation>
-    static char* putPlaneIn(char* out, TextRef west, TextRef east, TextRef north, TextRef south, const Elevation& z) {
+    // The texts of the last plane's edges (still valid: the caches keep the
+    // last two texts asked for) and the bits of their values.
+    struct PlaneTexts {
+        bool hasRow = false, hasEast = false;
+        std::uint64_t northBits = 0, southBits = 0, eastBits = 0;
+        TextRef north{}, south{}, east{};
+    };
+    template <int eastSlot, int northSlot, class Text, class Elevation>
+    static char* putPlaneIn(char* out, Text west, Text east, Text north, Text south, const Elevation& z) {
         out = putVertexIn<eastSlot, northSlot>(out, west, north, z);
         out = putVertexIn<eastSlot, northSlot>(out, east, north, z);
         out = putVertexIn<eastSlot, northSlot>(out, east, south, z);
@@ -163,6 +199,7 @@ private:
     ColumnTexts eastTexts_;
     RecentTexts recentNorth_;  // a row shares its north value, a floating plane two
     LastText elevation_;
+    PlaneTexts lastPlane_;
     FaceLines faceLines_;
     VertexWriteAhead writeAhead_;
     std::int64_t aheadLines_ = 0;  // lines of a block written ahead

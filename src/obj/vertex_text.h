@@ -50,6 +50,15 @@ inline char* copyText(char* out, TextRef t) {
     return out + t.length;
 }
 
+// A text its caller found shorter than shortTextBytes (as edge texts
+// nearly always are): copied by that fixed width without a test.
+inline constexpr std::size_t shortTextBytes = 16;
+static_assert(shortTextBytes <= textCopyBytes);
+struct ShortRef {
+    const char* text;
+    std::size_t length;
+};
+
 // Room a vertex line needs at its destination, copying slack included.
 inline constexpr std::size_t vertexLineRoom = 1 + 3 * (1 + fixed4MaxChars) + 2 + textCopyBytes;
 
@@ -184,12 +193,16 @@ private:
 };
 
 inline char* putPart(char* out, TextRef text) { return copyText(out, text); }
+inline char* putPart(char* out, ShortRef text) {
+    std::memcpy(out, text.text, shortTextBytes);
+    return out + text.length;
+}
 inline char* putPart(char* out, const ShortText& text) { return text.put(out); }
 
 // Writes a vertex line with the east, north and elevation texts in the
 // slots given at compile time (the elevation's is the one left).
-template <int eastSlot, int northSlot, class Elevation>
-inline char* putVertexIn(char* out, TextRef east, TextRef north, const Elevation& elevation) {
+template <int eastSlot, int northSlot, class Text, class Elevation>
+inline char* putVertexIn(char* out, Text east, Text north, const Elevation& elevation) {
     static_assert(eastSlot != northSlot && eastSlot >= 0 && eastSlot < 3 && northSlot >= 0 && northSlot < 3);
     const auto putSlot = [&]<int slot>(char* at) {
         if constexpr (slot == eastSlot)

@@ -5,8 +5,11 @@
 
 #include <cfloat>
 #include <cstdint>
+#include <iterator>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "obj/obj_mesh_writer.h"
 #include "plain_lines.h"
@@ -152,6 +155,61 @@ TEST(ObjWriter, AttributeStreamOfTriangles) {
                     : "f 1/1/1 2/2/2 3/3/3\r\nf 3/3/3 2/2/2 1/1/1\r\n") +
             "# 2 quads";
         EXPECT_EQ(text.substr(text.find("in.asc\r\n\r\n\r\n") + 12), expected);
+    }
+}
+
+// Floating planes mixed with lone vertices, batches cut anywhere (through a
+// plane too), rows and columns met again after others, long texts: every
+// line is the plain formatter's. The writer reuses a plane's edge texts for
+// the next plane; a lone vertex or a cut in between must not leave it stale.
+TEST(ObjWriter, PlanesAndLoneVerticesInAnyMix) {
+    const double edges[] = {0.0, 2.5, 5.0, 7.5, -1e20, -1e40, 1e-5, 123456.78905};
+    std::mt19937_64 random(11);
+    const auto edge = [&] { return edges[random() % std::size(edges)]; };
+    std::vector<double> positions;
+    for (int item = 0; item < 4000; ++item) {
+        const double z = random() % 8 == 0 ? 1e33 : static_cast<double>(random() % 1000) / 8;
+        if (random() % 4 == 0) {
+            positions.insert(positions.end(), {edge(), edge(), z});
+            continue;
+        }
+        // Mostly the next plane of the row: its west edge the last east edge.
+        const std::size_t k = positions.size();
+        const bool next = k >= 12 && random() % 4 != 0;
+        const double west = next ? positions[k - 9] : edge(), east = edge();
+        const double north = next ? positions[k - 11] : edge(), south = next ? positions[k - 2] : edge();
+        positions.insert(positions.end(), {west, north, z, east, north, z, east, south, z, west, south, z});
+    }
+    const std::size_t count = positions.size() / 3;
+    for (const std::int32_t preset : {0, 1, 4}) {
+        std::string expected;
+        for (std::size_t i = 0; i < count; ++i) {
+            const double* p = &positions[3 * i];
+            const VertexCoordinates c = applyAxisOrder(preset, p[0], p[1], p[2]);
+            expected += vertexLine(c.first, c.second, c.third);
+        }
+        testing_support::ScratchDir dir;
+        OutputFile output;
+        ASSERT_TRUE(output.open(dir / "mix.obj"));
+        std::atomic<bool> cancel{false};
+        SilentProgress progress;
+        const std::string header = objHeaderText();
+        {
+            ObjMeshWriter writer(output, dir / "mix.obj", ObjTexts{header, "in.asc", "t"}, preset, cancel, progress,
+                                 false);
+            writer.begin(MeshInfo{});
+            for (std::size_t done = 0; done < count;) {
+                const std::size_t n = std::min<std::size_t>(count - done, 1 + random() % 90);
+                writer.vertices(VertexBatch{.count = n, .position = &positions[3 * done]});
+                done += n;
+            }
+            writer.endVertices();
+            writer.end(facesThatReachedOutput);
+        }
+        ASSERT_TRUE(output.close());
+        const std::string text = testing_support::readFile(dir / "mix.obj");
+        const std::size_t from = text.find("in.asc\r\n\r\n\r\n") + 12;
+        EXPECT_EQ(text.substr(from, text.find("# ", from) - from), expected) << "preset " << preset;
     }
 }
 

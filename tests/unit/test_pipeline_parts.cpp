@@ -133,18 +133,24 @@ TEST(PipelineText, NumbersAndCountersEqualPlainIntegers) {
     // A counter walked over carries, length changes, steps back and jumps
     // writes what the plain formatter writes for the number and the numbers
     // just above it (a face's corners move mostly forward, sometimes back).
-    NumberTextCounter counter;
-    std::mt19937_64 random(3);
-    std::int64_t v = 0;
-    for (int n = 0; n < 200'000; ++n) {
-        v += (n % 50 == 0) ? static_cast<std::int64_t>(random() % 100'000'000)
-                           : static_cast<std::int64_t>(random() % 7) - 2;
-        if (v < 0) v = 0;
-        counter.moveTo(v);
-        for (int above = 0; above <= 3; ++above) {
-            char* end = counter.put(actual, above);
-            const std::string plain(expected, std::to_chars(expected, expected + 20, v + above).ptr);
-            ASSERT_EQ(std::string(actual, end), plain) << v << " + " << above;
+    // The second walk goes forward only, through runs of nines and past 10^8.
+    for (const std::int64_t start : {std::int64_t{0}, std::int64_t{99'990'000}}) {
+        NumberTextCounter counter;
+        std::mt19937_64 random(3);
+        std::int64_t v = start;
+        for (int n = 0; n < 200'000; ++n) {
+            if (start == 0)
+                v += (n % 50 == 0) ? static_cast<std::int64_t>(random() % 100'000'000)
+                                   : static_cast<std::int64_t>(random() % 13) - 2;
+            else
+                v += static_cast<std::int64_t>(random() % 10);
+            if (v < 0) v = 0;
+            counter.moveTo(v);
+            for (int above = 0; above <= 9; ++above) {
+                char* end = counter.put(actual, above);
+                const std::string plain(expected, std::to_chars(expected, expected + 20, v + above).ptr);
+                ASSERT_EQ(std::string(actual, end), plain) << v << " + " << above;
+            }
         }
     }
 }
