@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "obj/mtl_writer.h"
 #include "tiles/seam_file.h"
 #include "tiles/tile_jobs.h"
 #include "tiles/tile_run.h"
@@ -180,6 +181,21 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
         return exitUsage;
     }
 
+    // What every tile's request shares, checked before any file is read.
+    ConversionRequest common;
+    common.settings.mode = options.mode;
+    common.format = options.format.value_or(OutputFormat::obj);  // -o names a folder here
+    common.attributes = options.attributes;
+    common.maxError = options.maxError;
+    if (const char* conflict = conversionConflict(common)) {
+        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
+        return exitUsage;
+    }
+    std::error_code imageError;
+    if (!options.writeSeams && !options.attributes.texture.empty() &&
+        !std::filesystem::is_regular_file(options.attributes.texture, imageError))
+        std::fprintf(stderr, "morvale-convert: %s\n", missingImageWarning(options.attributes.texture).c_str());
+
     Inputs inputs = readInputs(options);
     int worst = inputs.unreadable.empty() ? 0 : exitInput;
     if (inputs.readable.empty()) return exitInput;  // each input has had its message
@@ -256,7 +272,8 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
         correctSettings(settingsControls(options), plan.merged.ncols > 0 ? plan.merged.ncols : 1,
                         plan.merged.nrows > 0 ? plan.merged.nrows : 1);
     corrected.settings.mode = options.mode;
-    std::vector<TileJob> jobs = prepareTileJobs(plan, corrected.settings, options.output);
+    common.settings = corrected.settings;
+    std::vector<TileJob> jobs = prepareTileJobs(plan, common, options.output);
     if (const std::string clash = outputClash(jobs); !clash.empty()) {
         std::fprintf(stderr, "morvale-convert: %s\n", clash.c_str());
         return exitUsage;
@@ -265,7 +282,7 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
     std::vector<TileOutcome> outcomes;
     {
         SetProgressLine line(stderr, "converting", jobs.size(), terminal);
-        outcomes = runTileJobs(jobs, &index, workers, cancelRequested, tileConverter(workers), line);
+        outcomes = runTileJobs(jobs, &index, workers, cancelRequested, tileConverter(), line);
     }
     for (const TileOutcome& outcome : outcomes) worst = std::max(worst, outcome.exitStatus);
     jobs.insert(jobs.end(), inputs.unreadable.begin(), inputs.unreadable.end());

@@ -156,7 +156,8 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
     EXPECT_EQ(crop.status, 2);
     EXPECT_NE(crop.out.find("--crop cannot be used with several inputs"), std::string::npos) << crop.out;
     EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " -j 0").status, 2);
-    EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --normals").status, 2);
+    EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --solid").status, 2);
+    EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --max-triangles 100").status, 2);
 
     // a.asc and b.asc meet on one lattice; the index of their borders is written and nothing converted.
     const CliRun seams = runCli(quoted(dir.path()) + " --write-seams " + quoted(dir / "set.seams"));

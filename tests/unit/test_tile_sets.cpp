@@ -188,17 +188,17 @@ TEST(TileSets, TilesReadExactlyTheMergedGridsCropReads) {
             EXPECT_EQ(counts.recordsRead, expected.counts.recordsRead);
             EXPECT_EQ(counts.noDataCount, expected.counts.noDataCount);
         }
-        // Two lines deep: the cells of a read of the window widened by one.
+        // Two lines deep: read for its own window, the one-cell ring as above; read for
+        // the window widened by one, the merged grid's read of that window.
         TileCellSource deep(tile, index, 2);
-        Recorder got;
-        SilentProgress silent;
-        deep.read(window, CutGrid::nrows, cancel, silent, got);
         const CropWindow wide{std::max(window.xMin - 1, 1), std::max(window.yMin - 1, 1),
                               std::min(window.xMax + 1, CutGrid::ncols), std::min(window.yMax + 1, CutGrid::nrows)};
-        std::vector<Cell> expected = readMerged(grid.merged, wide, CutGrid::nrows, cancel).cells;
-        for (Cell& c : got.cells) c.inWindow = false;
-        for (Cell& c : expected) c.inWindow = false;
-        EXPECT_EQ(got.cells, expected) << tile.path.filename();
+        for (const CropWindow& read : {window, wide}) {
+            Recorder got;
+            SilentProgress silent;
+            deep.read(read, CutGrid::nrows, cancel, silent, got);
+            EXPECT_EQ(got.cells, readMerged(grid.merged, read, CutGrid::nrows, cancel).cells) << tile.path.filename();
+        }
     }
 
     // A cancel request before reading: nothing is handed over, as from the merged file.
@@ -342,7 +342,7 @@ TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
         std::int32_t preset;
         bool offsets;
         double scale;
-        int workers;  // 1: each tile on the threaded pipeline; 2: inlined, two tiles at a time
+        int workers;  // tiles converted at a time
     };
     const Variant variants[] = {{TerrainMode::Interpolated, 0, false, 1.0, 2},
                                 {TerrainMode::Interpolated, 1, true, 2.0, 1},
@@ -352,15 +352,16 @@ TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
     int k = 0;
     for (const Variant& v : variants) {
         SCOPED_TRACE(k);
-        ConversionSettings settings;
+        ConversionRequest common;
+        ConversionSettings& settings = common.settings;
         settings.mode = v.mode;
         settings.presetIndex = v.preset;
         settings.useXllYllOffsets = v.offsets;
         settings.unitScale = v.scale;
         const auto out = dir / ("out" + std::to_string(k++));
         std::filesystem::create_directory(out);
-        const std::vector<TileJob> jobs = prepareTileJobs(plan, settings, out);
-        for (const TileOutcome& o : runTileJobs(jobs, &index, v.workers, cancel, tileConverter(v.workers), quiet))
+        const std::vector<TileJob> jobs = prepareTileJobs(plan, common, out);
+        for (const TileOutcome& o : runTileJobs(jobs, &index, v.workers, cancel, tileConverter(), quiet))
             EXPECT_EQ(o.exitStatus, 0);
 
         ConversionRequest whole;
@@ -397,9 +398,9 @@ TEST(TileSets, SetRunKeepsGoingPastAFailureAndReportsTheWorst) {
     std::vector<char> opened;
     const SeamIndex index = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
 
-    ConversionSettings settings;
-    settings.presetIndex = 1;
-    const std::vector<TileJob> jobs = prepareTileJobs(plan, settings, dir.path() / "out");
+    ConversionRequest common;
+    common.settings.presetIndex = 1;
+    const std::vector<TileJob> jobs = prepareTileJobs(plan, common, dir.path() / "out");
     ASSERT_EQ(jobs.size(), 9u);
     EXPECT_EQ(jobs[0].request.outputPath, dir.path() / "out" / "tile_00.obj");
     EXPECT_EQ(jobs[3].request.header.ncols, CutGrid::ncols);  // placed in the merged grid
