@@ -192,11 +192,13 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
     if (!haveInput && !o.help && !o.version) return fail("no input file given");
     if (o.writeSeams && o.seams) return fail("--write-seams and --seams cannot be used together");
     if (isTileSetRun(o) && o.solid)
-        return fail("--solid cannot be used with several inputs: each tile would stand on walls of its own, "
-                    "inside the set between neighbours, not one solid");
+        return fail(
+            "--solid cannot be used with several inputs: each tile would stand on walls of its own, "
+            "inside the set between neighbours, not one solid");
     if (isTileSetRun(o) && o.maxTriangles > 0)
-        return fail("--max-triangles cannot be used with several inputs: each tile would choose its own error "
-                    "bound and neighbours would not meet; give --max-error instead");
+        return fail(
+            "--max-triangles cannot be used with several inputs: each tile would choose its own error "
+            "bound and neighbours would not meet; give --max-error instead");
     if (isTileSetRun(o) && o.cropGiven)
         return fail("--crop cannot be used with several inputs: a tile set is converted whole, tile by tile");
     return parsed;

@@ -220,6 +220,14 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
                          seamFileResultText(read));
             return exitInput;
         }
+        // Normals at a tile's edge reach two lines into its neighbours.
+        if (options.attributes.normals && index.depth < 2) {
+            std::fprintf(stderr,
+                         "morvale-convert: the seam index '%s' keeps one line per border; --normals needs two: "
+                         "write the index again with --write-seams\n",
+                         utf8(*options.seams).c_str());
+            return exitInput;
+        }
     } else {
         plan = planTileSet(inputs.readable);
     }

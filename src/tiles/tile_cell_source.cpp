@@ -89,8 +89,8 @@ GridBodyCounts TileCellSource::read(const CropWindow& window, std::int32_t lastR
              ++next) {
             const RingCell& c = ring_[next];
             if (c.row < top || c.row > bottom || c.col < left || c.col > right) continue;
-            const bool inWindow = c.row >= window.yMin && c.row <= window.yMax && c.col >= window.xMin &&
-                                  c.col <= window.xMax;
+            const bool inWindow =
+                c.row >= window.yMin && c.row <= window.yMax && c.col >= window.xMin && c.col <= window.xMax;
             sink.cell(c.row, c.col, c.value, inWindow);
         }
     };

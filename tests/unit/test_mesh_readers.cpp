@@ -178,10 +178,12 @@ TEST(MeshReaders, GltfValidatorAcceptsTheTilesOfASet) {
         GTEST_SKIP() << "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
     ScratchDir dir;
     writeFile(dir / "drape.png", tinyPng());
-    writeFile(dir / "west.asc", "ncols 3\nnrows 2\nxllcorner 652710\nyllcorner 5172040\ncellsize 2\n"
-                                "NODATA_value -9999\n81.5 82 83\n84 -9999 86.25\n");
-    writeFile(dir / "east.asc", "ncols 2\nnrows 2\nxllcorner 652716\nyllcorner 5172040\ncellsize 2\n"
-                                "NODATA_value -9999\n83.5 84\n85 86\n");
+    writeFile(dir / "west.asc",
+              "ncols 3\nnrows 2\nxllcorner 652710\nyllcorner 5172040\ncellsize 2\n"
+              "NODATA_value -9999\n81.5 82 83\n84 -9999 86.25\n");
+    writeFile(dir / "east.asc",
+              "ncols 2\nnrows 2\nxllcorner 652716\nyllcorner 5172040\ncellsize 2\n"
+              "NODATA_value -9999\n83.5 84\n85 86\n");
     std::vector<TileHeader> inputs;
     for (const char* name : {"west.asc", "east.asc"}) {
         inputs.push_back({dir / name, {}});

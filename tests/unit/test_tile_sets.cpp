@@ -332,11 +332,13 @@ std::set<std::string> vertexLines(const std::filesystem::path& obj) {
     }
     std::set<std::string> lines(vn.begin(), vn.end());  // normals shared by planes stand alone
     for (std::size_t i = 0; i < v.size(); ++i)
-        lines.insert(v[i] + (vt.size() == v.size() ? " | " + vt[i] : "") + (vn.size() == v.size() ? " | " + vn[i] : ""));
+        lines.insert(v[i] + (vt.size() == v.size() ? " | " + vt[i] : "") +
+                     (vn.size() == v.size() ? " | " + vn[i] : ""));
     return lines;
 }
 
-ConversionRequest mergedRequest(const CutGrid& grid, const ConversionRequest& common, const std::filesystem::path& out) {
+ConversionRequest mergedRequest(const CutGrid& grid, const ConversionRequest& common,
+                                const std::filesystem::path& out) {
     ConversionRequest whole = common;
     whole.inputPath = grid.merged;
     whole.outputPath = out;
@@ -451,12 +453,12 @@ TEST(TileSets, SimplifiedTilesKeepTheSameSeamCorners) {
             for (const auto& [r, c] : kept[a])
                 for (std::size_t b = 0; b < jobs.size(); ++b) {
                     const TileWindow& w = jobs[b].tile->window;
-                    if (b == a || !(hasData(w, r - 1, c - 1) || hasData(w, r - 1, c) || hasData(w, r, c - 1) ||
-                                    hasData(w, r, c)))
+                    if (b == a ||
+                        !(hasData(w, r - 1, c - 1) || hasData(w, r - 1, c) || hasData(w, r, c - 1) || hasData(w, r, c)))
                         continue;
-                    EXPECT_TRUE(kept[b].count({r, c})) << jobs[a].request.inputPath.filename() << " keeps corner "
-                                                       << r << "," << c << ", " << jobs[b].request.inputPath.filename()
-                                                       << " does not";
+                    EXPECT_TRUE(kept[b].count({r, c}))
+                        << jobs[a].request.inputPath.filename() << " keeps corner " << r << "," << c << ", "
+                        << jobs[b].request.inputPath.filename() << " does not";
                 }
     }
 }
