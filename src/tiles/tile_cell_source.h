@@ -13,9 +13,9 @@
 //
 // `ringDepth` 1 gives the one-cell ring of a crop read; 2 adds the second
 // line, which vertex normals at the tile's edge need (read as the window
-// widened by one cell, as for a crop). It is at most the
-// index's depth. The index must hold the borders of the tiles around this one
-// and outlive the source.
+// widened by one cell, as for a crop). It is at most the index's depth. The
+// index must hold the borders of the tiles around this one and outlive the
+// source. The counts of a read are always those of the tile's own window.
 
 #include <cstdint>
 #include <filesystem>

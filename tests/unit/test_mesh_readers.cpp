@@ -97,6 +97,12 @@ std::string tinyPng() {
            chunk("IDAT", zlib) + chunk("IEND", "");
 }
 
+bool validatorInstalled(const std::filesystem::path& modules) {
+    return installed("node") && std::filesystem::exists(modules / "gltf-validator");
+}
+constexpr const char* validatorMissing =
+    "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
+
 struct GlbCase {
     const char* name;
     StreamChoices choices;
@@ -111,8 +117,7 @@ struct GlbCase {
 
 TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
     const std::filesystem::path modules = MORVALE_NODE_MODULES;
-    if (!installed("node") || !std::filesystem::exists(modules / "gltf-validator"))
-        GTEST_SKIP() << "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
+    if (!validatorInstalled(modules)) GTEST_SKIP() << validatorMissing;
     ScratchDir dir;
     writeFile(dir / "drape.png", tinyPng());
     StreamChoices triangles, attributes, shared;
@@ -174,8 +179,7 @@ TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
 // draped with its share of the set's image and offset by the set's centre.
 TEST(MeshReaders, GltfValidatorAcceptsTheTilesOfASet) {
     const std::filesystem::path modules = MORVALE_NODE_MODULES;
-    if (!installed("node") || !std::filesystem::exists(modules / "gltf-validator"))
-        GTEST_SKIP() << "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
+    if (!validatorInstalled(modules)) GTEST_SKIP() << validatorMissing;
     ScratchDir dir;
     writeFile(dir / "drape.png", tinyPng());
     writeFile(dir / "west.asc",

@@ -348,14 +348,27 @@ ConversionRequest mergedRequest(const CutGrid& grid, const ConversionRequest& co
     return whole;
 }
 
-TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
+// The cut grid planned as a set, its borders collected on two workers.
+struct CutSet {
     ScratchDir dir;
-    const CutGrid grid(dir);
-    const TileSetPlan plan = planTileSet(readHeaders(grid.tiles));
+    CutGrid grid{dir};
+    TileSetPlan plan = planTileSet(readHeaders(grid.tiles));
+    SeamIndex index;
+    CutSet() {
+        std::atomic<bool> cancel{false};
+        NoProgress quiet;
+        std::vector<char> opened;
+        index = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
+    }
+};
+
+TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
+    const CutSet set;
+    const ScratchDir& dir = set.dir;
+    const CutGrid& grid = set.grid;
+    const TileSetPlan& plan = set.plan;
     std::atomic<bool> cancel{false};
     NoProgress quiet;
-    std::vector<char> opened;
-    const SeamIndex index = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
 
     struct Variant {
         TerrainMode mode;
@@ -383,7 +396,7 @@ TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
         const auto out = dir / ("out" + std::to_string(k++));
         std::filesystem::create_directory(out);
         const std::vector<TileJob> jobs = prepareTileJobs(plan, common, out);
-        for (const TileOutcome& o : runTileJobs(jobs, &index, v.workers, cancel, tileConverter(), quiet))
+        for (const TileOutcome& o : runTileJobs(jobs, &set.index, v.workers, cancel, tileConverter(), quiet))
             EXPECT_EQ(o.exitStatus, 0);
 
         const ConversionRequest whole = mergedRequest(grid, common, out / "merged.obj");
@@ -406,13 +419,11 @@ TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
 // and a corner on a tile's edge is kept alike by every tile with data beside it
 // (no crack, no T-junction along a seam).
 TEST(TileSets, SimplifiedTilesKeepTheSameSeamCorners) {
-    ScratchDir dir;
-    const CutGrid grid(dir);
-    const TileSetPlan plan = planTileSet(readHeaders(grid.tiles));
+    const CutSet set;
+    const ScratchDir& dir = set.dir;
+    const CutGrid& grid = set.grid;
     std::atomic<bool> cancel{false};
     NoProgress quiet;
-    std::vector<char> opened;
-    const SeamIndex index = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
     ConversionRequest common;
     common.settings.useXllYllOffsets = true;  // preset 0, scale 1: x, y are the map position
     const ConversionRequest whole = mergedRequest(grid, common, dir / "merged.obj");
@@ -426,8 +437,8 @@ TEST(TileSets, SimplifiedTilesKeepTheSameSeamCorners) {
         common.maxError = maxError;
         const auto out = dir / ("e" + std::to_string(static_cast<int>(std::min(maxError, 1e6))));
         std::filesystem::create_directory(out);
-        const std::vector<TileJob> jobs = prepareTileJobs(plan, common, out);
-        for (const TileOutcome& o : runTileJobs(jobs, &index, 2, cancel, tileConverter(), quiet))
+        const std::vector<TileJob> jobs = prepareTileJobs(set.plan, common, out);
+        for (const TileOutcome& o : runTileJobs(jobs, &set.index, 2, cancel, tileConverter(), quiet))
             ASSERT_EQ(o.exitStatus, 0);
         // The corners (0-based, north-west first) each tile kept.
         std::vector<std::set<std::pair<int, int>>> kept(jobs.size());
