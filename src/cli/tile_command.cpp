@@ -234,6 +234,14 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
     for (const AloneTile& alone : plan.alone)
         std::fprintf(stderr, "morvale-convert: warning: %s; %s\n", aloneReasonText(alone).c_str(),
                      options.writeSeams ? "left out of the seam index" : "converted alone");
+    if (options.maxError && !options.writeSeams) {
+        if (const PartialSeam seam = findPartialSeam(plan); seam.found)
+            std::fprintf(stderr,
+                         "morvale-convert: warning: '%s' and '%s' share only part of an edge: with --max-error "
+                         "their meshes may not meet near its ends\n",
+                         utf8(plan.tiles[seam.a].path.filename()).c_str(),
+                         utf8(plan.tiles[seam.b].path.filename()).c_str());
+    }
 
     const int workers = workerCount(options.jobs, plan.tiles.size() + plan.alone.size());
     if (!quiet && !plan.tiles.empty())

@@ -184,3 +184,17 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
     EXPECT_TRUE(endsWithQuads(readFile(dir / "out" / "a.obj")));
     EXPECT_TRUE(endsWithQuads(readFile(dir / "out" / "b.obj")));
 }
+
+TEST(Cli, TileSetsTakeTheFormatAndWarnAboutPartlySharedEdgesWhenSimplified) {
+    ScratchDir dir;
+    writeFile(dir / "a.asc", smallGrid);
+    // East of a.asc, beside its second row only.
+    writeFile(dir / "c.asc", "ncols 2\nnrows 1\nxllcorner 3\nyllcorner 0\ncellsize 1\n7 8\n");
+    const CliRun run = runCli(quoted(dir.path()) + " --max-error 1 --format glb -o " + quoted(dir / "out"));
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("'a.asc' and 'c.asc' share only part of an edge"), std::string::npos) << run.out;
+    EXPECT_EQ(readFile(dir / "out" / "c.glb").substr(0, 4), "glTF");
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "a.glb"));
+    const CliRun full = runCli(quoted(dir.path()) + " -o " + quoted(dir / "obj"));
+    EXPECT_EQ(full.out.find("share only part"), std::string::npos) << full.out;
+}
