@@ -62,7 +62,9 @@ constexpr OptionEntry options[] = {
      "error is largest",
      true},
     {OptionId::uv, nullptr, "--uv", nullptr, false, ValueKind::none, nullptr,
-     "texture coordinates, 0..1 over the whole grid", true},
+     "texture coordinates, 0..1 over the whole grid\n"
+     "(the whole set for several inputs)",
+     true},
     {OptionId::uvExtent, nullptr, "--uv-extent", "EXTENT", false, ValueKind::words, "grid window",
      "what the texture coordinates span: grid (default)\n"
      "or window (the crop window)",
@@ -79,8 +81,8 @@ constexpr OptionEntry options[] = {
      "lowest point by a tenth of the relief)",
      true},
     {OptionId::jobs, "-j", nullptr, "N", false, ValueKind::number, nullptr,
-     "convert N inputs at a time (default: the number\n"
-     "of cores)",
+     "convert N inputs at a time, one core each\n"
+     "(default: the number of cores)",
      true},
     {OptionId::writeSeams, nullptr, "--write-seams", "FILE", false, ValueKind::file, nullptr,
      "save the seam index of the inputs' tile set", true},

@@ -191,14 +191,16 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
     }
     if (!haveInput && !o.help && !o.version) return fail("no input file given");
     if (o.writeSeams && o.seams) return fail("--write-seams and --seams cannot be used together");
-    if (isTileSetRun(o) && (o.format || o.solid || o.maxError || o.maxTriangles > 0))
-        return fail("--format, --solid, --max-error and --max-triangles apply to one input, not to a tile set");
+    if (isTileSetRun(o) && o.solid)
+        return fail(
+            "--solid cannot be used with several inputs: each tile would stand on walls of its own, "
+            "inside the set between neighbours, not one solid");
+    if (isTileSetRun(o) && o.maxTriangles > 0)
+        return fail(
+            "--max-triangles cannot be used with several inputs: each tile would choose its own error "
+            "bound and neighbours would not meet; give --max-error instead");
     if (isTileSetRun(o) && o.cropGiven)
         return fail("--crop cannot be used with several inputs: a tile set is converted whole, tile by tile");
-    // A tile would take its coordinates from its own grid and its normals
-    // from one ring of its neighbours: not yet the set's.
-    if (isTileSetRun(o) && (o.attributes.uv || o.attributes.normals || !o.attributes.texture.empty()))
-        return fail("--uv, --normals and --texture cannot be used with several inputs yet");
     return parsed;
 }
 

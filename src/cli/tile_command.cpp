@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "obj/mtl_writer.h"
 #include "tiles/seam_file.h"
 #include "tiles/tile_jobs.h"
 #include "tiles/tile_run.h"
@@ -180,6 +181,21 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
         return exitUsage;
     }
 
+    // What every tile's request shares, checked before any file is read.
+    ConversionRequest common;
+    common.settings.mode = options.mode;
+    common.format = options.format.value_or(OutputFormat::obj);  // -o names a folder here
+    common.attributes = options.attributes;
+    common.maxError = options.maxError;
+    if (const char* conflict = conversionConflict(common)) {
+        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
+        return exitUsage;
+    }
+    std::error_code imageError;
+    if (!options.writeSeams && !options.attributes.texture.empty() &&
+        !std::filesystem::is_regular_file(options.attributes.texture, imageError))
+        std::fprintf(stderr, "morvale-convert: %s\n", missingImageWarning(options.attributes.texture).c_str());
+
     Inputs inputs = readInputs(options);
     int worst = inputs.unreadable.empty() ? 0 : exitInput;
     if (inputs.readable.empty()) return exitInput;  // each input has had its message
@@ -204,12 +220,28 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
                          seamFileResultText(read));
             return exitInput;
         }
+        // Normals at a tile's edge reach two lines into its neighbours.
+        if (options.attributes.normals && index.depth < 2) {
+            std::fprintf(stderr,
+                         "morvale-convert: the seam index '%s' keeps one line per border; --normals needs two: "
+                         "write the index again with --write-seams\n",
+                         utf8(*options.seams).c_str());
+            return exitInput;
+        }
     } else {
         plan = planTileSet(inputs.readable);
     }
     for (const AloneTile& alone : plan.alone)
         std::fprintf(stderr, "morvale-convert: warning: %s; %s\n", aloneReasonText(alone).c_str(),
                      options.writeSeams ? "left out of the seam index" : "converted alone");
+    if (options.maxError && !options.writeSeams) {
+        if (const PartialSeam seam = findPartialSeam(plan); seam.found)
+            std::fprintf(stderr,
+                         "morvale-convert: warning: '%s' and '%s' share only part of an edge: with --max-error "
+                         "their meshes may not meet near its ends\n",
+                         utf8(plan.tiles[seam.a].path.filename()).c_str(),
+                         utf8(plan.tiles[seam.b].path.filename()).c_str());
+    }
 
     const int workers = workerCount(options.jobs, plan.tiles.size() + plan.alone.size());
     if (!quiet && !plan.tiles.empty())
@@ -256,7 +288,8 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
         correctSettings(settingsControls(options), plan.merged.ncols > 0 ? plan.merged.ncols : 1,
                         plan.merged.nrows > 0 ? plan.merged.nrows : 1);
     corrected.settings.mode = options.mode;
-    std::vector<TileJob> jobs = prepareTileJobs(plan, corrected.settings, options.output);
+    common.settings = corrected.settings;
+    std::vector<TileJob> jobs = prepareTileJobs(plan, common, options.output);
     if (const std::string clash = outputClash(jobs); !clash.empty()) {
         std::fprintf(stderr, "morvale-convert: %s\n", clash.c_str());
         return exitUsage;
@@ -265,7 +298,7 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
     std::vector<TileOutcome> outcomes;
     {
         SetProgressLine line(stderr, "converting", jobs.size(), terminal);
-        outcomes = runTileJobs(jobs, &index, workers, cancelRequested, tileConverter(workers), line);
+        outcomes = runTileJobs(jobs, &index, workers, cancelRequested, tileConverter(), line);
     }
     for (const TileOutcome& outcome : outcomes) worst = std::max(worst, outcome.exitStatus);
     jobs.insert(jobs.end(), inputs.unreadable.begin(), inputs.unreadable.end());

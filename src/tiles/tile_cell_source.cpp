@@ -21,7 +21,8 @@ bool covers(const TileWindow& w, std::int64_t row, std::int64_t col) {
 
 }  // namespace
 
-TileCellSource::TileCellSource(const SetTile& tile, const SeamIndex& index, std::int32_t ringDepth) : tile_(tile) {
+TileCellSource::TileCellSource(const SetTile& tile, const SeamIndex& index, std::int32_t ringDepth)
+    : tile_(tile), ringDepth_(ringDepth) {
     assert(ringDepth >= 1 && ringDepth <= index.depth);
     const TileWindow& w = tile.window;
     const GridHeader& m = index.merged;
@@ -70,15 +71,28 @@ GridBodyCounts TileCellSource::read(const CropWindow& window, std::int32_t lastR
                                     CellSink& sink) const {
     const TileWindow& w = tile_.window;
     const CropWindow own = mergedCropWindow(w);
-    assert(window.xMin == own.xMin && window.yMin == own.yMin && window.xMax == own.xMax && window.yMax == own.yMax);
+    // The tile's window, or one widened within the ring (the wide read of normals).
+    const std::int64_t wider = ringDepth_ - 1;
+    assert(window.xMin <= own.xMin && window.yMin <= own.yMin && window.xMax >= own.xMax && window.yMax >= own.yMax);
+    assert(own.xMin - window.xMin <= wider && own.yMin - window.yMin <= wider && window.xMax - own.xMax <= wider &&
+           window.yMax - own.yMax <= wider);
     (void)own;
+    (void)wider;
 
-    // Ring cells go out just before the first tile cell that follows them in file order.
+    // Ring cells go out just before the first tile cell that follows them in file
+    // order, those beyond the window's own one-cell ring left out.
+    const std::int64_t top = std::int64_t{window.yMin} - 1, left = std::int64_t{window.xMin} - 1;
+    const std::int64_t bottom = std::int64_t{window.yMax} + 1, right = std::int64_t{window.xMax} + 1;
     std::size_t next = 0;
     auto ringUpTo = [&](std::int64_t row, std::int64_t col) {
         for (; next < ring_.size() && (ring_[next].row < row || (ring_[next].row == row && ring_[next].col < col));
-             ++next)
-            sink.cell(ring_[next].row, ring_[next].col, ring_[next].value, false);
+             ++next) {
+            const RingCell& c = ring_[next];
+            if (c.row < top || c.row > bottom || c.col < left || c.col > right) continue;
+            const bool inWindow =
+                c.row >= window.yMin && c.row <= window.yMax && c.col >= window.xMin && c.col <= window.xMax;
+            sink.cell(c.row, c.col, c.value, inWindow);
+        }
     };
 
     GridBodyCounts counts;

@@ -12,9 +12,10 @@
 // per line, so nothing below lastRow is handed over.
 //
 // `ringDepth` 1 gives the one-cell ring of a crop read; 2 adds the second
-// line, which vertex normals at the tile's edge need. It is at most the
-// index's depth. The index must hold the borders of the tiles around this one
-// and outlive the source.
+// line, which vertex normals at the tile's edge need (read as the window
+// widened by one cell, as for a crop). It is at most the index's depth. The
+// index must hold the borders of the tiles around this one and outlive the
+// source. The counts of a read are always those of the tile's own window.
 
 #include <cstdint>
 #include <filesystem>
@@ -30,7 +31,10 @@ public:
     // `tile.window` is where the tile lies in `index.merged`.
     TileCellSource(const SetTile& tile, const SeamIndex& index, std::int32_t ringDepth = 1);
 
-    // `window` must be the tile's window in the merged grid (mergedCropWindow).
+    // `window` is the tile's window in the merged grid (mergedCropWindow), or
+    // that window widened by up to ringDepth - 1 cells on each side (within
+    // the merged grid): the cells of `window` and of its one-cell ring are
+    // handed over, inWindow against `window`.
     GridBodyCounts read(const CropWindow& window, std::int32_t lastRow, const std::atomic<bool>& cancelRequested,
                         ProgressReporter& progress, CellSink& sink) const override;
 
@@ -44,6 +48,7 @@ public:
 
 private:
     SetTile tile_;
+    std::int32_t ringDepth_;
     std::vector<RingCell> ring_;
 };
 

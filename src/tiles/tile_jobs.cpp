@@ -8,14 +8,16 @@ namespace morvale {
 namespace {
 
 TileJob jobFor(const std::filesystem::path& input, const GridHeader& header, const CropWindow& window,
-               const ConversionSettings& settings, const std::optional<std::filesystem::path>& outputFolder) {
+               const ConversionRequest& common, const std::optional<std::filesystem::path>& outputFolder) {
     const GridNames names = deriveGridNames(input);
     TileJob job;
     ConversionRequest& r = job.request;
+    r = common;
+    r.cells = nullptr;
     r.inputPath = input;
     r.outputPath = outputFolder ? *outputFolder / names.outputPath.filename() : names.outputPath;
+    r.outputPath.replace_extension(formatExtension(common.format));
     r.header = header;
-    r.settings = settings;
     r.settings.cropXMin = window.xMin;
     r.settings.cropYMin = window.yMin;
     r.settings.cropXMax = window.xMax;
@@ -23,12 +25,14 @@ TileJob jobFor(const std::filesystem::path& input, const GridHeader& header, con
     r.inputNameNarrow = names.inputNameNarrow;
     r.objectNameNarrow = names.objectNameNarrow;
     r.objHeaderText = objHeaderText();
+    // Normals at the tile's edge reach two cells into the neighbours.
+    job.ringDepth = common.attributes.normals ? 2 : 1;
     return job;
 }
 
 }  // namespace
 
-std::vector<TileJob> prepareTileJobs(const TileSetPlan& plan, const ConversionSettings& settings,
+std::vector<TileJob> prepareTileJobs(const TileSetPlan& plan, const ConversionRequest& common,
                                      const std::optional<std::filesystem::path>& outputFolder) {
     std::vector<TileJob> jobs;
     jobs.reserve(plan.tiles.size() + plan.alone.size());
@@ -37,12 +41,12 @@ std::vector<TileJob> prepareTileJobs(const TileSetPlan& plan, const ConversionSe
         // that the request still names a readable input.
         GridHeader header = plan.merged;
         header.dataStart = tile.header.dataStart;
-        jobs.push_back(jobFor(tile.path, header, mergedCropWindow(tile.window), settings, outputFolder));
+        jobs.push_back(jobFor(tile.path, header, mergedCropWindow(tile.window), common, outputFolder));
         jobs.back().tile = &tile;
     }
     for (const AloneTile& alone : plan.alone)
         jobs.push_back(
-            jobFor(alone.path, alone.header, {1, 1, alone.header.ncols, alone.header.nrows}, settings, outputFolder));
+            jobFor(alone.path, alone.header, {1, 1, alone.header.ncols, alone.header.nrows}, common, outputFolder));
     return jobs;
 }
 

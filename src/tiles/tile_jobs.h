@@ -3,21 +3,31 @@
 // the merged grid (the request's header is the merged grid's, but for the
 // data start, which is the tile file's), each grid converted alone as the
 // whole of its own grid.
+//
+// What the options mean for a tile of the set, all following from that header:
+// texture coordinates span the whole set by default (each tile's share of
+// one image drapes the set), vertex normals at a tile's edge use its
+// neighbours' cells (the job's ring is then two cells deep), and --max-error
+// keeps the seams exact where neighbours share a whole border (the border
+// rule reads only the border line's corners, which the set gives both sides
+// alike).
 
 #include <filesystem>
 #include <optional>
 #include <vector>
 
-#include "convert/conversion_settings.h"
+#include "convert/conversion_request.h"
 #include "tiles/tile_run.h"
 
 namespace morvale {
 
-// `settings` gives the mode, preset, scale, offsets and centring; the crop
-// window is each job's own. Outputs go beside each input, or into
-// `outputFolder` under the input's base name. The jobs point into `plan`,
-// which must outlive them. Set tiles come first, in the plan's order.
-std::vector<TileJob> prepareTileJobs(const TileSetPlan& plan, const ConversionSettings& settings,
+// `common` gives everything the jobs share: settings (mode, preset, scale,
+// offsets, centring), format, attributes and simplification. Its paths,
+// header, names and crop window are each job's own. Outputs go beside each
+// input, or into `outputFolder` under the input's base name, with the
+// format's extension. The jobs point into `plan`, which must outlive them.
+// Set tiles come first, in the plan's order.
+std::vector<TileJob> prepareTileJobs(const TileSetPlan& plan, const ConversionRequest& common,
                                      const std::optional<std::filesystem::path>& outputFolder);
 
 }  // namespace morvale

@@ -95,13 +95,12 @@ ConversionResult convertPreparedTile(const ConversionRequest& request, CellSourc
     return runConversion(tile, cancelRequested, progress, stats, mode);
 }
 
-TileConverter tileConverter(int workers) {
-    // Each worker already keeps a core busy: a conversion's own helper threads would
-    // only contend with the other workers' and cost the hand-over between them.
-    const PipelineMode mode = workers >= 2 ? PipelineMode::inlined : PipelineMode::threaded;
-    return [mode](const ConversionRequest& request, CellSource* cells, std::atomic<bool>& cancelRequested,
-                  ProgressReporter& progress, ConversionStats& stats) {
-        return convertPreparedTile(request, cells, cancelRequested, progress, stats, mode);
+TileConverter tileConverter() {
+    // Each worker keeps one core busy: a conversion's own helper threads would
+    // contend with the other workers' and cost the hand-over between them.
+    return [](const ConversionRequest& request, CellSource* cells, std::atomic<bool>& cancelRequested,
+              ProgressReporter& progress, ConversionStats& stats) {
+        return convertPreparedTile(request, cells, cancelRequested, progress, stats, PipelineMode::inlined);
     };
 }
 

@@ -54,9 +54,10 @@ ConversionResult convertPreparedTile(const ConversionRequest& request, CellSourc
                                      std::atomic<bool>& cancelRequested, ProgressReporter& progress,
                                      ConversionStats& stats, PipelineMode mode = PipelineMode::threaded);
 
-// convertPreparedTile for a run of `workers` at a time: with two or more, each
-// conversion runs inlined on its worker's thread (same bytes, less contention).
-TileConverter tileConverter(int workers);
+// convertPreparedTile as a set run uses it: each conversion inlined on its
+// worker's thread (same bytes), so that -j N keeps N cores busy and -j 1 one,
+// which is what a batch scheduler granting one core per process expects.
+TileConverter tileConverter();
 // A table row for an input whose grid header is corrupted (it is not converted).
 inline constexpr ConversionResult conversionHeaderCorrupted = -98;
 

@@ -209,6 +209,27 @@ std::string aloneReasonText(const AloneTile& tile) {
     return quoted(tile.path);
 }
 
+PartialSeam findPartialSeam(const TileSetPlan& plan) {
+    // Along one axis: `a` ends where `b` starts, and across it they overlap without
+    // spanning the same range.
+    auto partial = [](std::int64_t aStart, std::int64_t aLength, std::int64_t bStart, std::int64_t aAcross,
+                      std::int64_t aSpan, std::int64_t bAcross, std::int64_t bSpan) {
+        if (aStart + aLength != bStart) return false;
+        const bool overlap = std::max(aAcross, bAcross) < std::min(aAcross + aSpan, bAcross + bSpan);
+        return overlap && (aAcross != bAcross || aSpan != bSpan);
+    };
+    for (std::size_t i = 0; i < plan.tiles.size(); ++i) {
+        const TileWindow& a = plan.tiles[i].window;
+        for (std::size_t j = 0; j < plan.tiles.size(); ++j) {
+            const TileWindow& b = plan.tiles[j].window;
+            if (partial(a.colOffset, a.ncols, b.colOffset, a.rowOffset, a.nrows, b.rowOffset, b.nrows) ||
+                partial(a.rowOffset, a.nrows, b.rowOffset, a.colOffset, a.ncols, b.colOffset, b.ncols))
+                return {true, i, j};
+        }
+    }
+    return {};
+}
+
 std::vector<std::filesystem::path> listFolderGrids(const std::filesystem::path& folder) {
     std::vector<std::filesystem::path> grids;
     std::error_code error;

@@ -110,6 +110,16 @@ LatticePlace placeOnLattice(const GridHeader& reference, const GridHeader& heade
 // "'b.asc' overlaps 'a.asc'" and the like: why a tile is not part of the set.
 std::string aloneReasonText(const AloneTile& tile);
 
+// Two tiles of the set that meet along part of an edge only (a staggered
+// layout), as indices into plan.tiles: the simplifier keeps a seam's corners
+// alike on both sides only where the two share the whole edge. Found is false
+// when every edge two tiles share is whole.
+struct PartialSeam {
+    bool found = false;
+    std::size_t a = 0, b = 0;
+};
+PartialSeam findPartialSeam(const TileSetPlan& plan);
+
 // The grids (".asc", any letter case) of a folder, sorted by name.
 std::vector<std::filesystem::path> listFolderGrids(const std::filesystem::path& folder);
 

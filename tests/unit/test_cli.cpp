@@ -156,7 +156,8 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
     EXPECT_EQ(crop.status, 2);
     EXPECT_NE(crop.out.find("--crop cannot be used with several inputs"), std::string::npos) << crop.out;
     EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " -j 0").status, 2);
-    EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --normals").status, 2);
+    EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --solid").status, 2);
+    EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --max-triangles 100").status, 2);
 
     // a.asc and b.asc meet on one lattice; the index of their borders is written and nothing converted.
     const CliRun seams = runCli(quoted(dir.path()) + " --write-seams " + quoted(dir / "set.seams"));
@@ -182,4 +183,18 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
         << alone.out;
     EXPECT_TRUE(endsWithQuads(readFile(dir / "out" / "a.obj")));
     EXPECT_TRUE(endsWithQuads(readFile(dir / "out" / "b.obj")));
+}
+
+TEST(Cli, TileSetsTakeTheFormatAndWarnAboutPartlySharedEdgesWhenSimplified) {
+    ScratchDir dir;
+    writeFile(dir / "a.asc", smallGrid);
+    // East of a.asc, beside its second row only.
+    writeFile(dir / "c.asc", "ncols 2\nnrows 1\nxllcorner 3\nyllcorner 0\ncellsize 1\n7 8\n");
+    const CliRun run = runCli(quoted(dir.path()) + " --max-error 1 --format glb -o " + quoted(dir / "out"));
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("'a.asc' and 'c.asc' share only part of an edge"), std::string::npos) << run.out;
+    EXPECT_EQ(readFile(dir / "out" / "c.glb").substr(0, 4), "glTF");
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "a.glb"));
+    const CliRun full = runCli(quoted(dir.path()) + " -o " + quoted(dir / "obj"));
+    EXPECT_EQ(full.out.find("share only part"), std::string::npos) << full.out;
 }

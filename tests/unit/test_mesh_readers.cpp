@@ -17,6 +17,7 @@
 #include "stl/stl_writer.h"
 #include "terrain_stream.h"
 #include "test_support.h"
+#include "tiles/tile_jobs.h"
 
 using namespace morvale;
 using namespace testing_support;
@@ -96,6 +97,12 @@ std::string tinyPng() {
            chunk("IDAT", zlib) + chunk("IEND", "");
 }
 
+bool validatorInstalled(const std::filesystem::path& modules) {
+    return installed("node") && std::filesystem::exists(modules / "gltf-validator");
+}
+constexpr const char* validatorMissing =
+    "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
+
 struct GlbCase {
     const char* name;
     StreamChoices choices;
@@ -110,8 +117,7 @@ struct GlbCase {
 
 TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
     const std::filesystem::path modules = MORVALE_NODE_MODULES;
-    if (!installed("node") || !std::filesystem::exists(modules / "gltf-validator"))
-        GTEST_SKIP() << "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
+    if (!validatorInstalled(modules)) GTEST_SKIP() << validatorMissing;
     ScratchDir dir;
     writeFile(dir / "drape.png", tinyPng());
     StreamChoices triangles, attributes, shared;
@@ -167,6 +173,47 @@ TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
     EXPECT_EQ(std::count(report.output.begin(), report.output.end(), '\n'), std::ptrdiff_t{std::size(cases)})
         << report.output;
     if (!installed("assimp")) GTEST_SKIP() << "assimp (Debian assimp-utils) is not installed: counts not checked";
+}
+
+// A tile of a set: its header is the merged grid's, its mesh a window of it,
+// draped with its share of the set's image and offset by the set's centre.
+TEST(MeshReaders, GltfValidatorAcceptsTheTilesOfASet) {
+    const std::filesystem::path modules = MORVALE_NODE_MODULES;
+    if (!validatorInstalled(modules)) GTEST_SKIP() << validatorMissing;
+    ScratchDir dir;
+    writeFile(dir / "drape.png", tinyPng());
+    writeFile(dir / "west.asc",
+              "ncols 3\nnrows 2\nxllcorner 652710\nyllcorner 5172040\ncellsize 2\n"
+              "NODATA_value -9999\n81.5 82 83\n84 -9999 86.25\n");
+    writeFile(dir / "east.asc",
+              "ncols 2\nnrows 2\nxllcorner 652716\nyllcorner 5172040\ncellsize 2\n"
+              "NODATA_value -9999\n83.5 84\n85 86\n");
+    std::vector<TileHeader> inputs;
+    for (const char* name : {"west.asc", "east.asc"}) {
+        inputs.push_back({dir / name, {}});
+        ASSERT_EQ(readGridHeader(inputs.back().path, inputs.back().header), gridHeaderOk);
+    }
+    const TileSetPlan plan = planTileSet(inputs);
+    ASSERT_EQ(plan.tiles.size(), 2u);
+    std::atomic<bool> cancel{false};
+    SetProgress quiet;
+    std::vector<char> opened;
+    const SeamIndex index = collectSetSeams(plan, seamDepth, 1, cancel, quiet, opened);
+    ConversionRequest common;
+    common.format = OutputFormat::glb;
+    common.settings.useXllYllOffsets = true;
+    common.attributes.normals = true;
+    common.attributes.texture = dir / "drape.png";
+    const std::vector<TileJob> jobs = prepareTileJobs(plan, common, dir.path());
+    std::string files;
+    for (const TileOutcome& o : runTileJobs(jobs, &index, 1, cancel, tileConverter(), quiet))
+        EXPECT_EQ(o.exitStatus, 0);
+    for (const TileJob& job : jobs) files.append(1, ' ').append(quoted(job.request.outputPath));
+    EXPECT_EQ(jobs[0].request.outputPath, dir / "west.glb");
+    const ToolRun report = run("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") + " " +
+                               quoted(modules) + files);
+    EXPECT_EQ(report.status, 0) << report.output;
+    EXPECT_EQ(std::count(report.output.begin(), report.output.end(), '\n'), 2) << report.output;
 }
 
 TEST(MeshReaders, AdmeshFindsClosedSolidsWithThePrismVolume) {

@@ -188,17 +188,17 @@ TEST(TileSets, TilesReadExactlyTheMergedGridsCropReads) {
             EXPECT_EQ(counts.recordsRead, expected.counts.recordsRead);
             EXPECT_EQ(counts.noDataCount, expected.counts.noDataCount);
         }
-        // Two lines deep: the cells of a read of the window widened by one.
+        // Two lines deep: read for its own window, the one-cell ring as above; read for
+        // the window widened by one, the merged grid's read of that window.
         TileCellSource deep(tile, index, 2);
-        Recorder got;
-        SilentProgress silent;
-        deep.read(window, CutGrid::nrows, cancel, silent, got);
         const CropWindow wide{std::max(window.xMin - 1, 1), std::max(window.yMin - 1, 1),
                               std::min(window.xMax + 1, CutGrid::ncols), std::min(window.yMax + 1, CutGrid::nrows)};
-        std::vector<Cell> expected = readMerged(grid.merged, wide, CutGrid::nrows, cancel).cells;
-        for (Cell& c : got.cells) c.inWindow = false;
-        for (Cell& c : expected) c.inWindow = false;
-        EXPECT_EQ(got.cells, expected) << tile.path.filename();
+        for (const CropWindow& read : {window, wide}) {
+            Recorder got;
+            SilentProgress silent;
+            deep.read(read, CutGrid::nrows, cancel, silent, got);
+            EXPECT_EQ(got.cells, readMerged(grid.merged, read, CutGrid::nrows, cancel).cells) << tile.path.filename();
+        }
     }
 
     // A cancel request before reading: nothing is handed over, as from the merged file.
@@ -320,56 +320,86 @@ TEST(TileSets, SeamFileRoundTripsBitForBitAndRefusesDamage) {
     EXPECT_EQ(readSeamFile(dir / "none.seams", ignored), SeamFileResult::unopenable);
 }
 
+// Each vertex as its lines: "v" with its "vt" and "vn" when they are one per vertex.
 std::set<std::string> vertexLines(const std::filesystem::path& obj) {
     std::istringstream text(testing_support::readFile(obj));
-    std::set<std::string> lines;
-    for (std::string line; std::getline(text, line);)
-        if (line.rfind("v ", 0) == 0) lines.insert(line);
+    std::vector<std::string> v, vt, vn;
+    for (std::string line; std::getline(text, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("v ", 0) == 0) v.push_back(line);
+        if (line.rfind("vt ", 0) == 0) vt.push_back(line);
+        if (line.rfind("vn ", 0) == 0) vn.push_back(line);
+    }
+    std::set<std::string> lines(vn.begin(), vn.end());  // normals shared by planes stand alone
+    for (std::size_t i = 0; i < v.size(); ++i)
+        lines.insert(v[i] + (vt.size() == v.size() ? " | " + vt[i] : "") +
+                     (vn.size() == v.size() ? " | " + vn[i] : ""));
     return lines;
 }
 
-TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
+ConversionRequest mergedRequest(const CutGrid& grid, const ConversionRequest& common,
+                                const std::filesystem::path& out) {
+    ConversionRequest whole = common;
+    whole.inputPath = grid.merged;
+    whole.outputPath = out;
+    EXPECT_EQ(readGridHeader(grid.merged, whole.header), gridHeaderOk);
+    whole.settings.cropXMax = CutGrid::ncols;
+    whole.settings.cropYMax = CutGrid::nrows;
+    return whole;
+}
+
+// The cut grid planned as a set, its borders collected on two workers.
+struct CutSet {
     ScratchDir dir;
-    const CutGrid grid(dir);
-    const TileSetPlan plan = planTileSet(readHeaders(grid.tiles));
+    CutGrid grid{dir};
+    TileSetPlan plan = planTileSet(readHeaders(grid.tiles));
+    SeamIndex index;
+    CutSet() {
+        std::atomic<bool> cancel{false};
+        NoProgress quiet;
+        std::vector<char> opened;
+        index = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
+    }
+};
+
+TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
+    const CutSet set;
+    const ScratchDir& dir = set.dir;
+    const CutGrid& grid = set.grid;
+    const TileSetPlan& plan = set.plan;
     std::atomic<bool> cancel{false};
     NoProgress quiet;
-    std::vector<char> opened;
-    const SeamIndex index = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
 
     struct Variant {
         TerrainMode mode;
         std::int32_t preset;
         bool offsets;
         double scale;
-        int workers;  // 1: each tile on the threaded pipeline; 2: inlined, two tiles at a time
+        int workers;      // tiles converted at a time
+        bool attributes;  // texture coordinates over the set and vertex normals
     };
-    const Variant variants[] = {{TerrainMode::Interpolated, 0, false, 1.0, 2},
-                                {TerrainMode::Interpolated, 1, true, 2.0, 1},
-                                {TerrainMode::Interpolated, 2, false, 0.5, 2},
-                                {TerrainMode::FloatingPlanes, 3, true, 100.0, 2},
-                                {TerrainMode::FloatingPlanes, 0, false, 1.0, 1}};
+    const Variant variants[] = {{TerrainMode::Interpolated, 0, false, 1.0, 2, false},
+                                {TerrainMode::Interpolated, 1, true, 2.0, 1, true},
+                                {TerrainMode::Interpolated, 2, false, 0.5, 2, true},
+                                {TerrainMode::FloatingPlanes, 3, true, 100.0, 2, true},
+                                {TerrainMode::FloatingPlanes, 0, false, 1.0, 1, false}};
     int k = 0;
     for (const Variant& v : variants) {
         SCOPED_TRACE(k);
-        ConversionSettings settings;
+        ConversionRequest common;
+        ConversionSettings& settings = common.settings;
         settings.mode = v.mode;
         settings.presetIndex = v.preset;
         settings.useXllYllOffsets = v.offsets;
         settings.unitScale = v.scale;
+        common.attributes.uv = common.attributes.normals = v.attributes;
         const auto out = dir / ("out" + std::to_string(k++));
         std::filesystem::create_directory(out);
-        const std::vector<TileJob> jobs = prepareTileJobs(plan, settings, out);
-        for (const TileOutcome& o : runTileJobs(jobs, &index, v.workers, cancel, tileConverter(v.workers), quiet))
+        const std::vector<TileJob> jobs = prepareTileJobs(plan, common, out);
+        for (const TileOutcome& o : runTileJobs(jobs, &set.index, v.workers, cancel, tileConverter(), quiet))
             EXPECT_EQ(o.exitStatus, 0);
 
-        ConversionRequest whole;
-        whole.inputPath = grid.merged;
-        whole.outputPath = out / "merged.obj";
-        ASSERT_EQ(readGridHeader(grid.merged, whole.header), gridHeaderOk);
-        whole.settings = settings;
-        whole.settings.cropXMax = CutGrid::ncols;
-        whole.settings.cropYMax = CutGrid::nrows;
+        const ConversionRequest whole = mergedRequest(grid, common, out / "merged.obj");
         ConversionStats stats;
         SilentProgress silent;
         ASSERT_EQ(runConversion(whole, cancel, silent, stats), conversionFinished);
@@ -385,6 +415,65 @@ TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
     }
 }
 
+// Simplified tiles: every vertex is a corner of the merged grid's full mesh,
+// and a corner on a tile's edge is kept alike by every tile with data beside it
+// (no crack, no T-junction along a seam).
+TEST(TileSets, SimplifiedTilesKeepTheSameSeamCorners) {
+    const CutSet set;
+    const ScratchDir& dir = set.dir;
+    const CutGrid& grid = set.grid;
+    std::atomic<bool> cancel{false};
+    NoProgress quiet;
+    ConversionRequest common;
+    common.settings.useXllYllOffsets = true;  // preset 0, scale 1: x, y are the map position
+    const ConversionRequest whole = mergedRequest(grid, common, dir / "merged.obj");
+    ConversionStats stats;
+    SilentProgress silent;
+    ASSERT_EQ(runConversion(whole, cancel, silent, stats), conversionFinished);
+    const std::set<std::string> full = vertexLines(whole.outputPath);
+
+    for (const double maxError : {0.0, 40.0, 1e9}) {
+        SCOPED_TRACE(maxError);
+        common.maxError = maxError;
+        const auto out = dir / ("e" + std::to_string(static_cast<int>(std::min(maxError, 1e6))));
+        std::filesystem::create_directory(out);
+        const std::vector<TileJob> jobs = prepareTileJobs(set.plan, common, out);
+        for (const TileOutcome& o : runTileJobs(jobs, &set.index, 2, cancel, tileConverter(), quiet))
+            ASSERT_EQ(o.exitStatus, 0);
+        // The corners (0-based, north-west first) each tile kept.
+        std::vector<std::set<std::pair<int, int>>> kept(jobs.size());
+        std::size_t total = 0;
+        for (std::size_t t = 0; t < jobs.size(); ++t)
+            for (const std::string& line : vertexLines(jobs[t].request.outputPath)) {
+                EXPECT_TRUE(full.count(line)) << jobs[t].request.inputPath.filename() << ": " << line;
+                double x = 0, y = 0;
+                ASSERT_EQ(std::sscanf(line.c_str(), "v %lf %lf", &x, &y), 2);
+                const double top = CutGrid::yll + CutGrid::nrows * CutGrid::size;
+                kept[t].insert({static_cast<int>(std::lround((top - y) / CutGrid::size)),
+                                static_cast<int>(std::lround((x - CutGrid::xll) / CutGrid::size))});
+                ++total;
+            }
+        if (maxError > 1e6) {
+            EXPECT_LT(total, full.size() / 2);
+        }
+        auto hasData = [&](const TileWindow& w, int row, int col) {
+            return row >= w.rowOffset && row < w.rowOffset + w.nrows && col >= w.colOffset &&
+                   col < w.colOffset + w.ncols && grid.cells[row][col] != noData;
+        };
+        for (std::size_t a = 0; a < jobs.size(); ++a)
+            for (const auto& [r, c] : kept[a])
+                for (std::size_t b = 0; b < jobs.size(); ++b) {
+                    const TileWindow& w = jobs[b].tile->window;
+                    if (b == a ||
+                        !(hasData(w, r - 1, c - 1) || hasData(w, r - 1, c) || hasData(w, r, c - 1) || hasData(w, r, c)))
+                        continue;
+                    EXPECT_TRUE(kept[b].count({r, c}))
+                        << jobs[a].request.inputPath.filename() << " keeps corner " << r << "," << c << ", "
+                        << jobs[b].request.inputPath.filename() << " does not";
+                }
+    }
+}
+
 TEST(TileSets, SetRunKeepsGoingPastAFailureAndReportsTheWorst) {
     ScratchDir dir;
     const CutGrid grid(dir);
@@ -397,9 +486,9 @@ TEST(TileSets, SetRunKeepsGoingPastAFailureAndReportsTheWorst) {
     std::vector<char> opened;
     const SeamIndex index = collectSetSeams(plan, seamDepth, 2, cancel, quiet, opened);
 
-    ConversionSettings settings;
-    settings.presetIndex = 1;
-    const std::vector<TileJob> jobs = prepareTileJobs(plan, settings, dir.path() / "out");
+    ConversionRequest common;
+    common.settings.presetIndex = 1;
+    const std::vector<TileJob> jobs = prepareTileJobs(plan, common, dir.path() / "out");
     ASSERT_EQ(jobs.size(), 9u);
     EXPECT_EQ(jobs[0].request.outputPath, dir.path() / "out" / "tile_00.obj");
     EXPECT_EQ(jobs[3].request.header.ncols, CutGrid::ncols);  // placed in the merged grid
