@@ -67,11 +67,13 @@ shared_lines north.obj 2 0.500000 >north.txt
 shared_lines south.obj 2 0.500000 >south.txt
 [ -s north.txt ] && cmp -s north.txt south.txt || fail "north and south crops differ on their shared corners"
 
-# Texture coordinates alone are written while the grid is read, with normals
-# afterwards: both give the same vertices and coordinates.
+# Vertices are written while the grid is read (with normals one row late),
+# or after it with centred elevations: the same coordinates and normals.
 "$convert" -q --uv slope.asc -o uv.obj
 "$convert" -q --uv --normals slope.asc -o both.obj
 cmp -s <(grep -a '^vt\? ' uv.obj) <(grep -a '^vt\? ' both.obj) || fail "--uv alone and with --normals differ"
+"$convert" -q --uv --normals --center-z slope.asc -o centred.obj
+cmp -s <(grep -a '^v[tn] ' both.obj) <(grep -a '^v[tn] ' centred.obj) || fail "normals differ when read twice"
 
 # Simplified meshes: every kept vertex carries the full mesh's "vt" and "vn"
 # for the same corner. 300 x 280 cells with a round hole cross several bands
