@@ -82,7 +82,9 @@ private:
 // positions leave, and each batch takes what was recorded for it.
 class AttributeSink final : public MeshSink {
 public:
-    AttributeSink(MeshSink& out, bool uv, NormalLayout normals) : out_(out), uv_(uv), normals_(normals) {}
+    // `normals`: how the normals go out when they are asked for.
+    AttributeSink(MeshSink& out, const AttributeSettings& asked, NormalLayout normals)
+        : out_(out), uv_(asked.writesUv()), normals_(asked.normals ? normals : NormalLayout::none) {}
 
     void recordUv(const double* uv) {
         if (uv_) pendingUv_.insert(pendingUv_.end(), uv, uv + 2);
@@ -131,6 +133,20 @@ struct CornerFrame {
     CropWindow uvExtent;
     NormalLines* normals = nullptr;
 };
+
+// The frame of a job's window; with attributes asked for, the placement records them into `attributes`.
+CornerFrame frameFor(const TerrainJob& job, AttributeSink& attributes) {
+    CornerFrame f;
+    f.edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
+    f.window = job.window;
+    f.unitScale = job.unitScale;
+    const AttributeSettings& asked = job.attributes;
+    if (asked.writesUv() || asked.normals) {
+        f.attributes = &attributes;
+        f.uvExtent = uvExtentFor(asked.uvExtent, job.window, job.header->ncols, job.header->nrows);
+    }
+    return f;
+}
 
 void placeCorner(void* context, std::int32_t cornerRow, std::int32_t cornerCol, double height, double* position) {
     CornerFrame& f = *static_cast<CornerFrame*>(context);
@@ -248,23 +264,14 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
         result.budgetReachable = choice.reachable;
     }
 
-    CornerFrame frame;
-    frame.edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
-    frame.window = w;
-    frame.unitScale = job.unitScale;
-    const AttributeSettings& attributes = job.attributes;
-    AttributeSink attributeSink(sink, attributes.writesUv(),
-                                attributes.normals ? NormalLayout::perVertex : NormalLayout::none);
+    AttributeSink attributeSink(sink, job.attributes, NormalLayout::perVertex);
+    CornerFrame frame = frameFor(job, attributeSink);
     std::unique_ptr<NormalLines> normals;
-    if (attributes.writesUv() || attributes.normals) {
-        frame.attributes = &attributeSink;
-        frame.uvExtent = uvExtentFor(attributes.uvExtent, w, job.header->ncols, job.header->nrows);
-        try {
-            if (attributes.normals) frame.normals = (normals = std::make_unique<NormalLines>(w)).get();
-        } catch (const std::bad_alloc&) {
-            built.failure = BuildFailure::vertexTable;
-            return result;
-        }
+    try {
+        if (job.attributes.normals) frame.normals = (normals = std::make_unique<NormalLines>(w)).get();
+    } catch (const std::bad_alloc&) {
+        built.failure = BuildFailure::vertexTable;
+        return result;
     }
     MeshSink& out = frame.attributes != nullptr ? static_cast<MeshSink&>(attributeSink) : sink;
     TerrainSimplifier* simplifier =
@@ -322,18 +329,9 @@ SimplifiedBuilt buildMergedPlanesMesh(const TerrainJob& job, double maxError, Me
     SimplifiedBuilt result;
     TerrainBuilt& built = result.built;
     const SimplifyWindow window{w.yMin, w.xMin, w.yMax - w.yMin + 1, w.xMax - w.xMin + 1};
-    CornerFrame frame;
-    frame.edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
-    frame.window = w;
-    frame.unitScale = job.unitScale;
     // Every plane faces up the elevation axis, whatever the unit scale's sign.
-    const AttributeSettings& attributes = job.attributes;
-    AttributeSink attributeSink(sink, attributes.writesUv(),
-                                attributes.normals ? NormalLayout::shared : NormalLayout::none);
-    if (attributes.writesUv() || attributes.normals) {
-        frame.attributes = &attributeSink;
-        frame.uvExtent = uvExtentFor(attributes.uvExtent, w, job.header->ncols, job.header->nrows);
-    }
+    AttributeSink attributeSink(sink, job.attributes, NormalLayout::shared);
+    CornerFrame frame = frameFor(job, attributeSink);
     MeshSink& out = frame.attributes != nullptr ? static_cast<MeshSink&>(attributeSink) : sink;
     PlaneMerge* merge = createPlaneMerge(window, maxError, RectanglePlacement{&frame, placeRectangle}, out);
     if (merge == nullptr) {
