@@ -66,20 +66,39 @@ char* putTexCoordLine(char* out, double u, double v) {
     return lines.put(out, u, v);
 }
 
+const TexCoordLines::Text& TexCoordLines::Recent::of(double value) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    if (slot[0].bits == bits) return slot[0];
+    if (slot[1].bits == bits) return slot[1];
+    Text& t = slot[older];
+    older ^= 1u;
+    t.length = static_cast<unsigned>(putFixed6(value, t.text) - t.text);
+    t.bits = bits;
+    return t;
+}
+
+namespace {
+
+// Texts up to 16 bytes are copied 16 bytes wide (the line's room has the slack).
+char* copyText(char* out, const char* text, unsigned length) {
+    if (length <= 16)
+        std::memcpy(out, text, 16);
+    else
+        std::memcpy(out, text, length);
+    return out + length;
+}
+
+}  // namespace
+
 char* TexCoordLines::put(char* out, double u, double v) {
-    if (!known_ || std::bit_cast<std::uint64_t>(v) != std::bit_cast<std::uint64_t>(v_)) {
-        char* end = putFixed6(v, text_);
-        length_ = static_cast<unsigned>(end - text_);
-        v_ = v;
-        known_ = true;
-    }
+    const Text& uText = u_.of(u);
+    const Text& vText = v_.of(v);
     out[0] = 'v';
     out[1] = 't';
     out[2] = ' ';
-    out = putFixed6(u, out + 3);
+    out = copyText(out + 3, uText.text, uText.length);
     *out++ = ' ';
-    std::memcpy(out, text_, length_);
-    out += length_;
+    out = copyText(out, vText.text, vText.length);
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;

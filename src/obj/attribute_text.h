@@ -22,17 +22,26 @@ namespace morvale {
 inline constexpr std::size_t texCoordLineRoom = 3 + 2 * (1 + fixed6MaxChars) + 2;
 char* putTexCoordLine(char* out, double u, double v);
 
-// The same lines for a run of vertices: the vertices of one corner line
-// share their v, whose text is formatted once. One per formatting thread.
+// The same lines for a run of vertices, keeping the texts of the last two
+// distinct values of each coordinate: the vertices of a corner line share
+// their v, a floating plane's four corners take two of each. One per
+// formatting thread.
 class TexCoordLines {
 public:
     char* put(char* out, double u, double v);
 
 private:
-    double v_ = 0.0;
-    bool known_ = false;
-    unsigned length_ = 0;
-    char text_[fixed6MaxChars + 8] = {};
+    struct Text {
+        std::uint64_t bits = ~std::uint64_t{0};  // a NaN no coordinate is
+        unsigned length = 0;
+        char text[fixed6MaxChars + 16] = {};
+    };
+    struct Recent {
+        Text slot[2];
+        unsigned older = 0;
+        const Text& of(double value);
+    };
+    Recent u_, v_;
 };
 
 // "vn X Y Z" with the numbers as given (the caller applies the axis order):

@@ -132,11 +132,15 @@ TEST(AttributeLines, RunsOfLinesMatchLinesWrittenAlone) {
                 const std::int64_t triangle[3] = {top, bottom + 1, far};
                 ASSERT_EQ(std::string(line, putAttributeFaceLine(line, triangle, 3, both, lines)),
                           expected({top, bottom + 1, far}));
-                const double u = static_cast<double>(c) / static_cast<double>(width);
-                const double v = 1.0 / static_cast<double>(start);
-                char text[64];
-                std::snprintf(text, sizeof text, "vt %.6f %.6f\r\n", u, v);
-                ASSERT_EQ(std::string(line, texCoords.put(line, u, v)), text);
+                // A floating plane's corners: two values of each coordinate, in turns.
+                const double west = static_cast<double>(c) / static_cast<double>(width);
+                const double east = static_cast<double>(c + 1) / static_cast<double>(width);
+                const double north = 1.0 / static_cast<double>(start), south = 0.5 / static_cast<double>(start);
+                for (const auto& [u, v] : {std::pair{west, north}, {east, north}, {east, south}, {west, south}}) {
+                    char text[64];
+                    std::snprintf(text, sizeof text, "vt %.6f %.6f\r\n", u, v);
+                    ASSERT_EQ(std::string(line, texCoords.put(line, u, v)), text);
+                }
             }
         }
     }
