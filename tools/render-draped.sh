@@ -4,7 +4,8 @@
 # the grid with --texture PICTURE --normals, imports the OBJ in Blender
 # headless and renders it smooth shaded (Cycles on the CPU).
 # Usage: tools/render-draped.sh CONVERTER GRID.asc OUT.png [converter options...]
-# The OBJ, its material and the picture are left beside OUT.png.
+# The OBJ, its material and the picture are left beside OUT.png;
+# MORVALE_DRAPE_BLOCK sets the picture's pixels per cell side (default 4).
 set -euo pipefail
 tools=$(cd "$(dirname "$0")" && pwd)
 convert=$1 grid=$2 out=$3
@@ -13,6 +14,6 @@ command -v blender >/dev/null || { echo "blender is not installed (tools/setup-d
 base=${out%.png}
 view() { blender --background --factory-startup --python-exit-code 1 --python "$tools/blender_obj_view.py" -- "$@" 2>&1 |
   grep '^blender-'; }
-view --make-image "$grid" "$base-drape.png" --block 2 --hillshade
+view --make-image "$grid" "$base-drape.png" --block "${MORVALE_DRAPE_BLOCK:-4}" --hillshade
 "$convert" -q --texture "$base-drape.png" --normals "$@" "$grid" -o "$base.obj"
 view --obj "$base.obj" --expect-uv --expect-normals --render "$out"
