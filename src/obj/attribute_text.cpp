@@ -79,10 +79,12 @@ const TexCoordLines::Text& TexCoordLines::Recent::of(double value) {
 
 namespace {
 
-// Texts up to 16 bytes are copied 16 bytes wide (the line's room has the slack).
-char* copyText(char* out, const char* text, unsigned length) {
-    if (length <= 16)
-        std::memcpy(out, text, 16);
+// A text of `length` bytes stored at least `wide` bytes wide: copied `wide`
+// bytes at once when it fits (the line's room has the slack).
+template <unsigned wide>
+char* copyWide(char* out, const char* text, unsigned length) {
+    if (length <= wide)
+        std::memcpy(out, text, wide);
     else
         std::memcpy(out, text, length);
     return out + length;
@@ -96,9 +98,9 @@ char* TexCoordLines::put(char* out, double u, double v) {
     out[0] = 'v';
     out[1] = 't';
     out[2] = ' ';
-    out = copyText(out + 3, uText.text, uText.length);
+    out = copyWide<16>(out + 3, uText.text, uText.length);
     *out++ = ' ';
-    out = copyText(out, vText.text, vText.length);
+    out = copyWide<16>(out, vText.text, vText.length);
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
@@ -125,14 +127,8 @@ char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, c
 
 namespace {
 
-// A number text of `n` bytes; texts up to 8 bytes were stored 8 bytes wide.
-char* copyNumber(char* to, const char* from, unsigned n) {
-    if (n <= 8)
-        std::memcpy(to, from, 8);
-    else
-        std::memcpy(to, from, n);
-    return to + n;
-}
+// Number texts up to 8 bytes were stored 8 bytes wide.
+char* copyNumber(char* to, const char* from, unsigned n) { return copyWide<8>(to, from, n); }
 
 // One face line, the corner count and what the corners name fixed at compile time.
 template <int corners, bool uv, NormalLayout normals>
