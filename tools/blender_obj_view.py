@@ -17,6 +17,8 @@ Options (after the "--"):
                       8 x 8 pixels per cell, north at the top, a dark line
                       every 10 cells, no-data cells grey) to drape with --texture
   --block N           pixels per cell side of --make-image (default 8)
+  --hillshade         --make-image shades the colours with a hillshade (light
+                      from the north-west, 45 degrees up) instead of lines
 """
 
 import math
@@ -29,7 +31,7 @@ import mathutils
 def parse_arguments(argv):
     args = argv[argv.index("--") + 1:] if "--" in argv else []
     options = {"obj": None, "render": None, "make_image": None, "block": 8, "expect_uv": False,
-               "expect_normals": False}
+               "expect_normals": False, "hillshade": False}
     k = 0
     while k < len(args):
         a = args[k]
@@ -45,6 +47,9 @@ def parse_arguments(argv):
         elif a == "--block":
             options["block"] = int(args[k + 1])
             k += 2
+        elif a == "--hillshade":
+            options["hillshade"] = True
+            k += 1
         elif a == "--expect-uv":
             options["expect_uv"] = True
             k += 1
@@ -74,6 +79,7 @@ def read_grid(path):
                 except ValueError:
                     break
     ncols, nrows = int(header["ncols"]), int(header["nrows"])
+    cellsize = float(header.get("cellsize", "1"))
     nodata = float(header["nodata_value"]) if "nodata_value" in header else None
     cells = []
     for i in range(ncols * nrows):
@@ -81,7 +87,38 @@ def read_grid(path):
         if v is not None and (math.isnan(v) or (nodata is not None and abs(v - nodata) <= 1e-6)):
             v = None
         cells.append(v)
-    return ncols, nrows, cells
+    return ncols, nrows, cellsize, cells
+
+
+def hillshade(ncols, nrows, cellsize, cells):
+    """Per cell 0..1: the surface lit from the north-west, 45 degrees up
+    (central differences, one-sided beside no-data and the edge)."""
+    light = (-0.5, 0.5, math.sqrt(0.5))
+
+    def at(r, c):
+        return cells[r * ncols + c] if 0 <= r < nrows and 0 <= c < ncols else None
+
+    def slope(r, c, dr, dc):
+        before, here, after = at(r - dr, c - dc), at(r, c), at(r + dr, c + dc)
+        if before is not None and after is not None:
+            return (after - before) / (2 * cellsize)
+        if after is not None:
+            return (after - here) / cellsize
+        if before is not None:
+            return (here - before) / cellsize
+        return 0.0
+
+    shade = [1.0] * (ncols * nrows)
+    for r in range(nrows):
+        for c in range(ncols):
+            if at(r, c) is None:
+                continue
+            east = slope(r, c, 0, 1)
+            north = -slope(r, c, 1, 0)  # rows run south
+            length = math.sqrt(east * east + north * north + 1.0)
+            lit = (-east * light[0] - north * light[1] + light[2]) / length
+            shade[r * ncols + c] = max(0.0, lit)
+    return shade
 
 
 def hypsometric(t):
@@ -95,8 +132,9 @@ def hypsometric(t):
     return stops[-1][1]
 
 
-def make_image(grid_path, out_path, block=8):
-    ncols, nrows, cells = read_grid(grid_path)
+def make_image(grid_path, out_path, block=8, shaded=False):
+    ncols, nrows, cellsize, cells = read_grid(grid_path)
+    shade = hillshade(ncols, nrows, cellsize, cells) if shaded else None
     present = [v for v in cells if v is not None]
     low, high = (min(present), max(present)) if present else (0.0, 1.0)
     span = high - low if high > low else 1.0
@@ -106,11 +144,14 @@ def make_image(grid_path, out_path, block=8):
         for c in range(ncols):
             v = cells[r * ncols + c]
             colour = (0.5, 0.5, 0.5) if v is None else hypsometric((v - low) / span)
+            if shade is not None:
+                f = 0.3 + 0.7 * shade[r * ncols + c]
+                colour = tuple(x * f for x in colour)
             for y in range(block):
                 # Blender images start at the bottom row: grid row 1 goes to the top.
                 py = (nrows - 1 - r) * block + y
                 for x in range(block):
-                    line = (c % 10 == 0 and x == 0) or (r % 10 == 0 and y == block - 1)
+                    line = shade is None and ((c % 10 == 0 and x == 0) or (r % 10 == 0 and y == block - 1))
                     rgb = (0.08, 0.08, 0.1) if line else colour
                     at = (py * width + c * block + x) * 4
                     pixels[at:at + 4] = [rgb[0], rgb[1], rgb[2], 1.0]
@@ -147,6 +188,13 @@ def report(meshes):
 
 def render(meshes, out_path):
     scene = bpy.context.scene
+    # Smooth shading with the imported normals (Blender before 4.1 uses them only with auto smooth).
+    for o in meshes:
+        for polygon in o.data.polygons:
+            polygon.use_smooth = True
+        if hasattr(o.data, "use_auto_smooth"):
+            o.data.use_auto_smooth = True
+            o.data.auto_smooth_angle = math.pi
     corners = [o.matrix_world @ mathutils.Vector(c) for o in meshes for c in o.bound_box]
     low = mathutils.Vector([min(c[i] for c in corners) for i in range(3)])
     high = mathutils.Vector([max(c[i] for c in corners) for i in range(3)])
@@ -188,7 +236,7 @@ def render(meshes, out_path):
 def main():
     options = parse_arguments(sys.argv)
     if options["make_image"]:
-        make_image(*options["make_image"], block=options["block"])
+        make_image(*options["make_image"], block=options["block"], shaded=options["hillshade"])
     if not options["obj"]:
         return
     bpy.ops.wm.read_factory_settings(use_empty=True)

@@ -113,8 +113,6 @@ const char* conversionConflict(const ConversionRequest& request) {
     if (request.maxTriangles > 0 && s.mode == TerrainMode::FloatingPlanes)
         return "--max-triangles applies to the interpolated mode only; floating planes merge with --max-error";
     const AttributeSettings& a = request.attributes;
-    if (simplified && (a.writesUv() || a.normals))
-        return "--uv, --normals and --texture cannot be used with --max-error or --max-triangles yet";
     if (request.solid && a.normals) return "--normals cannot be used with --solid: a surface normal is wrong on a wall";
     if (request.format == OutputFormat::stl && (a.writesUv() || a.normals))
         return "--uv, --normals and --texture do not apply to STL, which holds only triangles and facet normals";

@@ -167,8 +167,8 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
         return built;
     }
     RunTables& t = *tables;
-    // Normals need two cells around the window: their vertices are handed
-    // over in the writing stage, which reads the grid again that wide.
+    // Normals need two cells around the window: the grid is then read that
+    // wide, and each row's vertices go out one row later.
     const AttributeSettings& attributes = job.attributes;
     const bool uv = attributes.writesUv();
     std::unique_ptr<CornerNormalStream> normals;
@@ -188,18 +188,31 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     MeshInfo info;
     info.uv = uv;
     info.normals = normals ? NormalLayout::perVertex : NormalLayout::none;
-    info.verticesAhead = hasBody(job) && !job.centerZ && !normals && sink.acceptsVerticesAhead();
+    info.verticesAhead = hasBody(job) && !job.centerZ && sink.acceptsVerticesAhead();
     std::int64_t linesAhead = 0;
     if (info.verticesAhead) {
         sink.begin(info);
         // The vertices fill the data mask themselves; the elevation range matters only for centring.
         CornerVertices vertices(*mask, true, window, edges, unitScale, 0.0, t.corners, t.vertexRows);
-        vertices.carryAttributes(nullptr, uv, uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
+        vertices.carryAttributes(normals.get(), uv,
+                                 uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
         handOverVertices(job.threaded, vertices, [&](auto& batcher) {
-            built.counts = readBodyCells(job, window, lastRow, progress,
-                                         [&](std::int32_t row, std::int32_t col, double value, bool) {
-                                             batcher.add(CellValue{row, col, value});
-                                         });
+            if (!normals) {
+                built.counts = readBodyCells(job, window, lastRow, progress,
+                                             [&](std::int32_t row, std::int32_t col, double value, bool) {
+                                                 batcher.add(CellValue{row, col, value});
+                                             });
+                return;
+            }
+            const CropWindow reading = wideReadingWindow(window, header.ncols, header.nrows);
+            std::int64_t cropDataCells = 0;
+            const GridBodyCounts wide = readBodyCells(job, reading, wideLastRow(reading, header.nrows), progress,
+                                                      [&](std::int32_t row, std::int32_t col, double value, bool) {
+                                                          cropDataCells += row >= window.yMin && row <= window.yMax &&
+                                                                           col >= window.xMin && col <= window.xMax;
+                                                          batcher.add(CellValue{row, col, value});
+                                                      });
+            built.counts = cropCounts(wide, reading, window, cropDataCells);
         });
         linesAhead = vertices.handedOver();
     } else if (hasBody(job)) {

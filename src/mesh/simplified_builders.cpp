@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "base/input_file.h"
+#include "grid/wide_read.h"
 #include "mesh/cell_edges.h"
+#include "mesh/corner_normals.h"
 #include "mesh/simplify/plane_merge.h"
 #include "mesh/simplify/terrain_simplifier.h"
 
@@ -50,18 +52,111 @@ private:
     std::vector<std::uint8_t> empty_;
 };
 
-// Where the full Interpolated builder puts a corner.
+// The normals of the last corner lines fed to the simplifier. A band's
+// vertices leave when its last line arrives, so every line of the band (up
+// to kBandCells + 1) must still be here then.
+class NormalLines {
+public:
+    static constexpr std::int64_t kLines = kBandCells + 2;
+
+    // Throws std::bad_alloc.
+    explicit NormalLines(const CropWindow& window)
+        : xMin_(window.xMin), width_(static_cast<std::size_t>(window.xMax - window.xMin + 2)),
+          values_(static_cast<std::size_t>(kLines) * width_ * 3) {}
+
+    // 3 doubles per corner column xMin .. xMax + 1 of corner line r.
+    void keep(std::int64_t r, const double* normals) { std::copy_n(normals, 3 * width_, at(r, xMin_)); }
+    double* at(std::int64_t r, std::int64_t c) {
+        const std::size_t line = static_cast<std::size_t>(r % kLines);
+        return values_.data() + 3 * (line * width_ + static_cast<std::size_t>(c - xMin_));
+    }
+
+private:
+    std::int64_t xMin_;
+    std::size_t width_;
+    std::vector<double> values_;
+};
+
+// Hands the kept vertices over with their texture coordinates and normals:
+// the placement callback records them vertex by vertex, in the order the
+// positions leave, and each batch takes what was recorded for it.
+class AttributeSink final : public MeshSink {
+public:
+    // `normals`: how the normals go out when they are asked for.
+    AttributeSink(MeshSink& out, const AttributeSettings& asked, NormalLayout normals)
+        : out_(out), uv_(asked.writesUv()), normals_(asked.normals ? normals : NormalLayout::none) {}
+
+    void recordUv(const double* uv) {
+        if (uv_) pendingUv_.insert(pendingUv_.end(), uv, uv + 2);
+    }
+    void recordNormal(const double* normal) { pendingNormal_.insert(pendingNormal_.end(), normal, normal + 3); }
+
+    bool acceptsVerticesAhead() override { return out_.acceptsVerticesAhead(); }
+    void begin(const MeshInfo& info) override {
+        MeshInfo with = info;
+        with.uv = uv_;
+        with.normals = normals_;
+        out_.begin(with);
+    }
+    void vertices(const VertexBatch& batch) override {
+        assert(!uv_ || pendingUv_.size() == 2 * batch.count);
+        assert(normals_ != NormalLayout::perVertex || pendingNormal_.size() == 3 * batch.count);
+        VertexBatch with = batch;
+        if (uv_) with.uv = pendingUv_.data();
+        if (normals_ == NormalLayout::perVertex) with.normal = pendingNormal_.data();
+        out_.vertices(with);
+        pendingUv_.clear();
+        pendingNormal_.clear();
+    }
+    void writingStage() override { out_.writingStage(); }
+    void keepVertices(std::int64_t count) override { out_.keepVertices(count); }
+    void endVertices() override { out_.endVertices(); }
+    void faces(const FaceBatch& batch) override { out_.faces(batch); }
+    void settled(std::int64_t vertex) override { out_.settled(vertex); }
+    MeshWritten end(std::int64_t faceCountForComment) override { return out_.end(faceCountForComment); }
+
+private:
+    MeshSink& out_;
+    bool uv_;
+    NormalLayout normals_;
+    std::vector<double> pendingUv_;
+    std::vector<double> pendingNormal_;
+};
+
+// Where the full Interpolated builder puts a corner, and (with attributes)
+// the texture coordinate and normal it gives it.
 struct CornerFrame {
     CellEdges edges;
     CropWindow window;
     double unitScale = 1.0;
+    AttributeSink* attributes = nullptr;
+    CropWindow uvExtent;
+    NormalLines* normals = nullptr;
 };
 
+// The frame of a job's window; with attributes asked for, the placement records them into `attributes`.
+CornerFrame frameFor(const TerrainJob& job, AttributeSink& attributes) {
+    CornerFrame f;
+    f.edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
+    f.window = job.window;
+    f.unitScale = job.unitScale;
+    const AttributeSettings& asked = job.attributes;
+    if (asked.writesUv() || asked.normals) {
+        f.attributes = &attributes;
+        f.uvExtent = uvExtentFor(asked.uvExtent, job.window, job.header->ncols, job.header->nrows);
+    }
+    return f;
+}
+
 void placeCorner(void* context, std::int32_t cornerRow, std::int32_t cornerCol, double height, double* position) {
-    const CornerFrame& f = *static_cast<const CornerFrame*>(context);
+    CornerFrame& f = *static_cast<CornerFrame*>(context);
     position[0] = cornerCol <= f.window.xMax ? xWest(f.edges, cornerCol) : xEast(f.edges, f.window.xMax);
     position[1] = cornerRow <= f.window.yMax ? yNorth(f.edges, cornerRow) : ySouth(f.edges, f.window.yMax);
     position[2] = height * f.unitScale;
+    if (f.attributes == nullptr) return;
+    const double uv[2] = {cornerU(f.uvExtent, cornerCol), cornerV(f.uvExtent, cornerRow)};
+    f.attributes->recordUv(uv);
+    if (f.normals != nullptr) f.attributes->recordNormal(f.normals->at(cornerRow, cornerCol));
 }
 
 // The corner means of one corner line, summed in the full builder's order
@@ -83,17 +178,27 @@ void cornerLine(const CellRows& rows, std::int32_t above, std::int32_t below, st
 }
 
 // One pass over the window and its ring into a simplifier (or a budget pass).
-GridBodyCounts feedSimplifier(const TerrainJob& job, TerrainSimplifier& simplifier, ProgressReporter& progress) {
+// With `normals`, the grid is read two cells around the window and each
+// corner line goes to the simplifier one cell row late, once its normals are
+// known, which are kept until its band has left.
+GridBodyCounts feedSimplifier(const TerrainJob& job, TerrainSimplifier& simplifier, ProgressReporter& progress,
+                              NormalLines* normals = nullptr) {
     const CropWindow& w = job.window;
+    const GridHeader& header = *job.header;
     const std::int32_t cols = w.xMax - w.xMin + 1;
     CellRows rows(cols + 2);
     std::vector<double> heights(static_cast<std::size_t>(cols) + 1);
+    std::unique_ptr<CornerNormalStream> stream;
+    if (normals != nullptr)
+        stream = std::make_unique<CornerNormalStream>(w, job.unitScale, job.unitScale * header.cellsize);
+    const std::int64_t late = normals != nullptr ? 1 : 0;
     std::int32_t nextLine = 0;
     const std::int32_t lineCount = w.yMax - w.yMin + 1;
     // Line k lies between rows yMin - 1 + k and yMin + k; it is ready once the row below it is complete.
     auto putLines = [&](std::int64_t completedThrough) {
-        while (nextLine <= lineCount && std::int64_t{w.yMin} + nextLine <= completedThrough) {
+        while (nextLine <= lineCount && std::int64_t{w.yMin} + nextLine + late <= completedThrough) {
             const std::int32_t below = w.yMin + nextLine;
+            if (stream) normals->keep(below, stream->normals(below));
             if (nextLine == 0) simplifyRingAbove(simplifier, rows.data(below - 1));
             cornerLine(rows, below - 1, below, heights);
             simplifyCornerLine(simplifier, heights.data(), rows.data(below));
@@ -101,15 +206,33 @@ GridBodyCounts feedSimplifier(const TerrainJob& job, TerrainSimplifier& simplifi
         }
     };
     std::int32_t currentRow = INT32_MIN;
-    const std::int32_t lastRow = w.yMax < job.header->nrows ? w.yMax + 1 : job.header->nrows;
-    const GridBodyCounts counts =
-        readBodyCells(job, w, lastRow, progress, [&](std::int32_t row, std::int32_t col, double value, bool) {
-            if (row != currentRow) {
-                putLines(std::int64_t{row} - 1);
-                currentRow = row;
-            }
-            rows.set(row, col - (w.xMin - 1), value);
-        });
+    auto nextCell = [&](std::int32_t row) {
+        if (row != currentRow) {
+            putLines(std::int64_t{row} - 1);
+            currentRow = row;
+        }
+    };
+    auto ring = [&](std::int32_t row, std::int32_t col, double value, bool) {
+        rows.set(row, col - (w.xMin - 1), value);
+    };
+    GridBodyCounts counts;
+    if (stream) {
+        auto all = [&](std::int32_t row, std::int32_t col, double value) {
+            nextCell(row);
+            stream->cell(row, col, value);
+        };
+        const CropWindow reading = wideReadingWindow(w, header.ncols, header.nrows);
+        WideCells<decltype(ring), decltype(all)> cells(w, ring, all);
+        const GridBodyCounts wide = readBodyCells(job, reading, wideLastRow(reading, header.nrows), progress, cells);
+        counts = cropCounts(wide, reading, w, cells.cropDataCells());
+    } else {
+        const std::int32_t lastRow = w.yMax < header.nrows ? w.yMax + 1 : header.nrows;
+        counts = readBodyCells(job, w, lastRow, progress,
+                               [&](std::int32_t row, std::int32_t col, double value, bool inWindow) {
+                                   nextCell(row);
+                                   ring(row, col, value, inWindow);
+                               });
+    }
     if (!job.cancelRequested->load()) putLines(INT64_MAX);
     return counts;
 }
@@ -141,20 +264,36 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
         result.budgetReachable = choice.reachable;
     }
 
-    CornerFrame frame{makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale), w, job.unitScale};
+    AttributeSink attributeSink(sink, job.attributes, NormalLayout::perVertex);
+    CornerFrame frame = frameFor(job, attributeSink);
+    std::unique_ptr<NormalLines> normals;
+    try {
+        if (job.attributes.normals) frame.normals = (normals = std::make_unique<NormalLines>(w)).get();
+    } catch (const std::bad_alloc&) {
+        built.failure = BuildFailure::vertexTable;
+        return result;
+    }
+    MeshSink& out = frame.attributes != nullptr ? static_cast<MeshSink&>(attributeSink) : sink;
     TerrainSimplifier* simplifier =
-        createTerrainSimplifier(window, maxError, CornerPlacement{&frame, placeCorner}, &sink);
+        createTerrainSimplifier(window, maxError, CornerPlacement{&frame, placeCorner}, &out);
     if (simplifier == nullptr) {
         built.failure = BuildFailure::vertexTable;
         return result;
     }
     progress.beginStage("Getting elevation data from input file...", 5);
-    if (hasBody(job) && !job.cancelRequested->load() && rewind(job))
-        built.counts = feedSimplifier(job, *simplifier, progress);
+    if (hasBody(job) && !job.cancelRequested->load() && rewind(job)) {
+        try {
+            built.counts = feedSimplifier(job, *simplifier, progress, normals.get());
+        } catch (const std::bad_alloc&) {
+            destroyTerrainSimplifier(simplifier);
+            built.failure = BuildFailure::vertexTable;
+            return result;
+        }
+    }
     progress.beginStage("Creating output *.OBJ file...", 10);
     const SimplifyTotals totals = finishTerrainSimplifier(*simplifier);
     destroyTerrainSimplifier(simplifier);
-    const MeshWritten written = sink.end(facesThatReachedOutput);
+    const MeshWritten written = out.end(facesThatReachedOutput);
     built.vertexCount = written.vertices;
     built.quadCount = written.faces;
     built.written = written.ok && totals.ok;
@@ -167,7 +306,13 @@ namespace {
 // Where the full Floating planes builder puts a cell's corners, for a rectangle of cells.
 void placeRectangle(void* context, std::int32_t firstRow, std::int32_t firstCol, std::int32_t lastRow,
                     std::int32_t lastCol, double level, double* p) {
-    const CornerFrame& f = *static_cast<const CornerFrame*>(context);
+    CornerFrame& f = *static_cast<CornerFrame*>(context);
+    if (f.attributes != nullptr) {
+        const double west = cornerU(f.uvExtent, firstCol), east = cornerU(f.uvExtent, std::int64_t{lastCol} + 1);
+        const double north = cornerV(f.uvExtent, firstRow), south = cornerV(f.uvExtent, std::int64_t{lastRow} + 1);
+        const double uv[8] = {west, north, east, north, east, south, west, south};
+        for (int k = 0; k < 4; ++k) f.attributes->recordUv(uv + 2 * k);
+    }
     const double west = xWest(f.edges, firstCol), east = xEast(f.edges, lastCol);
     const double north = yNorth(f.edges, firstRow), south = ySouth(f.edges, lastRow);
     const double elevation = level * f.unitScale;
@@ -184,8 +329,11 @@ SimplifiedBuilt buildMergedPlanesMesh(const TerrainJob& job, double maxError, Me
     SimplifiedBuilt result;
     TerrainBuilt& built = result.built;
     const SimplifyWindow window{w.yMin, w.xMin, w.yMax - w.yMin + 1, w.xMax - w.xMin + 1};
-    CornerFrame frame{makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale), w, job.unitScale};
-    PlaneMerge* merge = createPlaneMerge(window, maxError, RectanglePlacement{&frame, placeRectangle}, sink);
+    // Every plane faces up the elevation axis, whatever the unit scale's sign.
+    AttributeSink attributeSink(sink, job.attributes, NormalLayout::shared);
+    CornerFrame frame = frameFor(job, attributeSink);
+    MeshSink& out = frame.attributes != nullptr ? static_cast<MeshSink&>(attributeSink) : sink;
+    PlaneMerge* merge = createPlaneMerge(window, maxError, RectanglePlacement{&frame, placeRectangle}, out);
     if (merge == nullptr) {
         built.failure = BuildFailure::vertexTable;
         return result;
@@ -214,7 +362,7 @@ SimplifiedBuilt buildMergedPlanesMesh(const TerrainJob& job, double maxError, Me
     job.progress->beginStage("Creating output *.OBJ file...", 10);
     const PlaneMergeTotals totals = finishPlaneMerge(*merge);
     destroyPlaneMerge(merge);
-    const MeshWritten written = sink.end(totals.rectangles);
+    const MeshWritten written = out.end(totals.rectangles);
     built.vertexCount = written.vertices;
     built.quadCount = written.faces;
     built.written = written.ok;

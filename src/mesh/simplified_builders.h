@@ -5,6 +5,14 @@
 // rectangles). Vertices are placed with the full builders' own arithmetic, so
 // every vertex kept has the bytes of the full mesh's vertex.
 //
+// Texture coordinates and normals (TerrainJob::attributes): a kept vertex
+// carries those of the same corner in the full mesh. Interpolated normals
+// need two cells around the window, so the final pass reads that wider and
+// feeds each corner line one cell row late; the normals of the lines of the
+// band being simplified are kept until its vertices leave (24 bytes per
+// window column and line, kBandCells + 2 lines). Merged planes take their
+// corners' texture coordinates and share one up normal.
+//
 // --max-triangles reads the grid twice (the budget pass, then the chosen
 // bound). Elevation centring is not offered: it would need one more pass for
 // the elevation range, and the caller refuses it.

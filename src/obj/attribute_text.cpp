@@ -1,5 +1,6 @@
 #include "obj/attribute_text.h"
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cmath>
@@ -61,12 +62,45 @@ char* putNormalFixed4(double value, char* out) {
 }  // namespace
 
 char* putTexCoordLine(char* out, double u, double v) {
+    TexCoordLines lines;
+    return lines.put(out, u, v);
+}
+
+const TexCoordLines::Text& TexCoordLines::Recent::of(double value) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    if (slot[0].bits == bits) return slot[0];
+    if (slot[1].bits == bits) return slot[1];
+    Text& t = slot[older];
+    older ^= 1u;
+    t.length = static_cast<unsigned>(putFixed6(value, t.text) - t.text);
+    t.bits = bits;
+    return t;
+}
+
+namespace {
+
+// A text of `length` bytes stored at least `wide` bytes wide: copied `wide`
+// bytes at once when it fits (the line's room has the slack).
+template <unsigned wide>
+char* copyWide(char* out, const char* text, unsigned length) {
+    if (length <= wide)
+        std::memcpy(out, text, wide);
+    else
+        std::memcpy(out, text, length);
+    return out + length;
+}
+
+}  // namespace
+
+char* TexCoordLines::put(char* out, double u, double v) {
+    const Text& uText = u_.of(u);
+    const Text& vText = v_.of(v);
     out[0] = 'v';
     out[1] = 't';
     out[2] = ' ';
-    out = putFixed6(u, out + 3);
+    out = copyWide<16>(out + 3, uText.text, uText.length);
     *out++ = ' ';
-    out = putFixed6(v, out);
+    out = copyWide<16>(out, vText.text, vText.length);
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
@@ -86,59 +120,89 @@ char* putNormalLine(char* out, double x, double y, double z) {
     return out + 2;
 }
 
+char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, const FaceAttributes& attributes) {
+    FaceLines lines;
+    return putAttributeFaceLine(out, vertex, corners, attributes, lines);
+}
+
 namespace {
 
-// A vertex number's text, formatted once and stored as often as a corner names it.
-struct NumberWord {
-    std::uint64_t word = 0;
-    unsigned length = 0;
-    bool small = false;
-};
+// Number texts up to 8 bytes were stored 8 bytes wide.
+char* copyNumber(char* to, const char* from, unsigned n) { return copyWide<8>(to, from, n); }
 
-NumberWord numberWord(std::int64_t v) {
-    NumberWord n;
-    if constexpr (std::endian::native == std::endian::little) {
-        if (v >= 0 && v < 100000000) {
-            n.word = digitWordBelow1e8(static_cast<std::uint32_t>(v), n.length);
-            n.small = true;
-        }
+// One face line, the corner count and what the corners name fixed at compile time.
+template <int corners, bool uv, NormalLayout normals>
+char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, FaceLines& lines) {
+    // A face's numbers lie in one or two clusters (a row and the next), as in FaceLines::put.
+    std::int64_t low = vertex[0], high = vertex[0];
+    for (int c = 1; c < corners; ++c) {
+        low = std::min(low, vertex[c]);
+        high = std::max(high, vertex[c]);
     }
-    return n;
-}
-
-char* putNumber(char* out, const NumberWord& n, std::int64_t v) {
-    if (n.small) {
-        std::memcpy(out, &n.word, 8);
-        return out + n.length;
+    lines.nearNumbers.moveTo(low);
+    std::int64_t far = high;
+    if (high - low > 9) {
+        for (int c = 0; c < corners; ++c)
+            if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
+        lines.farNumbers.moveTo(far);
     }
-    return putInteger(out, v);
-}
-
-}  // namespace
-
-char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, const FaceAttributes& attributes) {
-    assert(corners == 3 || corners == 4);
-    const bool normals = attributes.normals != NormalLayout::none;
-    const bool shared = attributes.normals == NormalLayout::shared;
-    const NumberWord sharedText = numberWord(attributes.sharedNormal);
+    // Each corner's number text once, then copied as often as the corner names it.
+    char text[corners][24];
+    unsigned length[corners];
+    for (int k = 0; k < corners; ++k) {
+        const std::int64_t v = vertex[k], aboveLow = v - low, aboveFar = v - far;
+        char* end = aboveLow <= 9                    ? lines.nearNumbers.put(text[k], static_cast<int>(aboveLow))
+                    : aboveFar >= 0 && aboveFar <= 9 ? lines.farNumbers.put(text[k], static_cast<int>(aboveFar))
+                                                     : putInteger(text[k], v);
+        length[k] = static_cast<unsigned>(end - text[k]);
+    }
+    char sharedText[24];
+    unsigned sharedLength = 0;
+    if constexpr (normals == NormalLayout::shared)
+        sharedLength = static_cast<unsigned>(putInteger(sharedText, sharedNormal) - sharedText);
     *out++ = 'f';
     for (int k = 0; k < corners; ++k) {
         *out++ = ' ';
-        const NumberWord text = numberWord(vertex[k]);
-        out = putNumber(out, text, vertex[k]);
-        if (attributes.uv) {
+        out = copyNumber(out, text[k], length[k]);
+        if constexpr (uv) {
             *out++ = '/';
-            out = putNumber(out, text, vertex[k]);
+            out = copyNumber(out, text[k], length[k]);
         }
-        if (normals) {
-            if (!attributes.uv) *out++ = '/';
+        if constexpr (normals != NormalLayout::none) {
+            if constexpr (!uv) *out++ = '/';
             *out++ = '/';
-            out = shared ? putNumber(out, sharedText, attributes.sharedNormal) : putNumber(out, text, vertex[k]);
+            if constexpr (normals == NormalLayout::shared)
+                out = copyNumber(out, sharedText, sharedLength);
+            else
+                out = copyNumber(out, text[k], length[k]);
         }
     }
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
+}
+
+template <int corners>
+char* putFaceOf(char* out, const std::int64_t* vertex, const FaceAttributes& a, FaceLines& lines) {
+    switch (a.normals) {
+    case NormalLayout::none:
+        return a.uv ? putFace<corners, true, NormalLayout::none>(out, vertex, a.sharedNormal, lines)
+                    : putFace<corners, false, NormalLayout::none>(out, vertex, a.sharedNormal, lines);
+    case NormalLayout::perVertex:
+        return a.uv ? putFace<corners, true, NormalLayout::perVertex>(out, vertex, a.sharedNormal, lines)
+                    : putFace<corners, false, NormalLayout::perVertex>(out, vertex, a.sharedNormal, lines);
+    default:
+        return a.uv ? putFace<corners, true, NormalLayout::shared>(out, vertex, a.sharedNormal, lines)
+                    : putFace<corners, false, NormalLayout::shared>(out, vertex, a.sharedNormal, lines);
+    }
+}
+
+}  // namespace
+
+char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, const FaceAttributes& attributes,
+                           FaceLines& lines) {
+    assert(corners == 3 || corners == 4);
+    return corners == 4 ? putFaceOf<4>(out, vertex, attributes, lines) : putFaceOf<3>(out, vertex, attributes, lines);
 }
 
 }  // namespace morvale

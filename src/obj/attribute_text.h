@@ -13,6 +13,7 @@
 
 #include "obj/fixed_format.h"
 #include "mesh/mesh_sink.h"
+#include "obj/face_text.h"
 #include "obj/fixed6_format.h"
 
 namespace morvale {
@@ -20,6 +21,28 @@ namespace morvale {
 // "vt U V": six decimals, exact (see formatFixed6). Room: texCoordLineRoom.
 inline constexpr std::size_t texCoordLineRoom = 3 + 2 * (1 + fixed6MaxChars) + 2;
 char* putTexCoordLine(char* out, double u, double v);
+
+// The same lines for a run of vertices, keeping the texts of the last two
+// distinct values of each coordinate: the vertices of a corner line share
+// their v, a floating plane's four corners take two of each. One per
+// formatting thread.
+class TexCoordLines {
+public:
+    char* put(char* out, double u, double v);
+
+private:
+    struct Text {
+        std::uint64_t bits = ~std::uint64_t{0};  // a NaN no coordinate is
+        unsigned length = 0;
+        char text[fixed6MaxChars + 16] = {};
+    };
+    struct Recent {
+        Text slot[2];
+        unsigned older = 0;
+        const Text& of(double value);
+    };
+    Recent u_, v_;
+};
 
 // "vn X Y Z" with the numbers as given (the caller applies the axis order):
 // "%.4f" like the vertex lines, a ten-thousandth of a radian. Room: normalLineRoom.
@@ -38,5 +61,10 @@ inline constexpr std::size_t attributeFaceLineRoom = 1 + 4 * (1 + 3 * 20 + 2) + 
 
 // "f" and `corners` (3 or 4) references "v", "v/vt", "v//vn" or "v/vt/vn".
 char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, const FaceAttributes& attributes);
+// The same, a face after another: each number's text follows the counters of
+// the plain face lines (face_text.h), formatted once and stored as often as a
+// corner names it. One `lines` per formatting thread.
+char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, const FaceAttributes& attributes,
+                           FaceLines& lines);
 
 }  // namespace morvale

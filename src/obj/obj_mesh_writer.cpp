@@ -58,7 +58,7 @@ void ObjMeshWriter::startBlock(bool faceBlock) {
     }
     stream_ = std::make_unique<ChunkStream>(*writer_, 0, 0);
     // Without a writer thread chunks must come in order: no helper then.
-    if (faceBlock && writer_->threaded() && !hasAttributes()) startHelper();
+    if (faceBlock && writer_->threaded()) startHelper();
 }
 
 void ObjMeshWriter::startHelper() {
@@ -182,7 +182,7 @@ void ObjMeshWriter::attributeVertices(const VertexBatch& batch) {
         char* out = stream_->reserve(n * room);
         for (std::size_t i = done; i < done + n; ++i) {
             out = putVertexLine(out, batch.position + 3 * i);
-            if (uv) out = putTexCoordLine(out, batch.uv[2 * i], batch.uv[2 * i + 1]);
+            if (uv) out = texCoordLines_.put(out, batch.uv[2 * i], batch.uv[2 * i + 1]);
             if (normals) {
                 const double* v = batch.normal + 3 * i;
                 const VertexCoordinates turned = applyAxisOrder(presetIndex_, v[0], v[1], v[2]);
@@ -196,19 +196,19 @@ void ObjMeshWriter::attributeVertices(const VertexBatch& batch) {
     if (batch.stepAfter) stream_->stepAfterThis();
 }
 
-void ObjMeshWriter::attributeFaces(const FaceBatch& batch) {
-    stream_->setCancellable(batch.cancellable);
+void ObjMeshWriter::attributeFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
+                                   bool cancellable, bool stepAfter) {
+    stream.setCancellable(cancellable);
     const int corners = info_.faceCorners;
-    const std::int64_t* vertex = batch.vertex;
-    for (std::size_t done = 0; done < batch.count;) {
-        const std::size_t n = std::min(batch.count - done, linesPerReserve);
-        char* out = stream_->reserve(n * attributeFaceLineRoom);
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t n = std::min(count - done, linesPerReserve);
+        char* out = stream.reserve(n * attributeFaceLineRoom);
         for (std::size_t k = 0; k < n; ++k, vertex += corners)
-            out = putAttributeFaceLine(out, vertex, corners, faceAttributes_);
-        stream_->commit(out, static_cast<std::int64_t>(n));
+            out = putAttributeFaceLine(out, vertex, corners, faceAttributes_, lines);
+        stream.commit(out, static_cast<std::int64_t>(n));
         done += n;
     }
-    if (batch.stepAfter) stream_->stepAfterThis();
+    if (stepAfter) stream.stepAfterThis();
 }
 
 void ObjMeshWriter::vertices(const VertexBatch& batch) {
@@ -253,7 +253,6 @@ void ObjMeshWriter::endVertices() {
 
 void ObjMeshWriter::faces(const FaceBatch& batch) {
     if (!stream_) return;
-    if (hasAttributes()) return attributeFaces(batch);
     if (!helper_.joinable()) {
         putFaces(*stream_, faceLines_, batch.vertex, batch.count, batch.cancellable, batch.stepAfter);
         return;
@@ -282,6 +281,7 @@ void ObjMeshWriter::faces(const FaceBatch& batch) {
 
 void ObjMeshWriter::putFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
                              bool cancellable, bool stepAfter) {
+    if (hasAttributes()) return attributeFaces(stream, lines, vertex, count, cancellable, stepAfter);
     stream.setCancellable(cancellable);
     const int corners = info_.faceCorners;
     const std::size_t room = faceLineRoom(corners);

@@ -73,7 +73,8 @@ private:
     void attributeVertices(const VertexBatch& batch);
     // Vertex lines of the next run out of `left` (a block written ahead stops at its checkpoints).
     std::size_t nextVertexRun(std::size_t left);
-    void attributeFaces(const FaceBatch& batch);
+    void attributeFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
+                        bool cancellable, bool stepAfter);
     char* putVertexLine(char* out, const double* position) { return (this->*putVertexLines_)(out, position, 1); }
     // The one place vertex lines are put together (a face line: FaceLines),
     // one copy per axis order, chosen once.
@@ -201,6 +202,7 @@ private:
     LastText elevation_;
     PlaneTexts lastPlane_;
     FaceLines faceLines_;
+    TexCoordLines texCoordLines_;  // the thread that takes the vertices
     VertexWriteAhead writeAhead_;
     std::int64_t aheadLines_ = 0;  // lines of a block written ahead
     std::int64_t aheadBlockEnd_ = 0;

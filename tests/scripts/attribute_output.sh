@@ -67,11 +67,48 @@ shared_lines north.obj 2 0.500000 >north.txt
 shared_lines south.obj 2 0.500000 >south.txt
 [ -s north.txt ] && cmp -s north.txt south.txt || fail "north and south crops differ on their shared corners"
 
-# Texture coordinates alone are written while the grid is read, with normals
-# afterwards: both give the same vertices and coordinates.
+# Vertices are written while the grid is read (with normals one row late),
+# or after it with centred elevations: the same coordinates and normals.
 "$convert" -q --uv slope.asc -o uv.obj
 "$convert" -q --uv --normals slope.asc -o both.obj
 cmp -s <(grep -a '^vt\? ' uv.obj) <(grep -a '^vt\? ' both.obj) || fail "--uv alone and with --normals differ"
+"$convert" -q --uv --normals --center-z slope.asc -o centred.obj
+cmp -s <(grep -a '^v[tn] ' both.obj) <(grep -a '^v[tn] ' centred.obj) || fail "normals differ when read twice"
+
+# Simplified meshes: every kept vertex carries the full mesh's "vt" and "vn"
+# for the same corner. 300 x 280 cells with a round hole cross several bands
+# of the simplifier, whose vertices leave a band at a time.
+awk 'BEGIN {
+  printf "ncols 300\nnrows 280\nxllcorner 0\nyllcorner 0\ncellsize 2\nNODATA_value -9999\n"
+  for (r = 0; r < 280; r++) {
+    for (c = 0; c < 300; c++) {
+      z = ((r - 140) ^ 2 + (c - 150) ^ 2 < 100) ? -9999 : sprintf("%.2f", 20 * sin(r / 17) * cos(c / 23) + r * 0.1 + 1)
+      printf "%s%s", z, (c < 299 ? " " : "\n")
+    }
+  }
+}' >waves.asc
+# "v | vt | vn" of each vertex (planes: their one shared "vn" is checked apart).
+attributes_of() { tr -d '\r' <"$1" | awk '$1 == "v" { v = $0 } $1 == "vt" { t = $0; if (!n) print v " | " t } $1 == "vn" && n { print v " | " t " | " $0 }' n="$2" | sort -u; }
+for crop in "" "--crop 5,3,290,270 --uv-extent window"; do
+  "$convert" -q --uv --normals $crop waves.asc -o full.obj
+  attributes_of full.obj 1 >full.txt
+  for simplify in "--max-error 0.3" "--max-triangles 3000"; do
+    "$convert" -q --uv --normals $simplify $crop waves.asc -o simplified.obj
+    attributes_of simplified.obj 1 >simplified.txt
+    [ "$(wc -l <simplified.txt)" -gt 100 ] && [ -z "$(comm -13 full.txt simplified.txt)" ] ||
+      fail "$simplify $crop: simplified vertices lack the full mesh's attributes"
+    grep -q '^f [0-9]*/[0-9]*/[0-9]* [0-9]*/[0-9]*/[0-9]* [0-9]*/[0-9]*/[0-9]*.$' simplified.obj ||
+      fail "$simplify: triangles do not name their attributes"
+  done
+  check_facing simplified.obj "simplified $crop" 3
+  "$convert" -q --uv --normals --mode floating-planes $crop waves.asc -o planes.obj
+  "$convert" -q --uv --normals --mode floating-planes --max-error 0.5 $crop waves.asc -o merged.obj
+  attributes_of planes.obj 0 | sed 's/ [^ ]* |/ |/' | sort -u >planes.txt
+  attributes_of merged.obj 0 | sed 's/ [^ ]* |/ |/' | sort -u >merged.txt
+  [ -z "$(comm -13 planes.txt merged.txt)" ] || fail "merged planes $crop: corners lack their texture coordinates"
+  [ "$(grep -c '^vn' merged.obj)" = 1 ] || fail "merged planes $crop: not one shared normal"
+  check_facing merged.obj "merged planes $crop" 3
+done
 
 # A material file that cannot be created fails the run like the OBJ would.
 mkdir blocked.mtl

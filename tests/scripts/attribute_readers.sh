@@ -37,9 +37,22 @@ grep -q '^map_Kd hugo.png' hugo.mtl || { echo "FAIL: the material does not name 
 "$tools/check-attributes.sh" hugo.obj
 "$convert" -q --uv --normals --mode floating-planes "$grids/landlab_hugo_site.asc" -o planes.obj
 "$tools/check-attributes.sh" planes.obj
+# Simplified: triangles and merged planes, OBJ for assimp, GLB for the glTF validator.
+"$convert" -q --uv --normals --max-error 1 "$grids/landlab_hugo_site.asc" -o simplified.obj
+"$tools/check-attributes.sh" simplified.obj
+"$convert" -q --uv --normals --mode floating-planes --max-error 1 "$grids/landlab_hugo_site.asc" -o merged.obj
+"$tools/check-attributes.sh" merged.obj
+modules="$tools/../build/npm/node_modules"
+if command -v node >/dev/null && [ -d "$modules/gltf-validator" ]; then
+  "$convert" -q --uv --normals --max-error 1 "$grids/landlab_hugo_site.asc" -o simplified.glb
+  "$convert" -q --uv --normals --mode floating-planes --max-error 1 "$grids/landlab_hugo_site.asc" -o merged.glb
+  node "$tools/gltf-validate.js" "$modules" simplified.glb merged.glb
+else
+  echo "node or the glTF validator not installed: simplified GLB not validated"
+fi
 
 if command -v blender >/dev/null; then
-  for obj in hand.obj hugo.obj planes.obj; do
+  for obj in hand.obj hugo.obj planes.obj simplified.obj; do
     blender --background --factory-startup --python-exit-code 1 --python "$tools/blender_obj_view.py" -- \
       --obj "$obj" --expect-uv --expect-normals 2>&1 | grep '^blender-obj'
   done

@@ -105,6 +105,47 @@ TEST(AttributeLines, TexCoordNormalAndFaceLines) {
     EXPECT_EQ(face({3, 2, 1}, FaceAttributes{}), "f 3 2 1\r\n");
 }
 
+// Faces and texture coordinates written one after another keep state (number
+// texts that follow the faces, the v of a corner line): a run of rows whose
+// numbers cross digit counts and the 10^8 limit, with rows far apart.
+TEST(AttributeLines, RunsOfLinesMatchLinesWrittenAlone) {
+    const FaceAttributes both{.uv = true, .normals = NormalLayout::perVertex};
+    auto expected = [](std::initializer_list<std::int64_t> corners) {
+        std::string text = "f";
+        for (const std::int64_t v : corners) {
+            const std::string n = std::to_string(v);
+            text += " " + n + "/" + n + "/" + n;
+        }
+        return text + "\r\n";
+    };
+    FaceLines lines;
+    TexCoordLines texCoords;
+    char line[attributeFaceLineRoom];
+    for (const std::int64_t width : {std::int64_t{3}, std::int64_t{11}, std::int64_t{97}}) {
+        for (const std::int64_t start :
+             {std::int64_t{1}, std::int64_t{95}, std::int64_t{9990}, std::int64_t{99999990}, 99999999 - 2 * width}) {
+            for (std::int64_t c = 0; c < width; ++c) {
+                const std::int64_t top = start + c, bottom = start + width + 1 + c, far = start + 5 * width + c;
+                const std::int64_t quad[4] = {bottom, bottom + 1, top + 1, top};
+                ASSERT_EQ(std::string(line, putAttributeFaceLine(line, quad, 4, both, lines)),
+                          expected({bottom, bottom + 1, top + 1, top}));
+                const std::int64_t triangle[3] = {top, bottom + 1, far};
+                ASSERT_EQ(std::string(line, putAttributeFaceLine(line, triangle, 3, both, lines)),
+                          expected({top, bottom + 1, far}));
+                // A floating plane's corners: two values of each coordinate, in turns.
+                const double west = static_cast<double>(c) / static_cast<double>(width);
+                const double east = static_cast<double>(c + 1) / static_cast<double>(width);
+                const double north = 1.0 / static_cast<double>(start), south = 0.5 / static_cast<double>(start);
+                for (const auto& [u, v] : {std::pair{west, north}, {east, north}, {east, south}, {west, south}}) {
+                    char text[64];
+                    std::snprintf(text, sizeof text, "vt %.6f %.6f\r\n", u, v);
+                    ASSERT_EQ(std::string(line, texCoords.put(line, u, v)), text);
+                }
+            }
+        }
+    }
+}
+
 TEST(MaterialFile, TextNamesAndWhereTheImageIsFound) {
     EXPECT_EQ(mtlText("hill", "maps/hill.png"),
               "# Morvale (v0.4)\nnewmtl hill\nKd 1.000000 1.000000 1.000000\nmap_Kd maps/hill.png\n");
