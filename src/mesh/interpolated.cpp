@@ -204,15 +204,10 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
                                              });
                 return;
             }
-            const CropWindow reading = wideReadingWindow(window, header.ncols, header.nrows);
-            std::int64_t cropDataCells = 0;
-            const GridBodyCounts wide = readBodyCells(job, reading, wideLastRow(reading, header.nrows), progress,
-                                                      [&](std::int32_t row, std::int32_t col, double value, bool) {
-                                                          cropDataCells += row >= window.yMin && row <= window.yMax &&
-                                                                           col >= window.xMin && col <= window.xMax;
-                                                          batcher.add(CellValue{row, col, value});
-                                                      });
-            built.counts = cropCounts(wide, reading, window, cropDataCells);
+            built.counts =
+                readWideBodyCells(job, window, progress, [&](std::int32_t row, std::int32_t col, double value, bool) {
+                    batcher.add(CellValue{row, col, value});
+                });
         });
         linesAhead = vertices.handedOver();
     } else if (hasBody(job)) {

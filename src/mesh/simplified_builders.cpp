@@ -221,10 +221,8 @@ GridBodyCounts feedSimplifier(const TerrainJob& job, TerrainSimplifier& simplifi
             nextCell(row);
             stream->cell(row, col, value);
         };
-        const CropWindow reading = wideReadingWindow(w, header.ncols, header.nrows);
         WideCells<decltype(ring), decltype(all)> cells(w, ring, all);
-        const GridBodyCounts wide = readBodyCells(job, reading, wideLastRow(reading, header.nrows), progress, cells);
-        counts = cropCounts(wide, reading, w, cells.cropDataCells());
+        counts = readWideBodyCells(job, w, progress, cells);
     } else {
         const std::int32_t lastRow = w.yMax < header.nrows ? w.yMax + 1 : header.nrows;
         counts = readBodyCells(job, w, lastRow, progress,

@@ -14,6 +14,7 @@
 #include "grid/cell_source.h"
 #include "grid/grid_body.h"
 #include "grid/grid_header.h"
+#include "grid/wide_read.h"
 #include "mesh/texture_coords.h"
 
 namespace morvale {
@@ -76,6 +77,24 @@ GridBodyCounts readBodyCells(const TerrainJob& job, const CropWindow& window, st
     }
     if (job.input == nullptr) return {};
     return readGridBody(job.input, *job.header, window, lastRow, *job.cancelRequested, progress, onCell);
+}
+
+// Reads the data cells two around `window` (what normals need) in file
+// order, calling onCell as readBodyCells does, and returns the counts of
+// `window` alone, as a plain read of it would. A cell source counts only its
+// own tile's cells whatever it is asked for, so its counts stand as they are.
+template <class OnCell>
+GridBodyCounts readWideBodyCells(const TerrainJob& job, const CropWindow& window, ProgressReporter& progress,
+                                 OnCell&& onCell) {
+    const CropWindow reading = wideReadingWindow(window, job.header->ncols, job.header->nrows);
+    std::int64_t cropDataCells = 0;
+    const GridBodyCounts wide = readBodyCells(job, reading, wideLastRow(reading, job.header->nrows), progress,
+                                              [&](std::int32_t row, std::int32_t col, double value, bool inReading) {
+                                                  cropDataCells += row >= window.yMin && row <= window.yMax &&
+                                                                   col >= window.xMin && col <= window.xMax;
+                                                  onCell(row, col, value, inReading);
+                                              });
+    return job.cells != nullptr ? wide : cropCounts(wide, reading, window, cropDataCells);
 }
 
 }  // namespace morvale

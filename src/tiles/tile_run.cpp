@@ -179,20 +179,22 @@ std::string tileTableText(const std::vector<TileJob>& jobs, const std::vector<Ti
     std::size_t nameWidth = 4;
     for (const TileJob& job : jobs) nameWidth = std::max(nameWidth, utf8(job.request.inputPath).size());
     auto row = [&](const std::string& name, const char* set, const std::string& result, const std::string& vertices,
-                   const std::string& quads, const std::string& seconds, const std::string& output) {
+                   const std::string& faces, const std::string& seconds, const std::string& output) {
         char middle[160];
         std::snprintf(middle, sizeof middle, "  %-6s %-40.40s %13s %13s %8s  ", set, result.c_str(), vertices.c_str(),
-                      quads.c_str(), seconds.c_str());
+                      faces.c_str(), seconds.c_str());
         return name + std::string(nameWidth - name.size(), ' ') + middle + output + "\n";
     };
-    std::string text = row("tile", "set", "result", "vertices", "quads", "seconds", "output");
+    std::string text = row("tile", "set", "result", "vertices", "faces", "seconds", "output");
     for (std::size_t i = 0; i < jobs.size() && i < outcomes.size(); ++i) {
         const TileOutcome& o = outcomes[i];
         const bool counted = o.started && o.result == conversionFinished;
+        // Quads, or the triangles of a simplified surface.
+        const std::int64_t faces = o.stats.quadCount > 0 ? o.stats.quadCount : o.stats.triangleCount;
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f", o.stats.seconds);
         text += row(utf8(jobs[i].request.inputPath), jobs[i].tile ? "set" : "alone", resultText(o),
-                    counted ? grouped(o.stats.vertexCount) : "-", counted ? grouped(o.stats.quadCount) : "-",
+                    counted ? grouped(o.stats.vertexCount) : "-", counted ? grouped(faces) : "-",
                     counted ? seconds : "-", utf8(jobs[i].request.outputPath));
     }
     return text;

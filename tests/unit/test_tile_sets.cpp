@@ -426,15 +426,23 @@ TEST(TileSets, SimplifiedTilesKeepTheSameSeamCorners) {
     NoProgress quiet;
     ConversionRequest common;
     common.settings.useXllYllOffsets = true;  // preset 0, scale 1: x, y are the map position
-    const ConversionRequest whole = mergedRequest(grid, common, dir / "merged.obj");
-    ConversionStats stats;
-    SilentProgress silent;
-    ASSERT_EQ(runConversion(whole, cancel, silent, stats), conversionFinished);
-    const std::set<std::string> full = vertexLines(whole.outputPath);
+    // The merged grid's full mesh, plain and with texture coordinates and normals.
+    std::set<std::string> fullMeshes[2];
+    for (int attributes = 0; attributes < 2; ++attributes) {
+        common.attributes.uv = common.attributes.normals = attributes == 1;
+        const ConversionRequest whole = mergedRequest(grid, common, dir / "merged.obj");
+        ConversionStats stats;
+        SilentProgress silent;
+        ASSERT_EQ(runConversion(whole, cancel, silent, stats), conversionFinished);
+        fullMeshes[attributes] = vertexLines(whole.outputPath);
+    }
 
     for (const double maxError : {0.0, 40.0, 1e9}) {
         SCOPED_TRACE(maxError);
         common.maxError = maxError;
+        // With normals the tiles read a wider ring: their lines and checks must still be the merged grid's.
+        common.attributes.uv = common.attributes.normals = maxError == 40.0;
+        const std::set<std::string>& full = fullMeshes[maxError == 40.0];
         const auto out = dir / ("e" + std::to_string(static_cast<int>(std::min(maxError, 1e6))));
         std::filesystem::create_directory(out);
         const std::vector<TileJob> jobs = prepareTileJobs(set.plan, common, out);
@@ -446,6 +454,7 @@ TEST(TileSets, SimplifiedTilesKeepTheSameSeamCorners) {
         for (std::size_t t = 0; t < jobs.size(); ++t)
             for (const std::string& line : vertexLines(jobs[t].request.outputPath)) {
                 EXPECT_TRUE(full.count(line)) << jobs[t].request.inputPath.filename() << ": " << line;
+                if (line.rfind("v ", 0) != 0) continue;  // a normal line of its own
                 double x = 0, y = 0;
                 ASSERT_EQ(std::sscanf(line.c_str(), "v %lf %lf", &x, &y), 2);
                 const double top = CutGrid::yll + CutGrid::nrows * CutGrid::size;
