@@ -668,8 +668,8 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
         // Reverse: positive in (x, y-south) is clockwise seen from above.
         const std::int32_t order[3] = {t.v[0], t.v[2], t.v[1]};
         for (int k = 0; k < 3; ++k) {
-            out.x[k] = w.px[order[k]];
-            out.y[k] = w.py[order[k]];
+            out.x[k] = static_cast<std::uint8_t>(w.px[order[k]]);
+            out.y[k] = static_cast<std::uint8_t>(w.py[order[k]]);
         }
         triangles.push_back(out);
     }
