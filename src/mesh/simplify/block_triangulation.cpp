@@ -41,8 +41,10 @@ struct BlockWorkspace {
     std::vector<std::int32_t> px, py;        // vertex coordinates
     std::vector<std::int32_t> vertexTri;     // one triangle holding each vertex
     std::vector<std::int32_t> cornerVertex;  // corner index -> vertex id or -1
-    // The triangles with a candidate, worst first: a binary heap with each
-    // triangle's place in it, so that a rewritten triangle leaves it at once.
+    // The triangles whose candidate is farther than maxError, worst first: a
+    // binary heap with each triangle's place in it, so that a rewritten
+    // triangle leaves it at once. Triangles within the bound stay out: they
+    // are never split, and most triangles end there.
     std::vector<HeapEntry> heap;
     std::vector<std::int32_t> heapPlace;
     std::vector<std::int32_t> stack;  // (tri, edge) pairs to legalise
@@ -247,9 +249,15 @@ void flip(BlockWorkspace& w, std::int32_t ti, int e, std::int32_t ui, int ue) {
     w.vertexTri[static_cast<std::size_t>(b)] = ui;
 }
 
+// Which edges a flip may have made illegal. Around a vertex just inserted
+// (the queued edges face it), only the two edges of the new triangles that
+// face it: those at the vertex are Delaunay (Lawson's insertion lemma), so
+// checking them would only cost. Anywhere else, all four outer edges.
+enum class FlipFront { aroundNewVertex, everywhere };
+
 // Lawson flips from the queued edges until every unmarked edge is locally
 // Delaunay. Touched triangles are appended to w.cavity.
-void legalise(BlockWorkspace& w) {
+void legalise(BlockWorkspace& w, FlipFront front) {
     while (!w.stack.empty()) {
         const int edge = w.stack.back();
         w.stack.pop_back();
@@ -265,10 +273,14 @@ void legalise(BlockWorkspace& w) {
         const std::int32_t d = u.v[(ue + 2) % 3];
         if (inCircle(w, a, b, c, d) <= 0) continue;
         flip(w, ti, edge, ui, ue);
-        // Every edge of the two new triangles may now be illegal.
+        // t = (c, a, d) and u = (c, d, b): edge 1 of each faces c.
         for (std::int32_t id : {ti, ui}) {
             w.cavity.push_back(id);
-            for (int k = 0; k < 3; ++k) pushEdge(w, id, k);
+            if (front == FlipFront::aroundNewVertex) {
+                pushEdge(w, id, 1);
+            } else {
+                for (int k = 0; k < 3; ++k) pushEdge(w, id, k);
+            }
         }
     }
 }
@@ -310,7 +322,7 @@ void insertInto(BlockWorkspace& w, std::int32_t ti, std::int32_t p) {
             w.cavity.push_back(ids[k]);
             pushEdge(w, ids[k], 0);
         }
-        legalise(w);
+        legalise(w, FlipFront::aroundNewVertex);
         return;
     }
     w.oldIds.assign({ti});
@@ -347,7 +359,7 @@ void insertInto(BlockWorkspace& w, std::int32_t ti, std::int32_t p) {
         for (int k = 0; k < 3; ++k)
             if (n.v[k] != p && n.v[(k + 1) % 3] != p) pushEdge(w, id, k);
     }
-    legalise(w);
+    legalise(w, FlipFront::aroundNewVertex);
 }
 
 // The triangle holding point (x, y), by a visibility walk (it ends in a
@@ -498,8 +510,9 @@ bool recoverSegment(BlockWorkspace& w, std::int32_t a, std::int32_t b) {
     return false;
 }
 
-// Narrows [from, to] to the i where w + step * i >= 0.
-void spanOf(std::int64_t w, std::int64_t step, std::int64_t& from, std::int64_t& to) {
+// Narrows [from, to] to the i where w + step * i >= 0. Block coordinates
+// keep every value far inside 32 bits, where division is cheaper.
+void spanOf(std::int32_t w, std::int32_t step, std::int32_t& from, std::int32_t& to) {
     if (step > 0) {
         if (w < 0) from = std::max(from, (-w + step - 1) / step);
     } else if (step < 0) {
@@ -533,13 +546,14 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     std::int32_t bestCorner = -1;
     // Per row, only the span inside the triangle: each weight is linear in x
     // (w + step * i for i = x - minX) and must not be negative.
-    const std::int64_t step0 = y1 - y2, step1 = y2 - y0, step2 = y0 - y1;
+    const auto step0 = static_cast<std::int32_t>(y1 - y2), step1 = static_cast<std::int32_t>(y2 - y0),
+               step2 = static_cast<std::int32_t>(y0 - y1);
     const auto f0 = static_cast<double>(step0), f1 = static_cast<double>(step1), f2 = static_cast<double>(step2);
     for (std::int64_t y = minY; y <= maxY; ++y) {
-        const std::int64_t w0 = orient(x1, y1, x2, y2, minX, y);
-        const std::int64_t w1 = orient(x2, y2, x0, y0, minX, y);
-        const std::int64_t w2 = orient(x0, y0, x1, y1, minX, y);
-        std::int64_t from = 0, to = maxX - minX;
+        const auto w0 = static_cast<std::int32_t>(orient(x1, y1, x2, y2, minX, y));
+        const auto w1 = static_cast<std::int32_t>(orient(x2, y2, x0, y0, minX, y));
+        const auto w2 = static_cast<std::int32_t>(orient(x0, y0, x1, y1, minX, y));
+        std::int32_t from = 0, to = static_cast<std::int32_t>(maxX - minX);
         spanOf(w0, step0, from, to);
         spanOf(w1, step1, from, to);
         spanOf(w2, step2, from, to);
@@ -616,7 +630,7 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     for (std::size_t ti = 0; ti < w.tris.size(); ++ti)
         for (int k = 0; k < 3; ++k) pushEdge(w, static_cast<std::int32_t>(ti), k);
     w.cavity.clear();
-    legalise(w);
+    legalise(w, FlipFront::everywhere);
 
     // Inside: the cell under the triangle's centroid has data.
     for (std::size_t ti = 0; ti < w.tris.size(); ++ti) {
@@ -626,17 +640,13 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
         t.inside = bc.cellData[std::min<std::int64_t>(cy, bc.height - 1) * bc.cellStride +
                                std::min<std::int64_t>(cx, bc.width - 1)] != 0;
         scanTriangle(w, static_cast<std::int32_t>(ti));
-        if (t.candidate >= 0) heapAdd(w, static_cast<std::int32_t>(ti));
+        if (t.candidate >= 0 && t.error > maxError) heapAdd(w, static_cast<std::int32_t>(ti));
     }
 
     // Greedy insertion: the worst corner first, until all are within maxError.
     while (!w.heap.empty()) {
         const std::int32_t worst = w.heap.front().tri;
         const Tri& t = w.tris[static_cast<std::size_t>(worst)];
-        if (t.error <= maxError) {
-            outcome.errorReached = t.error;
-            break;
-        }
         const std::int32_t corner = t.candidate;
         const std::int32_t x = corner % w.cw, y = corner / w.cw;
         bc.flags[y * bc.stride + x] |= cornerKept;
@@ -649,13 +659,14 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
             scanTriangle(w, id);
             const bool inHeap =
                 static_cast<std::size_t>(id) < w.heapPlace.size() && w.heapPlace[static_cast<std::size_t>(id)] >= 0;
-            if (w.tris[static_cast<std::size_t>(id)].candidate < 0) {
+            const Tri& n = w.tris[static_cast<std::size_t>(id)];
+            if (n.candidate < 0 || n.error <= maxError) {
                 heapRemove(w, id);
             } else if (!inHeap) {
                 heapAdd(w, id);
             } else {
                 const auto place = static_cast<std::size_t>(w.heapPlace[static_cast<std::size_t>(id)]);
-                w.heap[place].error = w.tris[static_cast<std::size_t>(id)].error;
+                w.heap[place].error = n.error;
                 heapUp(w, place);
                 heapDown(w, static_cast<std::size_t>(w.heapPlace[static_cast<std::size_t>(id)]));
             }
@@ -663,6 +674,7 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     }
 
     for (const Tri& t : w.tris) {
+        outcome.errorReached = std::max(outcome.errorReached, t.error);
         if (!t.inside) continue;
         BlockTriangle out;
         // Reverse: positive in (x, y-south) is clockwise seen from above.

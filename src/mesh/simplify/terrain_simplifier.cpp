@@ -49,6 +49,15 @@ struct Band {
     std::size_t blockCount = 0;  // blocks in use (the vector keeps its capacity)
 };
 
+// One thread's tools for a block: its triangulation workspace and a packed
+// copy of the block's corners (in the band a block's lines lie a whole window
+// line apart; packed, they stay in cache while the block is refined).
+struct BlockScratch {
+    BlockWorkspace* workspace = nullptr;
+    std::vector<double> heights;
+    std::vector<std::uint8_t> flags;
+};
+
 }  // namespace
 
 // The helper thread and the reader share one posted band; blocks are handed
@@ -80,8 +89,7 @@ struct TerrainSimplifier {
     std::int32_t nextLine = 0;          // window corner line expected next
     std::vector<std::int64_t> numbers;  // per corner of the emitted band: vertex number or 0
 
-    BlockWorkspace* workspace = nullptr;  // the reader's
-    BlockWorkspace* helperWorkspace = nullptr;
+    BlockScratch scratch[2];    // the reader's, the helper's
     BlockCrew* crew = nullptr;  // null: every block on the reader's thread
     std::vector<double> positions;
     std::vector<std::int64_t> faceBuffer;  // faces waiting in memory, then the replay batch
@@ -241,22 +249,33 @@ void prepareBand(TerrainSimplifier& s, Band& b) {
 
 // Simplifies one block of a prepared band. Blocks share only their border
 // columns, which no block writes, so any two may run at once.
-void simplifyBandBlock(const TerrainSimplifier& s, Band& b, BandBlock& block, BlockWorkspace& workspace) {
+void simplifyBandBlock(const TerrainSimplifier& s, Band& b, BandBlock& block, BlockScratch& scratch) {
     if (!block.anyData) return;
     BlockCorners corners;
     corners.width = block.c1 - block.c0;
     corners.height = b.lines - 1;
-    corners.heightAt = &b.heights[cornerIndex(s, 0, block.c0)];
-    corners.flags = &b.flags[cornerIndex(s, 0, block.c0)];
-    corners.stride = s.cornersPerLine;
+    const std::int32_t packed = corners.width + 1;
+    for (std::int32_t r = 0; r <= corners.height; ++r) {
+        const auto to = static_cast<std::size_t>(r * packed);
+        std::copy_n(&b.heights[cornerIndex(s, r, block.c0)], packed, &scratch.heights[to]);
+        std::copy_n(&b.flags[cornerIndex(s, r, block.c0)], packed, &scratch.flags[to]);
+    }
+    corners.heightAt = scratch.heights.data();
+    corners.flags = scratch.flags.data();
+    corners.stride = packed;
     corners.cellData = &b.cells[static_cast<std::size_t>(s.cellsPerRow + block.c0 + 1)];
     corners.cellStride = s.cellsPerRow;
-    block.outcome =
-        simplifyBlock(workspace, corners, block.segments.data(), block.segments.size(), b.maxError, block.triangles);
+    block.outcome = simplifyBlock(*scratch.workspace, corners, block.segments.data(), block.segments.size(), b.maxError,
+                                  block.triangles);
+    // Insertions mark inner corners only; the border columns belong to the
+    // blocks beside it as well and are left alone.
+    for (std::int32_t r = 0; r <= corners.height; ++r)
+        std::copy_n(&scratch.flags[static_cast<std::size_t>(r * packed + 1)], packed - 2,
+                    &b.flags[cornerIndex(s, r, block.c0 + 1)]);
 }
 
 // Takes and simplifies blocks of the band posted as `posting` until none is left.
-void workOnBlocks(const TerrainSimplifier& s, BlockCrew& crew, std::uint64_t posting, BlockWorkspace& workspace) {
+void workOnBlocks(const TerrainSimplifier& s, BlockCrew& crew, std::uint64_t posting, BlockScratch& scratch) {
     for (;;) {
         Band* band = nullptr;
         std::size_t i = 0;
@@ -266,7 +285,7 @@ void workOnBlocks(const TerrainSimplifier& s, BlockCrew& crew, std::uint64_t pos
             band = crew.band;
             i = crew.nextBlock++;
         }
-        simplifyBandBlock(s, *band, band->blocks[i], workspace);
+        simplifyBandBlock(s, *band, band->blocks[i], scratch);
         std::lock_guard<std::mutex> lock(crew.mutex);
         if (++crew.blocksDone == band->blockCount) crew.finished.notify_all();
     }
@@ -282,7 +301,7 @@ void helperLoop(TerrainSimplifier* s) {
             if (crew.stop) return;
             seen = crew.posting;
         }
-        workOnBlocks(*s, crew, seen, *s->helperWorkspace);
+        workOnBlocks(*s, crew, seen, s->scratch[1]);
     }
 }
 
@@ -302,7 +321,7 @@ void postBand(TerrainSimplifier& s, Band& b) {
 // Returns once every block of the band is simplified, taking blocks meanwhile.
 void awaitBand(TerrainSimplifier& s, Band& b) {
     if (!s.crew) {
-        for (std::size_t i = 0; i < b.blockCount; ++i) simplifyBandBlock(s, b, b.blocks[i], *s.workspace);
+        for (std::size_t i = 0; i < b.blockCount; ++i) simplifyBandBlock(s, b, b.blocks[i], s.scratch[0]);
         return;
     }
     std::uint64_t posting;
@@ -310,7 +329,7 @@ void awaitBand(TerrainSimplifier& s, Band& b) {
         std::lock_guard<std::mutex> lock(s.crew->mutex);
         posting = s.crew->posting;
     }
-    workOnBlocks(s, *s.crew, posting, *s.workspace);
+    workOnBlocks(s, *s.crew, posting, s.scratch[0]);
     std::unique_lock<std::mutex> lock(s.crew->mutex);
     s.crew->finished.wait(lock, [&] { return s.crew->blocksDone == b.blockCount; });
     s.crew->band = nullptr;
@@ -455,7 +474,13 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
             b.cells.assign(static_cast<std::size_t>((kBandCells + 2) * s->cellsPerRow), 0);
         }
         if (sink) s->numbers.assign(corners, 0);
-        s->workspace = createBlockWorkspace();
+        // The helper's too: it is small, and a refused thread leaves it unused.
+        const auto blockCorners = static_cast<std::size_t>((kMaxBlockCells + 1) * (kMaxBlockCells + 1));
+        for (BlockScratch& scratch : s->scratch) {
+            scratch.heights.assign(blockCorners, 0.0);
+            scratch.flags.assign(blockCorners, 0);
+            scratch.workspace = createBlockWorkspace();
+        }
         s->levels.assign(1, maxError);
         s->levelTotals.assign(1, SimplifyTotals{});
     } catch (const std::bad_alloc&) {
@@ -464,7 +489,6 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
     }
     // A window narrower than two blocks has nothing to share.
     if (helperThreads > 0 && window.cols > kBandCells) {
-        s->helperWorkspace = createBlockWorkspace();
         s->crew = new (std::nothrow) BlockCrew();
         if (s->crew) {
             try {
@@ -499,8 +523,7 @@ void destroyTerrainSimplifier(TerrainSimplifier* s) {
         delete s->crew;
     }
     if (s->spool && s->ownSpool) std::fclose(s->spool);
-    destroyBlockWorkspace(s->workspace);
-    destroyBlockWorkspace(s->helperWorkspace);
+    for (BlockScratch& scratch : s->scratch) destroyBlockWorkspace(scratch.workspace);
     delete s;
 }
 
