@@ -88,6 +88,8 @@ struct TerrainSimplifier {
     bool inFlight = false;              // the other band is posted and not yet emitted
     std::int32_t nextLine = 0;          // window corner line expected next
     std::vector<std::int64_t> numbers;  // per corner of the emitted band: vertex number or 0
+    // Which lines of the band being prepared hold a border (keepBorders).
+    std::vector<std::uint8_t> borderRow, borderColumn, crossed;
 
     BlockScratch scratch[2];    // the reader's, the helper's
     BlockCrew* crew = nullptr;  // null: every block on the reader's thread
@@ -135,14 +137,29 @@ std::size_t cornerIndex(const TerrainSimplifier& s, std::int32_t r, std::int32_t
     return static_cast<std::size_t>(r * s.cornersPerLine + c);
 }
 
+// A corner is a vertex when one of the four window cells around it has data.
 void markVertices(const TerrainSimplifier& s, Band& b) {
     const std::int32_t cols = s.window.cols;
     for (std::int32_t r = 0; r < b.lines; ++r) {
-        for (std::int32_t c = 0; c <= cols; ++c) {
-            const bool vertex = windowDataAt(s, b, r - 1, c - 1) || windowDataAt(s, b, r - 1, c) ||
-                                windowDataAt(s, b, r, c - 1) || windowDataAt(s, b, r, c);
-            b.flags[cornerIndex(s, r, c)] = vertex ? cornerIsVertex : 0;
+        // Window cells west and east of corner c: row[c - 1] and row[c] (the ring columns are left out below).
+        auto windowRow = [&](std::int32_t cellRow) -> const std::uint8_t* {
+            const std::int32_t row = b.top + cellRow;
+            if (row < 0 || row >= s.window.rows) return nullptr;
+            return &b.cells[static_cast<std::size_t>((cellRow + 1) * s.cellsPerRow + 1)];
+        };
+        const std::uint8_t* above = windowRow(r - 1);
+        const std::uint8_t* below = windowRow(r);
+        std::uint8_t* flags = &b.flags[cornerIndex(s, r, 0)];
+        if (!above && !below) {
+            std::fill_n(flags, cols + 1, std::uint8_t{0});
+            continue;
         }
+        if (!above) above = below;
+        if (!below) below = above;
+        for (std::int32_t c = 1; c < cols; ++c)
+            flags[c] = (above[c - 1] | above[c] | below[c - 1] | below[c]) != 0 ? cornerIsVertex : 0;
+        flags[0] = (above[0] | below[0]) != 0 ? cornerIsVertex : 0;
+        flags[cols] = (above[cols - 1] | below[cols - 1]) != 0 ? cornerIsVertex : 0;
     }
 }
 
@@ -150,9 +167,11 @@ void markVertices(const TerrainSimplifier& s, Band& b) {
 // i + 1; `pattern(i)` is the data of the two cells beside edge i (bit 0, bit 1),
 // `mesh(i)` whether a window cell beside it has data, `fixedLine` whether the
 // whole line is a border, `breakAt(i)` whether corner i breaks runs anyway.
+// Returns whether any run was kept.
 template <typename Pattern, typename Mesh, typename Break>
-void lineRuns(TerrainSimplifier& s, Band& b, std::int32_t edgeCount, bool fixedLine, std::size_t first,
+bool lineRuns(TerrainSimplifier& s, Band& b, std::int32_t edgeCount, bool fixedLine, std::size_t first,
               std::ptrdiff_t stride, std::uint8_t edgeBit, Pattern pattern, Mesh mesh, Break breakAt) {
+    bool any = false;
     std::int32_t start = 0;
     for (std::int32_t i = 1; i <= edgeCount; ++i) {
         if (i < edgeCount && !breakAt(i) && pattern(i) == pattern(i - 1)) continue;
@@ -160,6 +179,7 @@ void lineRuns(TerrainSimplifier& s, Band& b, std::int32_t edgeCount, bool fixedL
         const int p = pattern(start);
         const bool border = fixedLine || (p == 1 || p == 2);
         if (border && mesh(start)) {
+            any = true;
             for (std::int32_t k = start; k <= i; ++k) {
                 std::uint8_t& f = b.flags[first + static_cast<std::size_t>(k * stride)];
                 f |= cornerOnLine;
@@ -172,25 +192,42 @@ void lineRuns(TerrainSimplifier& s, Band& b, std::int32_t edgeCount, bool fixedL
         }
         start = i;
     }
+    return any;
 }
 
+// Inside the band, a line that is not fixed holds a border only where the
+// data differs across it; most lines have none and are skipped whole. Which
+// lines got a border is noted for blockSegments.
 void keepBorders(TerrainSimplifier& s, Band& b) {
     const std::int32_t cols = s.window.cols, bh = b.lines - 1;
     const std::int32_t gridCol0 = s.window.firstCol - 1;
     auto colBreak = [&](std::int32_t c) { return c == 0 || c == cols || isBandLine(gridCol0 + c); };
+    auto cellRow = [&](std::int32_t r) { return &b.cells[static_cast<std::size_t>((r + 1) * s.cellsPerRow)]; };
     for (std::int32_t r = 0; r <= bh; ++r) {
         const bool fixedLine = r == 0 || r == bh;
+        s.borderRow[static_cast<std::size_t>(r)] = 0;
+        if (!fixedLine && std::equal(cellRow(r - 1) + 1, cellRow(r - 1) + 1 + cols, cellRow(r) + 1)) continue;
         auto pattern = [&](std::int32_t c) { return dataAt(s, b, r - 1, c) | (dataAt(s, b, r, c) << 1); };
         auto mesh = [&](std::int32_t c) { return windowDataAt(s, b, r - 1, c) || windowDataAt(s, b, r, c); };
-        lineRuns(s, b, cols, fixedLine, cornerIndex(s, r, 0), 1, eastEdgeBorder, pattern, mesh, colBreak);
+        s.borderRow[static_cast<std::size_t>(r)] =
+            lineRuns(s, b, cols, fixedLine, cornerIndex(s, r, 0), 1, eastEdgeBorder, pattern, mesh, colBreak);
     }
+    std::fill(s.borderColumn.begin(), s.borderColumn.end(), std::uint8_t{0});
     if (bh == 0) return;
+    // Column line c has cells row[c] west and row[c + 1] east of it.
+    std::fill(s.crossed.begin(), s.crossed.end(), std::uint8_t{0});
+    for (std::int32_t r = 0; r < bh; ++r) {
+        const std::uint8_t* row = cellRow(r);
+        for (std::int32_t c = 0; c <= cols; ++c) s.crossed[static_cast<std::size_t>(c)] |= row[c] ^ row[c + 1];
+    }
     for (std::int32_t c = 0; c <= cols; ++c) {
         const bool fixedLine = colBreak(c);
+        if (!fixedLine && !s.crossed[static_cast<std::size_t>(c)]) continue;
         auto pattern = [&](std::int32_t r) { return dataAt(s, b, r, c - 1) | (dataAt(s, b, r, c) << 1); };
         auto mesh = [&](std::int32_t r) { return windowDataAt(s, b, r, c - 1) || windowDataAt(s, b, r, c); };
-        lineRuns(s, b, bh, fixedLine, cornerIndex(s, 0, c), s.cornersPerLine, southEdgeBorder, pattern, mesh,
-                 [](std::int32_t) { return false; });
+        s.borderColumn[static_cast<std::size_t>(c)] =
+            lineRuns(s, b, bh, fixedLine, cornerIndex(s, 0, c), s.cornersPerLine, southEdgeBorder, pattern, mesh,
+                     [](std::int32_t) { return false; });
     }
 }
 
@@ -199,6 +236,7 @@ void blockSegments(const TerrainSimplifier& s, const Band& b, BandBlock& block) 
     block.segments.clear();
     const std::int32_t bh = b.lines - 1, c0 = block.c0, c1 = block.c1;
     for (std::int32_t r = 0; r <= bh; ++r) {
+        if (!s.borderRow[static_cast<std::size_t>(r)]) continue;
         std::int32_t from = -1;
         for (std::int32_t c = c0; c <= c1; ++c) {
             const std::uint8_t f = b.flags[cornerIndex(s, r, c)];
@@ -210,6 +248,7 @@ void blockSegments(const TerrainSimplifier& s, const Band& b, BandBlock& block) 
         }
     }
     for (std::int32_t c = c0; c <= c1; ++c) {
+        if (!s.borderColumn[static_cast<std::size_t>(c)]) continue;
         std::int32_t from = -1;
         for (std::int32_t r = 0; r <= bh; ++r) {
             const std::uint8_t f = b.flags[cornerIndex(s, r, c)];
@@ -474,6 +513,9 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
             b.cells.assign(static_cast<std::size_t>((kBandCells + 2) * s->cellsPerRow), 0);
         }
         if (sink) s->numbers.assign(corners, 0);
+        s->borderRow.assign(static_cast<std::size_t>(kBandCells) + 1, 0);
+        s->borderColumn.assign(static_cast<std::size_t>(s->cornersPerLine), 0);
+        s->crossed.assign(static_cast<std::size_t>(s->cornersPerLine), 0);
         // The helper's too: it is small, and a refused thread leaves it unused.
         const auto blockCorners = static_cast<std::size_t>((kMaxBlockCells + 1) * (kMaxBlockCells + 1));
         for (BlockScratch& scratch : s->scratch) {
