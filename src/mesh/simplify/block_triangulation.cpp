@@ -55,7 +55,8 @@ struct BlockWorkspace {
     std::vector<std::int32_t> newIds;
     std::vector<std::int32_t> left, right, cavity;
     const BlockCorners* corners = nullptr;
-    std::int32_t cw = 0;  // corners per row
+    std::int32_t cw = 0;       // corners per row
+    double heightBound = 0.0;  // the largest |height| of the block's corners
 };
 
 namespace {
@@ -544,6 +545,13 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     const std::int64_t minY = std::min({y0, y1, y2}), maxY = std::max({y0, y1, y2});
     double best = -1.0;
     std::int32_t bestCorner = -1;
+    // A corner is first judged without the division: |h * area - plane| is
+    // compared with best * area, less a margin far above the rounding of
+    // either form (a few units in the last place of the heights involved).
+    // Only corners that may beat the best get the exact distance, so the
+    // choice and the distance are those of the exact form alone.
+    const double margin = 1e-13 * area * (w.heightBound + std::max({std::fabs(h0), std::fabs(h1), std::fabs(h2)}));
+    double threshold = -HUGE_VAL;
     // Per row, only the span inside the triangle: each weight is linear in x
     // (w + step * i for i = x - minX) and must not be negative.
     const auto step0 = static_cast<std::int32_t>(y1 - y2), step1 = static_cast<std::int32_t>(y2 - y0),
@@ -564,10 +572,13 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
         double d2 = static_cast<double>(w2 + step2 * from);
         for (std::int64_t i = from; i <= to; ++i, d0 += f0, d1 += f1, d2 += f2) {
             if ((flags[i] & (cornerIsVertex | cornerOnLine | cornerKept)) != cornerIsVertex) continue;
-            const double error = std::fabs(heights[i] - (d0 * h0 + d1 * h1 + d2 * h2) / area);
+            const double plane = d0 * h0 + d1 * h1 + d2 * h2;
+            if (std::fabs(heights[i] * area - plane) < threshold) continue;
+            const double error = std::fabs(heights[i] - plane / area);
             if (error > best) {
                 best = error;
                 bestCorner = static_cast<std::int32_t>(y * w.cw + minX + i);
+                threshold = best * area - margin;
             }
         }
     }
@@ -591,6 +602,10 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     w.heap.clear();
     w.heapPlace.clear();
     w.stack.clear();
+    w.heightBound = 0.0;
+    for (std::int32_t y = 0; y <= bc.height; ++y)
+        for (std::int32_t x = 0; x <= bc.width; ++x)
+            w.heightBound = std::max(w.heightBound, std::fabs(bc.heightAt[y * bc.stride + x]));
 
     // The block's rectangle as two triangles, its sides marked.
     const std::int32_t nw = addVertex(w, 0, 0), ne = addVertex(w, bc.width, 0);
