@@ -124,12 +124,13 @@ void feed(TerrainSimplifier* s, const CellGrid& g, const SimplifyWindow& w) {
 
 }  // namespace
 
-Mesh simplify(const CellGrid& g, const SimplifyWindow& w, double maxError, bool countOnly, std::size_t facesInMemory) {
+Mesh simplify(const CellGrid& g, const SimplifyWindow& w, double maxError, bool countOnly, std::size_t facesInMemory,
+              int helperThreads) {
     Mesh mesh;
     CaptureSink sink;
     sink.mesh = &mesh;
     TerrainSimplifier* s = createTerrainSimplifier(w, maxError, CornerPlacement{nullptr, place},
-                                                   countOnly ? nullptr : &sink, nullptr, facesInMemory);
+                                                   countOnly ? nullptr : &sink, nullptr, facesInMemory, helperThreads);
     feed(s, g, w);
     mesh.totals = finishTerrainSimplifier(*s);
     destroyTerrainSimplifier(s);

@@ -45,7 +45,7 @@ struct Mesh {
 // Simplifies the window; with countOnly no sink is given. facesInMemory:
 // how many faces wait in memory before they go to a spool file.
 Mesh simplify(const CellGrid& grid, const morvale::SimplifyWindow& window, double maxError, bool countOnly = false,
-              std::size_t facesInMemory = morvale::kFacesInMemory);
+              std::size_t facesInMemory = morvale::kFacesInMemory, int helperThreads = 1);
 
 // The first pass of --max-triangles over the window.
 morvale::BudgetChoice chooseForBudget(const CellGrid& grid, const morvale::SimplifyWindow& window, std::int64_t budget);

@@ -168,3 +168,20 @@ TEST(Simplify, TriangleBudgetChoosesTheFinestBoundThatFits) {
     EXPECT_EQ(chooseForBudget(g, whole, full).maxError, 0.0);
     EXPECT_FALSE(chooseForBudget(g, whole, 2).reachable);  // the holes need more
 }
+
+TEST(Simplify, TheHelperThreadChangesNoByte) {
+    // Several bands of several blocks, a window off the block lines, holes.
+    const CellGrid g = randomGrid(13, 330, 420, 0.01);
+    const SimplifyWindow w{20, 7, 300, 400};
+    for (double e : {0.0, 1.0}) {
+        const Mesh alone = simplify(g, w, e, false, kFacesInMemory, 0);
+        const Mesh helped = simplify(g, w, e, false, e > 0.0 ? 500 : kFacesInMemory, 1);
+        ASSERT_EQ(check(g, w, e, helped), "") << "error " << e;
+        EXPECT_EQ(helped.cornerRow, alone.cornerRow);
+        EXPECT_EQ(helped.cornerCol, alone.cornerCol);
+        EXPECT_EQ(helped.height, alone.height);
+        EXPECT_EQ(helped.triangles, alone.triangles);
+        EXPECT_EQ(helped.settledCalls, alone.settledCalls);
+        EXPECT_EQ(helped.totals.errorReached, alone.totals.errorReached);
+    }
+}

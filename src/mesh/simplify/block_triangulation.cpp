@@ -41,8 +41,10 @@ struct BlockWorkspace {
     std::vector<std::int32_t> px, py;        // vertex coordinates
     std::vector<std::int32_t> vertexTri;     // one triangle holding each vertex
     std::vector<std::int32_t> cornerVertex;  // corner index -> vertex id or -1
-    // The triangles with a candidate, worst first: a binary heap with each
-    // triangle's place in it, so that a rewritten triangle leaves it at once.
+    // The triangles whose candidate is farther than maxError, worst first: a
+    // binary heap with each triangle's place in it, so that a rewritten
+    // triangle leaves it at once. Triangles within the bound stay out: they
+    // are never split, and most triangles end there.
     std::vector<HeapEntry> heap;
     std::vector<std::int32_t> heapPlace;
     std::vector<std::int32_t> stack;  // (tri, edge) pairs to legalise
@@ -53,7 +55,8 @@ struct BlockWorkspace {
     std::vector<std::int32_t> newIds;
     std::vector<std::int32_t> left, right, cavity;
     const BlockCorners* corners = nullptr;
-    std::int32_t cw = 0;  // corners per row
+    std::int32_t cw = 0;       // corners per row
+    double heightBound = 0.0;  // the largest |height| of the block's corners
 };
 
 namespace {
@@ -247,9 +250,15 @@ void flip(BlockWorkspace& w, std::int32_t ti, int e, std::int32_t ui, int ue) {
     w.vertexTri[static_cast<std::size_t>(b)] = ui;
 }
 
+// Which edges a flip may have made illegal. Around a vertex just inserted
+// (the queued edges face it), only the two edges of the new triangles that
+// face it: those at the vertex are Delaunay (Lawson's insertion lemma), so
+// checking them would only cost. Anywhere else, all four outer edges.
+enum class FlipFront { aroundNewVertex, everywhere };
+
 // Lawson flips from the queued edges until every unmarked edge is locally
 // Delaunay. Touched triangles are appended to w.cavity.
-void legalise(BlockWorkspace& w) {
+void legalise(BlockWorkspace& w, FlipFront front) {
     while (!w.stack.empty()) {
         const int edge = w.stack.back();
         w.stack.pop_back();
@@ -265,10 +274,14 @@ void legalise(BlockWorkspace& w) {
         const std::int32_t d = u.v[(ue + 2) % 3];
         if (inCircle(w, a, b, c, d) <= 0) continue;
         flip(w, ti, edge, ui, ue);
-        // Every edge of the two new triangles may now be illegal.
+        // t = (c, a, d) and u = (c, d, b): edge 1 of each faces c.
         for (std::int32_t id : {ti, ui}) {
             w.cavity.push_back(id);
-            for (int k = 0; k < 3; ++k) pushEdge(w, id, k);
+            if (front == FlipFront::aroundNewVertex) {
+                pushEdge(w, id, 1);
+            } else {
+                for (int k = 0; k < 3; ++k) pushEdge(w, id, k);
+            }
         }
     }
 }
@@ -310,7 +323,7 @@ void insertInto(BlockWorkspace& w, std::int32_t ti, std::int32_t p) {
             w.cavity.push_back(ids[k]);
             pushEdge(w, ids[k], 0);
         }
-        legalise(w);
+        legalise(w, FlipFront::aroundNewVertex);
         return;
     }
     w.oldIds.assign({ti});
@@ -347,7 +360,7 @@ void insertInto(BlockWorkspace& w, std::int32_t ti, std::int32_t p) {
         for (int k = 0; k < 3; ++k)
             if (n.v[k] != p && n.v[(k + 1) % 3] != p) pushEdge(w, id, k);
     }
-    legalise(w);
+    legalise(w, FlipFront::aroundNewVertex);
 }
 
 // The triangle holding point (x, y), by a visibility walk (it ends in a
@@ -498,8 +511,9 @@ bool recoverSegment(BlockWorkspace& w, std::int32_t a, std::int32_t b) {
     return false;
 }
 
-// Narrows [from, to] to the i where w + step * i >= 0.
-void spanOf(std::int64_t w, std::int64_t step, std::int64_t& from, std::int64_t& to) {
+// Narrows [from, to] to the i where w + step * i >= 0. Block coordinates
+// keep every value far inside 32 bits, where division is cheaper.
+void spanOf(std::int32_t w, std::int32_t step, std::int32_t& from, std::int32_t& to) {
     if (step > 0) {
         if (w < 0) from = std::max(from, (-w + step - 1) / step);
     } else if (step < 0) {
@@ -531,15 +545,23 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     const std::int64_t minY = std::min({y0, y1, y2}), maxY = std::max({y0, y1, y2});
     double best = -1.0;
     std::int32_t bestCorner = -1;
+    // A corner is first judged without the division: |h * area - plane| is
+    // compared with best * area, less a margin far above the rounding of
+    // either form (a few units in the last place of the heights involved).
+    // Only corners that may beat the best get the exact distance, so the
+    // choice and the distance are those of the exact form alone.
+    const double margin = 1e-13 * area * (w.heightBound + std::max({std::fabs(h0), std::fabs(h1), std::fabs(h2)}));
+    double threshold = -HUGE_VAL;
     // Per row, only the span inside the triangle: each weight is linear in x
     // (w + step * i for i = x - minX) and must not be negative.
-    const std::int64_t step0 = y1 - y2, step1 = y2 - y0, step2 = y0 - y1;
+    const auto step0 = static_cast<std::int32_t>(y1 - y2), step1 = static_cast<std::int32_t>(y2 - y0),
+               step2 = static_cast<std::int32_t>(y0 - y1);
     const auto f0 = static_cast<double>(step0), f1 = static_cast<double>(step1), f2 = static_cast<double>(step2);
     for (std::int64_t y = minY; y <= maxY; ++y) {
-        const std::int64_t w0 = orient(x1, y1, x2, y2, minX, y);
-        const std::int64_t w1 = orient(x2, y2, x0, y0, minX, y);
-        const std::int64_t w2 = orient(x0, y0, x1, y1, minX, y);
-        std::int64_t from = 0, to = maxX - minX;
+        const auto w0 = static_cast<std::int32_t>(orient(x1, y1, x2, y2, minX, y));
+        const auto w1 = static_cast<std::int32_t>(orient(x2, y2, x0, y0, minX, y));
+        const auto w2 = static_cast<std::int32_t>(orient(x0, y0, x1, y1, minX, y));
+        std::int32_t from = 0, to = static_cast<std::int32_t>(maxX - minX);
         spanOf(w0, step0, from, to);
         spanOf(w1, step1, from, to);
         spanOf(w2, step2, from, to);
@@ -550,10 +572,13 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
         double d2 = static_cast<double>(w2 + step2 * from);
         for (std::int64_t i = from; i <= to; ++i, d0 += f0, d1 += f1, d2 += f2) {
             if ((flags[i] & (cornerIsVertex | cornerOnLine | cornerKept)) != cornerIsVertex) continue;
-            const double error = std::fabs(heights[i] - (d0 * h0 + d1 * h1 + d2 * h2) / area);
+            const double plane = d0 * h0 + d1 * h1 + d2 * h2;
+            if (std::fabs(heights[i] * area - plane) < threshold) continue;
+            const double error = std::fabs(heights[i] - plane / area);
             if (error > best) {
                 best = error;
                 bestCorner = static_cast<std::int32_t>(y * w.cw + minX + i);
+                threshold = best * area - margin;
             }
         }
     }
@@ -567,16 +592,24 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
                            std::size_t segmentCount, double maxError, std::vector<BlockTriangle>& triangles) {
     assert(bc.width >= 1 && bc.height >= 1 && bc.width <= kMaxBlockCells && bc.height <= kMaxBlockCells);
     BlockOutcome outcome;
+    // Only the last block's vertices are cleared: most corners never were one.
+    constexpr auto kMostCorners = static_cast<std::size_t>((kMaxBlockCells + 1) * (kMaxBlockCells + 1));
+    if (w.cornerVertex.size() < kMostCorners) w.cornerVertex.assign(kMostCorners, -1);
+    for (std::size_t v = 0; v < w.px.size(); ++v)
+        w.cornerVertex[static_cast<std::size_t>(w.py[v] * w.cw + w.px[v])] = -1;
     w.corners = &bc;
     w.cw = bc.width + 1;
     w.tris.clear();
     w.px.clear();
     w.py.clear();
     w.vertexTri.clear();
-    w.cornerVertex.assign(static_cast<std::size_t>(w.cw) * static_cast<std::size_t>(bc.height + 1), -1);
     w.heap.clear();
     w.heapPlace.clear();
     w.stack.clear();
+    w.heightBound = 0.0;
+    for (std::int32_t y = 0; y <= bc.height; ++y)
+        for (std::int32_t x = 0; x <= bc.width; ++x)
+            w.heightBound = std::max(w.heightBound, std::fabs(bc.heightAt[y * bc.stride + x]));
 
     // The block's rectangle as two triangles, its sides marked.
     const std::int32_t nw = addVertex(w, 0, 0), ne = addVertex(w, bc.width, 0);
@@ -616,7 +649,7 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     for (std::size_t ti = 0; ti < w.tris.size(); ++ti)
         for (int k = 0; k < 3; ++k) pushEdge(w, static_cast<std::int32_t>(ti), k);
     w.cavity.clear();
-    legalise(w);
+    legalise(w, FlipFront::everywhere);
 
     // Inside: the cell under the triangle's centroid has data.
     for (std::size_t ti = 0; ti < w.tris.size(); ++ti) {
@@ -626,17 +659,13 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
         t.inside = bc.cellData[std::min<std::int64_t>(cy, bc.height - 1) * bc.cellStride +
                                std::min<std::int64_t>(cx, bc.width - 1)] != 0;
         scanTriangle(w, static_cast<std::int32_t>(ti));
-        if (t.candidate >= 0) heapAdd(w, static_cast<std::int32_t>(ti));
+        if (t.candidate >= 0 && t.error > maxError) heapAdd(w, static_cast<std::int32_t>(ti));
     }
 
     // Greedy insertion: the worst corner first, until all are within maxError.
     while (!w.heap.empty()) {
         const std::int32_t worst = w.heap.front().tri;
         const Tri& t = w.tris[static_cast<std::size_t>(worst)];
-        if (t.error <= maxError) {
-            outcome.errorReached = t.error;
-            break;
-        }
         const std::int32_t corner = t.candidate;
         const std::int32_t x = corner % w.cw, y = corner / w.cw;
         bc.flags[y * bc.stride + x] |= cornerKept;
@@ -649,13 +678,14 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
             scanTriangle(w, id);
             const bool inHeap =
                 static_cast<std::size_t>(id) < w.heapPlace.size() && w.heapPlace[static_cast<std::size_t>(id)] >= 0;
-            if (w.tris[static_cast<std::size_t>(id)].candidate < 0) {
+            const Tri& n = w.tris[static_cast<std::size_t>(id)];
+            if (n.candidate < 0 || n.error <= maxError) {
                 heapRemove(w, id);
             } else if (!inHeap) {
                 heapAdd(w, id);
             } else {
                 const auto place = static_cast<std::size_t>(w.heapPlace[static_cast<std::size_t>(id)]);
-                w.heap[place].error = w.tris[static_cast<std::size_t>(id)].error;
+                w.heap[place].error = n.error;
                 heapUp(w, place);
                 heapDown(w, static_cast<std::size_t>(w.heapPlace[static_cast<std::size_t>(id)]));
             }
@@ -663,13 +693,14 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     }
 
     for (const Tri& t : w.tris) {
+        outcome.errorReached = std::max(outcome.errorReached, t.error);
         if (!t.inside) continue;
         BlockTriangle out;
         // Reverse: positive in (x, y-south) is clockwise seen from above.
         const std::int32_t order[3] = {t.v[0], t.v[2], t.v[1]};
         for (int k = 0; k < 3; ++k) {
-            out.x[k] = w.px[order[k]];
-            out.y[k] = w.py[order[k]];
+            out.x[k] = static_cast<std::uint8_t>(w.px[order[k]]);
+            out.y[k] = static_cast<std::uint8_t>(w.py[order[k]]);
         }
         triangles.push_back(out);
     }

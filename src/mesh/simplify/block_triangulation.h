@@ -52,8 +52,10 @@ struct BlockSegment {
     std::int32_t x0, y0, x1, y1;  // kept corners, axis-aligned, no kept corner between
 };
 
+// Block-local corners fit a byte: a band holds many triangles at once.
+static_assert(kMaxBlockCells <= 255);
 struct BlockTriangle {
-    std::int32_t x[3], y[3];  // counter-clockwise seen from above (north up)
+    std::uint8_t x[3], y[3];  // counter-clockwise seen from above (north up)
 };
 
 struct BlockWorkspace;  // defined in block_triangulation.cpp

@@ -28,10 +28,15 @@
 //   memory and exact seams.
 // - Crops sharing only part of a border line (a window end in the middle of
 //   it) may choose differently near that end.
-// - Memory is about 20 bytes per window column per band row (kBandCells + 1
-//   rows), plus one block's triangulation, plus the faces waiting for the
-//   last vertex: in memory up to 2^20 of them (24 MB), beyond that all in a
-//   spool file (24 bytes each).
+// - Two bands are held: the reader fills one while the blocks of the other
+//   are simplified, on a helper thread and on the caller's thread whenever it
+//   waits. Blocks share only border columns that no block writes, so the
+//   output is the same bytes with or without the helper; the bands go out in
+//   order.
+// - Memory is about 26 bytes per window column per band row (kBandCells + 1
+//   rows), plus the triangles of two bands (6 bytes each) and two block
+//   triangulations, plus the faces waiting for the last vertex: in memory up
+//   to 2^20 of them (24 MB), beyond that all in a spool file (24 bytes each).
 //
 // How a builder feeds it (Interpolated mode):
 //   1. Read the window and its one-cell ring in row order as the full builder
@@ -92,10 +97,12 @@ struct TerrainSimplifier;
 // std::tmpfile() when needed, which on Windows with the old C runtime tries
 // the drive's root folder and may be refused, so a Windows caller should pass
 // a file of its own (beside the output, say).
-// Returns null when out of memory.
+// `helperThreads`: 0 keeps all the work on the caller's thread; 1 adds a
+// helper for windows wider than one block (when the system refuses a thread,
+// the work stays on the caller's). Returns null when out of memory.
 TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double maxError,
                                            const CornerPlacement& placement, MeshSink* sink, std::FILE* spool = nullptr,
-                                           std::size_t facesInMemory = kFacesInMemory);
+                                           std::size_t facesInMemory = kFacesInMemory, int helperThreads = 1);
 void destroyTerrainSimplifier(TerrainSimplifier* simplifier);
 
 // The data flags (1: data) of the ring row above the window: cols + 2 flags,
@@ -133,7 +140,7 @@ struct BudgetChoice {
     bool reachable = false;
 };
 
-TerrainSimplifier* createTriangleBudgetPass(const SimplifyWindow& window, std::int64_t budget);
+TerrainSimplifier* createTriangleBudgetPass(const SimplifyWindow& window, std::int64_t budget, int helperThreads = 1);
 BudgetChoice finishTriangleBudgetPass(TerrainSimplifier& pass);
 
 }  // namespace morvale
