@@ -53,11 +53,12 @@ private:
 };
 
 // The normals of the last corner lines fed to the simplifier. A band's
-// vertices leave when its last line arrives, so every line of the band (up
-// to kBandCells + 1) must still be here then.
+// vertices leave once the next band's last line has arrived (the simplifier
+// holds two bands), so the lines of both (up to 2 kBandCells + 1, one more
+// for the line fed late) must still be here then.
 class NormalLines {
 public:
-    static constexpr std::int64_t kLines = kBandCells + 2;
+    static constexpr std::int64_t kLines = 2 * kBandCells + 3;
 
     // Throws std::bad_alloc.
     explicit NormalLines(const CropWindow& window)
