@@ -247,11 +247,13 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
     TerrainBuilt& built = result.built;
     const SimplifyWindow window{w.yMin, w.xMin, w.yMax - w.yMin + 1, w.xMax - w.xMin + 1};
     ProgressReporter& progress = *job.progress;
+    // A run told to stay on one thread (a job of a tile set) simplifies there too.
+    const int helpers = job.threaded ? 1 : 0;
 
     double maxError = request.maxError;
     if (request.maxTriangles > 0 && hasBody(job)) {
         progress.beginStage("Choosing the error bound for the triangle budget...", 5);
-        TerrainSimplifier* pass = createTriangleBudgetPass(window, request.maxTriangles);
+        TerrainSimplifier* pass = createTriangleBudgetPass(window, request.maxTriangles, helpers);
         if (pass == nullptr) {
             built.failure = BuildFailure::vertexTable;
             return result;
@@ -273,8 +275,8 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
         return result;
     }
     MeshSink& out = frame.attributes != nullptr ? static_cast<MeshSink&>(attributeSink) : sink;
-    TerrainSimplifier* simplifier =
-        createTerrainSimplifier(window, maxError, CornerPlacement{&frame, placeCorner}, &out);
+    TerrainSimplifier* simplifier = createTerrainSimplifier(window, maxError, CornerPlacement{&frame, placeCorner},
+                                                            &out, nullptr, kFacesInMemory, helpers);
     if (simplifier == nullptr) {
         built.failure = BuildFailure::vertexTable;
         return result;
