@@ -1,4 +1,6 @@
-# Sourced by the benchmark scripts: makes the shared benchmark grid once.
+# Sourced by the benchmark scripts: the shared benchmark grid, made once,
+# and the figures taken from the runs' records.
+
 # bench_grid BUILD_DIR FILE COLS ROWS
 bench_grid() {
   if [ ! -f "$2" ]; then
@@ -7,3 +9,12 @@ bench_grid() {
     mv "$2.part" "$2"
   fi
 }
+
+# median FILE [COLUMN]: the median of the numbers in a column (default 1) of FILE.
+median() {
+  awk -v c="${2:-1}" '{ print $c }' "$1" | sort -g |
+    awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# maxOf FILE: the largest number in column 2 of FILE.
+maxOf() { awk 'BEGIN { m = 0 } $2 > m { m = $2 } END { print m }' "$1"; }

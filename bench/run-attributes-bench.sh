@@ -26,8 +26,6 @@ trap 'rm -rf "$work"' EXIT
 grid=$cache/grid-4000x4000.asc
 bench_grid "$build" "$grid" 4000 4000
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-
 for mode in interpolated floating-planes; do
   : >"$work/plain"
   : >"$work/attributes"
@@ -38,14 +36,14 @@ for mode in interpolated floating-planes; do
       rm -f "$work/out.obj"
       sync
       figures=$("$measure" "$convert" -q --mode "$mode" "${args[@]}" "$grid" -o "$work/out.obj")
-      echo "$figures $(stat -c %s "$work/out.obj")" >>"$work/$kind"
+      echo "$figures $(stat -c %s "$work/out.obj")" >>"$work/$kind"  # seconds peakKiB cpu status bytes
     done
   done
   rm -f "$work/out.obj"
   for kind in plain attributes; do
-    seconds=$(awk '{ print $1 }' "$work/$kind" | median)
-    peak=$(awk '{ print $2 }' "$work/$kind" | median)
-    bytes=$(awk '{ print $NF }' "$work/$kind" | median)
+    seconds=$(median "$work/$kind" 1)
+    peak=$(median "$work/$kind" 2)
+    bytes=$(median "$work/$kind" 5)
     echo "$mode $kind: ${seconds} s, peak ${peak} KiB, $((bytes / 1048576)) MiB written" | tee -a "$work/summary"
     eval "${kind}Seconds=$seconds"
   done

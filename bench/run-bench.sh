@@ -38,13 +38,6 @@ trap 'rm -rf "$work"' EXIT
 grid=$cache/grid-4000x4000.asc
 bench_grid "$build" "$grid" 4000 4000
 
-# median FILE [COLUMN]: the median of the numbers in a column (default 1) of FILE.
-median() {
-  awk -v c="${2:-1}" '{ print $c }' "$1" | sort -g |
-    awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-# maxOf FILE: the largest number in column 2 of FILE.
-maxOf() { awk 'BEGIN { m = 0 } $2 > m { m = $2 } END { print m }' "$1"; }
 
 # run NAME COMMAND...: measures one run and appends "seconds peakKiB cpuSeconds"
 # to $work/NAME. Dirty pages of earlier runs are flushed first, so that no run

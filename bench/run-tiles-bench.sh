@@ -46,11 +46,6 @@ if [ ! -f "$tiles/done" ] || [ "$tiles/done" -ot "$grid" ]; then
 fi
 tile=$tiles/tile_1_1.asc  # an inner tile: neighbours on every side
 
-median() {
-  awk -v c="${2:-1}" '{ print $c }' "$1" | sort -g |
-    awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-maxOf() { awk 'BEGIN { m = 0 } $2 > m { m = $2 } END { print m }' "$1"; }
 
 # run NAME COMMAND...: appends "seconds peakKiB cpuSeconds" to $work/NAME.
 run() {

@@ -1,40 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <sstream>
 
 #include "test_support.h"
+#include "tool_run.h"
 
 using namespace testing_support;
 
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-};
-
 // Runs morvale-convert with the given arguments (already quoted for the shell).
-CliRun runCli(const std::string& args) {
-    const std::string command = std::string("'") + MORVALE_CLI_PATH + "' " + args + " 2>&1";
-    CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
-}
-
-std::string quoted(const std::filesystem::path& p) {
-    std::string text = p.string();
-    text.insert(text.begin(), '\'');
-    text.push_back('\'');
-    return text;
-}
+ToolRun runCli(const std::string& args) { return runTool(std::string("'") + MORVALE_CLI_PATH + "' " + args); }
 
 const char* smallGrid = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n1 2 3\n4 5 6\n";
 
@@ -52,13 +29,13 @@ TEST(Cli, UsageErrorsAndHelp) {
     EXPECT_EQ(runCli("x.asc --offsets=yes").status, 2);
     EXPECT_EQ(runCli("x.asc --uv-extent crop").status, 2);
     // A mistake is told in one line and a pointer to the help, not the whole help.
-    EXPECT_EQ(runCli("x.asc --mode").out,
+    EXPECT_EQ(runCli("x.asc --mode").output,
               "morvale-convert: option --mode needs a value\nTry 'morvale-convert --help'\n");
-    const CliRun help = runCli("--help");
+    const ToolRun help = runCli("--help");
     EXPECT_EQ(help.status, 0);
     for (const char* part : {"--mode", "Output formats:", "  glb ", "Exit status:", "  130 "})
-        EXPECT_NE(help.out.find(part), std::string::npos) << part;
-    std::istringstream lines(help.out);
+        EXPECT_NE(help.output.find(part), std::string::npos) << part;
+    std::istringstream lines(help.output);
     for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
 }
 
@@ -68,21 +45,21 @@ TEST(Cli, VersionIsTheOneWrittenIntoTheMesh) {
     ASSERT_EQ(runCli(quoted(dir / "small.asc") + " --quiet --mode=floating-planes").status, 0);
     const std::string obj = readFile(dir / "small.obj");
     const std::string version = obj.substr(obj.find("(v") + 2, obj.find(')') - obj.find("(v") - 2);
-    const CliRun run = runCli("--version");
+    const ToolRun run = runCli("--version");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("morvale-convert " + version + ".", 0), 0u) << run.out;
-    EXPECT_NE(run.out.find("\nbuilt with "), std::string::npos) << run.out;
+    EXPECT_EQ(run.output.rfind("morvale-convert " + version + ".", 0), 0u) << run.output;
+    EXPECT_NE(run.output.find("\nbuilt with "), std::string::npos) << run.output;
 }
 
 TEST(Cli, ConvertsWithCorrectedSettingsAndReportsTheSummary) {
     ScratchDir dir;
     writeFile(dir / "small.asc", smallGrid);
-    const CliRun run = runCli(quoted(dir / "small.asc") + " --mode floating-planes --crop 0,1,99,2 --preset maya");
-    ASSERT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("crop window:  x 1..3, y 1..2"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("unit scale:   100"), std::string::npos);
-    EXPECT_NE(run.out.find("Converting done..."), std::string::npos);
-    EXPECT_NE(run.out.find("Records status:  6 / 6  (OK)"), std::string::npos);
+    const ToolRun run = runCli(quoted(dir / "small.asc") + " --mode floating-planes --crop 0,1,99,2 --preset maya");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("crop window:  x 1..3, y 1..2"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("unit scale:   100"), std::string::npos);
+    EXPECT_NE(run.output.find("Converting done..."), std::string::npos);
+    EXPECT_NE(run.output.find("Records status:  6 / 6  (OK)"), std::string::npos);
     const std::string obj = readFile(dir / "small.obj");
     EXPECT_NE(obj.find("o small\r\ng small\r\n"), std::string::npos);
     EXPECT_TRUE(endsWithQuads(obj));
@@ -94,26 +71,26 @@ TEST(Cli, ExitStatusTellsWhatWentWrong) {
     writeFile(dir / "bad.asc", "ncols ten\nnrows 2\n");
     EXPECT_EQ(runCli(quoted(dir / "bad.asc")).status, 3);
     writeFile(dir / "short.asc", "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n4\n");
-    const CliRun shortRun = runCli(quoted(dir / "short.asc"));
+    const ToolRun shortRun = runCli(quoted(dir / "short.asc"));
     EXPECT_EQ(shortRun.status, 1);
-    EXPECT_NE(shortRun.out.find("(ERROR)"), std::string::npos);
+    EXPECT_NE(shortRun.output.find("(ERROR)"), std::string::npos);
     // Quiet, a failed check still leaves one line naming the file and both checks.
-    const CliRun quietShort = runCli(quoted(dir / "short.asc") + " --quiet");
+    const ToolRun quietShort = runCli(quoted(dir / "short.asc") + " --quiet");
     EXPECT_EQ(quietShort.status, 1);
-    EXPECT_EQ(quietShort.out, "morvale-convert: '" + (dir / "short.asc").string() +
-                                  "': a check failed: rows 1 of 2 read (ERROR), records 4 of 6 read (ERROR)\n");
+    EXPECT_EQ(quietShort.output, "morvale-convert: '" + (dir / "short.asc").string() +
+                                     "': a check failed: rows 1 of 2 read (ERROR), records 4 of 6 read (ERROR)\n");
     writeFile(dir / "flat.asc", "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 0\n1 2 3\n4 5 6\n");
-    const CliRun flat = runCli(quoted(dir / "flat.asc"));
+    const ToolRun flat = runCli(quoted(dir / "flat.asc"));
     EXPECT_EQ(flat.status, 3);
-    EXPECT_NE(flat.out.find("Cell size must be greater than zero..."), std::string::npos);
+    EXPECT_NE(flat.output.find("Cell size must be greater than zero..."), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir / "flat.obj"));
 
     writeFile(dir / "good.asc", smallGrid);
     EXPECT_EQ(runCli(quoted(dir / "good.asc") + " -o " + quoted(dir / "no" / "such" / "x.obj")).status, 4);
     if (std::filesystem::exists("/dev/full")) {
-        const CliRun full = runCli(quoted(dir / "good.asc") + " -o /dev/full");
+        const ToolRun full = runCli(quoted(dir / "good.asc") + " -o /dev/full");
         EXPECT_EQ(full.status, 4);
-        EXPECT_NE(full.out.find("Can't write output file..."), std::string::npos);
+        EXPECT_NE(full.output.find("Can't write output file..."), std::string::npos);
     }
 }
 
@@ -124,9 +101,9 @@ TEST(Cli, RefusesToOverwriteItsInputEvenThroughALink) {
     std::filesystem::create_symlink(dir / "grid.asc", dir / "link.obj");
     for (const std::string& output :
          {quoted(dir / "grid.asc"), quoted(dir / "sub" / ".." / "grid.asc"), quoted(dir / "link.obj")}) {
-        const CliRun run = runCli(quoted(dir / "grid.asc") + " -o " + output);
+        const ToolRun run = runCli(quoted(dir / "grid.asc") + " -o " + output);
         EXPECT_EQ(run.status, 4) << output;
-        EXPECT_NE(run.out.find("Output file is the same as the input file..."), std::string::npos);
+        EXPECT_NE(run.output.find("Output file is the same as the input file..."), std::string::npos);
         EXPECT_EQ(readFile(dir / "grid.asc"), smallGrid);
     }
 }
@@ -138,9 +115,9 @@ TEST(Cli, ConvertsEverySharedGridWithAGoodHeaderInBothModes) {
         if (entry.path().extension() != ".asc") continue;
         for (const char* mode : {"interpolated", "floating-planes"}) {
             const std::filesystem::path out = dir / (entry.path().stem().string() + "-" + mode + ".obj");
-            const CliRun run = runCli(quoted(entry.path()) + " --quiet --mode " + mode + " -o " + quoted(out));
+            const ToolRun run = runCli(quoted(entry.path()) + " --quiet --mode " + mode + " -o " + quoted(out));
             if (run.status == 3) continue;  // header refused
-            EXPECT_TRUE(run.status == 0 || run.status == 1) << entry.path() << " " << run.out;
+            EXPECT_TRUE(run.status == 0 || run.status == 1) << entry.path() << " " << run.output;
             EXPECT_TRUE(endsWithQuads(readFile(out))) << out;
             ++converted;
         }
@@ -152,35 +129,35 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
     ScratchDir dir;
     writeFile(dir / "a.asc", smallGrid);
     writeFile(dir / "b.asc", "ncols 2\nnrows 2\nxllcorner 3\nyllcorner 0\ncellsize 1\n7 8\n9 10\n");
-    const CliRun crop = runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --crop 1,1,2,2");
+    const ToolRun crop = runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --crop 1,1,2,2");
     EXPECT_EQ(crop.status, 2);
-    EXPECT_NE(crop.out.find("--crop cannot be used with several inputs"), std::string::npos) << crop.out;
+    EXPECT_NE(crop.output.find("--crop cannot be used with several inputs"), std::string::npos) << crop.output;
     EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " -j 0").status, 2);
     EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --solid").status, 2);
     EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --max-triangles 100").status, 2);
 
     // a.asc and b.asc meet on one lattice; the index of their borders is written and nothing converted.
-    const CliRun seams = runCli(quoted(dir.path()) + " --write-seams " + quoted(dir / "set.seams"));
-    EXPECT_EQ(seams.status, 0) << seams.out;
+    const ToolRun seams = runCli(quoted(dir.path()) + " --write-seams " + quoted(dir / "set.seams"));
+    EXPECT_EQ(seams.status, 0) << seams.output;
     EXPECT_EQ(readFile(dir / "set.seams").substr(0, 7), "MVSEAMS");
     EXPECT_FALSE(std::filesystem::exists(dir / "a.obj"));
     // One tile converted alone with the index is the same file as in the whole set's run.
     ASSERT_EQ(runCli(quoted(dir.path()) + " -o " + quoted(dir / "set")).status, 0);
-    const CliRun one =
+    const ToolRun one =
         runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "set.seams") + " -o " + quoted(dir / "one"));
-    EXPECT_EQ(one.status, 0) << one.out;
+    EXPECT_EQ(one.status, 0) << one.output;
     EXPECT_EQ(readFile(dir / "one" / "a.obj"), readFile(dir / "set" / "a.obj"));
     writeFile(dir / "cut.seams", readFile(dir / "set.seams").substr(0, 100));
-    const CliRun cut = runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "cut.seams"));
+    const ToolRun cut = runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "cut.seams"));
     EXPECT_EQ(cut.status, 3);
-    EXPECT_NE(cut.out.find("is damaged"), std::string::npos) << cut.out;
+    EXPECT_NE(cut.output.find("is damaged"), std::string::npos) << cut.output;
 
     // Another cell size: no set, each converted alone into the output folder, with a warning naming it.
     writeFile(dir / "b.asc", "ncols 2\nnrows 2\nxllcorner 3\nyllcorner 0\ncellsize 2\n7 8\n9 10\n");
-    const CliRun alone = runCli(quoted(dir.path()) + " -j 2 -o " + quoted(dir / "out"));
-    EXPECT_EQ(alone.status, 0) << alone.out;
-    EXPECT_NE(alone.out.find("b.asc' shares its lattice with no other input; converted alone"), std::string::npos)
-        << alone.out;
+    const ToolRun alone = runCli(quoted(dir.path()) + " -j 2 -o " + quoted(dir / "out"));
+    EXPECT_EQ(alone.status, 0) << alone.output;
+    EXPECT_NE(alone.output.find("b.asc' shares its lattice with no other input; converted alone"), std::string::npos)
+        << alone.output;
     EXPECT_TRUE(endsWithQuads(readFile(dir / "out" / "a.obj")));
     EXPECT_TRUE(endsWithQuads(readFile(dir / "out" / "b.obj")));
 }
@@ -190,11 +167,11 @@ TEST(Cli, TileSetsTakeTheFormatAndWarnAboutPartlySharedEdgesWhenSimplified) {
     writeFile(dir / "a.asc", smallGrid);
     // East of a.asc, beside its second row only.
     writeFile(dir / "c.asc", "ncols 2\nnrows 1\nxllcorner 3\nyllcorner 0\ncellsize 1\n7 8\n");
-    const CliRun run = runCli(quoted(dir.path()) + " --max-error 1 --format glb -o " + quoted(dir / "out"));
-    EXPECT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("'a.asc' and 'c.asc' share only part of an edge"), std::string::npos) << run.out;
+    const ToolRun run = runCli(quoted(dir.path()) + " --max-error 1 --format glb -o " + quoted(dir / "out"));
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("'a.asc' and 'c.asc' share only part of an edge"), std::string::npos) << run.output;
     EXPECT_EQ(readFile(dir / "out" / "c.glb").substr(0, 4), "glTF");
     EXPECT_TRUE(std::filesystem::exists(dir / "out" / "a.glb"));
-    const CliRun full = runCli(quoted(dir.path()) + " -o " + quoted(dir / "obj"));
-    EXPECT_EQ(full.out.find("share only part"), std::string::npos) << full.out;
+    const ToolRun full = runCli(quoted(dir.path()) + " -o " + quoted(dir / "obj"));
+    EXPECT_EQ(full.output.find("share only part"), std::string::npos) << full.output;
 }

@@ -17,40 +17,17 @@
 #include <sstream>
 
 #include "test_support.h"
+#include "tool_run.h"
 
 using namespace testing_support;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string output;
-};
-
-ToolRun run(const std::string& command) {
-    ToolRun result;
-    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
-    const int raw = pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
-}
-
-std::string quoted(const std::filesystem::path& path) {
-    std::string text(1, '\'');
-    text.append(path.string()).push_back('\'');
-    return text;
-}
-
 ToolRun convert(const std::filesystem::path& input, const std::string& args) {
     std::string command(1, '\'');
     command.append(MORVALE_CLI_PATH).append("' ").append(quoted(input)).append(" ").append(args);
-    return run(command);
+    return runTool(command);
 }
-
-bool installed(const std::string& tool) { return run("command -v " + tool).status == 0; }
 
 // A number after `label` and blanks or a colon in a report; NaN when absent.
 double reported(const std::string& output, const std::string& label) {
@@ -106,7 +83,7 @@ bool heightIn(const std::array<double, 3>& a, const std::array<double, 3>& b, co
 
 TEST(ConvertOutputs, EveryFormatPassesItsReaders) {
     ScratchDir dir;
-    const bool assimp = installed("assimp");
+    const bool assimp = toolInstalled("assimp");
     const std::filesystem::path modules = MORVALE_NODE_MODULES;
     std::string glbFiles;
     int glbCount = 0;
@@ -122,7 +99,7 @@ TEST(ConvertOutputs, EveryFormatPassesItsReaders) {
                 const double triangles = reported(converted.output, "Triangles");
                 if (std::string(format) == "glb") glbFiles.append(" ").append(quoted(out));
                 if (!assimp || triangles == 0) continue;  // assimp refuses a file without a mesh
-                const ToolRun info = run("assimp info " + quoted(out));
+                const ToolRun info = runTool("assimp info " + quoted(out));
                 ASSERT_EQ(info.status, 0) << name << " " << settings << info.output;
                 EXPECT_EQ(reported(info.output, "Faces"), triangles) << grid << " " << settings << " " << format;
                 // assimp joins equal vertices (the planes' shared corners, the OBJ's) and unrolls STL's.
@@ -134,16 +111,16 @@ TEST(ConvertOutputs, EveryFormatPassesItsReaders) {
         }
     }
     if (!assimp) std::puts("assimp (Debian assimp-utils) is not installed: counts not checked");
-    if (!installed("node") || !std::filesystem::exists(modules / "gltf-validator"))
+    if (!toolInstalled("node") || !std::filesystem::exists(modules / "gltf-validator"))
         GTEST_SKIP() << "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
-    const ToolRun report = run("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") + " " +
-                               quoted(modules) + glbFiles);
+    const ToolRun report = runTool("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") +
+                                   " " + quoted(modules) + glbFiles);
     EXPECT_EQ(report.status, 0) << report.output;
 }
 
 // The solid's volume against prisms summed from the surface of the same run.
 TEST(ConvertOutputs, SolidsAreClosedWithThePrismVolume) {
-    if (!installed("admesh")) GTEST_SKIP() << "admesh is not installed (tools/setup-deps.sh installs it)";
+    if (!toolInstalled("admesh")) GTEST_SKIP() << "admesh is not installed (tools/setup-deps.sh installs it)";
     ScratchDir dir;
     const double base = 20.0;
     for (const char* settings : {"", "--max-error 0.5", "--crop 3,5,17,30"}) {
@@ -164,7 +141,7 @@ TEST(ConvertOutputs, SolidsAreClosedWithThePrismVolume) {
                 volume += area * ((a[2] + b[2] + c[2]) / 3.0 - base);
             }
         }
-        const ToolRun report = run("admesh " + quoted(dir / "solid.stl"));
+        const ToolRun report = runTool("admesh " + quoted(dir / "solid.stl"));
         ASSERT_EQ(report.status, 0) << report.output;
         for (const char* zero : {"Edges fixed", "Facets removed", "Facets added", "Facets reversed", "Backwards edges",
                                  "Total disconnected facets"})

@@ -17,37 +17,13 @@
 #include "stl/stl_writer.h"
 #include "terrain_stream.h"
 #include "test_support.h"
+#include "tool_run.h"
 #include "tiles/tile_jobs.h"
 
 using namespace morvale;
 using namespace testing_support;
 
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    std::string output;
-};
-
-ToolRun run(const std::string& command) {
-    ToolRun result;
-    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    char block[4096];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, pipe)) > 0) result.output.append(block, got);
-    result.status = pclose(pipe);
-    return result;
-}
-
-bool installed(const std::string& tool) { return run("command -v " + tool).status == 0; }
-
-// Appended piece by piece: GCC 12 warns falsely about "literal" + string + "literal".
-std::string quoted(const std::filesystem::path& path) {
-    std::string text(1, '\'');
-    text.append(path.string()).push_back('\'');
-    return text;
-}
 
 // A number following `label` and blanks or a colon in a reader's report; NaN when absent.
 double reported(const std::string& output, const std::string& label) {
@@ -98,7 +74,7 @@ std::string tinyPng() {
 }
 
 bool validatorInstalled(const std::filesystem::path& modules) {
-    return installed("node") && std::filesystem::exists(modules / "gltf-validator");
+    return toolInstalled("node") && std::filesystem::exists(modules / "gltf-validator");
 }
 constexpr const char* validatorMissing =
     "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
@@ -161,18 +137,18 @@ TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
         ASSERT_TRUE(written.ok) << c.name;
         files.append(1, ' ').append(quoted(path));
 
-        if (c.cancelled || !installed("assimp")) continue;
-        const ToolRun info = run("assimp info " + quoted(path));
+        if (c.cancelled || !toolInstalled("assimp")) continue;
+        const ToolRun info = runTool("assimp info " + quoted(path));
         EXPECT_EQ(reported(info.output, "Vertices"), static_cast<double>(written.vertices)) << c.name << info.output;
         const double trianglesWritten = static_cast<double>(written.faces) * (c.choices.triangles ? 1 : 2);
         EXPECT_EQ(reported(info.output, "Faces"), trianglesWritten) << c.name;
     }
-    const ToolRun report = run("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") + " " +
-                               quoted(modules) + files);
+    const ToolRun report = runTool("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") +
+                                   " " + quoted(modules) + files);
     EXPECT_EQ(report.status, 0) << report.output;
     EXPECT_EQ(std::count(report.output.begin(), report.output.end(), '\n'), std::ptrdiff_t{std::size(cases)})
         << report.output;
-    if (!installed("assimp")) GTEST_SKIP() << "assimp (Debian assimp-utils) is not installed: counts not checked";
+    if (!toolInstalled("assimp")) GTEST_SKIP() << "assimp (Debian assimp-utils) is not installed: counts not checked";
 }
 
 // A tile of a set: its header is the merged grid's, its mesh a window of it,
@@ -210,14 +186,14 @@ TEST(MeshReaders, GltfValidatorAcceptsTheTilesOfASet) {
         EXPECT_EQ(o.exitStatus, 0);
     for (const TileJob& job : jobs) files.append(1, ' ').append(quoted(job.request.outputPath));
     EXPECT_EQ(jobs[0].request.outputPath, dir / "west.glb");
-    const ToolRun report = run("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") + " " +
-                               quoted(modules) + files);
+    const ToolRun report = runTool("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") +
+                                   " " + quoted(modules) + files);
     EXPECT_EQ(report.status, 0) << report.output;
     EXPECT_EQ(std::count(report.output.begin(), report.output.end(), '\n'), 2) << report.output;
 }
 
 TEST(MeshReaders, AdmeshFindsClosedSolidsWithThePrismVolume) {
-    if (!installed("admesh")) GTEST_SKIP() << "admesh is not installed (tools/setup-deps.sh installs it)";
+    if (!toolInstalled("admesh")) GTEST_SKIP() << "admesh is not installed (tools/setup-deps.sh installs it)";
     ScratchDir dir;
     for (bool triangles : {false, true}) {
         for (std::int32_t preset : {0, 2}) {
@@ -238,7 +214,7 @@ TEST(MeshReaders, AdmeshFindsClosedSolidsWithThePrismVolume) {
             const MeshWritten written = solid.end(0);
             ASSERT_TRUE(written.ok);
 
-            const ToolRun report = run("admesh " + quoted(path));
+            const ToolRun report = runTool("admesh " + quoted(path));
             ASSERT_EQ(report.status, 0) << report.output;
             EXPECT_NE(report.output.find("All facets connected."), std::string::npos) << report.output;
             for (const char* zero : {"Total disconnected facets", "Edges fixed", "Facets removed", "Facets added",
@@ -248,8 +224,8 @@ TEST(MeshReaders, AdmeshFindsClosedSolidsWithThePrismVolume) {
             const double expected = prismVolume(g, base);
             EXPECT_NEAR(reported(report.output, "Volume"), expected, expected * 1e-5) << report.output;
 
-            if (!installed("assimp")) continue;
-            const ToolRun info = run("assimp info " + quoted(path));
+            if (!toolInstalled("assimp")) continue;
+            const ToolRun info = runTool("assimp info " + quoted(path));
             EXPECT_EQ(reported(info.output, "Faces"), static_cast<double>(written.faces) * (triangles ? 1 : 2));
         }
     }
