@@ -49,15 +49,17 @@ bool OutputFile::seek(std::int64_t offset) {
 }
 
 void OutputFile::write(std::string_view bytes) {
-    if (bytes.size() > buffer_.size() - used_) {
-        flush();
-        if (bytes.size() > buffer_.size()) {
-            if (file_ == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
-            filePosition_ += static_cast<std::int64_t>(bytes.size());
-            return;
-        }
-    }
     if (bytes.empty()) return;  // an empty view may carry no pointer at all
+    // A large piece (a pipeline's chunk: a turn of faces is some 100 KiB)
+    // goes to the file as it is: copying it into the buffer first would cost
+    // a pass over every byte, and the page cache gathers the writes anyway.
+    const bool large = bytes.size() >= buffer_.size() / 16;
+    if (large || bytes.size() > buffer_.size() - used_) flush();
+    if (large) {
+        if (file_ == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+        filePosition_ += static_cast<std::int64_t>(bytes.size());
+        return;
+    }
     std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
     used_ += bytes.size();
 }
