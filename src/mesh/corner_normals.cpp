@@ -26,8 +26,18 @@ double slopeAcross(const CornerLine* north, const CornerLine& here, const Corner
 }
 
 // Scaled by the largest component first when squaring could overflow or
-// lose every digit; one square root and one division either way.
+// lose every digit; one square root and one division either way. A sum of
+// squares between 4e-300 and 1e299 puts the largest component well within
+// 1e-150 and 1e150, where nothing is scaled (also after its rounding).
 void putUnit(double* out, double x, double y, double z) {
+    const double squares = x * x + y * y + z * z;
+    if (squares > 4e-300 && squares < 1e299) [[likely]] {
+        const double inverse = 1.0 / std::sqrt(squares);
+        out[0] = x * inverse;
+        out[1] = y * inverse;
+        out[2] = z * inverse;
+        return;
+    }
     double m = std::fmax(std::fabs(x), std::fmax(std::fabs(y), std::fabs(z)));
     if (!(m > 0.0) || !std::isfinite(m)) {
         out[0] = 0.0;
@@ -109,16 +119,21 @@ std::size_t CornerNormalStream::cellSlot(std::int64_t row) const { return static
 void CornerNormalStream::cell(std::int64_t row, std::int64_t col, double value) {
     const std::int64_t k = col - (std::int64_t{window_.xMin} - 2);
     if (k < 0 || k >= static_cast<std::int64_t>(cellWidth_)) return;
-    if (row < std::int64_t{window_.yMin} - 2 || row > std::int64_t{window_.yMax} + 2) return;
-    const std::size_t slot = cellSlot(row);
-    std::uint8_t* data = cellData_.data() + slot * cellWidth_;
-    if (cellRow_[slot] != row) {
-        // A row without data cells never claims its slot, so it reads as empty.
-        std::fill(data, data + cellWidth_, std::uint8_t{0});
-        cellRow_[slot] = row;
+    if (row != claimedRow_) {
+        if (row < std::int64_t{window_.yMin} - 2 || row > std::int64_t{window_.yMax} + 2) return;
+        const std::size_t slot = cellSlot(row);
+        if (cellRow_[slot] != row) {
+            // A row without data cells never claims its slot, so it reads as empty.
+            std::fill(cellData_.data() + slot * cellWidth_, cellData_.data() + (slot + 1) * cellWidth_,
+                      std::uint8_t{0});
+            cellRow_[slot] = row;
+        }
+        claimedRow_ = row;
+        rowValues_ = cellValue_.data() + slot * cellWidth_;
+        rowData_ = cellData_.data() + slot * cellWidth_;
     }
-    cellValue_[slot * cellWidth_ + static_cast<std::size_t>(k)] = value;
-    data[k] = 1;
+    rowValues_[k] = value;
+    rowData_[k] = 1;
 }
 
 const CornerLine* CornerNormalStream::line(std::int64_t r) {

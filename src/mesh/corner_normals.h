@@ -88,6 +88,10 @@ private:
     std::size_t cornerWidth_;  // corner columns xMin - 1 .. xMax + 2
     std::size_t normalWidth_;  // corner columns xMin .. xMax + 1
     std::int64_t cellRow_[5];
+    // The row the cells come from now (rows arrive in order) and its slot's elements.
+    std::int64_t claimedRow_ = INT64_MIN;
+    double* rowValues_ = nullptr;
+    std::uint8_t* rowData_ = nullptr;
     std::vector<double> cellValue_;
     std::vector<std::uint8_t> cellData_;
     std::int64_t cornerRow_[3];

@@ -17,35 +17,36 @@ namespace {
 
 // "%.4f" or "%.6f" of a value in [-1, 1] from one rounded product: it lies
 // within 2^-33 of the exact product, so it rounds the same way unless the
-// exact fraction is within `tieMargin` of a half; those, and values out of
-// the interval, go to the exact formatter (false).
+// exact fraction is within `tieMargin` of a half; those, values out of the
+// interval and machines that store the highest byte first go to the exact
+// formatter (false). The text is assembled in one word ("d.dddd" or
+// "d.dddddd"), stored at once: 8 bytes at out.
 template <unsigned decimals>
 bool putUnitInterval(double value, char*& out) {
     static_assert(decimals == 4 || decimals == 6);
+    if constexpr (std::endian::native != std::endian::little) return false;
     constexpr std::uint32_t scale = decimals == 4 ? 10000 : 1000000;
     constexpr double tieMargin = 1e-7;
     const double magnitude = std::fabs(value);
     if (!(magnitude <= 1.0)) return false;
     const double scaled = magnitude * scale;
-    const double whole = std::floor(scaled);
-    const double fraction = scaled - whole;  // exact below 2^52
+    const std::uint32_t whole = static_cast<std::uint32_t>(scaled);  // the floor: not negative
+    const double fraction = scaled - static_cast<double>(whole);     // exact below 2^52
     if (std::fabs(fraction - 0.5) < tieMargin) return false;
-    std::uint32_t n = static_cast<std::uint32_t>(whole) + (fraction > 0.5 ? 1u : 0u);
+    const std::uint32_t n = whole + (fraction > 0.5 ? 1u : 0u);
+    const std::uint32_t ones = n >= scale ? 1u : 0u;
+    // The decimals in 16-bit lanes of two digits each, split into bytes at once.
+    const std::uint64_t rest = n - ones * scale;
+    const std::uint64_t lanes =
+        decimals == 4 ? rest / 100 | (rest % 100) << 16 : rest / 10000 | (rest / 100 % 100) << 16 | (rest % 100) << 32;
+    const std::uint64_t tens = ((lanes * 103) >> 10) & 0x000F000F000F000Full;
+    const std::uint64_t digits = (tens | (lanes - tens * 10) << 8) + 0x3030303030303030ull;
+    const std::uint64_t text = ('0' + ones) | std::uint64_t{'.'} << 8 | digits << 16;
     char* o = out;
     *o = '-';
     o += std::signbit(value) ? 1 : 0;
-    o[0] = n >= scale ? '1' : '0';
-    o[1] = '.';
-    n %= scale;
-    o += 2;
-    if constexpr (decimals == 6) {
-        std::memcpy(o, digitPairs + 2 * (n / 10000), 2);
-        n %= 10000;
-        o += 2;
-    }
-    std::memcpy(o, digitPairs + 2 * (n / 100), 2);
-    std::memcpy(o + 2, digitPairs + 2 * (n % 100), 2);
-    out = o + 4;
+    std::memcpy(o, &text, 8);
+    out = o + 2 + decimals;
     return true;
 }
 
@@ -146,9 +147,44 @@ char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, 
             if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
         lines.farNumbers.moveTo(far);
     }
+    // Each corner's number as a word in registers, stored as often as the
+    // corner names it (a text stored and read back wide stalls the store buffer).
+    std::uint64_t word[corners];
+    unsigned length[corners];
+    bool inWords = normals != NormalLayout::shared;
+    for (int k = 0; k < corners; ++k) {
+        const std::int64_t aboveLow = vertex[k] - low, aboveFar = vertex[k] - far;
+        if (aboveLow <= 9)
+            inWords &= lines.nearNumbers.word(static_cast<int>(aboveLow), word[k], length[k]);
+        else if (aboveFar >= 0 && aboveFar <= 9)
+            inWords &= lines.farNumbers.word(static_cast<int>(aboveFar), word[k], length[k]);
+        else
+            inWords = false;
+    }
+    if (inWords) [[likely]] {
+        *out++ = 'f';
+        for (int k = 0; k < corners; ++k) {
+            *out++ = ' ';
+            std::memcpy(out, &word[k], 8);
+            out += length[k];
+            if constexpr (uv) {
+                *out++ = '/';
+                std::memcpy(out, &word[k], 8);
+                out += length[k];
+            }
+            if constexpr (normals == NormalLayout::perVertex) {
+                if constexpr (!uv) *out++ = '/';
+                *out++ = '/';
+                std::memcpy(out, &word[k], 8);
+                out += length[k];
+            }
+        }
+        out[0] = '\r';
+        out[1] = '\n';
+        return out + 2;
+    }
     // Each corner's number text once, then copied as often as the corner names it.
     char text[corners][24];
-    unsigned length[corners];
     for (int k = 0; k < corners; ++k) {
         const std::int64_t v = vertex[k], aboveLow = v - low, aboveFar = v - far;
         char* end = aboveLow <= 9                    ? lines.nearNumbers.put(text[k], static_cast<int>(aboveLow))

@@ -99,6 +99,13 @@ public:
         }
         return putInteger(out, value_ + above);
     }
+    // The text put() writes, as a word (first digit lowest) and its length;
+    // false when it does not fit in one (put() writes it then).
+    bool word(int above, std::uint64_t& text, unsigned& length) const {
+        text = word_;
+        length = length_;
+        return small_ && addToDigitWord(text, shift_, static_cast<unsigned>(above));
+    }
 
 private:
     std::uint64_t word_ = '0';
