@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 
 #include "mesh/axis_order.h"
 #include "obj/obj_writer.h"
@@ -142,6 +143,9 @@ void ObjMeshWriter::begin(const MeshInfo& info) {
         writeObjHeader(output_, texts_.objHeaderText, texts_.inputNameNarrow);
     startBlock(false);
     faceAttributes_ = FaceAttributes{info.uv, info.normals, 1};
+    // A normal per vertex makes attribute lines cost more than vertex lines: a helper shares them.
+    if (stream_ && writer_->threaded() && info.normals == NormalLayout::perVertex)
+        attributeWorker_.start(presetIndex_, info.uv, true);
     if (stream_ && (hasAttributes() || !mtllibLine_.empty())) {
         // The lines before the first vertex open the block (a block written
         // ahead notes its offsets from there), counted as no vertex.
@@ -171,9 +175,24 @@ std::size_t ObjMeshWriter::nextVertexRun(std::size_t left) {
     return n;
 }
 
+char* ObjMeshWriter::putAttributeLines(char* out, const double* uv, const double* normal) {
+    if (uv != nullptr) out = texCoordLines_.put(out, uv[0], uv[1]);
+    if (normal != nullptr) {
+        const VertexCoordinates turned = applyAxisOrder(presetIndex_, normal[0], normal[1], normal[2]);
+        out = putNormalLine(out, turned.first, turned.second, turned.third);
+    }
+    return out;
+}
+
 void ObjMeshWriter::attributeVertices(const VertexBatch& batch) {
     assert(!info_.uv || batch.uv != nullptr);
     assert(info_.normals != NormalLayout::perVertex || batch.normal != nullptr);
+    if (attributeWorker_.running() && batch.count >= 1 && batch.count <= AttributeLineWorker::mostVertices) {
+        attributeWorker_.hold(batch);
+        if (attributeWorker_.held() == 2) writeHeldBatch();
+        return;
+    }
+    writeHeldVertices();
     stream_->setCancellable(batch.cancellable);
     const bool uv = info_.uv, normals = info_.normals == NormalLayout::perVertex;
     const std::size_t room = vertexLineRoom + (uv ? texCoordLineRoom : 0) + (normals ? normalLineRoom : 0);
@@ -182,18 +201,37 @@ void ObjMeshWriter::attributeVertices(const VertexBatch& batch) {
         char* out = stream_->reserve(n * room);
         for (std::size_t i = done; i < done + n; ++i) {
             out = putVertexLine(out, batch.position + 3 * i);
-            if (uv) out = texCoordLines_.put(out, batch.uv[2 * i], batch.uv[2 * i + 1]);
-            if (normals) {
-                const double* v = batch.normal + 3 * i;
-                const VertexCoordinates turned = applyAxisOrder(presetIndex_, v[0], v[1], v[2]);
-                out = putNormalLine(out, turned.first, turned.second, turned.third);
-            }
+            out = putAttributeLines(out, uv ? batch.uv + 2 * i : nullptr, normals ? batch.normal + 3 * i : nullptr);
         }
         // Counted in vertices: the vertex count comment is the lines the block wrote.
         stream_->commit(out, static_cast<std::int64_t>(n));
         done += n;
     }
     if (batch.stepAfter) stream_->stepAfterThis();
+}
+
+void ObjMeshWriter::writeHeldBatch() {
+    const AttributeLineWorker::HeldBatch batch = attributeWorker_.oldest();
+    stream_->setCancellable(batch.cancellable);
+    const std::size_t room = vertexLineRoom + texCoordLineRoom + normalLineRoom;
+    for (std::size_t done = 0; done < batch.count;) {
+        const std::size_t n = nextVertexRun(batch.count - done);
+        char* out = stream_->reserve(n * room);
+        for (std::size_t i = done; i < done + n; ++i) {
+            out = putVertexLine(out, batch.position + 3 * i);
+            const AttributeLineWorker::Record& record = batch.records[i];
+            if (record.length != 0) {
+                std::memcpy(out, record.text, sizeof record.text);
+                out += record.length;
+            } else {
+                out = putAttributeLines(out, batch.uv != nullptr ? batch.uv + 2 * i : nullptr, batch.normal + 3 * i);
+            }
+        }
+        stream_->commit(out, static_cast<std::int64_t>(n));
+        done += n;
+    }
+    if (batch.stepAfter) stream_->stepAfterThis();
+    attributeWorker_.release();
 }
 
 void ObjMeshWriter::attributeFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
@@ -229,6 +267,7 @@ void ObjMeshWriter::vertices(const VertexBatch& batch) {
 
 void ObjMeshWriter::writingStage() {
     assert(info_.verticesAhead);
+    if (stream_) writeHeldVertices();
     aheadLines_ = finishBlock();
     aheadBlockEnd_ = output_.position();
     ok_ = writeAhead_.rewriteHeader(output_, {texts_.objHeaderText, texts_.inputNameNarrow}) && ok_;
@@ -244,6 +283,8 @@ void ObjMeshWriter::keepVertices(std::int64_t count) {
 }
 
 void ObjMeshWriter::endVertices() {
+    if (stream_) writeHeldVertices();
+    attributeWorker_.stop();
     if (!info_.verticesAhead) verticesWritten_ = finishBlock();
     writeVertexCount(output_, verticesWritten_);
     writeObjectAndGroup(output_, texts_.objectNameNarrow);

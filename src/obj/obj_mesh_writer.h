@@ -23,6 +23,7 @@
 #include "base/output_file.h"
 #include "base/progress_reporter.h"
 #include "mesh/mesh_sink.h"
+#include "obj/attribute_line_worker.h"
 #include "obj/attribute_text.h"
 #include "obj/face_text.h"
 #include "obj/vertex_text.h"
@@ -71,6 +72,14 @@ private:
     // vertex's "v", "vt" and "vn" lines side by side, faces naming them.
     bool hasAttributes() const { return info_.uv || info_.normals != NormalLayout::none; }
     void attributeVertices(const VertexBatch& batch);
+    // Per-vertex normals: batches held back while a helper formats their
+    // attribute lines (attribute_line_worker.h), written here in turn.
+    void writeHeldBatch();
+    void writeHeldVertices() {
+        while (attributeWorker_.held() > 0) writeHeldBatch();
+    }
+    // A vertex's "vt" and "vn" lines, from 2 and 3 numbers (null: none).
+    char* putAttributeLines(char* out, const double* uv, const double* normal);
     // Vertex lines of the next run out of `left` (a block written ahead stops at its checkpoints).
     std::size_t nextVertexRun(std::size_t left);
     void attributeFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
@@ -203,6 +212,7 @@ private:
     PlaneTexts lastPlane_;
     FaceLines faceLines_;
     TexCoordLines texCoordLines_;  // the thread that takes the vertices
+    AttributeLineWorker attributeWorker_;
     VertexWriteAhead writeAhead_;
     std::int64_t aheadLines_ = 0;  // lines of a block written ahead
     std::int64_t aheadBlockEnd_ = 0;

@@ -248,3 +248,65 @@ TEST(ObjWriter, FailuresAreReported) {
 }
 
 }  // namespace
+
+namespace {
+
+// The OBJ text after the header of a mesh with per-vertex normals and
+// texture coordinates in batches of the given sizes, written threaded or not,
+// the vertex block written ahead and cut after `kept` vertices (or not ahead).
+std::string attributeMesh(const std::vector<std::size_t>& batches, bool threaded, std::int64_t kept) {
+    std::mt19937_64 random(23);
+    testing_support::ScratchDir dir;
+    OutputFile output;
+    EXPECT_TRUE(output.open(dir / "mesh.obj"));
+    std::atomic<bool> cancel{false};
+    SilentProgress progress;
+    const std::string header = objHeaderText();
+    {
+        ObjMeshWriter writer(output, dir / "mesh.obj", ObjTexts{header, "in.asc", "t"}, 2, cancel, progress, threaded);
+        MeshInfo info;
+        info.uv = true;
+        info.normals = NormalLayout::perVertex;
+        info.verticesAhead = kept >= 0;
+        writer.begin(info);
+        for (const std::size_t count : batches) {
+            std::vector<double> position, normal, uv;
+            for (std::size_t k = 0; k < count; ++k) {
+                const double z = static_cast<double>(random() % 100000) / 64;
+                position.insert(position.end(), {static_cast<double>(k), -static_cast<double>(k % 7), z});
+                // Now and then lines too long for the helper's records.
+                const bool huge = random() % 50 == 0;
+                normal.insert(normal.end(), {huge ? -1e300 : 0.6, 0.0, huge ? 1e-300 : 0.8});
+                uv.insert(uv.end(), {static_cast<double>(k) / 4096, random() % 60 == 0 ? 123456789.5 : 0.25});
+            }
+            writer.vertices(
+                VertexBatch{.count = count, .position = position.data(), .normal = normal.data(), .uv = uv.data()});
+        }
+        if (kept >= 0) {
+            writer.writingStage();
+            writer.keepVertices(kept);
+        }
+        writer.endVertices();
+        const std::int64_t quad[] = {1, 2, 3, 4};
+        writer.faces(FaceBatch{.count = 1, .vertex = quad});
+        writer.end(facesThatReachedOutput);
+    }
+    EXPECT_TRUE(output.close());
+    const std::string text = testing_support::readFile(dir / "mesh.obj");
+    return text.substr(text.find("in.asc\r\n"));
+}
+
+// With a helper thread, vertex batches are held back while it formats their
+// attribute lines: the bytes must be those of one thread, whatever the batch
+// sizes (larger than the helper takes too), long lines and a cut block.
+TEST(ObjWriter, AttributeLinesOfAHelperThreadAreThoseOfOneThread) {
+    const std::vector<std::size_t> batches = {4096, 1, 3000, 5000, 4096, 17};
+    for (const std::int64_t kept : {std::int64_t{-1}, std::int64_t{16210}, std::int64_t{4097}}) {
+        const std::string one = attributeMesh(batches, false, kept);
+        // Not EXPECT_EQ: a diff of texts this long takes minutes.
+        EXPECT_TRUE(attributeMesh(batches, true, kept) == one) << kept;
+        EXPECT_NE(one.find(kept == 4097 ? "# 4097 vertices" : "# 16210 vertices"), std::string::npos);
+    }
+}
+
+}  // namespace
