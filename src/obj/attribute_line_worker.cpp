@@ -21,6 +21,8 @@ bool AttributeLineWorker::start(std::int32_t presetIndex, bool uv, bool normals)
         slot.records.reset(new (std::nothrow) Record[mostVertices]);
         if (!slot.numbers || !slot.records) return false;
     }
+    if (uv && !columns_.allocate()) return false;
+    texCoords_ = TexCoordLines(&columns_);
     quit_ = false;
     begun_ = finished_ = released_ = 0;
     try {
@@ -90,11 +92,10 @@ void AttributeLineWorker::run() {
 void AttributeLineWorker::format(Slot& slot) {
     // Room for the longest lines; a record takes them when they fit.
     char scratch[texCoordLineRoom + normalLineRoom + sizeof(Record)];
-    TexCoordLines texCoords;
     const HeldBatch& batch = slot.batch;
     for (std::size_t k = 0; k < batch.count; ++k) {
         char* out = scratch;
-        if (uv_) out = texCoords.put(out, batch.uv[2 * k], batch.uv[2 * k + 1]);
+        if (uv_) out = texCoords_.put(out, batch.uv[2 * k], batch.uv[2 * k + 1]);
         if (normals_) {
             const double* n = batch.normal + 3 * k;
             const VertexCoordinates turned = applyAxisOrder(presetIndex_, n[0], n[1], n[2]);

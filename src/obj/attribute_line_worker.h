@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "mesh/mesh_sink.h"
+#include "obj/attribute_text.h"
 
 namespace morvale {
 
@@ -76,6 +77,9 @@ private:
 
     std::int32_t presetIndex_ = 0;
     bool uv_ = false, normals_ = false;
+    // The helper's own: u repeats down every column, batch after batch.
+    ColumnTexCoords columns_;
+    TexCoordLines texCoords_{&columns_};
     Slot slots_[2];
     std::thread thread_;
     std::mutex mutex_;

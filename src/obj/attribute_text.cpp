@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "obj/fixed_format.h"
 
@@ -36,9 +37,10 @@ bool putUnitInterval(double value, char*& out) {
     const std::uint32_t n = whole + (fraction > 0.5 ? 1u : 0u);
     const std::uint32_t ones = n >= scale ? 1u : 0u;
     // The decimals in 16-bit lanes of two digits each, split into bytes at once.
-    const std::uint64_t rest = n - ones * scale;
-    const std::uint64_t lanes =
-        decimals == 4 ? rest / 100 | (rest % 100) << 16 : rest / 10000 | (rest / 100 % 100) << 16 | (rest % 100) << 32;
+    const std::uint32_t rest = n - ones * scale;
+    const std::uint32_t pairs = decimals == 4 ? rest : rest % 10000;
+    std::uint64_t lanes = pairs / 100 | std::uint64_t{pairs % 100} << 16;
+    if constexpr (decimals == 6) lanes = rest / 10000 | lanes << 16;
     const std::uint64_t tens = ((lanes * 103) >> 10) & 0x000F000F000F000Full;
     const std::uint64_t digits = (tens | (lanes - tens * 10) << 8) + 0x3030303030303030ull;
     const std::uint64_t text = ('0' + ones) | std::uint64_t{'.'} << 8 | digits << 16;
@@ -55,9 +57,10 @@ char* putFixed6(double value, char* out) {
     return formatFixed6(value, out);
 }
 
+// The exact formatter out of line: the rare values it takes keep the common path small.
 char* putNormalFixed4(double value, char* out) {
     if (putUnitInterval<4>(value, out)) return out;
-    return putFixed4(value, out);
+    return formatFixed4(value, out);
 }
 
 }  // namespace
@@ -93,13 +96,57 @@ char* copyWide(char* out, const char* text, unsigned length) {
 
 }  // namespace
 
+bool ColumnTexCoords::allocate() {
+    entries_.reset(new (std::nothrow) Entry[entryCount + 2]);
+    index_.reset(new (std::nothrow) std::uint32_t[std::size_t{1} << indexBits]());
+    used_ = 1;
+    last_ = 0;
+    return entries_ && index_;
+}
+
+const char* ColumnTexCoords::text(double u, unsigned& length) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(u);
+    std::size_t k = last_ + 1;
+    if (!holds(k, bits)) {
+        k = last_;
+        if (!holds(k, bits)) {
+            std::uint32_t& slot = index_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - indexBits))];
+            k = slot;
+            if (!holds(k, bits)) {
+                const unsigned n = static_cast<unsigned>(putFixed6(u, scratch_) - scratch_);
+                if (n > entryText || used_ > entryCount) {
+                    length = n;
+                    return scratch_;
+                }
+                k = used_++;
+                Entry& entry = entries_[k];
+                std::memcpy(entry.text, scratch_, entryText);
+                entry.length = n;
+                entry.bits = bits;
+                slot = static_cast<std::uint32_t>(k);
+            }
+        }
+    }
+    last_ = k;
+    length = entries_[k].length;
+    return entries_[k].text;
+}
+
 char* TexCoordLines::put(char* out, double u, double v) {
-    const Text& uText = u_.of(u);
+    const char* uText;
+    unsigned uLength;
+    if (columns_ != nullptr) {
+        uText = columns_->text(u, uLength);
+    } else {
+        const Text& t = u_.of(u);
+        uText = t.text;
+        uLength = t.length;
+    }
     const Text& vText = v_.of(v);
     out[0] = 'v';
     out[1] = 't';
     out[2] = ' ';
-    out = copyWide<16>(out + 3, uText.text, uText.length);
+    out = copyWide<16>(out + 3, uText, uLength);
     *out++ = ' ';
     out = copyWide<16>(out, vText.text, vText.length);
     out[0] = '\r';

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "obj/fixed_format.h"
 #include "mesh/mesh_sink.h"
@@ -22,12 +23,44 @@ namespace morvale {
 inline constexpr std::size_t texCoordLineRoom = 3 + 2 * (1 + fixed6MaxChars) + 2;
 char* putTexCoordLine(char* out, double u, double v);
 
+// The texts of u met before, kept in the order they first came: the corner
+// lines of a grid meet the same columns again, so the entry after the last
+// one asked for is nearly always the next one; otherwise a value is looked
+// up by its bits. Once full (or for a text longer than an entry holds),
+// values met later are formatted each time.
+class ColumnTexCoords {
+public:
+    static constexpr std::size_t entryCount = std::size_t{1} << 14;
+    static constexpr int indexBits = 15;
+    static constexpr std::size_t entryText = 16;
+
+    // False when the entries do not fit in memory.
+    bool allocate();
+    // The text of u (valid until the next call), `length` its bytes; entryText readable bytes.
+    const char* text(double u, unsigned& length);
+
+private:
+    struct Entry {
+        std::uint64_t bits = 0;
+        char text[entryText] = {};
+        unsigned length = 0;  // 0: empty
+    };
+    bool holds(std::size_t k, std::uint64_t bits) const { return entries_[k].bits == bits && entries_[k].length != 0; }
+    std::unique_ptr<Entry[]> entries_;  // entryCount + 2: the one after the last stays empty
+    std::unique_ptr<std::uint32_t[]> index_;
+    std::size_t used_ = 1;  // entry 0 stays empty: an index slot never set finds nothing
+    std::size_t last_ = 0;
+    char scratch_[fixed6MaxChars + 16] = {};
+};
+
 // The same lines for a run of vertices, keeping the texts of the last two
 // distinct values of each coordinate: the vertices of a corner line share
 // their v, a floating plane's four corners take two of each. One per
-// formatting thread.
+// formatting thread. With `columns` (kept by the caller) u comes from there.
 class TexCoordLines {
 public:
+    TexCoordLines() = default;
+    explicit TexCoordLines(ColumnTexCoords* columns) : columns_(columns) {}
     char* put(char* out, double u, double v);
 
 private:
@@ -42,6 +75,7 @@ private:
         const Text& of(double value);
     };
     Recent u_, v_;
+    ColumnTexCoords* columns_ = nullptr;
 };
 
 // "vn X Y Z" with the numbers as given (the caller applies the axis order):

@@ -189,3 +189,29 @@ TEST(MaterialFile, WritesBesideTheObjWarnsOfAMissingImageAndReportsFailures) {
 }
 
 }  // namespace
+
+namespace {
+
+// Texture coordinate lines whose u comes from a column cache: rows meeting
+// the same columns (some skipped, as holes do), more distinct columns than
+// the cache holds, texts longer than an entry, and values met again after
+// the cache filled up, all as printf prints them.
+TEST(AttributeLines, TexCoordLinesWithColumnTextsPrintWhatPrintfPrints) {
+    ColumnTexCoords columns;
+    ASSERT_TRUE(columns.allocate());
+    TexCoordLines lines(&columns);
+    std::mt19937_64 random(31);
+    const std::int64_t width = static_cast<std::int64_t>(ColumnTexCoords::entryCount) + 5000;
+    char line[texCoordLineRoom];
+    char expected[700];
+    for (int row = 0; row < 6; ++row) {
+        const double v = 1.0 - row / 7.0;
+        for (std::int64_t c = 0; c <= width; c += 1 + static_cast<std::int64_t>(random() % 3 == 0)) {
+            const double u = c % 1000 == 999 ? 1e20 + static_cast<double>(c) : static_cast<double>(c) / width;
+            std::snprintf(expected, sizeof expected, "vt %.6f %.6f\r\n", u, v);
+            ASSERT_EQ(std::string(line, lines.put(line, u, v)), expected) << row << " " << c;
+        }
+    }
+}
+
+}  // namespace
