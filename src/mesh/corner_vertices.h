@@ -183,9 +183,14 @@ private:
             to[2] = normal[2];
         }
         if (uv_) {
+            // v is the line's: one division a line, not a vertex.
+            if (line != uvLine_) {
+                uvLine_ = line;
+                lineV_ = cornerV(uvExtent_, line);
+            }
             double* to = rows_.uvOf(vertex);
             to[0] = cornerU(uvExtent_, col);
-            to[1] = cornerV(uvExtent_, line);
+            to[1] = lineV_;
         }
     }
 
@@ -203,6 +208,8 @@ private:
     const double* lineNormals_ = nullptr;  // the normals of the line being handed over
     bool uv_ = false;
     CropWindow uvExtent_{};
+    std::int64_t uvLine_ = INT64_MIN;  // the corner line lineV_ is the v of
+    double lineV_ = 0.0;
     std::int64_t handedOver_ = 0;
 };
 
