@@ -178,9 +178,59 @@ namespace {
 // Number texts up to 8 bytes were stored 8 bytes wide.
 char* copyNumber(char* to, const char* from, unsigned n) { return copyWide<8>(to, from, n); }
 
+// A face line from its corners' number words; a quad's are kept for the next one.
+template <int corners, bool uv, NormalLayout normals>
+char* putFaceWords(char* out, const std::int64_t* vertex, const std::uint64_t* word, const unsigned* length,
+                   FaceLines& lines) {
+    if constexpr (corners == 4) {
+        for (int k = 0; k < 4; ++k) {
+            lines.lastQuad[k] = vertex[k];
+            lines.lastWord[k] = word[k];
+            lines.lastLength[k] = length[k];
+        }
+    }
+    *out++ = 'f';
+    for (int k = 0; k < corners; ++k) {
+        *out++ = ' ';
+        std::memcpy(out, &word[k], 8);
+        out += length[k];
+        if constexpr (uv) {
+            *out++ = '/';
+            std::memcpy(out, &word[k], 8);
+            out += length[k];
+        }
+        if constexpr (normals == NormalLayout::perVertex) {
+            if constexpr (!uv) *out++ = '/';
+            *out++ = '/';
+            std::memcpy(out, &word[k], 8);
+            out += length[k];
+        }
+    }
+    out[0] = '\r';
+    out[1] = '\n';
+    return out + 2;
+}
+
 // One face line, the corner count and what the corners name fixed at compile time.
 template <int corners, bool uv, NormalLayout normals>
 char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, FaceLines& lines) {
+    std::uint64_t word[corners];
+    unsigned length[corners];
+    bool inWords = normals != NormalLayout::shared;
+    if constexpr (corners == 4 && normals != NormalLayout::shared) {
+        // The next quad of a row: its west corners are the last quad's east
+        // ones, its east corners one above them.
+        const std::int64_t* last = lines.lastQuad;
+        if (vertex[0] == last[1] && vertex[3] == last[2] && vertex[1] == last[1] + 1 && vertex[2] == last[2] + 1 &&
+            last[1] >= 0) {
+            word[0] = word[1] = lines.lastWord[1];
+            word[3] = word[2] = lines.lastWord[2];
+            length[0] = length[1] = lines.lastLength[1];
+            length[3] = length[2] = lines.lastLength[2];
+            if (addToDigitWord(word[1], 8 * (length[1] - 1), 1) && addToDigitWord(word[2], 8 * (length[2] - 1), 1))
+                return putFaceWords<corners, uv, normals>(out, vertex, word, length, lines);
+        }
+    }
     // A face's numbers lie in one or two clusters (a row and the next), as in FaceLines::put.
     std::int64_t low = vertex[0], high = vertex[0];
     for (int c = 1; c < corners; ++c) {
@@ -196,9 +246,6 @@ char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, 
     }
     // Each corner's number as a word in registers, stored as often as the
     // corner names it (a text stored and read back wide stalls the store buffer).
-    std::uint64_t word[corners];
-    unsigned length[corners];
-    bool inWords = normals != NormalLayout::shared;
     for (int k = 0; k < corners; ++k) {
         const std::int64_t aboveLow = vertex[k] - low, aboveFar = vertex[k] - far;
         if (aboveLow <= 9)
@@ -208,28 +255,9 @@ char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, 
         else
             inWords = false;
     }
-    if (inWords) [[likely]] {
-        *out++ = 'f';
-        for (int k = 0; k < corners; ++k) {
-            *out++ = ' ';
-            std::memcpy(out, &word[k], 8);
-            out += length[k];
-            if constexpr (uv) {
-                *out++ = '/';
-                std::memcpy(out, &word[k], 8);
-                out += length[k];
-            }
-            if constexpr (normals == NormalLayout::perVertex) {
-                if constexpr (!uv) *out++ = '/';
-                *out++ = '/';
-                std::memcpy(out, &word[k], 8);
-                out += length[k];
-            }
-        }
-        out[0] = '\r';
-        out[1] = '\n';
-        return out + 2;
-    }
+    if (inWords) [[likely]]
+        return putFaceWords<corners, uv, normals>(out, vertex, word, length, lines);
+    if constexpr (corners == 4) lines.lastQuad[1] = -1;
     // Each corner's number text once, then copied as often as the corner names it.
     char text[corners][24];
     for (int k = 0; k < corners; ++k) {

@@ -121,6 +121,11 @@ private:
 // written from its text. One per formatting thread.
 struct FaceLines {
     NumberTextCounter nearNumbers, farNumbers;
+    // The last quad's vertex numbers and their texts as words (attribute
+    // faces: the next quad of a row shares two of them); -1: none kept.
+    std::int64_t lastQuad[4] = {-1, -1, -1, -1};
+    std::uint64_t lastWord[4] = {};
+    unsigned lastLength[4] = {};
 
     // Stores up to faceLineSlack bytes past the line's end. The corner count
     // is fixed at compile time: the loops over the corners then unroll.
