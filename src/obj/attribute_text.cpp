@@ -182,13 +182,7 @@ char* copyNumber(char* to, const char* from, unsigned n) { return copyWide<8>(to
 template <int corners, bool uv, NormalLayout normals>
 char* putFaceWords(char* out, const std::int64_t* vertex, const std::uint64_t* word, const unsigned* length,
                    FaceLines& lines) {
-    if constexpr (corners == 4) {
-        for (int k = 0; k < 4; ++k) {
-            lines.lastQuad[k] = vertex[k];
-            lines.lastWord[k] = word[k];
-            lines.lastLength[k] = length[k];
-        }
-    }
+    if constexpr (corners == 4) lines.keepQuad(vertex, word, length);
     *out++ = 'f';
     for (int k = 0; k < corners; ++k) {
         *out++ = ' ';
@@ -218,18 +212,8 @@ char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, 
     unsigned length[corners];
     bool inWords = normals != NormalLayout::shared;
     if constexpr (corners == 4 && normals != NormalLayout::shared) {
-        // The next quad of a row: its west corners are the last quad's east
-        // ones, its east corners one above them.
-        const std::int64_t* last = lines.lastQuad;
-        if (vertex[0] == last[1] && vertex[3] == last[2] && vertex[1] == last[1] + 1 && vertex[2] == last[2] + 1 &&
-            last[1] >= 0) {
-            word[0] = word[1] = lines.lastWord[1];
-            word[3] = word[2] = lines.lastWord[2];
-            length[0] = length[1] = lines.lastLength[1];
-            length[3] = length[2] = lines.lastLength[2];
-            if (addToDigitWord(word[1], 8 * (length[1] - 1), 1) && addToDigitWord(word[2], 8 * (length[2] - 1), 1))
-                return putFaceWords<corners, uv, normals>(out, vertex, word, length, lines);
-        }
+        if (lines.nextQuadWords(vertex, word, length))
+            return putFaceWords<corners, uv, normals>(out, vertex, word, length, lines);
     }
     // A face's numbers lie in one or two clusters (a row and the next), as in FaceLines::put.
     std::int64_t low = vertex[0], high = vertex[0];
@@ -257,7 +241,6 @@ char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, 
     }
     if (inWords) [[likely]]
         return putFaceWords<corners, uv, normals>(out, vertex, word, length, lines);
-    if constexpr (corners == 4) lines.lastQuad[1] = -1;
     // Each corner's number text once, then copied as often as the corner names it.
     char text[corners][24];
     for (int k = 0; k < corners; ++k) {

@@ -121,24 +121,53 @@ private:
 // written from its text. One per formatting thread.
 struct FaceLines {
     NumberTextCounter nearNumbers, farNumbers;
-    // The last quad's vertex numbers and their texts as words (attribute
-    // faces: the next quad of a row shares two of them); -1: none kept.
+    // The last quad written from words: its vertex numbers and their texts
+    // as words; -1: none kept.
     std::int64_t lastQuad[4] = {-1, -1, -1, -1};
     std::uint64_t lastWord[4] = {};
     unsigned lastLength[4] = {};
+
+    // The next quad of a row (bottom-left, bottom-right, top-right, top-left):
+    // its west corners are the last quad's east ones, its east corners one
+    // above them. Their words, from the last quad's; false for another quad.
+    bool nextQuadWords(const std::int64_t* vertex, std::uint64_t* word, unsigned* length) const {
+        if (vertex[0] != lastQuad[1] || vertex[3] != lastQuad[2] || vertex[1] != lastQuad[1] + 1 ||
+            vertex[2] != lastQuad[2] + 1 || lastQuad[1] < 0)
+            return false;
+        word[0] = word[1] = lastWord[1];
+        word[3] = word[2] = lastWord[2];
+        length[0] = length[1] = lastLength[1];
+        length[3] = length[2] = lastLength[2];
+        return addToDigitWord(word[1], 8 * (length[1] - 1), 1) && addToDigitWord(word[2], 8 * (length[2] - 1), 1);
+    }
+    void keepQuad(const std::int64_t* vertex, const std::uint64_t* word, const unsigned* length) {
+        for (int k = 0; k < 4; ++k) {
+            lastQuad[k] = vertex[k];
+            lastWord[k] = word[k];
+            lastLength[k] = length[k];
+        }
+    }
 
     // Stores up to faceLineSlack bytes past the line's end. The corner count
     // is fixed at compile time: the loops over the corners then unroll.
     template <int corners>
     char* put(char* out, const std::int64_t* vertex) {
+        std::uint64_t word[corners];
+        unsigned length[corners];
+        if constexpr (corners == 4) {
+            if (nextQuadWords(vertex, word, length)) {
+                keepQuad(vertex, word, length);
+                return putWords<corners>(out, word, length);
+            }
+        }
         std::int64_t low = vertex[0], high = vertex[0];
         for (int c = 1; c < corners; ++c) {
             low = vertex[c] < low ? vertex[c] : low;
             high = vertex[c] > high ? vertex[c] : high;
         }
         nearNumbers.moveTo(low);
-        *out++ = 'f';
         if (high - low <= 9) {
+            *out++ = 'f';
             // Unrolled by hand (compilers keep this loop rolled), the counter
             // in registers: a store through `out` could alias its members.
             const NumberTextCounter near = nearNumbers;
@@ -151,6 +180,22 @@ struct FaceLines {
             for (int c = 0; c < corners; ++c)
                 if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
             farNumbers.moveTo(far);
+            // Every number a word: kept for the next quad of the row.
+            bool inWords = true;
+            for (int c = 0; c < corners; ++c) {
+                const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
+                if (aboveLow <= 9)
+                    inWords &= nearNumbers.word(static_cast<int>(aboveLow), word[c], length[c]);
+                else if (aboveFar >= 0 && aboveFar <= 9)
+                    inWords &= farNumbers.word(static_cast<int>(aboveFar), word[c], length[c]);
+                else
+                    inWords = false;
+            }
+            if (inWords) {
+                if constexpr (corners == 4) keepQuad(vertex, word, length);
+                return putWords<corners>(out, word, length);
+            }
+            *out++ = 'f';
             for (int c = 0; c < corners; ++c) {
                 *out++ = ' ';
                 const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
@@ -161,6 +206,20 @@ struct FaceLines {
                 else
                     out = putInteger(out, vertex[c]);
             }
+        }
+        out[0] = '\r';
+        out[1] = '\n';
+        return out + 2;
+    }
+
+private:
+    template <int corners>
+    static char* putWords(char* out, const std::uint64_t* word, const unsigned* length) {
+        *out++ = 'f';
+        for (int c = 0; c < corners; ++c) {
+            *out++ = ' ';
+            std::memcpy(out, &word[c], 8);
+            out += length[c];
         }
         out[0] = '\r';
         out[1] = '\n';

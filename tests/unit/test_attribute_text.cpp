@@ -118,7 +118,15 @@ TEST(AttributeLines, RunsOfLinesMatchLinesWrittenAlone) {
         }
         return text + "\r\n";
     };
-    FaceLines lines;
+    auto plainExpected = [](std::initializer_list<std::int64_t> corners) {
+        std::string text = "f";
+        for (const std::int64_t v : corners) {
+            text += ' ';
+            text += std::to_string(v);
+        }
+        return text + "\r\n";
+    };
+    FaceLines lines, plainLines;
     TexCoordLines texCoords;
     char line[attributeFaceLineRoom];
     for (const std::int64_t width : {std::int64_t{3}, std::int64_t{11}, std::int64_t{97}}) {
@@ -129,6 +137,9 @@ TEST(AttributeLines, RunsOfLinesMatchLinesWrittenAlone) {
                 const std::int64_t quad[4] = {bottom, bottom + 1, top + 1, top};
                 ASSERT_EQ(std::string(line, putAttributeFaceLine(line, quad, 4, both, lines)),
                           expected({bottom, bottom + 1, top + 1, top}));
+                // The plain face lines follow a row's quads the same way.
+                ASSERT_EQ(std::string(line, plainLines.put<4>(line, quad)),
+                          plainExpected({bottom, bottom + 1, top + 1, top}));
                 const std::int64_t triangle[3] = {top, bottom + 1, far};
                 ASSERT_EQ(std::string(line, putAttributeFaceLine(line, triangle, 3, both, lines)),
                           expected({top, bottom + 1, far}));
