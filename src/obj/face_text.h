@@ -152,12 +152,12 @@ struct FaceLines {
     // is fixed at compile time: the loops over the corners then unroll.
     template <int corners>
     char* put(char* out, const std::int64_t* vertex) {
-        std::uint64_t word[corners];
-        unsigned length[corners];
         if constexpr (corners == 4) {
+            std::uint64_t word[4];
+            unsigned length[4];
             if (nextQuadWords(vertex, word, length)) {
                 keepQuad(vertex, word, length);
-                return putWords<corners>(out, word, length);
+                return putWords<4>(out, word, length);
             }
         }
         std::int64_t low = vertex[0], high = vertex[0];
@@ -166,53 +166,60 @@ struct FaceLines {
             high = vertex[c] > high ? vertex[c] : high;
         }
         nearNumbers.moveTo(low);
-        if (high - low <= 9) {
-            *out++ = 'f';
-            // Unrolled by hand (compilers keep this loop rolled), the counter
-            // in registers: a store through `out` could alias its members.
-            const NumberTextCounter near = nearNumbers;
-            [&]<int... c>(std::integer_sequence<int, c...>) {
-                ((*out = ' ', out = near.put(out + 1, static_cast<int>(vertex[c] - low))), ...);
-            }
-            (std::make_integer_sequence<int, corners>{});
-        } else {
-            std::int64_t far = high;
-            for (int c = 0; c < corners; ++c)
-                if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
-            farNumbers.moveTo(far);
-            // Every number a word: kept for the next quad of the row.
-            bool inWords = true;
-            for (int c = 0; c < corners; ++c) {
-                const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
-                if (aboveLow <= 9)
-                    inWords &= nearNumbers.word(static_cast<int>(aboveLow), word[c], length[c]);
-                else if (aboveFar >= 0 && aboveFar <= 9)
-                    inWords &= farNumbers.word(static_cast<int>(aboveFar), word[c], length[c]);
-                else
-                    inWords = false;
-            }
-            if (inWords) {
-                if constexpr (corners == 4) keepQuad(vertex, word, length);
-                return putWords<corners>(out, word, length);
-            }
-            *out++ = 'f';
-            for (int c = 0; c < corners; ++c) {
-                *out++ = ' ';
-                const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
-                if (aboveLow <= 9)
-                    out = nearNumbers.put(out, static_cast<int>(aboveLow));
-                else if (aboveFar >= 0 && aboveFar <= 9)
-                    out = farNumbers.put(out, static_cast<int>(aboveFar));
-                else
-                    out = putInteger(out, vertex[c]);
-            }
+        if (high - low > 9) return putApart<corners>(out, vertex, low, high);
+        *out++ = 'f';
+        // Unrolled by hand (compilers keep this loop rolled), the counter
+        // in registers: a store through `out` could alias its members.
+        const NumberTextCounter near = nearNumbers;
+        [&]<int... c>(std::integer_sequence<int, c...>) {
+            ((*out = ' ', out = near.put(out + 1, static_cast<int>(vertex[c] - low))), ...);
         }
+        (std::make_integer_sequence<int, corners>{});
         out[0] = '\r';
         out[1] = '\n';
         return out + 2;
     }
 
 private:
+    // A face whose numbers lie in two clusters (a row and the next).
+    template <int corners>
+    char* putApart(char* out, const std::int64_t* vertex, std::int64_t low, std::int64_t high) {
+        std::int64_t far = high;
+        for (int c = 0; c < corners; ++c)
+            if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
+        farNumbers.moveTo(far);
+        // Every number a word: kept for the next quad of the row.
+        std::uint64_t word[corners];
+        unsigned length[corners];
+        bool inWords = true;
+        for (int c = 0; c < corners; ++c) {
+            const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
+            if (aboveLow <= 9)
+                inWords &= nearNumbers.word(static_cast<int>(aboveLow), word[c], length[c]);
+            else if (aboveFar >= 0 && aboveFar <= 9)
+                inWords &= farNumbers.word(static_cast<int>(aboveFar), word[c], length[c]);
+            else
+                inWords = false;
+        }
+        if (inWords) {
+            if constexpr (corners == 4) keepQuad(vertex, word, length);
+            return putWords<corners>(out, word, length);
+        }
+        *out++ = 'f';
+        for (int c = 0; c < corners; ++c) {
+            *out++ = ' ';
+            const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
+            if (aboveLow <= 9)
+                out = nearNumbers.put(out, static_cast<int>(aboveLow));
+            else if (aboveFar >= 0 && aboveFar <= 9)
+                out = farNumbers.put(out, static_cast<int>(aboveFar));
+            else
+                out = putInteger(out, vertex[c]);
+        }
+        out[0] = '\r';
+        out[1] = '\n';
+        return out + 2;
+    }
     template <int corners>
     static char* putWords(char* out, const std::uint64_t* word, const unsigned* length) {
         *out++ = 'f';
