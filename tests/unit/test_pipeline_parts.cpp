@@ -320,3 +320,27 @@ TEST(OrderedWriter, TwoProducersTakingTurnsWriteInTurnOrder) {
     EXPECT_EQ(writer.linesWritten(), 150);
     EXPECT_EQ(progress.steps, 3);
 }
+
+namespace {
+
+// Small pieces are buffered, large ones (a pipeline's chunks) written as
+// they are: the file holds them all in order and the position counts both.
+TEST(OutputFile, LargePiecesKeepTheirPlaceAmongBufferedOnes) {
+    ScratchDir dir;
+    OutputFile output;
+    ASSERT_TRUE(output.open(dir / "out.bin"));
+    std::mt19937 random(5);
+    std::string expected;
+    for (int k = 0; k < 40; ++k) {
+        const bool large = random() % 3 == 0;
+        const std::size_t size = large ? (std::size_t{1} << (14 + random() % 8)) + random() % 1000 : random() % 5000;
+        const std::string piece(size, static_cast<char>('a' + k % 26));
+        output.write(piece);
+        expected += piece;
+        ASSERT_EQ(output.position(), static_cast<std::int64_t>(expected.size())) << k;
+    }
+    ASSERT_TRUE(output.close());
+    EXPECT_TRUE(readFile(dir / "out.bin") == expected);
+}
+
+}  // namespace
