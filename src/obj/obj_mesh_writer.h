@@ -7,8 +7,11 @@
 // Lines are formatted on the thread that calls the sink into large chunks;
 // an ordered writer thread writes them, honouring the batches' cancel and
 // step marks. Face lines are formatted in turns, alternately on the calling
-// thread and on a helper thread (two producers, as faces need little else). Without `threaded` (or without a thread to
-// be had) the chunks are written on the calling thread: the same bytes, steps and counts.
+// thread and on a helper thread (two producers, as faces need little else).
+// With a normal per vertex, another helper formats the "vt" and "vn" lines
+// while the vertex batches are held back by one (attribute_line_worker.h).
+// Without `threaded` (or without a thread to be had) the chunks are written
+// on the calling thread: the same bytes, steps and counts.
 
 #include <atomic>
 #include <bit>
