@@ -7,6 +7,9 @@ namespace {
 
 // Large enough that the disk sees few, big writes.
 constexpr std::size_t outputBufferBytes = std::size_t{1} << 20;
+// Blocks this large go to the file as they are: copying them into the buffer
+// first would cost more than the extra write call.
+constexpr std::size_t directWriteBytes = std::size_t{64} << 10;
 
 }  // namespace
 
@@ -49,9 +52,9 @@ bool OutputFile::seek(std::int64_t offset) {
 }
 
 void OutputFile::write(std::string_view bytes) {
-    if (bytes.size() > buffer_.size() - used_) {
+    if (bytes.size() > buffer_.size() - used_ || bytes.size() >= directWriteBytes) {
         flush();
-        if (bytes.size() > buffer_.size()) {
+        if (bytes.size() > buffer_.size() || bytes.size() >= directWriteBytes) {
             if (file_ == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
             filePosition_ += static_cast<std::int64_t>(bytes.size());
             return;
