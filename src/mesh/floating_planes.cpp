@@ -15,9 +15,10 @@ namespace {
 // south-east, south-west; the row's edges are found once per row.
 class PlaneVertices {
 public:
-    // With `uv`, each vertex carries its cell corner's texture coordinate over `uvExtent`.
-    PlaneVertices(const CellEdges& edges, double unitScale, VertexRows& rows, bool uv, const CropWindow& uvExtent)
-        : edges_(edges), unitScale_(unitScale), rows_(rows), uv_(uv), uvExtent_(uvExtent) {}
+    // With `uv`, each vertex carries its cell corner's texture coordinate.
+    PlaneVertices(const PlaneLattice& lattice, VertexRows& rows, bool uv)
+        : edges_(lattice.edges), unitScale_(lattice.elevationScale), rows_(rows), uv_(uv), uvExtent_(lattice.uvExtent) {
+    }
 
     void operator()(const CellValue* cells, std::size_t count) {
         for (std::size_t n = 0; n < count; ++n) {
@@ -86,12 +87,22 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
     ProgressReporter& progress = *job.progress;
     TerrainBuilt built;
 
+    PlaneLattice lattice;
+    lattice.edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
+    lattice.elevationScale = job.unitScale;
+    lattice.window = window;
+    lattice.uvExtent = uvExtentFor(job.attributes.uvExtent, window, job.header->ncols, job.header->nrows);
+    // A sink that takes planes as cells formats each edge once; any other
+    // gets every plane's four vertices.
+    const bool asPlanes = sink.acceptsPlanes(lattice);
     StepBatches steps(0, 0);
     std::unique_ptr<VertexRows> vertexRows;
     std::unique_ptr<FaceRows> faceRows;
     try {
-        vertexRows = std::make_unique<VertexRows>(sink, 3, nullptr, cancelRequested);
-        if (job.attributes.writesUv()) vertexRows->carryAttributes(false, true);
+        if (!asPlanes) {
+            vertexRows = std::make_unique<VertexRows>(sink, 3, nullptr, cancelRequested);
+            if (job.attributes.writesUv()) vertexRows->carryAttributes(false, true);
+        }
         faceRows = std::make_unique<FaceRows>(sink, 4, &steps, cancelRequested);
     } catch (const std::bad_alloc&) {
         built.failure = BuildFailure::vertexTable;
@@ -103,21 +114,28 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
     info.uv = job.attributes.writesUv();
     // Every plane faces up the elevation axis, whatever the unit scale's sign.
     if (job.attributes.normals) info.normals = NormalLayout::shared;
+    if (asPlanes) info.planes = &lattice;
     sink.begin(info);
-    const CellEdges edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
     // The reader alone steps the bar and tests the cancel flag; every cell it hands over is kept.
     std::int64_t quadCount = 0;
-    if (hasBody(job)) {
-        PlaneVertices vertices(edges, job.unitScale, *vertexRows, info.uv,
-                               uvExtentFor(job.attributes.uvExtent, window, job.header->ncols, job.header->nrows));
-        handOff<CellValue>(job.threaded, vertices, [&](auto& batcher) {
-            built.counts = readBodyCells(job, window, window.yMax, progress,
-                                         [&](std::int32_t row, std::int32_t col, double value, bool inWindow) {
-                                             if (!inWindow) return;
-                                             ++quadCount;
-                                             batcher.add(CellValue{row, col, value});
-                                         });
-        });
+    const auto read = [&](auto& batcher) {
+        built.counts = readBodyCells(job, window, window.yMax, progress,
+                                     [&](std::int32_t row, std::int32_t col, double value, bool inWindow) {
+                                         if (!inWindow) return;
+                                         ++quadCount;
+                                         batcher.add(CellValue{row, col, value});
+                                     });
+    };
+    if (hasBody(job) && asPlanes) {
+        handOff<CellValue>(
+            job.threaded,
+            [&](const CellValue* cells, std::size_t count) {
+                sink.planes(PlaneBatch{count, cells});
+            },
+            read);
+    } else if (hasBody(job)) {
+        PlaneVertices vertices(lattice, *vertexRows, info.uv);
+        handOff<CellValue>(job.threaded, vertices, read);
         vertexRows->flush();
     }
 

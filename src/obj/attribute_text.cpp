@@ -92,18 +92,12 @@ char* copyWide(char* out, const char* text, unsigned length) {
 
 }  // namespace
 
+char* putTexCoordNumber(char* out, double value) { return putFixed6(value, out); }
+
 char* TexCoordLines::put(char* out, double u, double v) {
     const Text& uText = u_.of(u);
     const Text& vText = v_.of(v);
-    out[0] = 'v';
-    out[1] = 't';
-    out[2] = ' ';
-    out = copyWide<16>(out + 3, uText.text, uText.length);
-    *out++ = ' ';
-    out = copyWide<16>(out, vText.text, vText.length);
-    out[0] = '\r';
-    out[1] = '\n';
-    return out + 2;
+    return putTexCoordTexts(out, uText.text, uText.length, vText.text, vText.length);
 }
 
 char* putNormalLine(char* out, double x, double y, double z) {

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "obj/fixed_format.h"
 #include "mesh/mesh_sink.h"
@@ -21,6 +22,29 @@ namespace morvale {
 // "vt U V": six decimals, exact (see formatFixed6). Room: texCoordLineRoom.
 inline constexpr std::size_t texCoordLineRoom = 3 + 2 * (1 + fixed6MaxChars) + 2;
 char* putTexCoordLine(char* out, double u, double v);
+// One number of a "vt" line; needs room for fixed6MaxChars.
+char* putTexCoordNumber(char* out, double value);
+
+// The one place a "vt" line is put together, from its numbers' texts; a
+// text up to 16 bytes long must have 16 readable bytes.
+inline char* putTexCoordTexts(char* out, const char* u, std::size_t uLength, const char* v, std::size_t vLength) {
+    const auto copy = [](char* to, const char* text, std::size_t length) {
+        if (length <= 16)
+            std::memcpy(to, text, 16);
+        else
+            std::memcpy(to, text, length);
+        return to + length;
+    };
+    out[0] = 'v';
+    out[1] = 't';
+    out[2] = ' ';
+    out = copy(out + 3, u, uLength);
+    *out++ = ' ';
+    out = copy(out, v, vLength);
+    out[0] = '\r';
+    out[1] = '\n';
+    return out + 2;
+}
 
 // The same lines for a run of vertices, keeping the texts of the last two
 // distinct values of each coordinate: the vertices of a corner line share

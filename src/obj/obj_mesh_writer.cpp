@@ -227,6 +227,21 @@ void ObjMeshWriter::vertices(const VertexBatch& batch) {
     if (batch.stepAfter) stream_->stepAfterThis();
 }
 
+void ObjMeshWriter::planes(const PlaneBatch& batch) {
+    if (!stream_) return;
+    assert(info_.planes != nullptr && !info_.verticesAhead && info_.normals != NormalLayout::perVertex);
+    stream_->setCancellable(false);
+    constexpr std::size_t planesPerReserve = linesPerReserve / 4;
+    for (std::size_t done = 0; done < batch.count;) {
+        const std::size_t n = std::min(batch.count - done, planesPerReserve);
+        char* out = stream_->reserve(n * PlaneLines::planeRoom);
+        out = planeLines_.put(out, batch.cell + done, n, info_.uv);
+        // Counted in vertices, like the vertex lines of any other batch.
+        stream_->commit(out, static_cast<std::int64_t>(4 * n));
+        done += n;
+    }
+}
+
 void ObjMeshWriter::writingStage() {
     assert(info_.verticesAhead);
     aheadLines_ = finishBlock();

@@ -25,6 +25,7 @@
 #include "mesh/mesh_sink.h"
 #include "obj/attribute_text.h"
 #include "obj/face_text.h"
+#include "obj/plane_lines.h"
 #include "obj/vertex_text.h"
 #include "obj/vertex_write_ahead.h"
 #include "pipeline/ordered_writer.h"
@@ -56,8 +57,10 @@ public:
     }
 
     bool acceptsVerticesAhead() override { return VertexWriteAhead::possible(output_); }
+    bool acceptsPlanes(const PlaneLattice& lattice) override { return planeLines_.prepare(lattice, presetIndex_); }
     void begin(const MeshInfo& info) override;
     void vertices(const VertexBatch& batch) override;
+    void planes(const PlaneBatch& batch) override;
     void writingStage() override;
     void keepVertices(std::int64_t count) override;
     void endVertices() override;
@@ -201,6 +204,7 @@ private:
     RecentTexts recentNorth_;  // a row shares its north value, a floating plane two
     LastText elevation_;
     PlaneTexts lastPlane_;
+    PlaneLines planeLines_;  // floating planes handed over as cells
     FaceLines faceLines_;
     TexCoordLines texCoordLines_;  // the thread that takes the vertices
     VertexWriteAhead writeAhead_;
