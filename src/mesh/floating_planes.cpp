@@ -1,5 +1,6 @@
 #include "mesh/floating_planes.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -102,8 +103,8 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
         if (!asPlanes) {
             vertexRows = std::make_unique<VertexRows>(sink, 3, nullptr, cancelRequested);
             if (job.attributes.writesUv()) vertexRows->carryAttributes(false, true);
+            faceRows = std::make_unique<FaceRows>(sink, 4, &steps, cancelRequested);
         }
-        faceRows = std::make_unique<FaceRows>(sink, 4, &steps, cancelRequested);
     } catch (const std::bad_alloc&) {
         built.failure = BuildFailure::vertexTable;
         return built;
@@ -141,21 +142,30 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
 
     progress.beginStage("Creating output *.OBJ file...", 10);
     sink.endVertices();
-    // Face i names 4i, 4i - 1, 4i - 2, 4i - 3.
     steps = StepBatches(quadCount / 10, 0);
-    for (std::int64_t i = 1; i <= quadCount && !cancelRequested.load(std::memory_order_relaxed);) {
-        std::int64_t n = quadCount - i + 1;
-        std::int64_t* v = faceRows->reserve(n);
-        if (v == nullptr) break;
-        for (std::int64_t end = i + n; i < end; ++i, v += 4) {
-            v[0] = 4 * i;
-            v[1] = 4 * i - 1;
-            v[2] = 4 * i - 2;
-            v[3] = 4 * i - 3;
+    if (asPlanes) {
+        // The sink knows each plane's face: only the batches' bounds go over,
+        // cut at the step points like the face rows below.
+        for (std::int64_t i = 1; i <= quadCount && !cancelRequested.load(std::memory_order_relaxed);) {
+            FaceBatch batch;
+            const std::int64_t n = steps.room(std::min(quadCount - i + 1, FaceRows::batchRows));
+            batch.count = static_cast<std::size_t>(n);
+            batch.firstPlane = i;
+            batch.cancellable = true;
+            batch.stepAfter = steps.pass(n);
+            sink.faces(batch);
+            i += n;
         }
-        faceRows->take(n);
+    } else {
+        for (std::int64_t i = 1; i <= quadCount && !cancelRequested.load(std::memory_order_relaxed);) {
+            std::int64_t n = quadCount - i + 1;
+            std::int64_t* v = faceRows->reserve(n);
+            if (v == nullptr) break;
+            for (std::int64_t end = i + n; i < end; ++i, v += 4) planeFaceVertices(i, v);
+            faceRows->take(n);
+        }
+        faceRows->flush();
     }
-    faceRows->flush();
     const MeshWritten written = sink.end(quadCount);
     built.vertexCount = 4 * quadCount;
     built.quadCount = quadCount;

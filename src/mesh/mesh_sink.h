@@ -86,10 +86,22 @@ struct FaceBatch {
     std::size_t count = 0;
     // MeshInfo::faceCorners vertex numbers per face, counter-clockwise seen
     // from the side the face faces (for a terrain: from above).
+    // Null with MeshInfo::planes: the faces are those of the planes from
+    // `firstPlane` on (planeFaceVertices), one per plane.
     const std::int64_t* vertex = nullptr;
+    std::int64_t firstPlane = 0;
     bool cancellable = false;
     bool stepAfter = false;
 };
+
+// The face of floating plane `plane` (counted from 1): its four vertices,
+// from the south-west corner on.
+inline void planeFaceVertices(std::int64_t plane, std::int64_t* vertex) {
+    vertex[0] = 4 * plane;
+    vertex[1] = 4 * plane - 1;
+    vertex[2] = 4 * plane - 2;
+    vertex[3] = 4 * plane - 3;
+}
 
 // Passed to MeshSink::end as faceCountForComment: the count is the number of
 // faces that reached the output (the Interpolated quad count).

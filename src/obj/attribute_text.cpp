@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "obj/fixed_format.h"
 
@@ -124,9 +125,22 @@ namespace {
 // Number texts up to 8 bytes were stored 8 bytes wide.
 char* copyNumber(char* to, const char* from, unsigned n) { return copyWide<8>(to, from, n); }
 
+// The text of the shared normal's number, formatted once for many faces.
+struct SharedText {
+    char text[24];
+    unsigned length = 0;
+};
+
+SharedText sharedTextOf(const FaceAttributes& attributes) {
+    SharedText shared;
+    if (attributes.normals == NormalLayout::shared)
+        shared.length = static_cast<unsigned>(putInteger(shared.text, attributes.sharedNormal) - shared.text);
+    return shared;
+}
+
 // One face line, the corner count and what the corners name fixed at compile time.
 template <int corners, bool uv, NormalLayout normals>
-char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, FaceLines& lines) {
+char* putFace(char* out, const std::int64_t* vertex, const SharedText& shared, FaceLines& lines) {
     // A face's numbers lie in one or two clusters (a row and the next), as in FaceLines::put.
     std::int64_t low = vertex[0], high = vertex[0];
     for (int c = 1; c < corners; ++c) {
@@ -134,41 +148,67 @@ char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, 
         high = std::max(high, vertex[c]);
     }
     lines.nearNumbers.moveTo(low);
-    std::int64_t far = high;
-    if (high - low > 9) {
+    *out++ = 'f';
+    // After a corner's vertex number, what else it names.
+    const auto rest = [&](char* at, const auto& putNumber) {
+        if constexpr (uv) {
+            *at = '/';
+            at = putNumber(at + 1);
+        }
+        if constexpr (normals != NormalLayout::none) {
+            if constexpr (!uv) *at++ = '/';
+            *at++ = '/';
+            if constexpr (normals == NormalLayout::shared)
+                at = copyNumber(at, shared.text, shared.length);
+            else
+                at = putNumber(at);
+        }
+        return at;
+    };
+    if (high - low <= 9) {
+        // One cluster: each number is the counter's text plus a digit step,
+        // made once in a register and stored as often as the corner names it
+        // (the counter copied: a store through `out` could alias it).
+        const NumberTextCounter near = lines.nearNumbers;
+        const auto corner = [&](std::int64_t v) {
+            std::uint64_t word = 0;
+            unsigned length = 0;
+            *out = ' ';
+            if (near.word(static_cast<int>(v - low), word, length)) [[likely]] {
+                const auto putNumber = [word, length](char* at) {
+                    std::memcpy(at, &word, 8);
+                    return at + length;
+                };
+                out = rest(putNumber(out + 1), putNumber);
+            } else {
+                char text[24];
+                const unsigned n = static_cast<unsigned>(putInteger(text, v) - text);
+                const auto putNumber = [&](char* at) { return copyNumber(at, text, n); };
+                out = rest(putNumber(out + 1), putNumber);
+            }
+        };
+        // Unrolled by hand: compilers keep this loop rolled.
+        [&]<int... c>(std::integer_sequence<int, c...>) { (corner(vertex[c]), ...); }
+        (std::make_integer_sequence<int, corners>{});
+    } else {
+        std::int64_t far = high;
         for (int c = 0; c < corners; ++c)
             if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
         lines.farNumbers.moveTo(far);
-    }
-    // Each corner's number text once, then copied as often as the corner names it.
-    char text[corners][24];
-    unsigned length[corners];
-    for (int k = 0; k < corners; ++k) {
-        const std::int64_t v = vertex[k], aboveLow = v - low, aboveFar = v - far;
-        char* end = aboveLow <= 9                    ? lines.nearNumbers.put(text[k], static_cast<int>(aboveLow))
-                    : aboveFar >= 0 && aboveFar <= 9 ? lines.farNumbers.put(text[k], static_cast<int>(aboveFar))
-                                                     : putInteger(text[k], v);
-        length[k] = static_cast<unsigned>(end - text[k]);
-    }
-    char sharedText[24];
-    unsigned sharedLength = 0;
-    if constexpr (normals == NormalLayout::shared)
-        sharedLength = static_cast<unsigned>(putInteger(sharedText, sharedNormal) - sharedText);
-    *out++ = 'f';
-    for (int k = 0; k < corners; ++k) {
-        *out++ = ' ';
-        out = copyNumber(out, text[k], length[k]);
-        if constexpr (uv) {
-            *out++ = '/';
-            out = copyNumber(out, text[k], length[k]);
+        // Each corner's number text once, then copied as often as the corner names it.
+        char text[corners][24];
+        unsigned length[corners];
+        for (int k = 0; k < corners; ++k) {
+            const std::int64_t v = vertex[k], aboveLow = v - low, aboveFar = v - far;
+            char* end = aboveLow <= 9                    ? lines.nearNumbers.put(text[k], static_cast<int>(aboveLow))
+                        : aboveFar >= 0 && aboveFar <= 9 ? lines.farNumbers.put(text[k], static_cast<int>(aboveFar))
+                                                         : putInteger(text[k], v);
+            length[k] = static_cast<unsigned>(end - text[k]);
         }
-        if constexpr (normals != NormalLayout::none) {
-            if constexpr (!uv) *out++ = '/';
-            *out++ = '/';
-            if constexpr (normals == NormalLayout::shared)
-                out = copyNumber(out, sharedText, sharedLength);
-            else
-                out = copyNumber(out, text[k], length[k]);
+        for (int k = 0; k < corners; ++k) {
+            const auto putNumber = [&](char* at) { return copyNumber(at, text[k], length[k]); };
+            *out = ' ';
+            out = rest(putNumber(out + 1), putNumber);
         }
     }
     out[0] = '\r';
@@ -176,18 +216,40 @@ char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, 
     return out + 2;
 }
 
+// `count` faces: `vertex` holds their numbers, or, when null, they are
+// those of the floating planes from `firstPlane` on.
+template <int corners, bool uv, NormalLayout normals>
+char* putFaces(char* out, const std::int64_t* vertex, std::int64_t firstPlane, std::size_t count,
+               const SharedText& shared, FaceLines& lines) {
+    if (vertex != nullptr) {
+        for (std::size_t k = 0; k < count; ++k, vertex += corners)
+            out = putFace<corners, uv, normals>(out, vertex, shared, lines);
+        return out;
+    }
+    if constexpr (corners == 4) {
+        for (std::int64_t p = firstPlane, end = firstPlane + static_cast<std::int64_t>(count); p < end; ++p) {
+            std::int64_t plane[4];
+            planeFaceVertices(p, plane);
+            out = putFace<4, uv, normals>(out, plane, shared, lines);
+        }
+    }
+    return out;
+}
+
 template <int corners>
-char* putFaceOf(char* out, const std::int64_t* vertex, const FaceAttributes& a, FaceLines& lines) {
+char* putFacesOf(char* out, const std::int64_t* vertex, std::int64_t firstPlane, std::size_t count,
+                 const FaceAttributes& a, FaceLines& lines) {
+    const SharedText shared = sharedTextOf(a);
     switch (a.normals) {
     case NormalLayout::none:
-        return a.uv ? putFace<corners, true, NormalLayout::none>(out, vertex, a.sharedNormal, lines)
-                    : putFace<corners, false, NormalLayout::none>(out, vertex, a.sharedNormal, lines);
+        return a.uv ? putFaces<corners, true, NormalLayout::none>(out, vertex, firstPlane, count, shared, lines)
+                    : putFaces<corners, false, NormalLayout::none>(out, vertex, firstPlane, count, shared, lines);
     case NormalLayout::perVertex:
-        return a.uv ? putFace<corners, true, NormalLayout::perVertex>(out, vertex, a.sharedNormal, lines)
-                    : putFace<corners, false, NormalLayout::perVertex>(out, vertex, a.sharedNormal, lines);
+        return a.uv ? putFaces<corners, true, NormalLayout::perVertex>(out, vertex, firstPlane, count, shared, lines)
+                    : putFaces<corners, false, NormalLayout::perVertex>(out, vertex, firstPlane, count, shared, lines);
     default:
-        return a.uv ? putFace<corners, true, NormalLayout::shared>(out, vertex, a.sharedNormal, lines)
-                    : putFace<corners, false, NormalLayout::shared>(out, vertex, a.sharedNormal, lines);
+        return a.uv ? putFaces<corners, true, NormalLayout::shared>(out, vertex, firstPlane, count, shared, lines)
+                    : putFaces<corners, false, NormalLayout::shared>(out, vertex, firstPlane, count, shared, lines);
     }
 }
 
@@ -195,8 +257,20 @@ char* putFaceOf(char* out, const std::int64_t* vertex, const FaceAttributes& a, 
 
 char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, const FaceAttributes& attributes,
                            FaceLines& lines) {
+    return putAttributeFaceLines(out, vertex, 1, corners, attributes, lines);
+}
+
+char* putAttributeFaceLines(char* out, const std::int64_t* vertex, std::size_t count, int corners,
+                            const FaceAttributes& attributes, FaceLines& lines) {
     assert(corners == 3 || corners == 4);
-    return corners == 4 ? putFaceOf<4>(out, vertex, attributes, lines) : putFaceOf<3>(out, vertex, attributes, lines);
+    return corners == 4 ? putFacesOf<4>(out, vertex, 0, count, attributes, lines)
+                        : putFacesOf<3>(out, vertex, 0, count, attributes, lines);
+}
+
+char* putPlaneFaceLines(char* out, std::int64_t firstPlane, std::size_t count, const FaceAttributes& attributes,
+                        FaceLines& lines) {
+    assert(firstPlane >= 1);
+    return putFacesOf<4>(out, nullptr, firstPlane, count, attributes, lines);
 }
 
 }  // namespace morvale

@@ -90,12 +90,17 @@ void ObjMeshWriter::stopHelper() {
     helperVertices_.reset();
 }
 
-void ObjMeshWriter::handToHelper(const std::int64_t* vertex, const FaceTurn& turn) {
+void ObjMeshWriter::handToHelper(const FaceTurn& turn) {
     {
         std::unique_lock<std::mutex> lock(helperMutex_);
         helperIdle_.wait(lock, [&] { return !helperHasTurn_; });
-        std::copy(vertex, vertex + turn.count * static_cast<std::size_t>(info_.faceCorners), helperVertices_.get());
         helperTurn_ = turn;
+        // The batch's numbers are the caller's only during its call: the helper's own copy.
+        if (const std::int64_t* vertex = turn.run.vertex) {
+            std::copy(vertex, vertex + turn.run.count * static_cast<std::size_t>(info_.faceCorners),
+                      helperVertices_.get());
+            helperTurn_.run.vertex = helperVertices_.get();
+        }
         helperHasTurn_ = true;
     }
     helperWake_.notify_one();
@@ -109,7 +114,7 @@ void ObjMeshWriter::helperRun() {
         const FaceTurn turn = helperTurn_;
         lock.unlock();
         helperStream_->continueAt(turn.sequence);
-        putFaces(*helperStream_, helperLines_, helperVertices_.get(), turn.count, turn.cancellable, turn.stepAfter);
+        putFaces(*helperStream_, helperLines_, turn.run);
         helperStream_->flush();
         lock.lock();
         helperHasTurn_ = false;
@@ -196,19 +201,21 @@ void ObjMeshWriter::attributeVertices(const VertexBatch& batch) {
     if (batch.stepAfter) stream_->stepAfterThis();
 }
 
-void ObjMeshWriter::attributeFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
-                                   bool cancellable, bool stepAfter) {
-    stream.setCancellable(cancellable);
+void ObjMeshWriter::attributeFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run) {
+    stream.setCancellable(run.cancellable);
     const int corners = info_.faceCorners;
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t n = std::min(count - done, linesPerReserve);
+    for (std::size_t done = 0; done < run.count;) {
+        const std::size_t n = std::min(run.count - done, linesPerReserve);
         char* out = stream.reserve(n * attributeFaceLineRoom);
-        for (std::size_t k = 0; k < n; ++k, vertex += corners)
-            out = putAttributeFaceLine(out, vertex, corners, faceAttributes_, lines);
+        if (run.vertex != nullptr)
+            out = putAttributeFaceLines(out, run.vertex + done * static_cast<std::size_t>(corners), n, corners,
+                                        faceAttributes_, lines);
+        else
+            out = putPlaneFaceLines(out, run.firstPlane + static_cast<std::int64_t>(done), n, faceAttributes_, lines);
         stream.commit(out, static_cast<std::int64_t>(n));
         done += n;
     }
-    if (stepAfter) stream.stepAfterThis();
+    if (run.stepAfter) stream.stepAfterThis();
 }
 
 void ObjMeshWriter::vertices(const VertexBatch& batch) {
@@ -268,49 +275,61 @@ void ObjMeshWriter::endVertices() {
 
 void ObjMeshWriter::faces(const FaceBatch& batch) {
     if (!stream_) return;
+    assert(batch.vertex != nullptr || (info_.planes != nullptr && info_.faceCorners == 4 && batch.firstPlane >= 1));
+    FaceRun whole{batch.vertex, batch.firstPlane, batch.count, batch.cancellable, batch.stepAfter};
     if (!helper_.joinable()) {
-        putFaces(*stream_, faceLines_, batch.vertex, batch.count, batch.cancellable, batch.stepAfter);
+        putFaces(*stream_, faceLines_, whole);
         return;
     }
     const std::size_t corners = static_cast<std::size_t>(info_.faceCorners);
     std::size_t done = 0;
     do {
         FaceTurn turn;
-        turn.count = std::min(batch.count - done, faceTurnLines);
-        turn.cancellable = batch.cancellable;
-        turn.stepAfter = batch.stepAfter && done + turn.count == batch.count;
-        if (turn.count == 0 && !turn.stepAfter) return;
+        FaceRun& run = turn.run;
+        run.count = std::min(batch.count - done, faceTurnLines);
+        run.cancellable = batch.cancellable;
+        run.stepAfter = batch.stepAfter && done + run.count == batch.count;
+        if (run.count == 0 && !run.stepAfter) return;
+        run.vertex = batch.vertex != nullptr ? batch.vertex + done * corners : nullptr;
+        run.firstPlane = batch.firstPlane + static_cast<std::int64_t>(done);
         turn.sequence = nextTurn_++;
-        const std::int64_t* vertex = batch.vertex + done * corners;
         if (helperGoesNext_) {
-            handToHelper(vertex, turn);
+            handToHelper(turn);
         } else {
             stream_->continueAt(turn.sequence);
-            putFaces(*stream_, faceLines_, vertex, turn.count, turn.cancellable, turn.stepAfter);
+            putFaces(*stream_, faceLines_, run);
             stream_->flush();
         }
         helperGoesNext_ = !helperGoesNext_;
-        done += turn.count;
+        done += run.count;
     } while (done < batch.count);
 }
 
-void ObjMeshWriter::putFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
-                             bool cancellable, bool stepAfter) {
-    if (hasAttributes()) return attributeFaces(stream, lines, vertex, count, cancellable, stepAfter);
-    stream.setCancellable(cancellable);
+void ObjMeshWriter::putFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run) {
+    if (hasAttributes()) return attributeFaces(stream, lines, run);
+    stream.setCancellable(run.cancellable);
     const int corners = info_.faceCorners;
     const std::size_t room = faceLineRoom(corners);
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t n = std::min(count - done, linesPerReserve);
+    const std::int64_t* vertex = run.vertex;
+    std::int64_t planeVertices[linesPerReserve * 4];
+    for (std::size_t done = 0; done < run.count;) {
+        const std::size_t n = std::min(run.count - done, linesPerReserve);
         char* out = stream.reserve(n * room);
-        if (corners == 4)
+        if (run.vertex == nullptr) {
+            // The planes' numbers, for the one loop that writes quads.
+            for (std::size_t k = 0; k < n; ++k)
+                planeFaceVertices(run.firstPlane + static_cast<std::int64_t>(done + k), planeVertices + 4 * k);
+            vertex = planeVertices;
+        }
+        if (corners == 4) {
             for (std::size_t k = 0; k < n; ++k, vertex += 4) out = lines.put<4>(out, vertex);
-        else
+        } else {
             for (std::size_t k = 0; k < n; ++k, vertex += 3) out = lines.put<3>(out, vertex);
+        }
         stream.commit(out, static_cast<std::int64_t>(n));
         done += n;
     }
-    if (stepAfter) stream.stepAfterThis();
+    if (run.stepAfter) stream.stepAfterThis();
 }
 
 MeshWritten ObjMeshWriter::end(std::int64_t faceCountForComment) {

@@ -76,8 +76,16 @@ private:
     void attributeVertices(const VertexBatch& batch);
     // Vertex lines of the next run out of `left` (a block written ahead stops at its checkpoints).
     std::size_t nextVertexRun(std::size_t left);
-    void attributeFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
-                        bool cancellable, bool stepAfter);
+    // `count` faces: `vertex` holds their numbers, or, when null, they are
+    // those of the floating planes from `firstPlane` on.
+    struct FaceRun {
+        const std::int64_t* vertex = nullptr;
+        std::int64_t firstPlane = 0;
+        std::size_t count = 0;
+        bool cancellable = false;
+        bool stepAfter = false;
+    };
+    void attributeFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run);
     char* putVertexLine(char* out, const double* position) { return (this->*putVertexLines_)(out, position, 1); }
     // The one place vertex lines are put together (a face line: FaceLines),
     // one copy per axis order, chosen once.
@@ -171,16 +179,13 @@ private:
     // Face lines go in turns of at most faceTurnLines, each turn one chunk:
     // with a helper thread, turns alternate between it and the calling thread.
     struct FaceTurn {
-        std::size_t count = 0;
-        bool cancellable = false;
-        bool stepAfter = false;
+        FaceRun run;
         std::int64_t sequence = 0;
     };
-    void putFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
-                  bool cancellable, bool stepAfter);
+    void putFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run);
     void startHelper();
     void stopHelper();
-    void handToHelper(const std::int64_t* vertex, const FaceTurn& turn);
+    void handToHelper(const FaceTurn& turn);
     void helperRun();
 
     OutputFile& output_;

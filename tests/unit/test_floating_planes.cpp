@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "base/input_file.h"
+#include "base/output_file.h"
 #include "conversion_fixture.h"
+#include "mesh/floating_planes.h"
+#include "obj/obj_mesh_writer.h"
 
 using namespace morvale;
 using namespace testing_support;
@@ -18,7 +24,83 @@ ConversionSettings planes(std::int32_t xMin, std::int32_t yMin, std::int32_t xMa
     return s;
 }
 
+// Forwards the stream to a writer but refuses planes as cells: the builder
+// then hands over every plane's four vertices.
+class AsVertices final : public MeshSink {
+public:
+    explicit AsVertices(MeshSink& to) : to_(to) {}
+    void begin(const MeshInfo& info) override { to_.begin(info); }
+    void vertices(const VertexBatch& batch) override { to_.vertices(batch); }
+    void endVertices() override { to_.endVertices(); }
+    void faces(const FaceBatch& batch) override { to_.faces(batch); }
+    MeshWritten end(std::int64_t faceCount) override { return to_.end(faceCount); }
+
+private:
+    MeshSink& to_;
+};
+
+// The OBJ after the header of the grid's floating planes, as cells or as vertices.
+std::string planesObj(const std::filesystem::path& grid, TerrainJob job, std::int32_t preset, bool asVertices) {
+    GridHeader header;
+    EXPECT_EQ(readGridHeader(grid, header), 1);
+    std::FILE* input = std::fopen(grid.string().c_str(), "rb");
+    EXPECT_TRUE(input != nullptr && seekTo(input, header.dataStart));
+    std::atomic<bool> cancel{false};
+    SilentProgress progress;
+    job.header = &header;
+    job.input = input;
+    job.cancelRequested = &cancel;
+    job.progress = &progress;
+    const std::filesystem::path path = grid.parent_path() / "planes.obj";
+    {
+        OutputFile output;
+        EXPECT_TRUE(output.open(path));
+        const std::string headerText = objHeaderText();
+        ObjMeshWriter writer(output, path, ObjTexts{headerText, "grid.asc", "grid"}, preset, cancel, progress,
+                             job.threaded);
+        AsVertices vertices(writer);
+        EXPECT_TRUE(buildFloatingPlanesMesh(job, asVertices ? static_cast<MeshSink&>(vertices) : writer).written);
+        output.close();
+    }
+    std::fclose(input);
+    return afterHeader(readFile(path));
+}
+
 }  // namespace
+
+// The writer's own lines of planes handed over as cells are those of their
+// vertices: every axis order and sign, edges at zero (negative zeros), holes,
+// crops, offsets, both texture extents, shared normals, with and without
+// threads, and edges too long for the kept texts.
+TEST(FloatingPlanes, PlanesAsCellsWriteTheLinesOfTheirVertices) {
+    ScratchDir dir;
+    const struct {
+        std::string text;
+        CropWindow whole;
+    } grids[] = {{"ncols 7\nnrows 5\nxllcorner -2.5\nyllcorner -1\ncellsize 0.5\nNODATA_value -9999\n"
+                  "1 2 3 4 5 6 7\n-1.5 0 -9999 0.25 9 8 7\n-9999 -9999 1e6 2 3 4 5\n3 3 3 3 3 3 -0.00004\n"
+                  "1 1 1 1 1 1 1\n",
+                  {1, 1, 7, 5}},
+                 {"ncols 3\nnrows 2\nxllcorner 12345678901\nyllcorner 4\ncellsize 1000\n1 2 3\n4 5 6\n", {1, 1, 3, 2}}};
+    for (const auto& grid : grids) {
+        writeFile(dir / "grid.asc", grid.text);
+        for (const bool offsets : {false, true}) {
+            for (std::int32_t preset = 0; preset < 6; ++preset) {
+                TerrainJob job;
+                job.useXllYllOffsets = offsets;
+                job.unitScale = preset % 2 == 0 ? 1.0 : -0.1;
+                job.threaded = preset < 3;
+                job.attributes.uv = preset % 3 != 0;
+                job.attributes.normals = preset % 3 != 1;
+                job.attributes.uvExtent = preset % 2 == 0 ? UvExtentMode::grid : UvExtentMode::window;
+                job.window = preset == 4 ? CropWindow{2, 2, 3, 2} : grid.whole;
+                const std::string cells = planesObj(dir / "grid.asc", job, preset, false);
+                ASSERT_EQ(cells, planesObj(dir / "grid.asc", job, preset, true)) << offsets << " " << preset;
+                ASSERT_NE(cells.find(" quads"), std::string::npos);
+            }
+        }
+    }
+}
 
 TEST(FloatingPlanes, OneCellGivesFourCornersAndTheNegativeZeroSouthEdge) {
     ConversionRun run = convertText(fourByTwo, planes(1, 1, 1, 1));
