@@ -145,10 +145,10 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
     steps = StepBatches(quadCount / 10, 0);
     if (asPlanes) {
         // The sink knows each plane's face: only the batches' bounds go over,
-        // cut at the step points like the face rows below.
+        // cut at the step points like the face rows below, but of any length.
         for (std::int64_t i = 1; i <= quadCount && !cancelRequested.load(std::memory_order_relaxed);) {
             FaceBatch batch;
-            const std::int64_t n = steps.room(std::min(quadCount - i + 1, FaceRows::batchRows));
+            const std::int64_t n = steps.room(quadCount - i + 1);
             batch.count = static_cast<std::size_t>(n);
             batch.firstPlane = i;
             batch.cancellable = true;

@@ -138,6 +138,61 @@ SharedText sharedTextOf(const FaceAttributes& attributes) {
     return shared;
 }
 
+// A corner's reference: " v", then "/vt", "//vn" or "/vt/vn" as the face
+// names them, its number written by putNumber.
+template <bool uv, NormalLayout normals, class PutNumber>
+char* putCorner(char* out, const PutNumber& putNumber, const SharedText& shared) {
+    *out = ' ';
+    out = putNumber(out + 1);
+    if constexpr (uv) {
+        *out = '/';
+        out = putNumber(out + 1);
+    }
+    if constexpr (normals != NormalLayout::none) {
+        if constexpr (!uv) *out++ = '/';
+        *out++ = '/';
+        if constexpr (normals == NormalLayout::shared)
+            out = copyNumber(out, shared.text, shared.length);
+        else
+            out = putNumber(out);
+    }
+    return out;
+}
+
+// The line of a face whose numbers are all at most 9 above `low`, where the
+// counter `near` stands: each number is the counter's text plus a digit
+// step, made once in a register and stored as often as the corner names it
+// (the counter is a copy: a store through `out` could alias it).
+template <int corners, bool uv, NormalLayout normals>
+char* putNearFace(char* out, const NumberTextCounter near, std::int64_t low, const std::int64_t* vertex,
+                  const SharedText& shared) {
+    *out++ = 'f';
+    const auto corner = [&](std::int64_t v) {
+        std::uint64_t word = 0;
+        unsigned length = 0;
+        if (near.word(static_cast<int>(v - low), word, length)) [[likely]] {
+            out = putCorner<uv, normals>(
+                out,
+                [word, length](char* at) {
+                    std::memcpy(at, &word, 8);
+                    return at + length;
+                },
+                shared);
+        } else {
+            char text[24];
+            const unsigned n = static_cast<unsigned>(putInteger(text, v) - text);
+            out = putCorner<uv, normals>(
+                out, [&](char* at) { return copyNumber(at, text, n); }, shared);
+        }
+    };
+    // Unrolled by hand: compilers keep this loop rolled.
+    [&]<int... c>(std::integer_sequence<int, c...>) { (corner(vertex[c]), ...); }
+    (std::make_integer_sequence<int, corners>{});
+    out[0] = '\r';
+    out[1] = '\n';
+    return out + 2;
+}
+
 // One face line, the corner count and what the corners name fixed at compile time.
 template <int corners, bool uv, NormalLayout normals>
 char* putFace(char* out, const std::int64_t* vertex, const SharedText& shared, FaceLines& lines) {
@@ -148,69 +203,25 @@ char* putFace(char* out, const std::int64_t* vertex, const SharedText& shared, F
         high = std::max(high, vertex[c]);
     }
     lines.nearNumbers.moveTo(low);
-    *out++ = 'f';
-    // After a corner's vertex number, what else it names.
-    const auto rest = [&](char* at, const auto& putNumber) {
-        if constexpr (uv) {
-            *at = '/';
-            at = putNumber(at + 1);
-        }
-        if constexpr (normals != NormalLayout::none) {
-            if constexpr (!uv) *at++ = '/';
-            *at++ = '/';
-            if constexpr (normals == NormalLayout::shared)
-                at = copyNumber(at, shared.text, shared.length);
-            else
-                at = putNumber(at);
-        }
-        return at;
-    };
-    if (high - low <= 9) {
-        // One cluster: each number is the counter's text plus a digit step,
-        // made once in a register and stored as often as the corner names it
-        // (the counter copied: a store through `out` could alias it).
-        const NumberTextCounter near = lines.nearNumbers;
-        const auto corner = [&](std::int64_t v) {
-            std::uint64_t word = 0;
-            unsigned length = 0;
-            *out = ' ';
-            if (near.word(static_cast<int>(v - low), word, length)) [[likely]] {
-                const auto putNumber = [word, length](char* at) {
-                    std::memcpy(at, &word, 8);
-                    return at + length;
-                };
-                out = rest(putNumber(out + 1), putNumber);
-            } else {
-                char text[24];
-                const unsigned n = static_cast<unsigned>(putInteger(text, v) - text);
-                const auto putNumber = [&](char* at) { return copyNumber(at, text, n); };
-                out = rest(putNumber(out + 1), putNumber);
-            }
-        };
-        // Unrolled by hand: compilers keep this loop rolled.
-        [&]<int... c>(std::integer_sequence<int, c...>) { (corner(vertex[c]), ...); }
-        (std::make_integer_sequence<int, corners>{});
-    } else {
-        std::int64_t far = high;
-        for (int c = 0; c < corners; ++c)
-            if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
-        lines.farNumbers.moveTo(far);
-        // Each corner's number text once, then copied as often as the corner names it.
-        char text[corners][24];
-        unsigned length[corners];
-        for (int k = 0; k < corners; ++k) {
-            const std::int64_t v = vertex[k], aboveLow = v - low, aboveFar = v - far;
-            char* end = aboveLow <= 9                    ? lines.nearNumbers.put(text[k], static_cast<int>(aboveLow))
-                        : aboveFar >= 0 && aboveFar <= 9 ? lines.farNumbers.put(text[k], static_cast<int>(aboveFar))
-                                                         : putInteger(text[k], v);
-            length[k] = static_cast<unsigned>(end - text[k]);
-        }
-        for (int k = 0; k < corners; ++k) {
-            const auto putNumber = [&](char* at) { return copyNumber(at, text[k], length[k]); };
-            *out = ' ';
-            out = rest(putNumber(out + 1), putNumber);
-        }
+    if (high - low <= 9) return putNearFace<corners, uv, normals>(out, lines.nearNumbers, low, vertex, shared);
+    std::int64_t far = high;
+    for (int c = 0; c < corners; ++c)
+        if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
+    lines.farNumbers.moveTo(far);
+    // Each corner's number text once, then copied as often as the corner names it.
+    char text[corners][24];
+    unsigned length[corners];
+    for (int k = 0; k < corners; ++k) {
+        const std::int64_t v = vertex[k], aboveLow = v - low, aboveFar = v - far;
+        char* end = aboveLow <= 9                    ? lines.nearNumbers.put(text[k], static_cast<int>(aboveLow))
+                    : aboveFar >= 0 && aboveFar <= 9 ? lines.farNumbers.put(text[k], static_cast<int>(aboveFar))
+                                                     : putInteger(text[k], v);
+        length[k] = static_cast<unsigned>(end - text[k]);
     }
+    *out++ = 'f';
+    for (int k = 0; k < corners; ++k)
+        out = putCorner<uv, normals>(
+            out, [&](char* at) { return copyNumber(at, text[k], length[k]); }, shared);
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
@@ -227,10 +238,12 @@ char* putFaces(char* out, const std::int64_t* vertex, std::int64_t firstPlane, s
         return out;
     }
     if constexpr (corners == 4) {
+        // A plane's numbers are the four from 4p - 3 on: the counter moves by four.
         for (std::int64_t p = firstPlane, end = firstPlane + static_cast<std::int64_t>(count); p < end; ++p) {
             std::int64_t plane[4];
             planeFaceVertices(p, plane);
-            out = putFace<4, uv, normals>(out, plane, shared, lines);
+            lines.nearNumbers.moveTo(plane[3]);
+            out = putNearFace<4, uv, normals>(out, lines.nearNumbers, plane[3], plane, shared);
         }
     }
     return out;

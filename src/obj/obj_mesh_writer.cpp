@@ -22,6 +22,26 @@ constexpr std::size_t faceChunkBytes = std::size_t{512} << 10;
 static_assert(faceTurnLines * faceLineRoom(4) <= faceChunkBytes);
 constexpr int maxFaceCorners = 4;
 
+// Decimal digits of a vertex number.
+std::size_t digitsOf(std::int64_t v) {
+    std::size_t digits = 1;
+    for (; v >= 10; v /= 10) ++digits;
+    return digits;
+}
+
+// Plane faces' lines are short and the longest is known: a turn takes as
+// many as fill a chunk, so the two threads hand over few turns.
+std::size_t planeTurnLines(std::int64_t lastPlane, const FaceAttributes& attributes) {
+    const std::size_t digits = digitsOf(4 * lastPlane);
+    std::size_t corner = 1 + digits;  // " v"
+    if (attributes.uv) corner += 1 + digits;
+    if (attributes.normals == NormalLayout::shared) corner += 2 + digitsOf(attributes.sharedNormal);
+    const std::size_t line = 1 + maxFaceCorners * corner + 2;
+    // The last reservation of a turn asks for a whole run's room.
+    static_assert(linesPerReserve * attributeFaceLineRoom < faceChunkBytes / 2);
+    return (faceChunkBytes - linesPerReserve * attributeFaceLineRoom) / line;
+}
+
 constexpr std::uint64_t signIf(bool negate) { return negate ? std::uint64_t{1} << 63 : 0; }
 
 }  // namespace
@@ -282,11 +302,15 @@ void ObjMeshWriter::faces(const FaceBatch& batch) {
         return;
     }
     const std::size_t corners = static_cast<std::size_t>(info_.faceCorners);
+    const std::size_t turnLines =
+        batch.vertex != nullptr
+            ? faceTurnLines
+            : planeTurnLines(batch.firstPlane + static_cast<std::int64_t>(batch.count) - 1, faceAttributes_);
     std::size_t done = 0;
     do {
         FaceTurn turn;
         FaceRun& run = turn.run;
-        run.count = std::min(batch.count - done, faceTurnLines);
+        run.count = std::min(batch.count - done, turnLines);
         run.cancellable = batch.cancellable;
         run.stepAfter = batch.stepAfter && done + run.count == batch.count;
         if (run.count == 0 && !run.stepAfter) return;
@@ -306,21 +330,15 @@ void ObjMeshWriter::faces(const FaceBatch& batch) {
 }
 
 void ObjMeshWriter::putFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run) {
-    if (hasAttributes()) return attributeFaces(stream, lines, run);
+    // Planes' faces, with or without attributes, are all alike: one routine writes them.
+    if (hasAttributes() || run.vertex == nullptr) return attributeFaces(stream, lines, run);
     stream.setCancellable(run.cancellable);
     const int corners = info_.faceCorners;
     const std::size_t room = faceLineRoom(corners);
     const std::int64_t* vertex = run.vertex;
-    std::int64_t planeVertices[linesPerReserve * 4];
     for (std::size_t done = 0; done < run.count;) {
         const std::size_t n = std::min(run.count - done, linesPerReserve);
         char* out = stream.reserve(n * room);
-        if (run.vertex == nullptr) {
-            // The planes' numbers, for the one loop that writes quads.
-            for (std::size_t k = 0; k < n; ++k)
-                planeFaceVertices(run.firstPlane + static_cast<std::int64_t>(done + k), planeVertices + 4 * k);
-            vertex = planeVertices;
-        }
         if (corners == 4) {
             for (std::size_t k = 0; k < n; ++k, vertex += 4) out = lines.put<4>(out, vertex);
         } else {

@@ -112,18 +112,14 @@ char* PlaneLines::putPlanes(char* out, const CellValue* cells, std::size_t count
         const std::size_t k = static_cast<std::size_t>(cell.col - firstColumn);
         const ShortRef w = west_[k].ref(), e = east_[k].ref(), nr = north_.ref(), s = south_.ref();
         const auto corners = [&](const auto& z) {
-            out = putVertexIn<eastSlot, northSlot>(out, w, nr, z);
-            if constexpr (uv)
-                out = putTexCoordTexts(out, westU_[k].text, westU_[k].length, northV_.text, northV_.length);
-            out = putVertexIn<eastSlot, northSlot>(out, e, nr, z);
-            if constexpr (uv)
-                out = putTexCoordTexts(out, eastU_[k].text, eastU_[k].length, northV_.text, northV_.length);
-            out = putVertexIn<eastSlot, northSlot>(out, e, s, z);
-            if constexpr (uv)
-                out = putTexCoordTexts(out, eastU_[k].text, eastU_[k].length, southV_.text, southV_.length);
-            out = putVertexIn<eastSlot, northSlot>(out, w, s, z);
-            if constexpr (uv)
-                out = putTexCoordTexts(out, westU_[k].text, westU_[k].length, southV_.text, southV_.length);
+            const auto corner = [&](ShortRef x, ShortRef y, const EdgeText& u, const EdgeText& v) {
+                out = putVertexIn<eastSlot, northSlot>(out, x, y, z);
+                if constexpr (uv) out = putTexCoordTexts(out, u.text, u.length, v.text, v.length);
+            };
+            corner(w, nr, westU_[k], northV_);
+            corner(e, nr, eastU_[k], northV_);
+            corner(e, s, eastU_[k], southV_);
+            corner(w, s, westU_[k], southV_);
         };
         if (elevation_.set(flipSign(cell.value * lattice_.elevationScale, elevationSign_))) [[likely]]
             corners(elevation_.shortText());
