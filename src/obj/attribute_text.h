@@ -90,10 +90,11 @@ char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, c
 // corner names it. One `lines` per formatting thread.
 char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, const FaceAttributes& attributes,
                            FaceLines& lines);
-// `count` such lines, `vertex` holding corners numbers for each; room: count * attributeFaceLineRoom.
+// `count` such lines, `vertex` holding `corners` numbers for each; room: count * attributeFaceLineRoom.
 char* putAttributeFaceLines(char* out, const std::int64_t* vertex, std::size_t count, int corners,
                             const FaceAttributes& attributes, FaceLines& lines);
-// The lines of the faces of `count` floating planes from plane `firstPlane` on (planeFaceVertices).
+// The lines of the faces of `count` floating planes from plane `firstPlane` on
+// (planeFaceVertices), with the references `attributes` asks for, or plain.
 char* putPlaneFaceLines(char* out, std::int64_t firstPlane, std::size_t count, const FaceAttributes& attributes,
                         FaceLines& lines);
 

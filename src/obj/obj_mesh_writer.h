@@ -2,7 +2,8 @@
 // The OBJ writer of the mesh stream: vertex lines "v %.4f %.4f %.4f" in the
 // preset's axis order, the vertex count comment, the object and group
 // statements, face lines and the quad count comment, after the comment
-// header (Interpolated: written ahead, see vertex_write_ahead.h).
+// header (Interpolated: written ahead, see vertex_write_ahead.h). Floating
+// planes come as cells (plane_lines.h) and their faces as plane ranges.
 //
 // Lines are formatted on the thread that calls the sink into large chunks;
 // an ordered writer thread writes them, honouring the batches' cancel and
@@ -176,8 +177,9 @@ private:
     }
     using PutVertexLines = char* (ObjMeshWriter::*)(char*, const double*, std::size_t);
     static PutVertexLines putVertexLinesFor(const VertexLayout& layout);
-    // Face lines go in turns of at most faceTurnLines, each turn one chunk:
-    // with a helper thread, turns alternate between it and the calling thread.
+    // Face lines go in turns of at most faceTurnLines (planes' faces: as
+    // many as a chunk holds), each turn one chunk: with a helper thread,
+    // turns alternate between it and the calling thread.
     struct FaceTurn {
         FaceRun run;
         std::int64_t sequence = 0;

@@ -102,6 +102,51 @@ TEST(FloatingPlanes, PlanesAsCellsWriteTheLinesOfTheirVertices) {
     }
 }
 
+// Plane faces go to the writer as ranges, in turns as long as a chunk
+// holds: numbers that pass 10^8 (longer lines, no digit word) in a run long
+// enough for several turns on both threads, plain and with attributes.
+TEST(FloatingPlanes, PlaneFaceRangesPastAHundredMillionKeepTheirOrder) {
+    ScratchDir dir;
+    constexpr std::int64_t first = 24'990'001, count = 40'000;
+    for (const bool attributes : {false, true}) {
+        std::string expected;
+        for (std::int64_t p = first; p < first + count; ++p) {
+            expected += "f";
+            for (std::int64_t v = 4 * p; v > 4 * p - 4; --v) {
+                const std::string n = std::to_string(v);
+                expected += " " + n + (attributes ? "/" + n + "/1" : "");
+            }
+            expected += "\r\n";
+        }
+        std::atomic<bool> cancel{false};
+        SilentProgress progress;
+        OutputFile output;
+        ASSERT_TRUE(output.open(dir / "faces.obj"));
+        {
+            ObjMeshWriter writer(output, dir / "faces.obj", ObjTexts{"", "grid.asc", "grid"}, 0, cancel, progress,
+                                 true);
+            PlaneLattice lattice;
+            lattice.edges.cellEdge = 1.0;
+            ASSERT_TRUE(writer.acceptsPlanes(lattice));
+            MeshInfo info;
+            info.planes = &lattice;
+            info.uv = attributes;
+            if (attributes) info.normals = NormalLayout::shared;
+            writer.begin(info);
+            writer.endVertices();
+            FaceBatch batch;
+            batch.count = count;
+            batch.firstPlane = first;
+            writer.faces(batch);
+            EXPECT_TRUE(writer.end(count).ok);
+        }
+        output.close();
+        const std::string obj = readFile(dir / "faces.obj");
+        const std::size_t start = obj.find("g grid\r\n") + 8;
+        ASSERT_EQ(obj.substr(start, expected.size()), expected) << attributes;
+    }
+}
+
 TEST(FloatingPlanes, OneCellGivesFourCornersAndTheNegativeZeroSouthEdge) {
     ConversionRun run = convertText(fourByTwo, planes(1, 1, 1, 1));
     ASSERT_EQ(run.result, conversionFinished);
@@ -166,6 +211,11 @@ TEST(FloatingPlanes, StagesAndProgressSteps) {
     EXPECT_EQ(run.stages[2], "Creating output *.OBJ file... /10");
     EXPECT_EQ(run.steps[0], 5);   // window ends above row 20: a step after every line
     EXPECT_EQ(run.steps[1], 12);  // 25 faces, interval 2
+
+    // A cancel raised by the third step of the faces stops them there, as a line-by-line loop would.
+    const std::string faces = lines(afterHeader(convertText(grid, planes(1, 1, 5, 5), 2, 3).obj));
+    EXPECT_NE(faces.find("g grid\nf 4 3 2 1\n"), std::string::npos);
+    EXPECT_NE(faces.find("\nf 24 23 22 21\n# 25 quads"), std::string::npos) << faces;
 }
 
 TEST(FloatingPlanes, CancelledWhileReadingKeepsTheClosingSections) {
