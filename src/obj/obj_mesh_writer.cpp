@@ -29,14 +29,18 @@ std::size_t digitsOf(std::int64_t v) {
     return digits;
 }
 
-// Plane faces' lines are short and the longest is known: a turn takes as
-// many as fill a chunk, so the two threads hand over few turns.
-std::size_t planeTurnLines(std::int64_t lastPlane, const FaceAttributes& attributes) {
-    const std::size_t digits = digitsOf(4 * lastPlane);
+// The face lines a chunk surely holds when no number exceeds `largest`: a
+// turn must fit its one chunk. Plane faces' lines are short, so their turns
+// take that many, and the two threads hand over few turns; other faces'
+// turns are shorter still (the helper's copy of their numbers), except
+// with attributes and numbers of ten digits and more.
+std::size_t turnLinesFitting(std::int64_t largest, int corners, const FaceAttributes& attributes) {
+    const std::size_t digits = digitsOf(largest);
     std::size_t corner = 1 + digits;  // " v"
     if (attributes.uv) corner += 1 + digits;
+    if (attributes.normals == NormalLayout::perVertex) corner += 2 + digits;
     if (attributes.normals == NormalLayout::shared) corner += 2 + digitsOf(attributes.sharedNormal);
-    const std::size_t line = 1 + maxFaceCorners * corner + 2;
+    const std::size_t line = 1 + static_cast<std::size_t>(corners) * corner + 2;
     // The last reservation of a turn asks for a whole run's room.
     static_assert(linesPerReserve * attributeFaceLineRoom < faceChunkBytes / 2);
     return (faceChunkBytes - linesPerReserve * attributeFaceLineRoom) / line;
@@ -239,6 +243,7 @@ void ObjMeshWriter::attributeFaces(ChunkStream& stream, FaceLines& lines, const 
 }
 
 void ObjMeshWriter::vertices(const VertexBatch& batch) {
+    verticesSeen_ += static_cast<std::int64_t>(batch.count);
     if (!stream_) return;
     if (hasAttributes()) return attributeVertices(batch);
     stream_->setCancellable(batch.cancellable);
@@ -304,8 +309,8 @@ void ObjMeshWriter::faces(const FaceBatch& batch) {
     const std::size_t corners = static_cast<std::size_t>(info_.faceCorners);
     const std::size_t turnLines =
         batch.vertex != nullptr
-            ? faceTurnLines
-            : planeTurnLines(batch.firstPlane + static_cast<std::int64_t>(batch.count) - 1, faceAttributes_);
+            ? std::min(faceTurnLines, turnLinesFitting(verticesSeen_, info_.faceCorners, faceAttributes_))
+            : turnLinesFitting(4 * (batch.firstPlane + static_cast<std::int64_t>(batch.count) - 1), 4, faceAttributes_);
     std::size_t done = 0;
     do {
         FaceTurn turn;

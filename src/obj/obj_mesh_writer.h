@@ -218,6 +218,7 @@ private:
     std::int64_t aheadLines_ = 0;  // lines of a block written ahead
     std::int64_t aheadBlockEnd_ = 0;
     std::int64_t verticesWritten_ = 0;
+    std::int64_t verticesSeen_ = 0;  // handed over: no face names a larger number
     bool ok_ = true;
 
     // The helper of the face block; helperStream_ and helperLines_ are its own.
