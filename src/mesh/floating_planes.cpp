@@ -1,5 +1,6 @@
 #include "mesh/floating_planes.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -15,9 +16,10 @@ namespace {
 // south-east, south-west; the row's edges are found once per row.
 class PlaneVertices {
 public:
-    // With `uv`, each vertex carries its cell corner's texture coordinate over `uvExtent`.
-    PlaneVertices(const CellEdges& edges, double unitScale, VertexRows& rows, bool uv, const CropWindow& uvExtent)
-        : edges_(edges), unitScale_(unitScale), rows_(rows), uv_(uv), uvExtent_(uvExtent) {}
+    // With `uv`, each vertex carries its cell corner's texture coordinate.
+    PlaneVertices(const PlaneLattice& lattice, VertexRows& rows, bool uv)
+        : edges_(lattice.edges), unitScale_(lattice.elevationScale), rows_(rows), uv_(uv), uvExtent_(lattice.uvExtent) {
+    }
 
     void operator()(const CellValue* cells, std::size_t count) {
         for (std::size_t n = 0; n < count; ++n) {
@@ -86,13 +88,23 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
     ProgressReporter& progress = *job.progress;
     TerrainBuilt built;
 
+    PlaneLattice lattice;
+    lattice.edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
+    lattice.elevationScale = job.unitScale;
+    lattice.window = window;
+    lattice.uvExtent = uvExtentFor(job.attributes.uvExtent, window, job.header->ncols, job.header->nrows);
+    // A sink that takes planes as cells formats each edge once; any other
+    // gets every plane's four vertices.
+    const bool asPlanes = sink.acceptsPlanes(lattice);
     StepBatches steps(0, 0);
     std::unique_ptr<VertexRows> vertexRows;
     std::unique_ptr<FaceRows> faceRows;
     try {
-        vertexRows = std::make_unique<VertexRows>(sink, 3, nullptr, cancelRequested);
-        if (job.attributes.writesUv()) vertexRows->carryAttributes(false, true);
-        faceRows = std::make_unique<FaceRows>(sink, 4, &steps, cancelRequested);
+        if (!asPlanes) {
+            vertexRows = std::make_unique<VertexRows>(sink, 3, nullptr, cancelRequested);
+            if (job.attributes.writesUv()) vertexRows->carryAttributes(false, true);
+            faceRows = std::make_unique<FaceRows>(sink, 4, &steps, cancelRequested);
+        }
     } catch (const std::bad_alloc&) {
         built.failure = BuildFailure::vertexTable;
         return built;
@@ -103,41 +115,57 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
     info.uv = job.attributes.writesUv();
     // Every plane faces up the elevation axis, whatever the unit scale's sign.
     if (job.attributes.normals) info.normals = NormalLayout::shared;
+    if (asPlanes) info.planes = &lattice;
     sink.begin(info);
-    const CellEdges edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
     // The reader alone steps the bar and tests the cancel flag; every cell it hands over is kept.
     std::int64_t quadCount = 0;
-    if (hasBody(job)) {
-        PlaneVertices vertices(edges, job.unitScale, *vertexRows, info.uv,
-                               uvExtentFor(job.attributes.uvExtent, window, job.header->ncols, job.header->nrows));
-        handOff<CellValue>(job.threaded, vertices, [&](auto& batcher) {
-            built.counts = readBodyCells(job, window, window.yMax, progress,
-                                         [&](std::int32_t row, std::int32_t col, double value, bool inWindow) {
-                                             if (!inWindow) return;
-                                             ++quadCount;
-                                             batcher.add(CellValue{row, col, value});
-                                         });
-        });
+    const auto read = [&](auto& batcher) {
+        built.counts = readBodyCells(job, window, window.yMax, progress,
+                                     [&](std::int32_t row, std::int32_t col, double value, bool inWindow) {
+                                         if (!inWindow) return;
+                                         ++quadCount;
+                                         batcher.add(CellValue{row, col, value});
+                                     });
+    };
+    if (hasBody(job) && asPlanes) {
+        handOff<CellValue>(
+            job.threaded,
+            [&](const CellValue* cells, std::size_t count) {
+                sink.planes(PlaneBatch{count, cells});
+            },
+            read);
+    } else if (hasBody(job)) {
+        PlaneVertices vertices(lattice, *vertexRows, info.uv);
+        handOff<CellValue>(job.threaded, vertices, read);
         vertexRows->flush();
     }
 
     progress.beginStage("Creating output *.OBJ file...", 10);
     sink.endVertices();
-    // Face i names 4i, 4i - 1, 4i - 2, 4i - 3.
     steps = StepBatches(quadCount / 10, 0);
-    for (std::int64_t i = 1; i <= quadCount && !cancelRequested.load(std::memory_order_relaxed);) {
-        std::int64_t n = quadCount - i + 1;
-        std::int64_t* v = faceRows->reserve(n);
-        if (v == nullptr) break;
-        for (std::int64_t end = i + n; i < end; ++i, v += 4) {
-            v[0] = 4 * i;
-            v[1] = 4 * i - 1;
-            v[2] = 4 * i - 2;
-            v[3] = 4 * i - 3;
+    if (asPlanes) {
+        // The sink knows each plane's face: only the batches' bounds go over,
+        // cut at the step points like the face rows below, but of any length.
+        for (std::int64_t i = 1; i <= quadCount && !cancelRequested.load(std::memory_order_relaxed);) {
+            FaceBatch batch;
+            const std::int64_t n = steps.room(quadCount - i + 1);
+            batch.count = static_cast<std::size_t>(n);
+            batch.firstPlane = i;
+            batch.cancellable = true;
+            batch.stepAfter = steps.pass(n);
+            sink.faces(batch);
+            i += n;
         }
-        faceRows->take(n);
+    } else {
+        for (std::int64_t i = 1; i <= quadCount && !cancelRequested.load(std::memory_order_relaxed);) {
+            std::int64_t n = quadCount - i + 1;
+            std::int64_t* v = faceRows->reserve(n);
+            if (v == nullptr) break;
+            for (std::int64_t end = i + n; i < end; ++i, v += 4) planeFaceVertices(i, v);
+            faceRows->take(n);
+        }
+        faceRows->flush();
     }
-    faceRows->flush();
     const MeshWritten written = sink.end(quadCount);
     built.vertexCount = 4 * quadCount;
     built.quadCount = quadCount;

@@ -21,7 +21,36 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "grid/body_window.h"
+#include "mesh/cell_edges.h"
+
 namespace morvale {
+
+// A grid cell's value as the reader hands it over.
+struct CellValue {
+    std::int32_t row;
+    std::int32_t col;
+    double value;
+};
+
+// Floating planes handed over as their cells (MeshSink::acceptsPlanes): the
+// plane of cell (row, col) stands for four vertices, numbered in this order,
+// at the corners north-west (xWest, yNorth), north-east (xEast, yNorth),
+// south-east (xEast, ySouth) and south-west (xWest, ySouth), all at the
+// elevation value * elevationScale; with MeshInfo::uv their texture
+// coordinates are cellCornerUvs(uvExtent, row, col). The builder's own
+// expansion into VertexBatch rows gives the same numbers, bit for bit.
+struct PlaneLattice {
+    CellEdges edges;
+    double elevationScale = 1.0;
+    CropWindow window;    // every plane's cell lies in it
+    CropWindow uvExtent;  // the cells texture coordinates 0..1 span
+};
+
+struct PlaneBatch {
+    std::size_t count = 0;
+    const CellValue* cell = nullptr;  // in file order
+};
 
 enum class NormalLayout : std::uint8_t {
     none,       // no normals
@@ -37,6 +66,8 @@ struct MeshInfo {
     // Vertices arrive before the writing stage starts (while the grid is read).
     // The builder then calls writingStage() and keepVertices().
     bool verticesAhead = false;
+    // Set when the vertices come as planes (MeshSink::planes); valid until end().
+    const PlaneLattice* planes = nullptr;
 };
 
 struct VertexBatch {
@@ -55,10 +86,22 @@ struct FaceBatch {
     std::size_t count = 0;
     // MeshInfo::faceCorners vertex numbers per face, counter-clockwise seen
     // from the side the face faces (for a terrain: from above).
+    // Null with MeshInfo::planes: the faces are those of the planes from
+    // `firstPlane` on (planeFaceVertices), one per plane.
     const std::int64_t* vertex = nullptr;
+    std::int64_t firstPlane = 0;
     bool cancellable = false;
     bool stepAfter = false;
 };
+
+// The face of floating plane `plane` (counted from 1): its four vertices,
+// from the south-west corner on.
+inline void planeFaceVertices(std::int64_t plane, std::int64_t* vertex) {
+    vertex[0] = 4 * plane;
+    vertex[1] = 4 * plane - 1;
+    vertex[2] = 4 * plane - 2;
+    vertex[3] = 4 * plane - 3;
+}
 
 // Passed to MeshSink::end as faceCountForComment: the count is the number of
 // faces that reached the output (the Interpolated quad count).
@@ -79,9 +122,14 @@ public:
     // ahead (MeshInfo::verticesAhead); the builder then hands them over in
     // the writing stage, reading its input a second time.
     virtual bool acceptsVerticesAhead() { return true; }
+    // Asked before begin(): true when the sink takes the floating planes of
+    // `lattice` as cells (planes()) rather than as their vertices (vertices()).
+    virtual bool acceptsPlanes(const PlaneLattice& /*lattice*/) { return false; }
     // Before the first vertex.
     virtual void begin(const MeshInfo& info) = 0;
     virtual void vertices(const VertexBatch& batch) = 0;
+    // Only with MeshInfo::planes: four vertices per plane, never cancellable.
+    virtual void planes(const PlaneBatch& /*batch*/) {}
     // Only with MeshInfo::verticesAhead: the writing stage starts now (after
     // the vertices already arrived), and only the first `count` of the vertices
     // count (a cancel during the writing stage cut the block there).

@@ -15,6 +15,7 @@
 #include "grid/grid_body.h"
 #include "grid/grid_header.h"
 #include "grid/wide_read.h"
+#include "mesh/mesh_sink.h"
 #include "mesh/texture_coords.h"
 
 namespace morvale {
@@ -48,12 +49,6 @@ struct TerrainBuilt {
     std::int64_t vertexCount = 0;  // what the summary reports
     std::int64_t quadCount = 0;
     bool written = false;  // the sink's verdict
-};
-
-struct CellValue {
-    std::int32_t row;
-    std::int32_t col;
-    double value;
 };
 
 inline bool hasBody(const TerrainJob& job) { return job.cells != nullptr || job.input != nullptr; }

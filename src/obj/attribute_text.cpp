@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "obj/fixed_format.h"
 
@@ -132,6 +133,8 @@ const char* ColumnTexCoords::text(double u, unsigned& length) {
     return entries_[k].text;
 }
 
+char* putTexCoordNumber(char* out, double value) { return putFixed6(value, out); }
+
 char* TexCoordLines::put(char* out, double u, double v) {
     const char* uText;
     unsigned uLength;
@@ -143,15 +146,7 @@ char* TexCoordLines::put(char* out, double u, double v) {
         uLength = t.length;
     }
     const Text& vText = v_.of(v);
-    out[0] = 'v';
-    out[1] = 't';
-    out[2] = ' ';
-    out = copyWide<16>(out + 3, uText, uLength);
-    *out++ = ' ';
-    out = copyWide<16>(out, vText.text, vText.length);
-    out[0] = '\r';
-    out[1] = '\n';
-    return out + 2;
+    return putTexCoordTexts(out, uText, uLength, vText.text, vText.length);
 }
 
 char* putNormalLine(char* out, double x, double y, double z) {
@@ -178,28 +173,86 @@ namespace {
 // Number texts up to 8 bytes were stored 8 bytes wide.
 char* copyNumber(char* to, const char* from, unsigned n) { return copyWide<8>(to, from, n); }
 
-// A face line from its corners' number words; a quad's are kept for the next one.
-template <int corners, bool uv, NormalLayout normals>
-char* putFaceWords(char* out, const std::int64_t* vertex, const std::uint64_t* word, const unsigned* length,
-                   FaceLines& lines) {
-    if constexpr (corners == 4) lines.keepQuad(vertex, word, length);
-    *out++ = 'f';
-    for (int k = 0; k < corners; ++k) {
-        *out++ = ' ';
-        std::memcpy(out, &word[k], 8);
-        out += length[k];
-        if constexpr (uv) {
-            *out++ = '/';
-            std::memcpy(out, &word[k], 8);
-            out += length[k];
-        }
-        if constexpr (normals == NormalLayout::perVertex) {
-            if constexpr (!uv) *out++ = '/';
-            *out++ = '/';
-            std::memcpy(out, &word[k], 8);
-            out += length[k];
-        }
+// The text of the shared normal's number, formatted once for many faces.
+struct SharedText {
+    char text[24];
+    unsigned length = 0;
+};
+
+SharedText sharedTextOf(const FaceAttributes& attributes) {
+    SharedText shared;
+    if (attributes.normals == NormalLayout::shared)
+        shared.length = static_cast<unsigned>(putInteger(shared.text, attributes.sharedNormal) - shared.text);
+    return shared;
+}
+
+// A corner's reference: " v", then "/vt", "//vn" or "/vt/vn" as the face
+// names them, its number written by putNumber.
+template <bool uv, NormalLayout normals, class PutNumber>
+char* putCorner(char* out, const PutNumber& putNumber, const SharedText& shared) {
+    *out = ' ';
+    out = putNumber(out + 1);
+    if constexpr (uv) {
+        *out = '/';
+        out = putNumber(out + 1);
     }
+    if constexpr (normals != NormalLayout::none) {
+        if constexpr (!uv) *out++ = '/';
+        *out++ = '/';
+        if constexpr (normals == NormalLayout::shared)
+            out = copyNumber(out, shared.text, shared.length);
+        else
+            out = putNumber(out);
+    }
+    return out;
+}
+
+// The line of a face whose numbers are all at most 9 above `low`, where the
+// counter `near` stands: each number is the counter's text plus a digit
+// step, made once in a register and stored as often as the corner names it
+// (the counter is a copy: a store through `out` could alias it).
+template <int corners, bool uv, NormalLayout normals>
+char* putNearFace(char* out, const NumberTextCounter near, std::int64_t low, const std::int64_t* vertex,
+                  const SharedText& shared) {
+    *out++ = 'f';
+    const auto corner = [&](std::int64_t v) {
+        std::uint64_t word = 0;
+        unsigned length = 0;
+        if (near.word(static_cast<int>(v - low), word, length)) [[likely]] {
+            out = putCorner<uv, normals>(
+                out,
+                [word, length](char* at) {
+                    std::memcpy(at, &word, 8);
+                    return at + length;
+                },
+                shared);
+        } else {
+            char text[24];
+            const unsigned n = static_cast<unsigned>(putInteger(text, v) - text);
+            out = putCorner<uv, normals>(
+                out, [&](char* at) { return copyNumber(at, text, n); }, shared);
+        }
+    };
+    // Unrolled by hand: compilers keep this loop rolled.
+    [&]<int... c>(std::integer_sequence<int, c...>) { (corner(vertex[c]), ...); }
+    (std::make_integer_sequence<int, corners>{});
+    out[0] = '\r';
+    out[1] = '\n';
+    return out + 2;
+}
+
+// A face line from its corners' number texts as words.
+template <int corners, bool uv, NormalLayout normals>
+char* putFaceWords(char* out, const std::uint64_t* word, const unsigned* length, const SharedText& shared) {
+    *out++ = 'f';
+    for (int k = 0; k < corners; ++k)
+        out = putCorner<uv, normals>(
+            out,
+            [&](char* at) {
+                std::memcpy(at, &word[k], 8);
+                return at + length[k];
+            },
+            shared);
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
@@ -207,13 +260,14 @@ char* putFaceWords(char* out, const std::int64_t* vertex, const std::uint64_t* w
 
 // One face line, the corner count and what the corners name fixed at compile time.
 template <int corners, bool uv, NormalLayout normals>
-char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, FaceLines& lines) {
+char* putFace(char* out, const std::int64_t* vertex, const SharedText& shared, FaceLines& lines) {
     std::uint64_t word[corners];
     unsigned length[corners];
-    bool inWords = normals != NormalLayout::shared;
     if constexpr (corners == 4 && normals != NormalLayout::shared) {
-        if (lines.nextQuadWords(vertex, word, length))
-            return putFaceWords<corners, uv, normals>(out, vertex, word, length, lines);
+        if (lines.nextQuadWords(vertex, word, length)) {
+            lines.keepQuad(vertex, word, length);
+            return putFaceWords<corners, uv, normals>(out, word, length, shared);
+        }
     }
     // A face's numbers lie in one or two clusters (a row and the next), as in FaceLines::put.
     std::int64_t low = vertex[0], high = vertex[0];
@@ -222,14 +276,14 @@ char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, 
         high = std::max(high, vertex[c]);
     }
     lines.nearNumbers.moveTo(low);
+    if (high - low <= 9) return putNearFace<corners, uv, normals>(out, lines.nearNumbers, low, vertex, shared);
     std::int64_t far = high;
-    if (high - low > 9) {
-        for (int c = 0; c < corners; ++c)
-            if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
-        lines.farNumbers.moveTo(far);
-    }
+    for (int c = 0; c < corners; ++c)
+        if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
+    lines.farNumbers.moveTo(far);
     // Each corner's number as a word in registers, stored as often as the
     // corner names it (a text stored and read back wide stalls the store buffer).
+    bool inWords = true;
     for (int k = 0; k < corners; ++k) {
         const std::int64_t aboveLow = vertex[k] - low, aboveFar = vertex[k] - far;
         if (aboveLow <= 9)
@@ -239,8 +293,10 @@ char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, 
         else
             inWords = false;
     }
-    if (inWords) [[likely]]
-        return putFaceWords<corners, uv, normals>(out, vertex, word, length, lines);
+    if (inWords) [[likely]] {
+        if constexpr (corners == 4) lines.keepQuad(vertex, word, length);
+        return putFaceWords<corners, uv, normals>(out, word, length, shared);
+    }
     // Each corner's number text once, then copied as often as the corner names it.
     char text[corners][24];
     for (int k = 0; k < corners; ++k) {
@@ -250,44 +306,51 @@ char* putFace(char* out, const std::int64_t* vertex, std::int64_t sharedNormal, 
                                                      : putInteger(text[k], v);
         length[k] = static_cast<unsigned>(end - text[k]);
     }
-    char sharedText[24];
-    unsigned sharedLength = 0;
-    if constexpr (normals == NormalLayout::shared)
-        sharedLength = static_cast<unsigned>(putInteger(sharedText, sharedNormal) - sharedText);
     *out++ = 'f';
-    for (int k = 0; k < corners; ++k) {
-        *out++ = ' ';
-        out = copyNumber(out, text[k], length[k]);
-        if constexpr (uv) {
-            *out++ = '/';
-            out = copyNumber(out, text[k], length[k]);
-        }
-        if constexpr (normals != NormalLayout::none) {
-            if constexpr (!uv) *out++ = '/';
-            *out++ = '/';
-            if constexpr (normals == NormalLayout::shared)
-                out = copyNumber(out, sharedText, sharedLength);
-            else
-                out = copyNumber(out, text[k], length[k]);
-        }
-    }
+    for (int k = 0; k < corners; ++k)
+        out = putCorner<uv, normals>(
+            out, [&](char* at) { return copyNumber(at, text[k], length[k]); }, shared);
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
 }
 
+// `count` faces: `vertex` holds their numbers, or, when null, they are
+// those of the floating planes from `firstPlane` on.
+template <int corners, bool uv, NormalLayout normals>
+char* putFaces(char* out, const std::int64_t* vertex, std::int64_t firstPlane, std::size_t count,
+               const SharedText& shared, FaceLines& lines) {
+    if (vertex != nullptr) {
+        for (std::size_t k = 0; k < count; ++k, vertex += corners)
+            out = putFace<corners, uv, normals>(out, vertex, shared, lines);
+        return out;
+    }
+    if constexpr (corners == 4) {
+        // A plane's numbers are the four from 4p - 3 on: the counter moves by four.
+        for (std::int64_t p = firstPlane, end = firstPlane + static_cast<std::int64_t>(count); p < end; ++p) {
+            std::int64_t plane[4];
+            planeFaceVertices(p, plane);
+            lines.nearNumbers.moveTo(plane[3]);
+            out = putNearFace<4, uv, normals>(out, lines.nearNumbers, plane[3], plane, shared);
+        }
+    }
+    return out;
+}
+
 template <int corners>
-char* putFaceOf(char* out, const std::int64_t* vertex, const FaceAttributes& a, FaceLines& lines) {
+char* putFacesOf(char* out, const std::int64_t* vertex, std::int64_t firstPlane, std::size_t count,
+                 const FaceAttributes& a, FaceLines& lines) {
+    const SharedText shared = sharedTextOf(a);
     switch (a.normals) {
     case NormalLayout::none:
-        return a.uv ? putFace<corners, true, NormalLayout::none>(out, vertex, a.sharedNormal, lines)
-                    : putFace<corners, false, NormalLayout::none>(out, vertex, a.sharedNormal, lines);
+        return a.uv ? putFaces<corners, true, NormalLayout::none>(out, vertex, firstPlane, count, shared, lines)
+                    : putFaces<corners, false, NormalLayout::none>(out, vertex, firstPlane, count, shared, lines);
     case NormalLayout::perVertex:
-        return a.uv ? putFace<corners, true, NormalLayout::perVertex>(out, vertex, a.sharedNormal, lines)
-                    : putFace<corners, false, NormalLayout::perVertex>(out, vertex, a.sharedNormal, lines);
+        return a.uv ? putFaces<corners, true, NormalLayout::perVertex>(out, vertex, firstPlane, count, shared, lines)
+                    : putFaces<corners, false, NormalLayout::perVertex>(out, vertex, firstPlane, count, shared, lines);
     default:
-        return a.uv ? putFace<corners, true, NormalLayout::shared>(out, vertex, a.sharedNormal, lines)
-                    : putFace<corners, false, NormalLayout::shared>(out, vertex, a.sharedNormal, lines);
+        return a.uv ? putFaces<corners, true, NormalLayout::shared>(out, vertex, firstPlane, count, shared, lines)
+                    : putFaces<corners, false, NormalLayout::shared>(out, vertex, firstPlane, count, shared, lines);
     }
 }
 
@@ -295,8 +358,20 @@ char* putFaceOf(char* out, const std::int64_t* vertex, const FaceAttributes& a, 
 
 char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, const FaceAttributes& attributes,
                            FaceLines& lines) {
+    return putAttributeFaceLines(out, vertex, 1, corners, attributes, lines);
+}
+
+char* putAttributeFaceLines(char* out, const std::int64_t* vertex, std::size_t count, int corners,
+                            const FaceAttributes& attributes, FaceLines& lines) {
     assert(corners == 3 || corners == 4);
-    return corners == 4 ? putFaceOf<4>(out, vertex, attributes, lines) : putFaceOf<3>(out, vertex, attributes, lines);
+    return corners == 4 ? putFacesOf<4>(out, vertex, 0, count, attributes, lines)
+                        : putFacesOf<3>(out, vertex, 0, count, attributes, lines);
+}
+
+char* putPlaneFaceLines(char* out, std::int64_t firstPlane, std::size_t count, const FaceAttributes& attributes,
+                        FaceLines& lines) {
+    assert(firstPlane >= 1);
+    return putFacesOf<4>(out, nullptr, firstPlane, count, attributes, lines);
 }
 
 }  // namespace morvale

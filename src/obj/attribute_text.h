@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "obj/fixed_format.h"
@@ -22,6 +23,29 @@ namespace morvale {
 // "vt U V": six decimals, exact (see formatFixed6). Room: texCoordLineRoom.
 inline constexpr std::size_t texCoordLineRoom = 3 + 2 * (1 + fixed6MaxChars) + 2;
 char* putTexCoordLine(char* out, double u, double v);
+// One number of a "vt" line; needs room for fixed6MaxChars.
+char* putTexCoordNumber(char* out, double value);
+
+// The one place a "vt" line is put together, from its numbers' texts; a
+// text up to 16 bytes long must have 16 readable bytes.
+inline char* putTexCoordTexts(char* out, const char* u, std::size_t uLength, const char* v, std::size_t vLength) {
+    const auto copy = [](char* to, const char* text, std::size_t length) {
+        if (length <= 16)
+            std::memcpy(to, text, 16);
+        else
+            std::memcpy(to, text, length);
+        return to + length;
+    };
+    out[0] = 'v';
+    out[1] = 't';
+    out[2] = ' ';
+    out = copy(out + 3, u, uLength);
+    *out++ = ' ';
+    out = copy(out, v, vLength);
+    out[0] = '\r';
+    out[1] = '\n';
+    return out + 2;
+}
 
 // The texts of u met before, kept in the order they first came: the corner
 // lines of a grid meet the same columns again, so the entry after the last
@@ -100,5 +124,12 @@ char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, c
 // corner names it. One `lines` per formatting thread.
 char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, const FaceAttributes& attributes,
                            FaceLines& lines);
+// `count` such lines, `vertex` holding `corners` numbers for each; room: count * attributeFaceLineRoom.
+char* putAttributeFaceLines(char* out, const std::int64_t* vertex, std::size_t count, int corners,
+                            const FaceAttributes& attributes, FaceLines& lines);
+// The lines of the faces of `count` floating planes from plane `firstPlane` on
+// (planeFaceVertices), with the references `attributes` asks for, or plain.
+char* putPlaneFaceLines(char* out, std::int64_t firstPlane, std::size_t count, const FaceAttributes& attributes,
+                        FaceLines& lines);
 
 }  // namespace morvale

@@ -90,21 +90,22 @@ public:
             small_ = false;
         }
     }
-    // Writes the number plus `above` (0 to 9); stores 8 bytes at out.
-    char* put(char* out, int above = 0) const {
-        std::uint64_t word = word_;
-        if (small_ && addToDigitWord(word, shift_, static_cast<unsigned>(above))) [[likely]] {
-            std::memcpy(out, &word, 8);
-            return out + length_;
-        }
-        return putInteger(out, value_ + above);
-    }
-    // The text put() writes, as a word (first digit lowest) and its length;
-    // false when it does not fit in one (put() writes it then).
+    // The text of the number plus `above` (0 to 9) as a word laid out like
+    // digitWordBelow1e8's, and its length; false when it needs more than a word.
     bool word(int above, std::uint64_t& text, unsigned& length) const {
         text = word_;
         length = length_;
         return small_ && addToDigitWord(text, shift_, static_cast<unsigned>(above));
+    }
+    // Writes the number plus `above` (0 to 9); stores 8 bytes at out.
+    char* put(char* out, int above = 0) const {
+        std::uint64_t text = 0;
+        unsigned length = 0;
+        if (word(above, text, length)) [[likely]] {
+            std::memcpy(out, &text, 8);
+            return out + length;
+        }
+        return putInteger(out, value_ + above);
     }
 
 private:

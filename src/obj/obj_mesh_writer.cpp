@@ -23,6 +23,30 @@ constexpr std::size_t faceChunkBytes = std::size_t{512} << 10;
 static_assert(faceTurnLines * faceLineRoom(4) <= faceChunkBytes);
 constexpr int maxFaceCorners = 4;
 
+// Decimal digits of a vertex number.
+std::size_t digitsOf(std::int64_t v) {
+    std::size_t digits = 1;
+    for (; v >= 10; v /= 10) ++digits;
+    return digits;
+}
+
+// The face lines a chunk surely holds when no number exceeds `largest`: a
+// turn must fit its one chunk. Plane faces' lines are short, so their turns
+// take that many, and the two threads hand over few turns; other faces'
+// turns are shorter still (the helper's copy of their numbers), except
+// with attributes and numbers of ten digits and more.
+std::size_t turnLinesFitting(std::int64_t largest, int corners, const FaceAttributes& attributes) {
+    const std::size_t digits = digitsOf(largest);
+    std::size_t corner = 1 + digits;  // " v"
+    if (attributes.uv) corner += 1 + digits;
+    if (attributes.normals == NormalLayout::perVertex) corner += 2 + digits;
+    if (attributes.normals == NormalLayout::shared) corner += 2 + digitsOf(attributes.sharedNormal);
+    const std::size_t line = 1 + static_cast<std::size_t>(corners) * corner + 2;
+    // The last reservation of a turn asks for a whole run's room.
+    static_assert(linesPerReserve * attributeFaceLineRoom < faceChunkBytes / 2);
+    return (faceChunkBytes - linesPerReserve * attributeFaceLineRoom) / line;
+}
+
 constexpr std::uint64_t signIf(bool negate) { return negate ? std::uint64_t{1} << 63 : 0; }
 
 }  // namespace
@@ -91,12 +115,17 @@ void ObjMeshWriter::stopHelper() {
     helperVertices_.reset();
 }
 
-void ObjMeshWriter::handToHelper(const std::int64_t* vertex, const FaceTurn& turn) {
+void ObjMeshWriter::handToHelper(const FaceTurn& turn) {
     {
         std::unique_lock<std::mutex> lock(helperMutex_);
         helperIdle_.wait(lock, [&] { return !helperHasTurn_; });
-        std::copy(vertex, vertex + turn.count * static_cast<std::size_t>(info_.faceCorners), helperVertices_.get());
         helperTurn_ = turn;
+        // The batch's numbers are the caller's only during its call: the helper's own copy.
+        if (const std::int64_t* vertex = turn.run.vertex) {
+            std::copy(vertex, vertex + turn.run.count * static_cast<std::size_t>(info_.faceCorners),
+                      helperVertices_.get());
+            helperTurn_.run.vertex = helperVertices_.get();
+        }
         helperHasTurn_ = true;
     }
     helperWake_.notify_one();
@@ -110,7 +139,7 @@ void ObjMeshWriter::helperRun() {
         const FaceTurn turn = helperTurn_;
         lock.unlock();
         helperStream_->continueAt(turn.sequence);
-        putFaces(*helperStream_, helperLines_, helperVertices_.get(), turn.count, turn.cancellable, turn.stepAfter);
+        putFaces(*helperStream_, helperLines_, turn.run);
         helperStream_->flush();
         lock.lock();
         helperHasTurn_ = false;
@@ -234,22 +263,25 @@ void ObjMeshWriter::writeHeldBatch() {
     attributeWorker_.release();
 }
 
-void ObjMeshWriter::attributeFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
-                                   bool cancellable, bool stepAfter) {
-    stream.setCancellable(cancellable);
+void ObjMeshWriter::attributeFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run) {
+    stream.setCancellable(run.cancellable);
     const int corners = info_.faceCorners;
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t n = std::min(count - done, linesPerReserve);
+    for (std::size_t done = 0; done < run.count;) {
+        const std::size_t n = std::min(run.count - done, linesPerReserve);
         char* out = stream.reserve(n * attributeFaceLineRoom);
-        for (std::size_t k = 0; k < n; ++k, vertex += corners)
-            out = putAttributeFaceLine(out, vertex, corners, faceAttributes_, lines);
+        if (run.vertex != nullptr)
+            out = putAttributeFaceLines(out, run.vertex + done * static_cast<std::size_t>(corners), n, corners,
+                                        faceAttributes_, lines);
+        else
+            out = putPlaneFaceLines(out, run.firstPlane + static_cast<std::int64_t>(done), n, faceAttributes_, lines);
         stream.commit(out, static_cast<std::int64_t>(n));
         done += n;
     }
-    if (stepAfter) stream.stepAfterThis();
+    if (run.stepAfter) stream.stepAfterThis();
 }
 
 void ObjMeshWriter::vertices(const VertexBatch& batch) {
+    verticesSeen_ += static_cast<std::int64_t>(batch.count);
     if (!stream_) return;
     if (hasAttributes()) return attributeVertices(batch);
     stream_->setCancellable(batch.cancellable);
@@ -263,6 +295,21 @@ void ObjMeshWriter::vertices(const VertexBatch& batch) {
         done += n;
     }
     if (batch.stepAfter) stream_->stepAfterThis();
+}
+
+void ObjMeshWriter::planes(const PlaneBatch& batch) {
+    if (!stream_) return;
+    assert(info_.planes != nullptr && !info_.verticesAhead && info_.normals != NormalLayout::perVertex);
+    stream_->setCancellable(false);
+    constexpr std::size_t planesPerReserve = linesPerReserve / 4;
+    for (std::size_t done = 0; done < batch.count;) {
+        const std::size_t n = std::min(batch.count - done, planesPerReserve);
+        char* out = stream_->reserve(n * PlaneLines::planeRoom);
+        out = planeLines_.put(out, batch.cell + done, n, info_.uv);
+        // Counted in vertices, like the vertex lines of any other batch.
+        stream_->commit(out, static_cast<std::int64_t>(4 * n));
+        done += n;
+    }
 }
 
 void ObjMeshWriter::writingStage() {
@@ -294,49 +341,59 @@ void ObjMeshWriter::endVertices() {
 
 void ObjMeshWriter::faces(const FaceBatch& batch) {
     if (!stream_) return;
+    assert(batch.vertex != nullptr || (info_.planes != nullptr && info_.faceCorners == 4 && batch.firstPlane >= 1));
+    FaceRun whole{batch.vertex, batch.firstPlane, batch.count, batch.cancellable, batch.stepAfter};
     if (!helper_.joinable()) {
-        putFaces(*stream_, faceLines_, batch.vertex, batch.count, batch.cancellable, batch.stepAfter);
+        putFaces(*stream_, faceLines_, whole);
         return;
     }
     const std::size_t corners = static_cast<std::size_t>(info_.faceCorners);
+    const std::size_t turnLines =
+        batch.vertex != nullptr
+            ? std::min(faceTurnLines, turnLinesFitting(verticesSeen_, info_.faceCorners, faceAttributes_))
+            : turnLinesFitting(4 * (batch.firstPlane + static_cast<std::int64_t>(batch.count) - 1), 4, faceAttributes_);
     std::size_t done = 0;
     do {
         FaceTurn turn;
-        turn.count = std::min(batch.count - done, faceTurnLines);
-        turn.cancellable = batch.cancellable;
-        turn.stepAfter = batch.stepAfter && done + turn.count == batch.count;
-        if (turn.count == 0 && !turn.stepAfter) return;
+        FaceRun& run = turn.run;
+        run.count = std::min(batch.count - done, turnLines);
+        run.cancellable = batch.cancellable;
+        run.stepAfter = batch.stepAfter && done + run.count == batch.count;
+        if (run.count == 0 && !run.stepAfter) return;
+        run.vertex = batch.vertex != nullptr ? batch.vertex + done * corners : nullptr;
+        run.firstPlane = batch.firstPlane + static_cast<std::int64_t>(done);
         turn.sequence = nextTurn_++;
-        const std::int64_t* vertex = batch.vertex + done * corners;
         if (helperGoesNext_) {
-            handToHelper(vertex, turn);
+            handToHelper(turn);
         } else {
             stream_->continueAt(turn.sequence);
-            putFaces(*stream_, faceLines_, vertex, turn.count, turn.cancellable, turn.stepAfter);
+            putFaces(*stream_, faceLines_, run);
             stream_->flush();
         }
         helperGoesNext_ = !helperGoesNext_;
-        done += turn.count;
+        done += run.count;
     } while (done < batch.count);
 }
 
-void ObjMeshWriter::putFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
-                             bool cancellable, bool stepAfter) {
-    if (hasAttributes()) return attributeFaces(stream, lines, vertex, count, cancellable, stepAfter);
-    stream.setCancellable(cancellable);
+void ObjMeshWriter::putFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run) {
+    // Planes' faces, with or without attributes, are all alike: one routine writes them.
+    if (hasAttributes() || run.vertex == nullptr) return attributeFaces(stream, lines, run);
+    stream.setCancellable(run.cancellable);
     const int corners = info_.faceCorners;
     const std::size_t room = faceLineRoom(corners);
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t n = std::min(count - done, linesPerReserve);
+    const std::int64_t* vertex = run.vertex;
+    for (std::size_t done = 0; done < run.count;) {
+        const std::size_t n = std::min(run.count - done, linesPerReserve);
         char* out = stream.reserve(n * room);
-        if (corners == 4)
+        if (corners == 4) {
             for (std::size_t k = 0; k < n; ++k, vertex += 4) out = lines.put<4>(out, vertex);
-        else
+        } else {
             for (std::size_t k = 0; k < n; ++k, vertex += 3) out = lines.put<3>(out, vertex);
+        }
         stream.commit(out, static_cast<std::int64_t>(n));
         done += n;
     }
-    if (stepAfter) stream.stepAfterThis();
+    if (run.stepAfter) stream.stepAfterThis();
 }
 
 MeshWritten ObjMeshWriter::end(std::int64_t faceCountForComment) {

@@ -2,7 +2,8 @@
 // The OBJ writer of the mesh stream: vertex lines "v %.4f %.4f %.4f" in the
 // preset's axis order, the vertex count comment, the object and group
 // statements, face lines and the quad count comment, after the comment
-// header (Interpolated: written ahead, see vertex_write_ahead.h).
+// header (Interpolated: written ahead, see vertex_write_ahead.h). Floating
+// planes come as cells (plane_lines.h) and their faces as plane ranges.
 //
 // Lines are formatted on the thread that calls the sink into large chunks;
 // an ordered writer thread writes them, honouring the batches' cancel and
@@ -29,6 +30,7 @@
 #include "obj/attribute_line_worker.h"
 #include "obj/attribute_text.h"
 #include "obj/face_text.h"
+#include "obj/plane_lines.h"
 #include "obj/vertex_text.h"
 #include "obj/vertex_write_ahead.h"
 #include "pipeline/ordered_writer.h"
@@ -60,8 +62,10 @@ public:
     }
 
     bool acceptsVerticesAhead() override { return VertexWriteAhead::possible(output_); }
+    bool acceptsPlanes(const PlaneLattice& lattice) override { return planeLines_.prepare(lattice, presetIndex_); }
     void begin(const MeshInfo& info) override;
     void vertices(const VertexBatch& batch) override;
+    void planes(const PlaneBatch& batch) override;
     void writingStage() override;
     void keepVertices(std::int64_t count) override;
     void endVertices() override;
@@ -85,8 +89,16 @@ private:
     char* putAttributeLines(char* out, const double* uv, const double* normal);
     // Vertex lines of the next run out of `left` (a block written ahead stops at its checkpoints).
     std::size_t nextVertexRun(std::size_t left);
-    void attributeFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
-                        bool cancellable, bool stepAfter);
+    // `count` faces: `vertex` holds their numbers, or, when null, they are
+    // those of the floating planes from `firstPlane` on.
+    struct FaceRun {
+        const std::int64_t* vertex = nullptr;
+        std::int64_t firstPlane = 0;
+        std::size_t count = 0;
+        bool cancellable = false;
+        bool stepAfter = false;
+    };
+    void attributeFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run);
     char* putVertexLine(char* out, const double* position) { return (this->*putVertexLines_)(out, position, 1); }
     // The one place vertex lines are put together (a face line: FaceLines),
     // one copy per axis order, chosen once.
@@ -177,19 +189,17 @@ private:
     }
     using PutVertexLines = char* (ObjMeshWriter::*)(char*, const double*, std::size_t);
     static PutVertexLines putVertexLinesFor(const VertexLayout& layout);
-    // Face lines go in turns of at most faceTurnLines, each turn one chunk:
-    // with a helper thread, turns alternate between it and the calling thread.
+    // Face lines go in turns of at most faceTurnLines (planes' faces: as
+    // many as a chunk holds), each turn one chunk: with a helper thread,
+    // turns alternate between it and the calling thread.
     struct FaceTurn {
-        std::size_t count = 0;
-        bool cancellable = false;
-        bool stepAfter = false;
+        FaceRun run;
         std::int64_t sequence = 0;
     };
-    void putFaces(ChunkStream& stream, FaceLines& lines, const std::int64_t* vertex, std::size_t count,
-                  bool cancellable, bool stepAfter);
+    void putFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run);
     void startHelper();
     void stopHelper();
-    void handToHelper(const std::int64_t* vertex, const FaceTurn& turn);
+    void handToHelper(const FaceTurn& turn);
     void helperRun();
 
     OutputFile& output_;
@@ -213,6 +223,7 @@ private:
     RecentTexts recentNorth_;  // a row shares its north value, a floating plane two
     LastText elevation_;
     PlaneTexts lastPlane_;
+    PlaneLines planeLines_;  // floating planes handed over as cells
     FaceLines faceLines_;
     TexCoordLines texCoordLines_;  // the thread that takes the vertices
     AttributeLineWorker attributeWorker_;
@@ -220,6 +231,7 @@ private:
     std::int64_t aheadLines_ = 0;  // lines of a block written ahead
     std::int64_t aheadBlockEnd_ = 0;
     std::int64_t verticesWritten_ = 0;
+    std::int64_t verticesSeen_ = 0;  // handed over: no face names a larger number
     bool ok_ = true;
 
     // The helper of the face block; helperStream_ and helperLines_ are its own.

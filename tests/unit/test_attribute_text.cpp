@@ -6,6 +6,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "obj/attribute_text.h"
 #include "obj/fixed6_format.h"
@@ -153,6 +154,38 @@ TEST(AttributeLines, RunsOfLinesMatchLinesWrittenAlone) {
                     ASSERT_EQ(std::string(line, texCoords.put(line, u, v)), text);
                 }
             }
+        }
+    }
+}
+
+// A run of floating planes' faces names each plane's four vertices, across
+// digit counts and past 10^8, with every kind of reference.
+TEST(AttributeLines, PlaneFacesNameTheirPlanesVertices) {
+    const FaceAttributes kinds[] = {{.uv = true},
+                                    {.normals = NormalLayout::shared, .sharedNormal = 7},
+                                    {.uv = true, .normals = NormalLayout::shared, .sharedNormal = 1},
+                                    {.uv = true, .normals = NormalLayout::perVertex}};
+    for (const FaceAttributes& kind : kinds) {
+        for (const std::int64_t first : {std::int64_t{1}, std::int64_t{249}, std::int64_t{24999996}}) {
+            constexpr std::size_t count = 8;
+            std::string expected;
+            for (std::int64_t p = first; p < first + std::int64_t{count}; ++p) {
+                expected += "f";
+                for (std::int64_t v = 4 * p; v > 4 * p - 4; --v) {
+                    const std::string n = std::to_string(v);
+                    expected += " " + n;
+                    if (kind.uv) expected += "/" + n;
+                    if (kind.normals == NormalLayout::shared)
+                        expected += (kind.uv ? "/" : "//") + std::to_string(kind.sharedNormal);
+                    if (kind.normals == NormalLayout::perVertex) expected += "/" + n;
+                }
+                expected += "\r\n";
+            }
+            FaceLines lines;
+            std::vector<char> text(count * attributeFaceLineRoom);
+            char* end = putPlaneFaceLines(text.data(), first, count, kind, lines);
+            ASSERT_EQ(std::string(static_cast<const char*>(text.data()), static_cast<const char*>(end)), expected)
+                << first;
         }
     }
 }

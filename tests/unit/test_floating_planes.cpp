@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "base/input_file.h"
+#include "base/output_file.h"
 #include "conversion_fixture.h"
+#include "mesh/floating_planes.h"
+#include "obj/obj_mesh_writer.h"
 
 using namespace morvale;
 using namespace testing_support;
@@ -18,7 +24,128 @@ ConversionSettings planes(std::int32_t xMin, std::int32_t yMin, std::int32_t xMa
     return s;
 }
 
+// Forwards the stream to a writer but refuses planes as cells: the builder
+// then hands over every plane's four vertices.
+class AsVertices final : public MeshSink {
+public:
+    explicit AsVertices(MeshSink& to) : to_(to) {}
+    void begin(const MeshInfo& info) override { to_.begin(info); }
+    void vertices(const VertexBatch& batch) override { to_.vertices(batch); }
+    void endVertices() override { to_.endVertices(); }
+    void faces(const FaceBatch& batch) override { to_.faces(batch); }
+    MeshWritten end(std::int64_t faceCount) override { return to_.end(faceCount); }
+
+private:
+    MeshSink& to_;
+};
+
+// The OBJ after the header of the grid's floating planes, as cells or as vertices.
+std::string planesObj(const std::filesystem::path& grid, TerrainJob job, std::int32_t preset, bool asVertices) {
+    GridHeader header;
+    EXPECT_EQ(readGridHeader(grid, header), 1);
+    std::FILE* input = std::fopen(grid.string().c_str(), "rb");
+    EXPECT_TRUE(input != nullptr && seekTo(input, header.dataStart));
+    std::atomic<bool> cancel{false};
+    SilentProgress progress;
+    job.header = &header;
+    job.input = input;
+    job.cancelRequested = &cancel;
+    job.progress = &progress;
+    const std::filesystem::path path = grid.parent_path() / "planes.obj";
+    {
+        OutputFile output;
+        EXPECT_TRUE(output.open(path));
+        const std::string headerText = objHeaderText();
+        ObjMeshWriter writer(output, path, ObjTexts{headerText, "grid.asc", "grid"}, preset, cancel, progress,
+                             job.threaded);
+        AsVertices vertices(writer);
+        EXPECT_TRUE(buildFloatingPlanesMesh(job, asVertices ? static_cast<MeshSink&>(vertices) : writer).written);
+        output.close();
+    }
+    std::fclose(input);
+    return afterHeader(readFile(path));
+}
+
 }  // namespace
+
+// The writer's own lines of planes handed over as cells are those of their
+// vertices: every axis order and sign, edges at zero (negative zeros), holes,
+// crops, offsets, both texture extents, shared normals, with and without
+// threads, and edges too long for the kept texts.
+TEST(FloatingPlanes, PlanesAsCellsWriteTheLinesOfTheirVertices) {
+    ScratchDir dir;
+    const struct {
+        std::string text;
+        CropWindow whole;
+    } grids[] = {{"ncols 7\nnrows 5\nxllcorner -2.5\nyllcorner -1\ncellsize 0.5\nNODATA_value -9999\n"
+                  "1 2 3 4 5 6 7\n-1.5 0 -9999 0.25 9 8 7\n-9999 -9999 1e6 2 3 4 5\n3 3 3 3 3 3 -0.00004\n"
+                  "1 1 1 1 1 1 1\n",
+                  {1, 1, 7, 5}},
+                 {"ncols 3\nnrows 2\nxllcorner 12345678901\nyllcorner 4\ncellsize 1000\n1 2 3\n4 5 6\n", {1, 1, 3, 2}}};
+    for (const auto& grid : grids) {
+        writeFile(dir / "grid.asc", grid.text);
+        for (const bool offsets : {false, true}) {
+            for (std::int32_t preset = 0; preset < 6; ++preset) {
+                TerrainJob job;
+                job.useXllYllOffsets = offsets;
+                job.unitScale = preset % 2 == 0 ? 1.0 : -0.1;
+                job.threaded = preset < 3;
+                job.attributes.uv = preset % 3 != 0;
+                job.attributes.normals = preset % 3 != 1;
+                job.attributes.uvExtent = preset % 2 == 0 ? UvExtentMode::grid : UvExtentMode::window;
+                job.window = preset == 4 ? CropWindow{2, 2, 3, 2} : grid.whole;
+                const std::string cells = planesObj(dir / "grid.asc", job, preset, false);
+                ASSERT_EQ(cells, planesObj(dir / "grid.asc", job, preset, true)) << offsets << " " << preset;
+                ASSERT_NE(cells.find(" quads"), std::string::npos);
+            }
+        }
+    }
+}
+
+// Plane faces go to the writer as ranges, in turns as long as a chunk
+// holds: numbers that pass 10^8 (longer lines, no digit word) in a run long
+// enough for several turns on both threads, plain and with attributes.
+TEST(FloatingPlanes, PlaneFaceRangesPastAHundredMillionKeepTheirOrder) {
+    ScratchDir dir;
+    constexpr std::int64_t first = 24'990'001, count = 40'000;
+    for (const bool attributes : {false, true}) {
+        std::string expected;
+        for (std::int64_t p = first; p < first + count; ++p) {
+            expected += "f";
+            for (std::int64_t v = 4 * p; v > 4 * p - 4; --v) {
+                const std::string n = std::to_string(v);
+                expected += " " + n + (attributes ? "/" + n + "/1" : "");
+            }
+            expected += "\r\n";
+        }
+        std::atomic<bool> cancel{false};
+        SilentProgress progress;
+        OutputFile output;
+        ASSERT_TRUE(output.open(dir / "faces.obj"));
+        {
+            ObjMeshWriter writer(output, dir / "faces.obj", ObjTexts{"", "grid.asc", "grid"}, 0, cancel, progress,
+                                 true);
+            PlaneLattice lattice;
+            lattice.edges.cellEdge = 1.0;
+            ASSERT_TRUE(writer.acceptsPlanes(lattice));
+            MeshInfo info;
+            info.planes = &lattice;
+            info.uv = attributes;
+            if (attributes) info.normals = NormalLayout::shared;
+            writer.begin(info);
+            writer.endVertices();
+            FaceBatch batch;
+            batch.count = count;
+            batch.firstPlane = first;
+            writer.faces(batch);
+            EXPECT_TRUE(writer.end(count).ok);
+        }
+        output.close();
+        const std::string obj = readFile(dir / "faces.obj");
+        const std::size_t start = obj.find("g grid\r\n") + 8;
+        ASSERT_EQ(obj.substr(start, expected.size()), expected) << attributes;
+    }
+}
 
 TEST(FloatingPlanes, OneCellGivesFourCornersAndTheNegativeZeroSouthEdge) {
     ConversionRun run = convertText(fourByTwo, planes(1, 1, 1, 1));
@@ -84,6 +211,11 @@ TEST(FloatingPlanes, StagesAndProgressSteps) {
     EXPECT_EQ(run.stages[2], "Creating output *.OBJ file... /10");
     EXPECT_EQ(run.steps[0], 5);   // window ends above row 20: a step after every line
     EXPECT_EQ(run.steps[1], 12);  // 25 faces, interval 2
+
+    // A cancel raised by the third step of the faces stops them there, as a line-by-line loop would.
+    const std::string faces = lines(afterHeader(convertText(grid, planes(1, 1, 5, 5), 2, 3).obj));
+    EXPECT_NE(faces.find("g grid\nf 4 3 2 1\n"), std::string::npos);
+    EXPECT_NE(faces.find("\nf 24 23 22 21\n# 25 quads"), std::string::npos) << faces;
 }
 
 TEST(FloatingPlanes, CancelledWhileReadingKeepsTheClosingSections) {
