@@ -593,10 +593,10 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     assert(bc.width >= 1 && bc.height >= 1 && bc.width <= kMaxBlockCells && bc.height <= kMaxBlockCells);
     BlockOutcome outcome;
     // Only the last block's vertices are cleared: most corners never were one.
-    constexpr auto kMostCorners = static_cast<std::size_t>((kMaxBlockCells + 1) * (kMaxBlockCells + 1));
-    if (w.cornerVertex.size() < kMostCorners) w.cornerVertex.assign(kMostCorners, -1);
     for (std::size_t v = 0; v < w.px.size(); ++v)
         w.cornerVertex[static_cast<std::size_t>(w.py[v] * w.cw + w.px[v])] = -1;
+    const auto cornerCount = static_cast<std::size_t>((bc.width + 1) * (bc.height + 1));
+    if (w.cornerVertex.size() < cornerCount) w.cornerVertex.resize(cornerCount, -1);
     w.corners = &bc;
     w.cw = bc.width + 1;
     w.tris.clear();
