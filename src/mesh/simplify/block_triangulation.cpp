@@ -622,8 +622,8 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     // Every kept corner, row by row.
     std::int32_t hint = 0;
     for (std::int32_t y = 0; y <= bc.height; ++y) {
-        for (std::int32_t x = 0; x <= bc.width; ++x) {
-            if (!(bc.flags[y * bc.stride + x] & cornerKept)) continue;
+        const std::uint8_t* rowFlags = bc.flags + y * bc.stride;
+        for (std::int32_t x = nextKept(rowFlags, 0, bc.width); x <= bc.width; x = nextKept(rowFlags, x + 1, bc.width)) {
             if (w.cornerVertex[static_cast<std::size_t>(y * w.cw + x)] >= 0) continue;
             const std::int32_t ti = locate(w, hint, x, y);
             if (ti < 0) {

@@ -47,6 +47,7 @@ public:
         return values_[i];
     }
     T* data() { return values_.get(); }
+    const T* data() const { return values_.get(); }
     T* begin() { return values_.get(); }
     std::size_t size() const { return size_; }
 
@@ -457,7 +458,9 @@ void spill(TerrainSimplifier& s) {
 void emitBlock(TerrainSimplifier& s, const Band& b, const BandBlock& block) {
     const std::int32_t bh = b.lines - 1;
     for (std::int32_t r = 0; r <= bh; ++r) {
-        for (std::int32_t c = block.c0; c <= block.c1; ++c) {
+        const std::uint8_t* rowFlags = b.flags.data() + cornerIndex(s, r, 0);
+        for (std::int32_t c = nextKept(rowFlags, block.c0, block.c1); c <= block.c1;
+             c = nextKept(rowFlags, c + 1, block.c1)) {
             const std::size_t at = cornerIndex(s, r, c);
             if (!(b.flags[at] & cornerKept) || !(b.flags[at] & cornerIsVertex) || s.numbers[at] != 0) continue;
             s.numbers[at] = ++s.totals.vertices;
