@@ -3,7 +3,9 @@
 #include <cmath>
 #include <random>
 #include <set>
+#include <vector>
 
+#include "mesh/simplify/block_triangulation.h"
 #include "simplify_harness.h"
 #include "test_support.h"
 
@@ -183,5 +185,22 @@ TEST(Simplify, TheHelperThreadChangesNoByte) {
         EXPECT_EQ(helped.triangles, alone.triangles);
         EXPECT_EQ(helped.settledCalls, alone.settledCalls);
         EXPECT_EQ(helped.totals.errorReached, alone.totals.errorReached);
+    }
+}
+
+TEST(Simplify, NextKeptFindsEveryKeptCornerAcrossWordEdges) {
+    // One kept flag (among other bits) at every place of rows up to 19
+    // corners, searched from every start: the eight-at-a-time step must
+    // neither skip it nor stop before it.
+    for (std::int32_t length = 1; length <= 19; ++length) {
+        for (std::int32_t kept = -1; kept < length; ++kept) {
+            std::vector<std::uint8_t> flags(static_cast<std::size_t>(length), cornerIsVertex | cornerOnLine);
+            if (kept >= 0) flags[static_cast<std::size_t>(kept)] = cornerKept;
+            for (std::int32_t from = 0; from <= length; ++from) {
+                const std::int32_t expected = kept >= from ? kept : length;
+                EXPECT_EQ(nextKept(flags.data(), from, length - 1), expected)
+                    << "length " << length << " kept " << kept << " from " << from;
+            }
+        }
     }
 }

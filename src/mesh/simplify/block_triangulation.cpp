@@ -593,10 +593,10 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     assert(bc.width >= 1 && bc.height >= 1 && bc.width <= kMaxBlockCells && bc.height <= kMaxBlockCells);
     BlockOutcome outcome;
     // Only the last block's vertices are cleared: most corners never were one.
-    constexpr auto kMostCorners = static_cast<std::size_t>((kMaxBlockCells + 1) * (kMaxBlockCells + 1));
-    if (w.cornerVertex.size() < kMostCorners) w.cornerVertex.assign(kMostCorners, -1);
     for (std::size_t v = 0; v < w.px.size(); ++v)
         w.cornerVertex[static_cast<std::size_t>(w.py[v] * w.cw + w.px[v])] = -1;
+    const auto cornerCount = static_cast<std::size_t>((bc.width + 1) * (bc.height + 1));
+    if (w.cornerVertex.size() < cornerCount) w.cornerVertex.resize(cornerCount, -1);
     w.corners = &bc;
     w.cw = bc.width + 1;
     w.tris.clear();
@@ -622,8 +622,8 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     // Every kept corner, row by row.
     std::int32_t hint = 0;
     for (std::int32_t y = 0; y <= bc.height; ++y) {
-        for (std::int32_t x = 0; x <= bc.width; ++x) {
-            if (!(bc.flags[y * bc.stride + x] & cornerKept)) continue;
+        const std::uint8_t* rowFlags = bc.flags + y * bc.stride;
+        for (std::int32_t x = nextKept(rowFlags, 0, bc.width); x <= bc.width; x = nextKept(rowFlags, x + 1, bc.width)) {
             if (w.cornerVertex[static_cast<std::size_t>(y * w.cw + x)] >= 0) continue;
             const std::int32_t ti = locate(w, hint, x, y);
             if (ti < 0) {

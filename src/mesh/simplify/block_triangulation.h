@@ -25,6 +25,7 @@
 // seen and is reused; nothing else is allocated.
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace morvale {
@@ -36,6 +37,21 @@ enum CornerFlag : std::uint8_t {
     cornerOnLine = 2,    // on a constraint line: never a candidate
     cornerKept = 4,      // kept in the simplified mesh
 };
+
+// The first i in [from, to] whose flags hold cornerKept, else to + 1. Kept
+// corners are few: eight flags are tested at a time.
+inline std::int32_t nextKept(const std::uint8_t* flags, std::int32_t from, std::int32_t to) {
+    constexpr std::uint64_t kKeptInEveryByte = 0x0101010101010101u * cornerKept;
+    std::int32_t i = from;
+    for (; i + 8 <= to + 1; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, flags + i, sizeof eight);
+        if (eight & kKeptInEveryByte) break;
+    }
+    for (; i <= to; ++i)
+        if (flags[i] & cornerKept) return i;
+    return to + 1;
+}
 
 // A view of the block's corners inside a larger array (row stride given).
 struct BlockCorners {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -27,6 +28,34 @@ struct BandMark {
 
 constexpr std::size_t kBatch = 4096;
 
+// Corner storage that starts unset: every element is written before it is
+// read (lines as they arrive, flags by markVertices, a block's copy before
+// its refinement), so zeroing it on every run would only cost.
+template <class T>
+class UnsetArray {
+public:
+    void allocate(std::size_t count) {  // throws std::bad_alloc
+        values_.reset(new T[count]);
+        size_ = count;
+    }
+    T& operator[](std::size_t i) {
+        assert(i < size_);
+        return values_[i];
+    }
+    const T& operator[](std::size_t i) const {
+        assert(i < size_);
+        return values_[i];
+    }
+    T* data() { return values_.get(); }
+    const T* data() const { return values_.get(); }
+    T* begin() { return values_.get(); }
+    std::size_t size() const { return size_; }
+
+private:
+    std::unique_ptr<T[]> values_;
+    std::size_t size_ = 0;
+};
+
 // One block of a band: its columns, its segments, and what simplifying it gave.
 struct BandBlock {
     std::int32_t c0 = 0, c1 = 0;
@@ -42,8 +71,8 @@ struct Band {
     std::int32_t top = 0;    // window corner line of its first line
     std::int32_t lines = 0;  // corner lines gathered
     double maxError = 0.0;
-    std::vector<double> heights;      // (kBandCells + 1) lines
-    std::vector<std::uint8_t> flags;  // same shape
+    UnsetArray<double> heights;       // up to kBandCells + 1 lines
+    UnsetArray<std::uint8_t> flags;   // same shape
     std::vector<std::uint8_t> cells;  // rows -1 .. kBandCells of the band, cols + 2 each
     std::vector<BandBlock> blocks;
     std::size_t blockCount = 0;  // blocks in use (the vector keeps its capacity)
@@ -54,8 +83,8 @@ struct Band {
 // line apart; packed, they stay in cache while the block is refined).
 struct BlockScratch {
     BlockWorkspace* workspace = nullptr;
-    std::vector<double> heights;
-    std::vector<std::uint8_t> flags;
+    UnsetArray<double> heights;
+    UnsetArray<std::uint8_t> flags;
 };
 
 }  // namespace
@@ -88,11 +117,13 @@ struct TerrainSimplifier {
     bool inFlight = false;              // the other band is posted and not yet emitted
     std::int32_t nextLine = 0;          // window corner line expected next
     std::vector<std::int64_t> numbers;  // per corner of the emitted band: vertex number or 0
+    std::vector<std::size_t> numbered;  // the corners of the band numbered so far (cleared with it)
     // Which lines of the band being prepared hold a border (keepBorders).
     std::vector<std::uint8_t> borderRow, borderColumn, crossed;
 
     BlockScratch scratch[2];    // the reader's, the helper's
     BlockCrew* crew = nullptr;  // null: every block on the reader's thread
+    bool helperWanted = false;  // started with the first band that has lines after it
     std::vector<double> positions;
     std::vector<std::int64_t> faceBuffer;  // faces waiting in memory, then the replay batch
 
@@ -344,8 +375,34 @@ void helperLoop(TerrainSimplifier* s) {
     }
 }
 
+// Starts the helper thread with its tools; when the system refuses either,
+// the work stays on the reader's thread.
+void startHelper(TerrainSimplifier& s) {
+    s.helperWanted = false;
+    BlockScratch& scratch = s.scratch[1];
+    try {
+        scratch.heights.allocate(s.scratch[0].heights.size());
+        scratch.flags.allocate(s.scratch[0].flags.size());
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    scratch.workspace = createBlockWorkspace();
+    if (!scratch.workspace) return;
+    s.crew = new (std::nothrow) BlockCrew();
+    if (!s.crew) return;
+    try {
+        s.crew->thread = std::thread(helperLoop, &s);
+    } catch (const std::system_error&) {
+        delete s.crew;
+        s.crew = nullptr;
+    }
+}
+
 // Hands the band's blocks to the helper (the reader joins in when it waits).
+// The helper starts with the first band that has lines after it: a window of
+// one band has nothing to overlap, and a thread costs more than it would save.
 void postBand(TerrainSimplifier& s, Band& b) {
+    if (s.helperWanted && s.nextLine <= s.window.rows) startHelper(s);
     if (!s.crew) return;
     {
         std::lock_guard<std::mutex> lock(s.crew->mutex);
@@ -401,10 +458,13 @@ void spill(TerrainSimplifier& s) {
 void emitBlock(TerrainSimplifier& s, const Band& b, const BandBlock& block) {
     const std::int32_t bh = b.lines - 1;
     for (std::int32_t r = 0; r <= bh; ++r) {
-        for (std::int32_t c = block.c0; c <= block.c1; ++c) {
+        const std::uint8_t* rowFlags = b.flags.data() + cornerIndex(s, r, 0);
+        for (std::int32_t c = nextKept(rowFlags, block.c0, block.c1); c <= block.c1;
+             c = nextKept(rowFlags, c + 1, block.c1)) {
             const std::size_t at = cornerIndex(s, r, c);
             if (!(b.flags[at] & cornerKept) || !(b.flags[at] & cornerIsVertex) || s.numbers[at] != 0) continue;
             s.numbers[at] = ++s.totals.vertices;
+            s.numbered.push_back(at);
             double position[3];
             s.placement.place(s.placement.context, s.window.firstRow + b.top + r, s.window.firstCol + c, b.heights[at],
                               position);
@@ -439,7 +499,10 @@ void emitBand(TerrainSimplifier& s, const Band& b) {
     // The bottom line's numbers become the next band's top line.
     const std::int32_t bottom = b.lines - 1;
     std::copy_n(&s.numbers[cornerIndex(s, bottom, 0)], s.cornersPerLine, s.numbers.begin());
-    std::fill(s.numbers.begin() + s.cornersPerLine, s.numbers.end(), 0);
+    // Most corners were never numbered: only those that were are cleared.
+    for (std::size_t at : s.numbered)
+        if (at >= static_cast<std::size_t>(s.cornersPerLine)) s.numbers[at] = 0;
+    s.numbered.clear();
 }
 
 // Starts the next band in `to` from the last line of `from`.
@@ -506,23 +569,26 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
     s->cornersPerLine = static_cast<std::int64_t>(window.cols) + 1;
     s->cellsPerRow = static_cast<std::int64_t>(window.cols) + 2;
     try {
-        const auto corners = static_cast<std::size_t>((kBandCells + 1) * s->cornersPerLine);
+        // A band holds at most kBandCells + 1 corner lines, and no more than the window.
+        const std::int64_t bandLines = std::min<std::int64_t>(window.rows, kBandCells) + 1;
+        const auto corners = static_cast<std::size_t>(bandLines * s->cornersPerLine);
         for (Band& b : s->bands) {
-            b.heights.assign(corners, 0.0);
-            b.flags.assign(corners, 0);
-            b.cells.assign(static_cast<std::size_t>((kBandCells + 2) * s->cellsPerRow), 0);
+            b.heights.allocate(corners);
+            b.flags.allocate(corners);
+            b.cells.assign(static_cast<std::size_t>((bandLines + 1) * s->cellsPerRow), 0);
         }
         if (sink) s->numbers.assign(corners, 0);
         s->borderRow.assign(static_cast<std::size_t>(kBandCells) + 1, 0);
         s->borderColumn.assign(static_cast<std::size_t>(s->cornersPerLine), 0);
         s->crossed.assign(static_cast<std::size_t>(s->cornersPerLine), 0);
-        // The helper's too: it is small, and a refused thread leaves it unused.
-        const auto blockCorners = static_cast<std::size_t>((kMaxBlockCells + 1) * (kMaxBlockCells + 1));
-        for (BlockScratch& scratch : s->scratch) {
-            scratch.heights.assign(blockCorners, 0.0);
-            scratch.flags.assign(blockCorners, 0);
-            scratch.workspace = createBlockWorkspace();
-        }
+        // The helper's comes with the helper. A block is no wider than the window.
+        static_assert(kBandCells <= kMaxBlockCells);
+        const auto blockCorners =
+            static_cast<std::size_t>((std::min<std::int64_t>(window.cols, kBandCells) + 1) * bandLines);
+        BlockScratch& scratch = s->scratch[0];
+        scratch.heights.allocate(blockCorners);
+        scratch.flags.allocate(blockCorners);
+        scratch.workspace = createBlockWorkspace();
         s->levels.assign(1, maxError);
         s->levelTotals.assign(1, SimplifyTotals{});
     } catch (const std::bad_alloc&) {
@@ -530,17 +596,7 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
         return nullptr;
     }
     // A window narrower than two blocks has nothing to share.
-    if (helperThreads > 0 && window.cols > kBandCells) {
-        s->crew = new (std::nothrow) BlockCrew();
-        if (s->crew) {
-            try {
-                s->crew->thread = std::thread(helperLoop, s);
-            } catch (const std::system_error&) {
-                delete s->crew;  // no thread to be had: all on the reader's
-                s->crew = nullptr;
-            }
-        }
-    }
+    s->helperWanted = helperThreads > 0 && window.cols > kBandCells;
     if (sink) {
         s->spool = spool;
         MeshInfo info;

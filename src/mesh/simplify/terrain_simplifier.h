@@ -98,8 +98,9 @@ struct TerrainSimplifier;
 // the drive's root folder and may be refused, so a Windows caller should pass
 // a file of its own (beside the output, say).
 // `helperThreads`: 0 keeps all the work on the caller's thread; 1 adds a
-// helper for windows wider than one block (when the system refuses a thread,
-// the work stays on the caller's). Returns null when out of memory.
+// helper for windows wider than one block that span more than one band, started
+// when the first band is complete (when the system refuses a thread, the work
+// stays on the caller's). Returns null when out of memory.
 TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double maxError,
                                            const CornerPlacement& placement, MeshSink* sink, std::FILE* spool = nullptr,
                                            std::size_t facesInMemory = kFacesInMemory, int helperThreads = 1);
