@@ -207,40 +207,6 @@ char* putCorner(char* out, const PutNumber& putNumber, const SharedText& shared)
     return out;
 }
 
-// The line of a face whose numbers are all at most 9 above `low`, where the
-// counter `near` stands: each number is the counter's text plus a digit
-// step, made once in a register and stored as often as the corner names it
-// (the counter is a copy: a store through `out` could alias it).
-template <int corners, bool uv, NormalLayout normals>
-char* putNearFace(char* out, const NumberTextCounter near, std::int64_t low, const std::int64_t* vertex,
-                  const SharedText& shared) {
-    *out++ = 'f';
-    const auto corner = [&](std::int64_t v) {
-        std::uint64_t word = 0;
-        unsigned length = 0;
-        if (near.word(static_cast<int>(v - low), word, length)) [[likely]] {
-            out = putCorner<uv, normals>(
-                out,
-                [word, length](char* at) {
-                    std::memcpy(at, &word, 8);
-                    return at + length;
-                },
-                shared);
-        } else {
-            char text[24];
-            const unsigned n = static_cast<unsigned>(putInteger(text, v) - text);
-            out = putCorner<uv, normals>(
-                out, [&](char* at) { return copyNumber(at, text, n); }, shared);
-        }
-    };
-    // Unrolled by hand: compilers keep this loop rolled.
-    [&]<int... c>(std::integer_sequence<int, c...>) { (corner(vertex[c]), ...); }
-    (std::make_integer_sequence<int, corners>{});
-    out[0] = '\r';
-    out[1] = '\n';
-    return out + 2;
-}
-
 // A face line from its corners' number texts as words.
 template <int corners, bool uv, NormalLayout normals>
 char* putFaceWords(char* out, const std::uint64_t* word, const unsigned* length, const SharedText& shared) {
@@ -253,6 +219,32 @@ char* putFaceWords(char* out, const std::uint64_t* word, const unsigned* length,
                 return at + length[k];
             },
             shared);
+    out[0] = '\r';
+    out[1] = '\n';
+    return out + 2;
+}
+
+// The line of a face whose numbers are all at most 9 above `low`, where the
+// counter `near` stands: each number is the counter's text plus a digit
+// step, made once in a register and stored as often as the corner names it
+// (the counter is a copy: a store through `out` could alias it). The words
+// come first and the line after, which keeps the common case small enough
+// to inline.
+template <int corners, bool uv, NormalLayout normals>
+char* putNearFace(char* out, const NumberTextCounter near, std::int64_t low, const std::int64_t* vertex,
+                  const SharedText& shared) {
+    std::uint64_t word[corners];
+    unsigned length[corners];
+    bool inWords = true;
+    for (int k = 0; k < corners; ++k) inWords &= near.word(static_cast<int>(vertex[k] - low), word[k], length[k]);
+    if (inWords) [[likely]]
+        return putFaceWords<corners, uv, normals>(out, word, length, shared);
+    char text[corners][24];
+    for (int k = 0; k < corners; ++k) length[k] = static_cast<unsigned>(putInteger(text[k], vertex[k]) - text[k]);
+    *out++ = 'f';
+    for (int k = 0; k < corners; ++k)
+        out = putCorner<uv, normals>(
+            out, [&](char* at) { return copyNumber(at, text[k], length[k]); }, shared);
     out[0] = '\r';
     out[1] = '\n';
     return out + 2;
