@@ -224,6 +224,23 @@ char* putFaceWords(char* out, const std::uint64_t* word, const unsigned* length,
     return out + 2;
 }
 
+// The rare face with a number no word holds (10^8 and above): each
+// corner's number formatted in full once, then copied as often as the
+// corner names it.
+template <int corners, bool uv, NormalLayout normals>
+char* putFaceInFull(char* out, const std::int64_t* vertex, const SharedText& shared) {
+    char text[corners][24];
+    unsigned length[corners];
+    for (int k = 0; k < corners; ++k) length[k] = static_cast<unsigned>(putInteger(text[k], vertex[k]) - text[k]);
+    *out++ = 'f';
+    for (int k = 0; k < corners; ++k)
+        out = putCorner<uv, normals>(
+            out, [&](char* at) { return copyNumber(at, text[k], length[k]); }, shared);
+    out[0] = '\r';
+    out[1] = '\n';
+    return out + 2;
+}
+
 // The line of a face whose numbers are all at most 9 above `low`, where the
 // counter `near` stands: each number is the counter's text plus a digit
 // step, made once in a register and stored as often as the corner names it
@@ -239,15 +256,7 @@ char* putNearFace(char* out, const NumberTextCounter near, std::int64_t low, con
     for (int k = 0; k < corners; ++k) inWords &= near.word(static_cast<int>(vertex[k] - low), word[k], length[k]);
     if (inWords) [[likely]]
         return putFaceWords<corners, uv, normals>(out, word, length, shared);
-    char text[corners][24];
-    for (int k = 0; k < corners; ++k) length[k] = static_cast<unsigned>(putInteger(text[k], vertex[k]) - text[k]);
-    *out++ = 'f';
-    for (int k = 0; k < corners; ++k)
-        out = putCorner<uv, normals>(
-            out, [&](char* at) { return copyNumber(at, text[k], length[k]); }, shared);
-    out[0] = '\r';
-    out[1] = '\n';
-    return out + 2;
+    return putFaceInFull<corners, uv, normals>(out, vertex, shared);
 }
 
 // One face line, the corner count and what the corners name fixed at compile time.
@@ -289,22 +298,7 @@ char* putFace(char* out, const std::int64_t* vertex, const SharedText& shared, F
         if constexpr (corners == 4) lines.keepQuad(vertex, word, length);
         return putFaceWords<corners, uv, normals>(out, word, length, shared);
     }
-    // Each corner's number text once, then copied as often as the corner names it.
-    char text[corners][24];
-    for (int k = 0; k < corners; ++k) {
-        const std::int64_t v = vertex[k], aboveLow = v - low, aboveFar = v - far;
-        char* end = aboveLow <= 9                    ? lines.nearNumbers.put(text[k], static_cast<int>(aboveLow))
-                    : aboveFar >= 0 && aboveFar <= 9 ? lines.farNumbers.put(text[k], static_cast<int>(aboveFar))
-                                                     : putInteger(text[k], v);
-        length[k] = static_cast<unsigned>(end - text[k]);
-    }
-    *out++ = 'f';
-    for (int k = 0; k < corners; ++k)
-        out = putCorner<uv, normals>(
-            out, [&](char* at) { return copyNumber(at, text[k], length[k]); }, shared);
-    out[0] = '\r';
-    out[1] = '\n';
-    return out + 2;
+    return putFaceInFull<corners, uv, normals>(out, vertex, shared);
 }
 
 // `count` faces: `vertex` holds their numbers, or, when null, they are
