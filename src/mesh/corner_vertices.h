@@ -25,11 +25,10 @@ public:
     explicit RowValues(const CropWindow& w)
         : colBase_(std::int64_t{w.xMin} - 1), width_(std::int64_t{w.xMax} - w.xMin + 3),
           values_(static_cast<std::size_t>(3 * width_), 0.0) {}
-    void set(std::int64_t row, std::int64_t col, double value) {
-        values_[static_cast<std::size_t>((row % 3) * width_ + (col - colBase_))] = value;
-    }
     // A row's values by k = col - (xMin - 1).
     const double* row(std::int64_t row) const { return values_.data() + (row % 3) * width_; }
+    double* row(std::int64_t row) { return values_.data() + (row % 3) * width_; }
+    std::int64_t colBase() const { return colBase_; }
 
 private:
     std::int64_t colBase_;
@@ -76,6 +75,8 @@ public:
             if (cell.row != currentRow_) {
                 putReadyRows(std::int64_t{cell.row} - 1);
                 currentRow_ = cell.row;
+                // Found once a row: the row's place among the three kept.
+                rowValues_ = s_.values.row(cell.row);
             }
             if (normals_ != nullptr) {
                 normals_->cell(cell.row, cell.col, cell.value);
@@ -85,7 +86,7 @@ public:
                     continue;
             }
             if (fillMask_) mask_.set(cell.row, cell.col);
-            s_.values.set(cell.row, cell.col, cell.value);
+            rowValues_[cell.col - s_.values.colBase()] = cell.value;
         }
     }
     // The reading is over: the rows still waiting are handed over with what was read.
@@ -204,6 +205,7 @@ private:
     VertexRows& rows_;
     std::int64_t nextRow_;
     std::int64_t currentRow_ = -1;
+    double* rowValues_ = nullptr;  // the values of currentRow_
     CornerNormalStream* normals_ = nullptr;
     const double* lineNormals_ = nullptr;  // the normals of the line being handed over
     bool uv_ = false;

@@ -112,9 +112,53 @@ std::int64_t replayVertexSteps(std::int64_t lines, std::int64_t writeInterval, c
     return done;
 }
 
-void putFaces(const CropWindow& w, RunTables& t, const std::atomic<bool>& cancelRequested) {
+// The faces as ranges: each reader walks the data mask with its own cursor.
+class PlanFaces final : public FaceSource {
+public:
+    PlanFaces(const CellMask& mask, const CropWindow& window, const MeshPlan& plan)
+        : mask_(mask), window_(window), plan_(plan) {}
+
+    std::unique_ptr<FaceRangeReader> reader() const override {
+        try {
+            return std::make_unique<Reader>(mask_, window_, plan_);
+        } catch (const std::exception&) {
+            return nullptr;
+        }
+    }
+
+private:
+    struct Reader final : FaceRangeReader {
+        Reader(const CellMask& mask, const CropWindow& window, const MeshPlan& plan)
+            : finder(mask, window), walk(finder), cursor(window, plan, walk) {}
+        void put(std::int64_t first, std::size_t count, std::int64_t* out) override {
+            if (first != next) cursor.seek(first);
+            cursor.put(out, static_cast<std::int64_t>(count));
+            next = first + static_cast<std::int64_t>(count);
+        }
+        CornerFinder finder;
+        FaceWalk walk;
+        FaceCursor cursor;
+        std::int64_t next = -1;
+    };
+
+    const CellMask& mask_;
+    CropWindow window_;
+    const MeshPlan& plan_;
+};
+
+// Faces as numbers, or as ranges when the sink puts them together itself.
+void putFaces(const CropWindow& w, RunTables& t, bool asRanges, const std::atomic<bool>& cancelRequested) {
     const std::int64_t faces = t.plan.dataCells;
     if (faces == 0 || cancelRequested.load(std::memory_order_relaxed)) return;
+    if (asRanges) {
+        t.faceRows.handRanges();
+        for (std::int64_t f = 0, n = faces; f < faces; f += n, n = faces - f) {
+            if (!t.faceRows.reserveRows(n)) break;
+            t.faceRows.take(n);
+        }
+        t.faceRows.flush();
+        return;
+    }
     FaceCursor cursor(w, t.plan, t.faceWalk);
     cursor.seek(0);
     for (std::int64_t f = 0; f < faces;) {
@@ -189,6 +233,8 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     info.uv = uv;
     info.normals = normals ? NormalLayout::perVertex : NormalLayout::none;
     info.verticesAhead = hasBody(job) && !job.centerZ && sink.acceptsVerticesAhead();
+    const PlanFaces faceSource(*mask, window, t.plan);
+    if (sink.acceptsFaceRanges()) info.faceSource = &faceSource;
     std::int64_t linesAhead = 0;
     if (info.verticesAhead) {
         sink.begin(info);
@@ -260,7 +306,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     }
     sink.endVertices();
 
-    if (plan.verticesCreated > 0) putFaces(window, t, cancelRequested);
+    if (plan.verticesCreated > 0) putFaces(window, t, info.faceSource != nullptr, cancelRequested);
     const MeshWritten written = sink.end(facesThatReachedOutput);
     built.vertexCount = written.vertices;
     built.quadCount = written.faces;

@@ -54,6 +54,8 @@ template <class Number, class Batch>
 class MeshRows {
 public:
     static constexpr std::int64_t batchRows = 4096;
+    // Ranges cost no memory: larger batches let a sink cut larger turns.
+    static constexpr std::int64_t rangeBatchRows = std::int64_t{1} << 16;
 
     // Throws std::bad_alloc when out of memory.
     // `steps` (null: no steps) is read only when a batch starts, so it may be set up later.
@@ -63,6 +65,7 @@ public:
 
     // Room for the next row's numbers; null once stopped.
     Number* next() {
+        assert(!ranges_);
         if (count_ >= limit_) startBatch();
         if (stopped_) return nullptr;
         return numbers_.get() + count_++ * width_;
@@ -70,10 +73,15 @@ public:
     // Room for `rows` rows at once (lowered to what the batch has left, at
     // least one); null once stopped. Then take(rows) says they are there.
     Number* reserve(std::int64_t& rows) {
+        assert(!ranges_);
+        return reserveRows(rows) ? numbers_.get() + count_ * width_ : nullptr;
+    }
+    // The same for rows without numbers (face ranges): false once stopped.
+    bool reserveRows(std::int64_t& rows) {
         if (count_ >= limit_) startBatch();
-        if (stopped_) return nullptr;
+        if (stopped_) return false;
         if (rows > limit_ - count_) rows = limit_ - count_;
-        return numbers_.get() + count_ * width_;
+        return true;
     }
     void take(std::int64_t rows) {
         assert(count_ + rows <= limit_);
@@ -87,8 +95,12 @@ public:
             batch.position = numbers_.get();
             batch.normal = normals_.get();
             batch.uv = uvs_.get();
-        } else
+        } else if (!ranges_) {
             batch.vertex = numbers_.get();
+        } else {
+            batch.firstFace = handed_;
+        }
+        handed_ += count_;
         if (steps_ != nullptr) {
             batch.cancellable = true;
             batch.stepAfter = steps_->pass(count_);
@@ -99,6 +111,14 @@ public:
         if (steps_ != nullptr) stopped_ = cancelRequested_.load(std::memory_order_relaxed);
     }
     bool stopped() const { return stopped_; }
+    // Face rows only: from now on batches hand over face ranges
+    // (MeshInfo::faceSource): rows are reserved (reserveRows) and taken with
+    // no numbers, rangeBatchRows at most a batch.
+    void handRanges() {
+        static_assert(std::is_same_v<Batch, FaceBatch>);
+        assert(count_ == 0 && handed_ == 0);
+        ranges_ = true;
+    }
     // Vertex rows only: from now on each row also carries a normal (3 numbers),
     // a texture coordinate (2) or both, found by normalOf / uvOf of its row.
     // Throws std::bad_alloc when out of memory.
@@ -120,7 +140,8 @@ public:
 private:
     void startBatch() {
         flush();
-        limit_ = steps_ != nullptr ? steps_->room(batchRows) : batchRows;
+        const std::int64_t rows = ranges_ ? rangeBatchRows : batchRows;
+        limit_ = steps_ != nullptr ? steps_->room(rows) : rows;
     }
     void handOver(const VertexBatch& batch) { sink_.vertices(batch); }
     void handOver(const FaceBatch& batch) { sink_.faces(batch); }
@@ -134,7 +155,9 @@ private:
     std::unique_ptr<double[]> uvs_;
     std::int64_t count_ = 0;
     std::int64_t limit_ = 0;
+    std::int64_t handed_ = 0;  // rows handed over so far
     bool stopped_ = false;
+    bool ranges_ = false;
 };
 
 using VertexRows = MeshRows<double, VertexBatch>;

@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "grid/body_window.h"
 #include "mesh/cell_edges.h"
@@ -52,6 +53,24 @@ struct PlaneBatch {
     const CellValue* cell = nullptr;  // in file order
 };
 
+// Faces handed over as ranges (MeshSink::acceptsFaceRanges): the sink puts
+// their numbers together itself, on any of its threads, each thread through
+// a reader of its own. Readers of one source may run at the same time.
+class FaceRangeReader {
+public:
+    virtual ~FaceRangeReader() = default;
+    // The MeshInfo::faceCorners numbers of each face first .. first + count - 1
+    // (counted from 0), in stream order, at out.
+    virtual void put(std::int64_t first, std::size_t count, std::int64_t* out) = 0;
+};
+
+class FaceSource {
+public:
+    virtual ~FaceSource() = default;
+    // A reader for one thread, from endVertices() on; null when out of memory.
+    virtual std::unique_ptr<FaceRangeReader> reader() const = 0;
+};
+
 enum class NormalLayout : std::uint8_t {
     none,       // no normals
     perVertex,  // VertexBatch::normal holds one per vertex
@@ -68,6 +87,8 @@ struct MeshInfo {
     bool verticesAhead = false;
     // Set when the vertices come as planes (MeshSink::planes); valid until end().
     const PlaneLattice* planes = nullptr;
+    // Set when the faces come as ranges (FaceBatch::firstFace); valid until end().
+    const FaceSource* faceSource = nullptr;
 };
 
 struct VertexBatch {
@@ -87,9 +108,11 @@ struct FaceBatch {
     // MeshInfo::faceCorners vertex numbers per face, counter-clockwise seen
     // from the side the face faces (for a terrain: from above).
     // Null with MeshInfo::planes: the faces are those of the planes from
-    // `firstPlane` on (planeFaceVertices), one per plane.
+    // `firstPlane` on (planeFaceVertices), one per plane. Null with
+    // MeshInfo::faceSource: the faces are the source's from `firstFace` on.
     const std::int64_t* vertex = nullptr;
     std::int64_t firstPlane = 0;
+    std::int64_t firstFace = 0;
     bool cancellable = false;
     bool stepAfter = false;
 };
@@ -125,6 +148,9 @@ public:
     // Asked before begin(): true when the sink takes the floating planes of
     // `lattice` as cells (planes()) rather than as their vertices (vertices()).
     virtual bool acceptsPlanes(const PlaneLattice& /*lattice*/) { return false; }
+    // Asked before begin(): true when the sink takes faces as ranges of a
+    // FaceSource rather than as their numbers.
+    virtual bool acceptsFaceRanges() { return false; }
     // Before the first vertex.
     virtual void begin(const MeshInfo& info) = 0;
     virtual void vertices(const VertexBatch& batch) = 0;

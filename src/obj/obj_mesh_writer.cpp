@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <new>
 
 #include "mesh/axis_order.h"
 #include "obj/obj_writer.h"
@@ -82,6 +83,16 @@ void ObjMeshWriter::startBlock(bool faceBlock) {
         return;
     }
     stream_ = std::make_unique<ChunkStream>(*writer_, 0, 0);
+    if (faceBlock && info_.faceSource != nullptr) {
+        faceReader_ = info_.faceSource->reader();
+        faceNumbers_.reset(new (std::nothrow) std::int64_t[faceTurnLines * maxFaceCorners]);
+        if (!faceReader_ || !faceNumbers_) {
+            stream_.reset();
+            writer_.reset();
+            ok_ = false;
+            return;
+        }
+    }
     // Without a writer thread chunks must come in order: no helper then.
     if (faceBlock && writer_->threaded()) startHelper();
 }
@@ -89,6 +100,7 @@ void ObjMeshWriter::startBlock(bool faceBlock) {
 void ObjMeshWriter::startHelper() {
     try {
         helperVertices_.reset(new std::int64_t[faceTurnLines * maxFaceCorners]);
+        if (info_.faceSource != nullptr && !(helperReader_ = info_.faceSource->reader())) throw std::bad_alloc();
         helperStream_ = std::make_unique<ChunkStream>(*writer_, 1, 0);
         helperQuit_ = false;
         helperHasTurn_ = false;
@@ -97,6 +109,7 @@ void ObjMeshWriter::startHelper() {
         // No helper (no memory or no thread): the calling thread formats every face.
         helperStream_.reset();
         helperVertices_.reset();
+        helperReader_.reset();
         return;
     }
     nextTurn_ = 0;
@@ -113,6 +126,7 @@ void ObjMeshWriter::stopHelper() {
     helper_.join();
     helperStream_.reset();
     helperVertices_.reset();
+    helperReader_.reset();
 }
 
 void ObjMeshWriter::handToHelper(const FaceTurn& turn) {
@@ -139,7 +153,7 @@ void ObjMeshWriter::helperRun() {
         const FaceTurn turn = helperTurn_;
         lock.unlock();
         helperStream_->continueAt(turn.sequence);
-        putFaces(*helperStream_, helperLines_, turn.run);
+        putTurn(*helperStream_, helperLines_, helperReader_.get(), helperVertices_.get(), turn.run);
         helperStream_->flush();
         lock.lock();
         helperHasTurn_ = false;
@@ -341,17 +355,24 @@ void ObjMeshWriter::endVertices() {
 
 void ObjMeshWriter::faces(const FaceBatch& batch) {
     if (!stream_) return;
-    assert(batch.vertex != nullptr || (info_.planes != nullptr && info_.faceCorners == 4 && batch.firstPlane >= 1));
-    FaceRun whole{batch.vertex, batch.firstPlane, batch.count, batch.cancellable, batch.stepAfter};
+    assert(batch.vertex != nullptr || info_.faceSource != nullptr ||
+           (info_.planes != nullptr && info_.faceCorners == 4 && batch.firstPlane >= 1));
+    FaceRun whole{batch.vertex, batch.firstPlane, batch.firstFace, batch.count, batch.cancellable, batch.stepAfter};
     if (!helper_.joinable()) {
-        putFaces(*stream_, faceLines_, whole);
+        putTurn(*stream_, faceLines_, faceReader_.get(), faceNumbers_.get(), whole);
         return;
     }
     const std::size_t corners = static_cast<std::size_t>(info_.faceCorners);
-    const std::size_t turnLines =
-        batch.vertex != nullptr
-            ? std::min(faceTurnLines, turnLinesFitting(verticesSeen_, info_.faceCorners, faceAttributes_))
-            : turnLinesFitting(4 * (batch.firstPlane + static_cast<std::int64_t>(batch.count) - 1), 4, faceAttributes_);
+    // Numbers handed over are copied for the helper: their turns stay short.
+    // Ranges and planes cost nothing to hand over: a turn fills its chunk.
+    std::size_t turnLines;
+    if (batch.vertex != nullptr)
+        turnLines = std::min(faceTurnLines, turnLinesFitting(verticesSeen_, info_.faceCorners, faceAttributes_));
+    else if (info_.faceSource != nullptr)
+        turnLines = turnLinesFitting(verticesSeen_, info_.faceCorners, faceAttributes_);
+    else
+        turnLines =
+            turnLinesFitting(4 * (batch.firstPlane + static_cast<std::int64_t>(batch.count) - 1), 4, faceAttributes_);
     std::size_t done = 0;
     do {
         FaceTurn turn;
@@ -362,17 +383,33 @@ void ObjMeshWriter::faces(const FaceBatch& batch) {
         if (run.count == 0 && !run.stepAfter) return;
         run.vertex = batch.vertex != nullptr ? batch.vertex + done * corners : nullptr;
         run.firstPlane = batch.firstPlane + static_cast<std::int64_t>(done);
+        run.firstFace = batch.firstFace + static_cast<std::int64_t>(done);
         turn.sequence = nextTurn_++;
         if (helperGoesNext_) {
             handToHelper(turn);
         } else {
             stream_->continueAt(turn.sequence);
-            putFaces(*stream_, faceLines_, run);
+            putTurn(*stream_, faceLines_, faceReader_.get(), faceNumbers_.get(), run);
             stream_->flush();
         }
         helperGoesNext_ = !helperGoesNext_;
         done += run.count;
     } while (done < batch.count);
+}
+
+void ObjMeshWriter::putTurn(ChunkStream& stream, FaceLines& lines, FaceRangeReader* reader, std::int64_t* numbers,
+                            const FaceRun& run) {
+    if (run.vertex != nullptr || info_.faceSource == nullptr || run.count == 0) return putFaces(stream, lines, run);
+    assert(reader != nullptr && numbers != nullptr);
+    for (std::size_t done = 0; done < run.count;) {
+        FaceRun part = run;
+        part.count = std::min(run.count - done, faceTurnLines);
+        part.stepAfter = run.stepAfter && done + part.count == run.count;
+        reader->put(run.firstFace + static_cast<std::int64_t>(done), part.count, numbers);
+        part.vertex = numbers;
+        putFaces(stream, lines, part);
+        done += part.count;
+    }
 }
 
 void ObjMeshWriter::putFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run) {

@@ -9,6 +9,9 @@
 // an ordered writer thread writes them, honouring the batches' cancel and
 // step marks. Face lines are formatted in turns, alternately on the calling
 // thread and on a helper thread (two producers, as faces need little else).
+// Interpolated faces come as ranges: each thread reads its turns' numbers
+// itself (MeshSink::acceptsFaceRanges), so neither walking the mask nor a
+// copy of the numbers is left to the calling thread alone.
 // With a normal per vertex, another helper formats the "vt" and "vn" lines
 // while the vertex batches are held back by one (attribute_line_worker.h).
 // Without `threaded` (or without a thread to be had) the chunks are written
@@ -63,6 +66,7 @@ public:
 
     bool acceptsVerticesAhead() override { return VertexWriteAhead::possible(output_); }
     bool acceptsPlanes(const PlaneLattice& lattice) override { return planeLines_.prepare(lattice, presetIndex_); }
+    bool acceptsFaceRanges() override { return true; }
     void begin(const MeshInfo& info) override;
     void vertices(const VertexBatch& batch) override;
     void planes(const PlaneBatch& batch) override;
@@ -90,10 +94,12 @@ private:
     // Vertex lines of the next run out of `left` (a block written ahead stops at its checkpoints).
     std::size_t nextVertexRun(std::size_t left);
     // `count` faces: `vertex` holds their numbers, or, when null, they are
-    // those of the floating planes from `firstPlane` on.
+    // those of the floating planes from `firstPlane` on, or the face
+    // source's from `firstFace` on.
     struct FaceRun {
         const std::int64_t* vertex = nullptr;
         std::int64_t firstPlane = 0;
+        std::int64_t firstFace = 0;
         std::size_t count = 0;
         bool cancellable = false;
         bool stepAfter = false;
@@ -197,6 +203,10 @@ private:
         std::int64_t sequence = 0;
     };
     void putFaces(ChunkStream& stream, FaceLines& lines, const FaceRun& run);
+    // A thread's faces: those of a face source are first read into its
+    // `numbers` (room for faceTurnLines faces) by its `reader`.
+    void putTurn(ChunkStream& stream, FaceLines& lines, FaceRangeReader* reader, std::int64_t* numbers,
+                 const FaceRun& run);
     void startHelper();
     void stopHelper();
     void handToHelper(const FaceTurn& turn);
@@ -225,6 +235,8 @@ private:
     PlaneTexts lastPlane_;
     PlaneLines planeLines_;  // floating planes handed over as cells
     FaceLines faceLines_;
+    std::unique_ptr<FaceRangeReader> faceReader_;  // the calling thread's, with a face source
+    std::unique_ptr<std::int64_t[]> faceNumbers_;
     TexCoordLines texCoordLines_;  // the thread that takes the vertices
     AttributeLineWorker attributeWorker_;
     VertexWriteAhead writeAhead_;
@@ -242,6 +254,7 @@ private:
     bool helperQuit_ = false;
     FaceTurn helperTurn_;
     std::unique_ptr<std::int64_t[]> helperVertices_;
+    std::unique_ptr<FaceRangeReader> helperReader_;
     std::unique_ptr<ChunkStream> helperStream_;
     FaceLines helperLines_;
     std::int64_t nextTurn_ = 0;  // the sequence number of the next turn
