@@ -32,6 +32,17 @@ inline bool bitAt(const std::uint64_t* bits, std::int64_t k) {
     return (bits[static_cast<std::size_t>(k >> 6)] >> (k & 63)) & 1u;
 }
 
+// Set bits at 1 <= k < end, a word at a time.
+inline std::int64_t bitsBefore(const std::uint64_t* bits, std::int64_t end) {
+    if (end <= 1) return 0;
+    const std::int64_t last = (end - 1) >> 6;  // the word holding bit end - 1
+    std::int64_t n = 0;
+    for (std::int64_t w = 0; w < last; ++w) n += std::popcount(bits[w]);
+    const std::uint64_t keep = ~std::uint64_t{0} >> (63 - ((end - 1) & 63));  // bits up to end - 1
+    n += std::popcount(bits[last] & keep);
+    return n - static_cast<std::int64_t>(bits[0] & 1u);
+}
+
 class CornerFinder {
 public:
     // Throws std::bad_alloc when out of memory (its rows are window-wide).
@@ -98,7 +109,7 @@ private:
     std::int64_t count(const std::uint64_t* bits) const {
         std::int64_t n = 0;
         for (std::size_t k = 0; k < words_; ++k) n += std::popcount(bits[k]);
-        return n;
+        return n - static_cast<std::int64_t>(bits[0] & 1u);
     }
     // out = in | in << 1 across the words.
     void spread(const std::uint64_t* in, std::uint64_t* out) const {
@@ -135,7 +146,7 @@ struct RunBelow {
         std::int64_t n = below;
         if (x > k) n += bitAt(bits, k);
         if (x > k + 1) n += bitAt(bits, k + 1);
-        return n;
+        return n - static_cast<std::int64_t>(bits[0] & 1u);
     }
     void pass(std::int64_t k) { below += bitAt(bits, k); }
 };
@@ -220,7 +231,36 @@ public:
         nextNorth_.below = bottomLeft - nextFirst_ - 1;
         return written;
     }
-    void skipFace() { pass(); }
+    // Moves to the cell with data n places after the row's first one (the
+    // place nextFace() reaches after passing n of them), a word at a time.
+    // At the row's start only; the row must hold that many.
+    void seekFace(std::int64_t n) {
+        assert(k_ == 1 && n >= 0);
+        const std::uint64_t* data = row_.data.data();
+        std::int64_t k = 1;
+        for (std::int64_t w = 0;; ++w) {
+            assert(static_cast<std::size_t>(w) < row_.data.size());
+            std::uint64_t word = data[static_cast<std::size_t>(w)];
+            if (w == 0) word &= ~std::uint64_t{1};  // column 0 is the ring's
+            const std::int64_t here = std::popcount(word);
+            if (here <= n) {
+                n -= here;
+                continue;
+            }
+            for (; n > 0; --n) word &= word - 1;
+            k = w * 64 + std::countr_zero(word);
+            break;
+        }
+        assert(k <= width_);
+        k_ = k;
+        rowNorth_.below = bitsBefore(rowNorth_.bits, k);
+        if (row_.last) {
+            rowSouth_.below = bitsBefore(rowSouth_.bits, k);
+        } else {
+            nextNorth_.below = bitsBefore(nextNorth_.bits, k);
+            if (next_.last) nextSouth_.below = bitsBefore(nextSouth_.bits, k);
+        }
+    }
 
 private:
     void pass() {

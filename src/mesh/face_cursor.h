@@ -31,11 +31,7 @@ public:
         // The last row whose faces start at or before `face`: it holds it.
         row_ = static_cast<std::size_t>(std::upper_bound(before.begin(), before.end() - 1, face) - before.begin() - 1);
         startRow();
-        for (std::int64_t skip = face - before[row_];; --skip) {
-            walk_.nextFace();
-            if (skip == 0) break;
-            walk_.skipFace();
-        }
+        walk_.seekFace(face - before[row_]);
     }
 
     // Puts the corners of the next `count` faces, which must exist, four numbers a face.

@@ -15,6 +15,7 @@
 #include "convert/conversion_settings.h"
 #include "mesh/axis_order.h"
 #include "mesh/cell_mask.h"
+#include "mesh/face_cursor.h"
 #include "mesh/mesh_batches.h"
 #include "obj/face_text.h"
 #include "obj/fixed_format_inline.h"
@@ -219,6 +220,42 @@ TEST(PipelineMask, RowRunsMatchTheCellsSet) {
                 }
                 ASSERT_EQ((cappedRun[word] >> (k & 63)) & 1u, wanted && row <= window.yMin + 1);
             }
+        }
+    }
+}
+
+TEST(PipelineMask, FaceCursorSeeksToAnyFaceAsAWalkReachesIt) {
+    // Rows across word ends, holes, and a last row and next-to-last row to land in.
+    for (const CropWindow window : {CropWindow{2, 1, 70, 4}, CropWindow{1, 3, 130, 6}, CropWindow{5, 2, 6, 2}}) {
+        CellMask mask(window);
+        std::mt19937_64 random(window.xMax);
+        for (std::int64_t row = window.yMin - 1; row <= window.yMax + 1; ++row)
+            for (std::int64_t col = window.xMin - 1; col <= window.xMax + 1; ++col)
+                if (random() % 4 != 0) mask.set(row, col);
+        CornerFinder finder(mask, window);
+        RowCorners corners;
+        finder.prepare(corners);
+        MeshPlan plan;
+        for (std::int64_t i = window.yMin; i <= window.yMax + 1; ++i) {
+            plan.verticesBefore.push_back(plan.verticesCreated);
+            plan.dataBefore.push_back(plan.dataCells);
+            if (i > window.yMax) break;
+            finder.find(i, corners);
+            plan.dataCells += finder.dataCount(corners);
+            plan.verticesCreated += finder.vertexCount(corners);
+        }
+        ASSERT_GT(plan.dataCells, 0);
+        FaceWalk walk(finder);
+        FaceCursor cursor(window, plan, walk);
+        std::vector<std::int64_t> all(static_cast<std::size_t>(4 * plan.dataCells));
+        cursor.seek(0);
+        cursor.put(all.data(), plan.dataCells);
+        for (std::int64_t face = 0; face < plan.dataCells; ++face) {
+            const std::int64_t count = std::min<std::int64_t>(plan.dataCells - face, 1 + face % 70);
+            std::vector<std::int64_t> some(static_cast<std::size_t>(4 * count));
+            cursor.seek(face);
+            cursor.put(some.data(), count);
+            ASSERT_TRUE(std::equal(some.begin(), some.end(), all.begin() + 4 * face)) << "face " << face;
         }
     }
 }
