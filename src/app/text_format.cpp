@@ -52,4 +52,21 @@ int formatText512(wchar_t (&out)[512], const wchar_t* format, ...) {
     return written;
 }
 
+std::string asciiText(std::wstring_view text) {
+    std::string out;
+    for (const wchar_t c : text) out.push_back(c > 0 && c < 0x80 ? static_cast<char>(c) : '?');
+    return out;
+}
+
+std::string groupedText(std::int64_t value) {
+    wchar_t text[groupedTextSize];
+    formatGrouped(value, text);
+    return asciiText(text);
+}
+
+std::string utf8Text(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 }  // namespace morvale

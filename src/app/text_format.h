@@ -4,6 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
 
 namespace morvale {
 
@@ -18,6 +21,12 @@ void formatGrouped(std::int64_t value, wchar_t (&out)[groupedTextSize]);
 // printf-style wide formatting into 16 or 512 wide characters (terminator
 // included). Returns the number of characters written, or -1 when the text did
 // not fit (the buffer then holds the cut text, always terminated).
+// The same texts for a terminal: ASCII as it is, any other character as '?'.
+std::string asciiText(std::wstring_view text);
+std::string groupedText(std::int64_t value);  // formatGrouped's text
+// A path's UTF-8 bytes, as a terminal shows them.
+std::string utf8Text(const std::filesystem::path& path);
+
 int formatText16(wchar_t (&out)[16], const wchar_t* format, ...);
 int formatText512(wchar_t (&out)[512], const wchar_t* format, ...);
 

@@ -39,28 +39,11 @@ extern "C" void onInterrupt(int) {
     std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program at once
 }
 
-std::string narrow(const std::wstring& text) {
-    std::string out;
-    for (const wchar_t c : text) out.push_back(c > 0 && c < 0x80 ? static_cast<char>(c) : '?');
-    return out;
-}
-
-std::string grouped(std::int64_t value) {
-    wchar_t text[groupedTextSize];
-    formatGrouped(value, text);
-    return narrow(text);
-}
-
-std::string displayPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 void printHeader(const GridHeader& header, const GridNames& names) {
     std::printf("filename:     %s\n", names.inputNameNarrow.c_str());
-    std::printf("columns:      %s\n", grouped(header.ncols).c_str());
-    std::printf("rows:         %s\n", grouped(header.nrows).c_str());
-    std::printf("records:      %s\n", grouped(std::int64_t{header.ncols} * header.nrows).c_str());
+    std::printf("columns:      %s\n", groupedText(header.ncols).c_str());
+    std::printf("rows:         %s\n", groupedText(header.nrows).c_str());
+    std::printf("records:      %s\n", groupedText(std::int64_t{header.ncols} * header.nrows).c_str());
     std::printf("%-13s %.10g\n", header.xllIsCenter ? "xll center:" : "xll corner:", header.xll);
     std::printf("%-13s %.10g\n", header.yllIsCenter ? "yll center:" : "yll corner:", header.yll);
     std::printf("cell size:    %.10g\n", header.cellsize);
@@ -74,11 +57,11 @@ void printSettings(const CorrectedSettings& corrected, const std::filesystem::pa
     const ConversionSettings& s = corrected.settings;
     std::printf("\nmode:         %s\n", s.mode == TerrainMode::Interpolated ? "Interpolated" : "Floating planes");
     std::printf("crop window:  x %d..%d, y %d..%d\n", s.cropXMin, s.cropXMax, s.cropYMin, s.cropYMax);
-    std::printf("preset:       %s\n", narrow(exportPresets[s.presetIndex].displayName).c_str());
-    std::printf("unit scale:   %s\n", narrow(corrected.unitScaleText).c_str());
+    std::printf("preset:       %s\n", asciiText(exportPresets[s.presetIndex].displayName).c_str());
+    std::printf("unit scale:   %s\n", asciiText(corrected.unitScaleText).c_str());
     std::printf("offsets:      %s\n", s.useXllYllOffsets ? "xll and yll" : "grid centred on the origin");
     std::printf("center z:     %s\n", s.centerZ ? "yes" : "no");
-    std::printf("output:       %s\n\n", displayPath(output).c_str());
+    std::printf("output:       %s\n\n", utf8Text(output).c_str());
 }
 
 int exitStatusForFailure(ConversionResult result) {
@@ -93,7 +76,7 @@ int exitStatusForFailure(ConversionResult result) {
 void printFailedChecks(const std::filesystem::path& input, const ConversionStats& stats) {
     std::fprintf(
         stderr, "morvale-convert: '%s': a check failed: rows %lld of %lld read (%s), records %lld of %lld read (%s)\n",
-        displayPath(input).c_str(), static_cast<long long>(stats.rowsRead), static_cast<long long>(stats.rowsExpected),
+        utf8Text(input).c_str(), static_cast<long long>(stats.rowsRead), static_cast<long long>(stats.rowsExpected),
         stats.rowsOk ? "OK" : "ERROR", static_cast<long long>(stats.recordsRead),
         static_cast<long long>(stats.recordsExpected), stats.recordsOk ? "OK" : "ERROR");
 }
@@ -125,11 +108,11 @@ int run(const std::vector<cli::NativeArg>& args) {
     const int headerResult = readGridHeader(options.input, header);
     if (headerResult == gridHeaderUnopenable) {
         std::fprintf(stderr, "morvale-convert: cannot open '%s' (missing, a folder or not readable)\n",
-                     displayPath(options.input).c_str());
+                     utf8Text(options.input).c_str());
         return cli::exitInputRefused;
     }
     if (headerResult != gridHeaderOk && fileLooksLikeUtf16(options.input)) {
-        std::fprintf(stderr, "morvale-convert: '%s' %s\n", displayPath(options.input).c_str(), utf16TextMessage);
+        std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(options.input).c_str(), utf16TextMessage);
         return cli::exitInputRefused;
     }
     if (headerResult != gridHeaderOk) {
@@ -138,7 +121,7 @@ int run(const std::vector<cli::NativeArg>& args) {
                      "  ncols [number]\n  nrows [number]\n  xllcenter or xllcorner [number]\n"
                      "  yllcenter or yllcorner [number]\n  cellsize [number]\n"
                      "  nodata_value [number]  (optional)\n",
-                     displayPath(options.input).c_str());
+                     utf8Text(options.input).c_str());
         return cli::exitInputRefused;
     }
 
@@ -197,7 +180,7 @@ int run(const std::vector<cli::NativeArg>& args) {
     std::signal(SIGINT, SIG_DFL);
 
     if (isFailureResult(result)) {
-        std::fprintf(stderr, "morvale-convert: %s\n", narrow(failureText(result)).c_str());
+        std::fprintf(stderr, "morvale-convert: %s\n", asciiText(failureText(result)).c_str());
         return exitStatusForFailure(result);
     }
     if (!stats.budgetReached)
@@ -207,7 +190,7 @@ int run(const std::vector<cli::NativeArg>& args) {
                      static_cast<long long>(request.maxTriangles));
     const SummaryBox summary = composeSummary(stats);
     if (!options.quiet) {
-        std::printf("%s\n\n%s\n", narrow(summary.caption).c_str(), narrow(summary.text).c_str());
+        std::printf("%s\n\n%s\n", asciiText(summary.caption).c_str(), asciiText(summary.text).c_str());
         if (stats.errorReached >= 0.0) std::printf("Error reached: %.9g\n", stats.errorReached);
     }
     if (stats.status == -1) return cli::exitCancelled;

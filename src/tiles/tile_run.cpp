@@ -59,27 +59,10 @@ private:
     std::atomic<bool>& own_;
 };
 
-std::string narrow(const wchar_t* text) {
-    std::string out;
-    for (; *text != L'\0'; ++text) out.push_back(*text > 0 && *text < 0x80 ? static_cast<char>(*text) : '?');
-    return out;
-}
-
-std::string grouped(std::int64_t value) {
-    wchar_t text[groupedTextSize];
-    formatGrouped(value, text);
-    return narrow(text);
-}
-
-std::string utf8(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 std::string resultText(const TileOutcome& outcome) {
     if (!outcome.started) return "not started (cancelled)";
     if (outcome.result == conversionHeaderCorrupted) return "grid header corrupted";
-    if (isFailureResult(outcome.result)) return narrow(failureText(outcome.result));
+    if (isFailureResult(outcome.result)) return asciiText(failureText(outcome.result));
     if (outcome.stats.status == -1) return "cancelled";
     return outcome.stats.status == 1 ? "OK" : "check failed";
 }
@@ -177,7 +160,7 @@ int conversionExitStatus(ConversionResult result, const ConversionStats& stats) 
 
 std::string tileTableText(const std::vector<TileJob>& jobs, const std::vector<TileOutcome>& outcomes) {
     std::size_t nameWidth = 4;
-    for (const TileJob& job : jobs) nameWidth = std::max(nameWidth, utf8(job.request.inputPath).size());
+    for (const TileJob& job : jobs) nameWidth = std::max(nameWidth, utf8Text(job.request.inputPath).size());
     auto row = [&](const std::string& name, const char* set, const std::string& result, const std::string& vertices,
                    const std::string& faces, const std::string& seconds, const std::string& output) {
         char middle[160];
@@ -193,9 +176,9 @@ std::string tileTableText(const std::vector<TileJob>& jobs, const std::vector<Ti
         const std::int64_t faces = o.stats.quadCount > 0 ? o.stats.quadCount : o.stats.triangleCount;
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f", o.stats.seconds);
-        text += row(utf8(jobs[i].request.inputPath), jobs[i].tile ? "set" : "alone", resultText(o),
-                    counted ? grouped(o.stats.vertexCount) : "-", counted ? grouped(faces) : "-",
-                    counted ? seconds : "-", utf8(jobs[i].request.outputPath));
+        text += row(utf8Text(jobs[i].request.inputPath), jobs[i].tile ? "set" : "alone", resultText(o),
+                    counted ? groupedText(o.stats.vertexCount) : "-", counted ? groupedText(faces) : "-",
+                    counted ? seconds : "-", utf8Text(jobs[i].request.outputPath));
     }
     return text;
 }
