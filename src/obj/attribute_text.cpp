@@ -241,6 +241,38 @@ char* putFaceInFull(char* out, const std::int64_t* vertex, const SharedText& sha
     return out + 2;
 }
 
+// A floating plane's face once its numbers reach 10^8: the four numbers
+// from 4p - 3 on share their digits above the last eight (unless they
+// straddle a multiple of 10^8), which are formatted once, and the last
+// eight are a word moved on by decimal adds.
+template <bool uv, NormalLayout normals>
+char* putLongPlaneFace(char* out, const std::int64_t* plane, const SharedText& shared) {
+    constexpr std::int64_t eightDigits = 100000000;
+    const std::int64_t low = plane[3], head = low / eightDigits, tail = low % eightDigits;
+    if (tail > eightDigits - 4 || head >= eightDigits) return putFaceInFull<4, uv, normals>(out, plane, shared);
+    unsigned headLength = 0;
+    const std::uint64_t headWord = digitWordBelow1e8(static_cast<std::uint32_t>(head), headLength);
+    std::uint64_t tailWord[4];
+    tailWord[3] = eightDigitWord(static_cast<std::uint32_t>(tail));
+    for (int k = 2; k >= 0; --k) {
+        tailWord[k] = tailWord[k + 1];
+        addToDigitWord(tailWord[k], 56, 1);  // no carry past the eighth digit: tail <= 10^8 - 4
+    }
+    *out++ = 'f';
+    for (int k = 0; k < 4; ++k)
+        out = putCorner<uv, normals>(
+            out,
+            [&](char* at) {
+                std::memcpy(at, &headWord, 8);
+                std::memcpy(at + headLength, &tailWord[k], 8);
+                return at + headLength + 8;
+            },
+            shared);
+    out[0] = '\r';
+    out[1] = '\n';
+    return out + 2;
+}
+
 // The line of a face whose numbers are all at most 9 above `low`, where the
 // counter `near` stands: each number is the counter's text plus a digit
 // step, made once in a register and stored as often as the corner names it
@@ -316,6 +348,10 @@ char* putFaces(char* out, const std::int64_t* vertex, std::int64_t firstPlane, s
         for (std::int64_t p = firstPlane, end = firstPlane + static_cast<std::int64_t>(count); p < end; ++p) {
             std::int64_t plane[4];
             planeFaceVertices(p, plane);
+            if (plane[3] >= 100000000) {
+                out = putLongPlaneFace<uv, normals>(out, plane, shared);
+                continue;
+            }
             lines.nearNumbers.moveTo(plane[3]);
             out = putNearFace<4, uv, normals>(out, lines.nearNumbers, plane[3], plane, shared);
         }

@@ -33,6 +33,14 @@ inline std::uint64_t digitWordBelow1e8(std::uint32_t v, unsigned& length) {
     return (lanes + 0x3030303030303030ull) >> (8 * zeros);
 }
 
+// The eight digits of v < 10^8 with leading zeros, laid out as digitWordBelow1e8's.
+inline std::uint64_t eightDigitWord(std::uint32_t v) {
+    unsigned length = 0;
+    const std::uint64_t word = digitWordBelow1e8(v, length);
+    if (length == 8) return word;
+    return (word << (8 * (8 - length))) | (0x3030303030303030ull >> (8 * length));
+}
+
 // The digits of v < 10^8; stores 8 bytes at out.
 inline char* putDigitsBelow1e8(char* out, std::uint32_t v) {
     unsigned length = 0;

@@ -161,12 +161,15 @@ TEST(AttributeLines, RunsOfLinesMatchLinesWrittenAlone) {
 // A run of floating planes' faces names each plane's four vertices, across
 // digit counts and past 10^8, with every kind of reference.
 TEST(AttributeLines, PlaneFacesNameTheirPlanesVertices) {
-    const FaceAttributes kinds[] = {{.uv = true},
+    const FaceAttributes kinds[] = {{},
+                                    {.uv = true},
                                     {.normals = NormalLayout::shared, .sharedNormal = 7},
                                     {.uv = true, .normals = NormalLayout::shared, .sharedNormal = 1},
                                     {.uv = true, .normals = NormalLayout::perVertex}};
     for (const FaceAttributes& kind : kinds) {
-        for (const std::int64_t first : {std::int64_t{1}, std::int64_t{249}, std::int64_t{24999996}}) {
+        // Past 10^8, across a multiple of it within a plane, and past 10^9.
+        for (const std::int64_t first : {std::int64_t{1}, std::int64_t{249}, std::int64_t{24999996},
+                                         std::int64_t{49999996}, std::int64_t{249999996}}) {
             constexpr std::size_t count = 8;
             std::string expected;
             for (std::int64_t p = first; p < first + std::int64_t{count}; ++p) {
