@@ -109,7 +109,7 @@ private:
     std::int64_t count(const std::uint64_t* bits) const {
         std::int64_t n = 0;
         for (std::size_t k = 0; k < words_; ++k) n += std::popcount(bits[k]);
-        return n - static_cast<std::int64_t>(bits[0] & 1u);
+        return n;
     }
     // out = in | in << 1 across the words.
     void spread(const std::uint64_t* in, std::uint64_t* out) const {
@@ -146,7 +146,7 @@ struct RunBelow {
         std::int64_t n = below;
         if (x > k) n += bitAt(bits, k);
         if (x > k + 1) n += bitAt(bits, k + 1);
-        return n - static_cast<std::int64_t>(bits[0] & 1u);
+        return n;
     }
     void pass(std::int64_t k) { below += bitAt(bits, k); }
 };
