@@ -1,6 +1,7 @@
 #pragma once
 // Wide texts for the window and the summary: grouped integers and printf-style
-// formatting into fixed buffers that can never overflow.
+// formatting into fixed buffers that can never overflow; and the narrow
+// texts the command line prints.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,15 +19,15 @@ constexpr std::size_t groupedTextSize = 32;
 // 123 -> " 123" (a number of digits that is a multiple of three starts with a space).
 void formatGrouped(std::int64_t value, wchar_t (&out)[groupedTextSize]);
 
-// printf-style wide formatting into 16 or 512 wide characters (terminator
-// included). Returns the number of characters written, or -1 when the text did
-// not fit (the buffer then holds the cut text, always terminated).
 // The same texts for a terminal: ASCII as it is, any other character as '?'.
 std::string asciiText(std::wstring_view text);
 std::string groupedText(std::int64_t value);  // formatGrouped's text
 // A path's UTF-8 bytes, as a terminal shows them.
 std::string utf8Text(const std::filesystem::path& path);
 
+// printf-style wide formatting into 16 or 512 wide characters (terminator
+// included). Returns the number of characters written, or -1 when the text did
+// not fit (the buffer then holds the cut text, always terminated).
 int formatText16(wchar_t (&out)[16], const wchar_t* format, ...);
 int formatText512(wchar_t (&out)[512], const wchar_t* format, ...);
 
