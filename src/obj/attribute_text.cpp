@@ -310,26 +310,10 @@ char* putFace(char* out, const std::int64_t* vertex, const SharedText& shared, F
     }
     lines.nearNumbers.moveTo(low);
     if (high - low <= 9) return putNearFace<corners, uv, normals>(out, lines.nearNumbers, low, vertex, shared);
-    std::int64_t far = high;
-    for (int c = 0; c < corners; ++c)
-        if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
-    lines.farNumbers.moveTo(far);
     // Each corner's number as a word in registers, stored as often as the
     // corner names it (a text stored and read back wide stalls the store buffer).
-    bool inWords = true;
-    for (int k = 0; k < corners; ++k) {
-        const std::int64_t aboveLow = vertex[k] - low, aboveFar = vertex[k] - far;
-        if (aboveLow <= 9)
-            inWords &= lines.nearNumbers.word(static_cast<int>(aboveLow), word[k], length[k]);
-        else if (aboveFar >= 0 && aboveFar <= 9)
-            inWords &= lines.farNumbers.word(static_cast<int>(aboveFar), word[k], length[k]);
-        else
-            inWords = false;
-    }
-    if (inWords) [[likely]] {
-        if constexpr (corners == 4) lines.keepQuad(vertex, word, length);
+    if (lines.apartWords<corners>(vertex, low, high, word, length)) [[likely]]
         return putFaceWords<corners, uv, normals>(out, word, length, shared);
-    }
     return putFaceInFull<corners, uv, normals>(out, vertex, shared);
 }
 

@@ -189,17 +189,18 @@ struct FaceLines {
         return out + 2;
     }
 
-private:
-    // A face whose numbers lie in two clusters (a row and the next).
+    // The words of a face whose numbers lie apart in two clusters (a row and
+    // the next; `low` and `high` its least and greatest, the near counter at
+    // `low`): the far counter moves to the least number more than 9 above
+    // `low`. A quad's words are kept for the next quad of the row. False when
+    // a number needs more than a word.
     template <int corners>
-    char* putApart(char* out, const std::int64_t* vertex, std::int64_t low, std::int64_t high) {
+    bool apartWords(const std::int64_t* vertex, std::int64_t low, std::int64_t high, std::uint64_t* word,
+                    unsigned* length) {
         std::int64_t far = high;
         for (int c = 0; c < corners; ++c)
             if (vertex[c] - low > 9 && vertex[c] < far) far = vertex[c];
         farNumbers.moveTo(far);
-        // Every number a word: kept for the next quad of the row.
-        std::uint64_t word[corners];
-        unsigned length[corners];
         bool inWords = true;
         for (int c = 0; c < corners; ++c) {
             const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
@@ -210,20 +211,23 @@ private:
             else
                 inWords = false;
         }
-        if (inWords) {
-            if constexpr (corners == 4) keepQuad(vertex, word, length);
-            return putWords<corners>(out, word, length);
-        }
+        if constexpr (corners == 4)
+            if (inWords) keepQuad(vertex, word, length);
+        return inWords;
+    }
+
+private:
+    // Out of line: the first quad of a row's run only, and put() inlines where it is small.
+    template <int corners>
+    [[gnu::noinline]] char* putApart(char* out, const std::int64_t* vertex, std::int64_t low, std::int64_t high) {
+        std::uint64_t word[corners];
+        unsigned length[corners];
+        if (apartWords<corners>(vertex, low, high, word, length)) return putWords<corners>(out, word, length);
+        // Numbers of 10^8 and above: each formatted in full.
         *out++ = 'f';
         for (int c = 0; c < corners; ++c) {
             *out++ = ' ';
-            const std::int64_t aboveLow = vertex[c] - low, aboveFar = vertex[c] - far;
-            if (aboveLow <= 9)
-                out = nearNumbers.put(out, static_cast<int>(aboveLow));
-            else if (aboveFar >= 0 && aboveFar <= 9)
-                out = farNumbers.put(out, static_cast<int>(aboveFar));
-            else
-                out = putInteger(out, vertex[c]);
+            out = putInteger(out, vertex[c]);
         }
         out[0] = '\r';
         out[1] = '\n';
