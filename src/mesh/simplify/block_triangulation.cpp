@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <limits>
 
 namespace morvale {
 
@@ -13,7 +14,6 @@ struct Tri {
     std::int32_t adj[3];     // across edge (v[i], v[i+1]); -1 on the hull
     std::uint8_t fixedEdge;  // bit i: edge i is a segment (never flipped)
     bool inside;
-    std::uint32_t version;   // bumped whenever the slot is rewritten
     std::int32_t candidate;  // corner index (y * (width + 1) + x) or -1
     double error;
 };
@@ -28,6 +28,10 @@ struct HeapEntry {
 struct NewTri {
     std::int32_t v[3];
 };
+
+// The next and the previous of a triangle's three corners or edges.
+inline int next3(int k) { return k == 2 ? 0 : k + 1; }
+inline int prev3(int k) { return k == 0 ? 2 : k - 1; }
 
 inline std::int64_t orient(std::int64_t ax, std::int64_t ay, std::int64_t bx, std::int64_t by, std::int64_t cx,
                            std::int64_t cy) {
@@ -57,6 +61,12 @@ struct BlockWorkspace {
     const BlockCorners* corners = nullptr;
     std::int32_t cw = 0;       // corners per row
     double heightBound = 0.0;  // the largest |height| of the block's corners
+    // The block's heights as the scan's first pass reads them: NaN wherever
+    // the corner is no candidate, so that the pass needs no flag and no branch.
+    std::vector<double> scanHeight;
+    // A scan's rows: the corners inside, and the largest distance times area.
+    std::int32_t rowFrom[kMaxBlockCells + 1], rowTo[kMaxBlockCells + 1];
+    double rowTop[kMaxBlockCells + 1];
 };
 
 namespace {
@@ -65,33 +75,35 @@ namespace {
 bool before(const HeapEntry& a, const HeapEntry& b) {
     return a.error > b.error || (a.error == b.error && a.tri < b.tri);
 }
-bool before(const BlockWorkspace& w, std::size_t i, std::size_t j) { return before(w.heap[i], w.heap[j]); }
-
-void heapSwap(BlockWorkspace& w, std::size_t i, std::size_t j) {
-    std::swap(w.heap[i], w.heap[j]);
-    w.heapPlace[static_cast<std::size_t>(w.heap[i].tri)] = static_cast<std::int32_t>(i);
-    w.heapPlace[static_cast<std::size_t>(w.heap[j].tri)] = static_cast<std::int32_t>(j);
+void heapPut(BlockWorkspace& w, std::size_t i, const HeapEntry& entry) {
+    w.heap[i] = entry;
+    w.heapPlace[static_cast<std::size_t>(entry.tri)] = static_cast<std::int32_t>(i);
 }
 
+// Both sifts carry the entry in hand and move each passed entry once.
 void heapUp(BlockWorkspace& w, std::size_t i) {
+    const HeapEntry entry = w.heap[i];
     while (i > 0) {
         const std::size_t parent = (i - 1) / 2;
-        if (!before(w, i, parent)) break;
-        heapSwap(w, i, parent);
+        if (!before(entry, w.heap[parent])) break;
+        heapPut(w, i, w.heap[parent]);
         i = parent;
     }
+    heapPut(w, i, entry);
 }
 
 void heapDown(BlockWorkspace& w, std::size_t i) {
+    const HeapEntry entry = w.heap[i];
+    const std::size_t size = w.heap.size();
     for (;;) {
-        const std::size_t l = 2 * i + 1, r = l + 1;
-        std::size_t best = i;
-        if (l < w.heap.size() && before(w, l, best)) best = l;
-        if (r < w.heap.size() && before(w, r, best)) best = r;
-        if (best == i) return;
-        heapSwap(w, i, best);
-        i = best;
+        std::size_t child = 2 * i + 1;
+        if (child >= size) break;
+        if (child + 1 < size && before(w.heap[child + 1], w.heap[child])) ++child;
+        if (!before(w.heap[child], entry)) break;
+        heapPut(w, i, w.heap[child]);
+        i = child;
     }
+    heapPut(w, i, entry);
 }
 
 void heapRemove(BlockWorkspace& w, std::int32_t tri) {
@@ -99,12 +111,13 @@ void heapRemove(BlockWorkspace& w, std::int32_t tri) {
     const std::int32_t place = w.heapPlace[static_cast<std::size_t>(tri)];
     if (place < 0) return;
     const auto i = static_cast<std::size_t>(place);
-    heapSwap(w, i, w.heap.size() - 1);
+    const HeapEntry last = w.heap.back();
     w.heap.pop_back();
     w.heapPlace[static_cast<std::size_t>(tri)] = -1;
     if (i < w.heap.size()) {
+        heapPut(w, i, last);
         heapUp(w, i);
-        heapDown(w, i);
+        heapDown(w, static_cast<std::size_t>(w.heapPlace[static_cast<std::size_t>(last.tri)]));
     }
 }
 
@@ -146,7 +159,7 @@ std::int32_t addVertex(BlockWorkspace& w, std::int32_t x, std::int32_t y) {
 
 int edgeOf(const std::int32_t* v, std::int32_t a, std::int32_t b) {
     for (int i = 0; i < 3; ++i)
-        if (v[i] == a && v[(i + 1) % 3] == b) return i;
+        if (v[i] == a && v[next3(i)] == b) return i;
     return -1;
 }
 int edgeOf(const Tri& t, std::int32_t a, std::int32_t b) { return edgeOf(t.v, a, b); }
@@ -165,7 +178,6 @@ void retriangulate(BlockWorkspace& w, bool inside) {
         } else {
             id = static_cast<std::int32_t>(w.tris.size());
             w.tris.push_back(Tri{});
-            w.tris.back().version = 0;
         }
         w.newIds.push_back(id);
     }
@@ -173,16 +185,14 @@ void retriangulate(BlockWorkspace& w, bool inside) {
     for (std::size_t i = 0; i < w.newTris.size(); ++i) {
         Tri& t = w.tris[static_cast<std::size_t>(w.newIds[i])];
         // A slot in the heap keeps its key until it is scanned again.
-        const std::uint32_t version = t.version + 1;
         const double key = i < w.oldIds.size() ? t.error : 0.0;
         t = Tri{};
-        t.version = version;
         t.inside = inside;
         t.candidate = -1;
         t.error = key;
         for (int k = 0; k < 3; ++k) t.v[k] = w.newTris[i].v[k];
         for (int k = 0; k < 3; ++k) {
-            const std::int32_t a = t.v[k], b = t.v[(k + 1) % 3];
+            const std::int32_t a = t.v[k], b = t.v[next3(k)];
             w.vertexTri[static_cast<std::size_t>(a)] = w.newIds[i];
             t.adj[k] = -1;
             bool linked = false;
@@ -222,19 +232,17 @@ void pushEdge(BlockWorkspace& w, std::int32_t tri, int edge) {
 void flip(BlockWorkspace& w, std::int32_t ti, int e, std::int32_t ui, int ue) {
     Tri& t = w.tris[static_cast<std::size_t>(ti)];
     Tri& u = w.tris[static_cast<std::size_t>(ui)];
-    const std::int32_t a = t.v[e], b = t.v[(e + 1) % 3], c = t.v[(e + 2) % 3], d = u.v[(ue + 2) % 3];
-    const std::int32_t nBC = t.adj[(e + 1) % 3], nCA = t.adj[(e + 2) % 3];
-    const std::int32_t nAD = u.adj[(ue + 1) % 3], nDB = u.adj[(ue + 2) % 3];
-    const bool fBC = t.fixedEdge & (1u << ((e + 1) % 3)), fCA = t.fixedEdge & (1u << ((e + 2) % 3));
-    const bool fAD = u.fixedEdge & (1u << ((ue + 1) % 3)), fDB = u.fixedEdge & (1u << ((ue + 2) % 3));
+    const std::int32_t a = t.v[e], b = t.v[next3(e)], c = t.v[prev3(e)], d = u.v[prev3(ue)];
+    const std::int32_t nBC = t.adj[next3(e)], nCA = t.adj[prev3(e)];
+    const std::int32_t nAD = u.adj[next3(ue)], nDB = u.adj[prev3(ue)];
+    const bool fBC = t.fixedEdge & (1u << next3(e)), fCA = t.fixedEdge & (1u << prev3(e));
+    const bool fAD = u.fixedEdge & (1u << next3(ue)), fDB = u.fixedEdge & (1u << prev3(ue));
     t.v[0] = c, t.v[1] = a, t.v[2] = d;
     t.adj[0] = nCA, t.adj[1] = nAD, t.adj[2] = ui;
     t.fixedEdge = static_cast<std::uint8_t>((fCA ? 1 : 0) | (fAD ? 2 : 0));
     u.v[0] = c, u.v[1] = d, u.v[2] = b;
     u.adj[0] = ti, u.adj[1] = nDB, u.adj[2] = nBC;
     u.fixedEdge = static_cast<std::uint8_t>((fDB ? 2 : 0) | (fBC ? 4 : 0));
-    ++t.version;
-    ++u.version;
     t.candidate = u.candidate = -1;
     if (nAD >= 0) {
         Tri& n = w.tris[static_cast<std::size_t>(nAD)];
@@ -267,11 +275,11 @@ void legalise(BlockWorkspace& w, FlipFront front) {
         const Tri& t = w.tris[static_cast<std::size_t>(ti)];
         const std::int32_t ui = t.adj[edge];
         if (ui < 0 || (t.fixedEdge & (1u << edge))) continue;
-        const std::int32_t a = t.v[edge], b = t.v[(edge + 1) % 3], c = t.v[(edge + 2) % 3];
+        const std::int32_t a = t.v[edge], b = t.v[next3(edge)], c = t.v[prev3(edge)];
         const Tri& u = w.tris[static_cast<std::size_t>(ui)];
         const int ue = edgeOf(u, b, a);
         if (ue < 0) continue;  // stale entry
-        const std::int32_t d = u.v[(ue + 2) % 3];
+        const std::int32_t d = u.v[prev3(ue)];
         if (inCircle(w, a, b, c, d) <= 0) continue;
         flip(w, ti, edge, ui, ue);
         // t = (c, a, d) and u = (c, d, b): edge 1 of each faces c.
@@ -291,7 +299,7 @@ void insertInto(BlockWorkspace& w, std::int32_t ti, std::int32_t p) {
     const Tri t = w.tris[static_cast<std::size_t>(ti)];
     int onEdge = -1;
     for (int k = 0; k < 3; ++k)
-        if (orientV(w, t.v[k], t.v[(k + 1) % 3], p) == 0) onEdge = k;
+        if (orientV(w, t.v[k], t.v[next3(k)], p) == 0) onEdge = k;
     if (onEdge < 0) {
         // Inside: t keeps (v0, v1, p); two new slots take (v1, v2, p) and (v2, v0, p).
         const auto t1 = static_cast<std::int32_t>(w.tris.size()), t2 = t1 + 1;
@@ -299,11 +307,10 @@ void insertInto(BlockWorkspace& w, std::int32_t ti, std::int32_t p) {
         const std::int32_t ids[3] = {ti, t1, t2};
         for (int k = 0; k < 3; ++k) {
             Tri& n = parts[k];
-            n.v[0] = t.v[k], n.v[1] = t.v[(k + 1) % 3], n.v[2] = p;
-            n.adj[0] = t.adj[k], n.adj[1] = ids[(k + 1) % 3], n.adj[2] = ids[(k + 2) % 3];
+            n.v[0] = t.v[k], n.v[1] = t.v[next3(k)], n.v[2] = p;
+            n.adj[0] = t.adj[k], n.adj[1] = ids[next3(k)], n.adj[2] = ids[prev3(k)];
             n.fixedEdge = (t.fixedEdge >> k) & 1u;
             n.inside = t.inside;
-            n.version = k == 0 ? t.version + 1 : 0;
             n.candidate = -1;
             n.error = k == 0 ? t.error : 0.0;
         }
@@ -313,7 +320,7 @@ void insertInto(BlockWorkspace& w, std::int32_t ti, std::int32_t p) {
         for (int k = 1; k < 3; ++k) {
             if (t.adj[k] < 0) continue;
             Tri& n = w.tris[static_cast<std::size_t>(t.adj[k])];
-            n.adj[edgeOf(n, t.v[(k + 1) % 3], t.v[k])] = ids[k];
+            n.adj[edgeOf(n, t.v[next3(k)], t.v[k])] = ids[k];
         }
         w.vertexTri[static_cast<std::size_t>(t.v[0])] = ti;
         w.vertexTri[static_cast<std::size_t>(t.v[1])] = ti;
@@ -326,39 +333,76 @@ void insertInto(BlockWorkspace& w, std::int32_t ti, std::int32_t p) {
         legalise(w, FlipFront::aroundNewVertex);
         return;
     }
-    w.oldIds.assign({ti});
-    w.newTris.clear();
-    {
-        const std::int32_t a = t.v[onEdge], b = t.v[(onEdge + 1) % 3], c = t.v[(onEdge + 2) % 3];
-        w.newTris.push_back(NewTri{{a, p, c}});
-        w.newTris.push_back(NewTri{{p, b, c}});
-        const std::int32_t ui = t.adj[onEdge];
-        if (ui >= 0) {
-            const Tri& u = w.tris[static_cast<std::size_t>(ui)];
-            const int ue = edgeOf(u, b, a);
-            const std::int32_t d = u.v[(ue + 2) % 3];
-            w.oldIds.push_back(ui);
-            w.newTris.push_back(NewTri{{b, p, d}});
-            w.newTris.push_back(NewTri{{p, a, d}});
-        }
-    }
+    // On edge (a, b) of t = (a, b, c), beside u = (b, a, d) when there is one:
+    // t's slot takes (a, p, c), u's (p, b, c), two new slots (b, p, d) and
+    // (p, a, d). Without u, a new slot takes (p, b, c).
+    const std::int32_t a = t.v[onEdge], b = t.v[next3(onEdge)], c = t.v[prev3(onEdge)];
+    const std::int32_t ui = t.adj[onEdge];
+    const auto fresh = static_cast<std::int32_t>(w.tris.size());
+    const std::int32_t id1 = ui >= 0 ? ui : fresh, id2 = fresh + (ui >= 0 ? 0 : 1), id3 = id2 + 1;
+    const std::int32_t halfA = ui >= 0 ? id3 : -1;
     // A split edge keeps its segment mark on both halves.
-    const bool splitFixed = onEdge >= 0 && (t.fixedEdge & (1u << onEdge));
-    retriangulate(w, t.inside);
-    if (splitFixed) {
-        const std::int32_t a = t.v[onEdge], b = t.v[(onEdge + 1) % 3];
-        auto onSplit = [&](std::int32_t v) { return v == a || v == b || v == p; };
-        for (std::int32_t id : w.newIds) {
-            Tri& n = w.tris[static_cast<std::size_t>(id)];
-            for (int k = 0; k < 3; ++k)
-                if (onSplit(n.v[k]) && onSplit(n.v[(k + 1) % 3])) n.fixedEdge |= static_cast<std::uint8_t>(1u << k);
+    const auto split = static_cast<std::uint8_t>((t.fixedEdge >> onEdge) & 1u);
+    auto fixedBit = [](const Tri& old, int e, int k) {
+        return static_cast<std::uint8_t>(((old.fixedEdge >> e) & 1u) << k);
+    };
+    // Outline edge k of the new triangle `id` was edge e of `old`: take its
+    // neighbour and mark, and point the neighbour back.
+    auto takeOutline = [&](Tri& n, std::int32_t id, int k, const Tri& old, int e) {
+        n.adj[k] = old.adj[e];
+        n.fixedEdge |= fixedBit(old, e, k);
+        if (old.adj[e] >= 0) {
+            Tri& o = w.tris[static_cast<std::size_t>(old.adj[e])];
+            o.adj[edgeOf(o, old.v[next3(e)], old.v[e])] = id;
         }
-    }
-    w.cavity.insert(w.cavity.end(), w.newIds.begin(), w.newIds.end());
-    for (std::int32_t id : w.newIds) {
-        const Tri& n = w.tris[static_cast<std::size_t>(id)];
-        for (int k = 0; k < 3; ++k)
-            if (n.v[k] != p && n.v[(k + 1) % 3] != p) pushEdge(w, id, k);
+    };
+    auto made = [&](std::int32_t v0, std::int32_t v1, std::int32_t v2, double key) {
+        Tri n{};
+        n.v[0] = v0, n.v[1] = v1, n.v[2] = v2;
+        n.fixedEdge = split;  // edge 0 is always a half of (a, b)
+        n.inside = t.inside;
+        n.candidate = -1;
+        n.error = key;
+        return n;
+    };
+    Tri t0 = made(a, p, c, t.error);
+    t0.adj[0] = halfA, t0.adj[1] = id1;
+    takeOutline(t0, ti, 2, t, prev3(onEdge));
+    if (ui < 0) {
+        Tri t1 = made(p, b, c, 0.0);
+        t1.adj[0] = -1, t1.adj[2] = ti;
+        takeOutline(t1, id1, 1, t, next3(onEdge));
+        w.tris[static_cast<std::size_t>(ti)] = t0;
+        w.tris.push_back(t1);
+        w.vertexTri[static_cast<std::size_t>(a)] = ti;
+        for (std::int32_t v : {p, b, c}) w.vertexTri[static_cast<std::size_t>(v)] = id1;
+        w.cavity.push_back(ti);
+        w.cavity.push_back(id1);
+        pushEdge(w, ti, 2);
+        pushEdge(w, id1, 1);
+    } else {
+        const Tri u = w.tris[static_cast<std::size_t>(ui)];
+        const int ue = edgeOf(u, b, a);
+        const std::int32_t d = u.v[prev3(ue)];
+        Tri t1 = made(p, b, c, u.error), t2 = made(b, p, d, 0.0), t3 = made(p, a, d, 0.0);
+        t1.adj[0] = id2, t1.adj[2] = ti;
+        takeOutline(t1, id1, 1, t, next3(onEdge));
+        t2.adj[0] = id1, t2.adj[1] = id3;
+        takeOutline(t2, id2, 2, u, prev3(ue));
+        t3.adj[0] = ti, t3.adj[2] = id2;
+        takeOutline(t3, id3, 1, u, next3(ue));
+        w.tris[static_cast<std::size_t>(ti)] = t0;
+        w.tris[static_cast<std::size_t>(ui)] = t1;
+        w.tris.push_back(t2);
+        w.tris.push_back(t3);
+        w.vertexTri[static_cast<std::size_t>(c)] = id1;
+        w.vertexTri[static_cast<std::size_t>(b)] = id2;
+        for (std::int32_t v : {a, d, p}) w.vertexTri[static_cast<std::size_t>(v)] = id3;
+        for (std::int32_t id : {ti, id1, id2, id3}) w.cavity.push_back(id);
+        pushEdge(w, ti, 2);
+        pushEdge(w, id1, 1);
+        pushEdge(w, id2, 2);
+        pushEdge(w, id3, 1);
     }
     legalise(w, FlipFront::aroundNewVertex);
 }
@@ -373,7 +417,7 @@ std::int32_t locate(const BlockWorkspace& w, std::int32_t start, std::int32_t x,
         int next = -1;
         for (int k = 0; k < 3 && next < 0; ++k) {
             const int e = static_cast<int>((k + step) % 3);
-            const std::int32_t a = t.v[e], b = t.v[(e + 1) % 3];
+            const std::int32_t a = t.v[e], b = t.v[next3(e)];
             if (orient(w.px[a], w.py[a], w.px[b], w.py[b], x, y) < 0) next = e;
         }
         if (next < 0) return ti;
@@ -384,7 +428,7 @@ std::int32_t locate(const BlockWorkspace& w, std::int32_t start, std::int32_t x,
         const Tri& t = w.tris[i];
         bool in = true;
         for (int k = 0; k < 3 && in; ++k)
-            in = orient(w.px[t.v[k]], w.py[t.v[k]], w.px[t.v[(k + 1) % 3]], w.py[t.v[(k + 1) % 3]], x, y) >= 0;
+            in = orient(w.px[t.v[k]], w.py[t.v[k]], w.px[t.v[next3(k)]], w.py[t.v[next3(k)]], x, y) >= 0;
         if (in) return static_cast<std::int32_t>(i);
     }
     return -1;
@@ -415,7 +459,7 @@ void markSegment(BlockWorkspace& w, std::int32_t ti, int edge) {
     t.fixedEdge |= static_cast<std::uint8_t>(1u << edge);
     if (t.adj[edge] >= 0) {
         Tri& u = w.tris[static_cast<std::size_t>(t.adj[edge])];
-        const int back = edgeOf(u, t.v[(edge + 1) % 3], t.v[edge]);
+        const int back = edgeOf(u, t.v[next3(edge)], t.v[edge]);
         if (back >= 0) u.fixedEdge |= static_cast<std::uint8_t>(1u << back);
     }
 }
@@ -436,13 +480,13 @@ bool recoverSegment(BlockWorkspace& w, std::int32_t a, std::int32_t b) {
     auto look = [&](std::int32_t ti) {
         const Tri& t = w.tris[static_cast<std::size_t>(ti)];
         const int k = cornerOf(ti);
-        const std::int32_t v1 = t.v[(k + 1) % 3], v2 = t.v[(k + 2) % 3];
+        const std::int32_t v1 = t.v[next3(k)], v2 = t.v[prev3(k)];
         if (v1 == b) {
             markSegment(w, ti, k);
             return true;
         }
         if (v2 == b) {
-            markSegment(w, ti, (k + 2) % 3);
+            markSegment(w, ti, prev3(k));
             return true;
         }
         if (orientV(w, a, v1, b) > 0 && orientV(w, a, v2, b) < 0) first = ti;
@@ -454,7 +498,7 @@ bool recoverSegment(BlockWorkspace& w, std::int32_t a, std::int32_t b) {
             if (look(ti)) return true;
             if (first >= 0) break;
             const int k = cornerOf(ti);
-            const std::int32_t next = w.tris[static_cast<std::size_t>(ti)].adj[direction == 0 ? (k + 2) % 3 : k];
+            const std::int32_t next = w.tris[static_cast<std::size_t>(ti)].adj[direction == 0 ? prev3(k) : k];
             if (next < 0 || next == start) break;
             ti = next;
         }
@@ -470,7 +514,7 @@ bool recoverSegment(BlockWorkspace& w, std::int32_t a, std::int32_t b) {
         const Tri& t = w.tris[static_cast<std::size_t>(first)];
         int k = 0;
         while (t.v[k] != a) ++k;
-        std::int32_t l = t.v[(k + 2) % 3], r = t.v[(k + 1) % 3];  // left: orient(a, b, l) > 0
+        std::int32_t l = t.v[prev3(k)], r = t.v[next3(k)];  // left: orient(a, b, l) > 0
         w.left.push_back(l);
         w.right.push_back(r);
         std::int32_t cur = first;
@@ -481,7 +525,7 @@ bool recoverSegment(BlockWorkspace& w, std::int32_t a, std::int32_t b) {
             const std::int32_t ni = c.adj[e];
             const Tri& n = w.tris[static_cast<std::size_t>(ni)];
             const int ne = edgeOf(n, l, r);
-            const std::int32_t o = n.v[(ne + 2) % 3];
+            const std::int32_t o = n.v[prev3(ne)];
             w.oldIds.push_back(ni);
             cur = ni;
             if (o == b) break;
@@ -511,78 +555,158 @@ bool recoverSegment(BlockWorkspace& w, std::int32_t a, std::int32_t b) {
     return false;
 }
 
-// Narrows [from, to] to the i where w + step * i >= 0. Block coordinates
-// keep every value far inside 32 bits, where division is cheaper.
-void spanOf(std::int32_t w, std::int32_t step, std::int32_t& from, std::int32_t& to) {
-    if (step > 0) {
-        if (w < 0) from = std::max(from, (-w + step - 1) / step);
-    } else if (step < 0) {
-        if (w < 0) {
-            to = -1;
-        } else {
-            to = std::min(to, w / -step);
+// One side of a triangle row by row: x(y) = xs + dx * (y - ys) / dy, kept as
+// a whole part and a remainder, so that a row costs no division. A level
+// side (dy = 0) is only asked for at its own row.
+struct SideWalk {
+    std::int32_t whole, rest, dy, wholeStep, restStep;
+
+    void start(std::int32_t xs, std::int32_t ys, std::int32_t xe, std::int32_t ye) {
+        const std::int32_t dx = xe - xs;
+        dy = ye - ys;
+        whole = xs;
+        rest = 0;
+        if (dy == 0) {
+            dy = 1;
+            wholeStep = restStep = 0;
+            return;
         }
-    } else if (w < 0) {
-        to = -1;
+        wholeStep = dx / dy;
+        restStep = dx % dy;
+        if (restStep < 0) {  // floor division
+            restStep += dy;
+            --wholeStep;
+        }
     }
+    void next() {
+        whole += wholeStep;
+        rest += restStep;
+        if (rest >= dy) {
+            rest -= dy;
+            ++whole;
+        }
+    }
+    std::int32_t floorX() const { return whole; }
+    std::int32_t ceilX() const { return whole + (rest != 0); }
+};
+
+inline bool isCandidate(std::uint8_t flags) {
+    return (flags & (cornerIsVertex | cornerOnLine | cornerKept)) == cornerIsVertex;
 }
 
-// The candidate of a triangle: the corner farthest from its plane.
+// The candidate of a triangle: the corner farthest from its plane, the first
+// in row order among equals. Two passes, so that the common path has neither
+// a division nor a flag test: the first walks the triangle's rows (scanHeight,
+// NaN where no candidate) and finds each row's largest distance times area,
+// roughly; the second takes the exact form, and divides, only in rows that
+// come within the first pass's slack and a margin of the largest. The margin
+// lies far above the rounding of either exact form (a few units in the last
+// place of the heights involved), so the choice and the distance are those of
+// the exact form alone, the same as a single pass over every corner gives.
 void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     Tri& t = w.tris[static_cast<std::size_t>(ti)];
     t.candidate = -1;
     t.error = 0.0;
     if (!t.inside) return;
     const BlockCorners& bc = *w.corners;
-    const std::int64_t x0 = w.px[t.v[0]], y0 = w.py[t.v[0]];
-    const std::int64_t x1 = w.px[t.v[1]], y1 = w.py[t.v[1]];
-    const std::int64_t x2 = w.px[t.v[2]], y2 = w.py[t.v[2]];
+    const std::int32_t x0 = w.px[t.v[0]], y0 = w.py[t.v[0]];
+    const std::int32_t x1 = w.px[t.v[1]], y1 = w.py[t.v[1]];
+    const std::int32_t x2 = w.px[t.v[2]], y2 = w.py[t.v[2]];
     const double h0 = bc.heightAt[y0 * bc.stride + x0];
     const double h1 = bc.heightAt[y1 * bc.stride + x1];
     const double h2 = bc.heightAt[y2 * bc.stride + x2];
     const double area = static_cast<double>(orient(x0, y0, x1, y1, x2, y2));
-    const std::int64_t minX = std::min({x0, x1, x2}), maxX = std::max({x0, x1, x2});
-    const std::int64_t minY = std::min({y0, y1, y2}), maxY = std::max({y0, y1, y2});
+    // Weight k at (x, y) is base_k + rowStep_k * y + step_k * x: whole numbers, exact in doubles.
+    const double step0 = y1 - y2, step1 = y2 - y0, step2 = y0 - y1;
+    const double rowStep0 = x2 - x1, rowStep1 = x0 - x2, rowStep2 = x1 - x0;
+    const double base0 = static_cast<double>(orient(x1, y1, x2, y2, 0, 0));
+    const double base1 = static_cast<double>(orient(x2, y2, x0, y0, 0, 0));
+    const double base2 = static_cast<double>(orient(x0, y0, x1, y1, 0, 0));
+    // Top, middle and bottom corner; rows run from the top along the long side
+    // (top to bottom) and the short sides (top to middle, middle to bottom).
+    std::int32_t xs[3] = {x0, x1, x2}, ys[3] = {y0, y1, y2};
+    int top = 0, bottom = 0;
+    for (int k = 1; k < 3; ++k) {
+        if (ys[k] < ys[top]) top = k;
+        if (ys[k] >= ys[bottom]) bottom = k;
+    }
+    if (top == bottom) bottom = next3(top);  // level triangles have no area
+    const int middle = 3 - top - bottom;
+    const std::int32_t xa = xs[top], ya = ys[top], xb = xs[middle], yb = ys[middle], xc = xs[bottom], yc = ys[bottom];
+    const bool shortOnLeft =
+        static_cast<std::int64_t>(xc - xa) * (yb - ya) - static_cast<std::int64_t>(yc - ya) * (xb - xa) > 0;
+    SideWalk longSide, shortSide;
+    longSide.start(xa, ya, xc, yc);
+    shortSide.start(xa, ya, xb, yb);
+    // The first pass starts each row with the exact form, then moves the plane
+    // by adds (two lanes, two corners apart). Its drift from the exact form is
+    // at most `slack`: rounding of the row's start and of each add (|plane| <=
+    // area * heightTop inside the triangle), the step's own rounding times the
+    // steps taken, and the final subtraction. The bound is about four times
+    // what the sum of those terms needs; too large only costs divisions.
+    const double heightTop = std::max({std::fabs(h0), std::fabs(h1), std::fabs(h2)});
+    const double planeStep = step0 * h0 + step1 * h1 + step2 * h2, twoSteps = 2.0 * planeStep;
+    const double steps = std::max({x0, x1, x2}) - std::min({x0, x1, x2});
+    const double stepSum = std::fabs(step0) + std::fabs(step1) + std::fabs(step2);
+    const double slack =
+        4e-15 * (heightTop * (area * (steps + 4.0) + steps * stepSum) + area * (w.heightBound + heightTop));
+    double peak = -1.0;
+    for (std::int32_t y = ya; y <= yc; ++y, longSide.next(), shortSide.next()) {
+        if (y == yb) shortSide.start(xb, yb, xc, yc);
+        const std::int32_t from = shortOnLeft ? shortSide.ceilX() : longSide.ceilX();
+        const std::int32_t to = shortOnLeft ? longSide.floorX() : shortSide.floorX();
+        const std::size_t row = static_cast<std::size_t>(y - ya);
+        w.rowFrom[row] = from;
+        w.rowTo[row] = to;
+        const double* heights = w.scanHeight.data() + y * w.cw;
+        const double fy = y, fx = from;
+        const double plane = (base0 + rowStep0 * fy + step0 * fx) * h0 + (base1 + rowStep1 * fy + step1 * fx) * h1 +
+                             (base2 + rowStep2 * fy + step2 * fx) * h2;
+        // Two lanes, two corners apart, so that neither add waits on the other;
+        // NaN distances (no candidate) lose every comparison.
+        double best = -1.0, best2 = -1.0, even = plane, odd = plane + planeStep;
+        std::int32_t x = from;
+        for (; x < to; x += 2, even += twoSteps, odd += twoSteps) {
+            const double a = std::fabs(heights[x] * area - even), b = std::fabs(heights[x + 1] * area - odd);
+            best = best < a ? a : best;
+            best2 = best2 < b ? b : best2;
+        }
+        if (x == to) {
+            const double a = std::fabs(heights[x] * area - even);
+            best = best < a ? a : best;
+        }
+        best = best < best2 ? best2 : best;
+        w.rowTop[row] = best;
+        peak = std::max(peak, best);
+    }
+    if (peak < 0.0) return;
+    // Exact distances within `margin` of each other may come out in either
+    // order in the two forms; the best lies within margin and twice the
+    // slack of the first pass's peak.
+    const double margin = 1e-13 * area * (w.heightBound + heightTop);
+    const double rowFloor = peak - 2.0 * slack - 3.0 * margin;
+    const double floor = peak - slack - 3.0 * margin;
     double best = -1.0;
-    std::int32_t bestCorner = -1;
-    // A corner is first judged without the division: |h * area - plane| is
-    // compared with best * area, less a margin far above the rounding of
-    // either form (a few units in the last place of the heights involved).
-    // Only corners that may beat the best get the exact distance, so the
-    // choice and the distance are those of the exact form alone.
-    const double margin = 1e-13 * area * (w.heightBound + std::max({std::fabs(h0), std::fabs(h1), std::fabs(h2)}));
-    double threshold = -HUGE_VAL;
-    // Per row, only the span inside the triangle: each weight is linear in x
-    // (w + step * i for i = x - minX) and must not be negative.
-    const auto step0 = static_cast<std::int32_t>(y1 - y2), step1 = static_cast<std::int32_t>(y2 - y0),
-               step2 = static_cast<std::int32_t>(y0 - y1);
-    const auto f0 = static_cast<double>(step0), f1 = static_cast<double>(step1), f2 = static_cast<double>(step2);
-    for (std::int64_t y = minY; y <= maxY; ++y) {
-        const auto w0 = static_cast<std::int32_t>(orient(x1, y1, x2, y2, minX, y));
-        const auto w1 = static_cast<std::int32_t>(orient(x2, y2, x0, y0, minX, y));
-        const auto w2 = static_cast<std::int32_t>(orient(x0, y0, x1, y1, minX, y));
-        std::int32_t from = 0, to = static_cast<std::int32_t>(maxX - minX);
-        spanOf(w0, step0, from, to);
-        spanOf(w1, step1, from, to);
-        spanOf(w2, step2, from, to);
-        const std::uint8_t* flags = bc.flags + y * bc.stride + minX;
-        const double* heights = bc.heightAt + y * bc.stride + minX;
-        // Whole numbers below 2^53: stepping in doubles is exact.
-        double d0 = static_cast<double>(w0 + step0 * from), d1 = static_cast<double>(w1 + step1 * from);
-        double d2 = static_cast<double>(w2 + step2 * from);
-        for (std::int64_t i = from; i <= to; ++i, d0 += f0, d1 += f1, d2 += f2) {
-            if ((flags[i] & (cornerIsVertex | cornerOnLine | cornerKept)) != cornerIsVertex) continue;
+    for (std::int32_t y = ya; y <= yc; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y - ya);
+        if (w.rowTop[row] < rowFloor) continue;
+        const std::int32_t from = w.rowFrom[row], to = w.rowTo[row];
+        const std::uint8_t* flags = bc.flags + y * bc.stride;
+        const double* heights = bc.heightAt + y * bc.stride;
+        const double fy = y, fx = from;
+        double d0 = base0 + rowStep0 * fy + step0 * fx, d1 = base1 + rowStep1 * fy + step1 * fx;
+        double d2 = base2 + rowStep2 * fy + step2 * fx;
+        for (std::int32_t x = from; x <= to; ++x, d0 += step0, d1 += step1, d2 += step2) {
+            if (!isCandidate(flags[x])) continue;
             const double plane = d0 * h0 + d1 * h1 + d2 * h2;
-            if (std::fabs(heights[i] * area - plane) < threshold) continue;
-            const double error = std::fabs(heights[i] - plane / area);
+            if (std::fabs(heights[x] * area - plane) < floor) continue;
+            const double error = std::fabs(heights[x] - plane / area);
             if (error > best) {
                 best = error;
-                bestCorner = static_cast<std::int32_t>(y * w.cw + minX + i);
-                threshold = best * area - margin;
+                t.candidate = y * w.cw + x;
             }
         }
     }
-    t.candidate = bestCorner;
     t.error = best < 0.0 ? 0.0 : best;
 }
 
@@ -606,17 +730,26 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
     w.heap.clear();
     w.heapPlace.clear();
     w.stack.clear();
-    w.heightBound = 0.0;
-    for (std::int32_t y = 0; y <= bc.height; ++y)
-        for (std::int32_t x = 0; x <= bc.width; ++x)
-            w.heightBound = std::max(w.heightBound, std::fabs(bc.heightAt[y * bc.stride + x]));
+    if (w.scanHeight.size() < cornerCount) w.scanHeight.resize(cornerCount);
+    constexpr double kNoCandidate = std::numeric_limits<double>::quiet_NaN();
+    double heightBound = 0.0;  // a local: the stores below may not touch it
+    for (std::int32_t y = 0; y <= bc.height; ++y) {
+        const double* heights = bc.heightAt + y * bc.stride;
+        const std::uint8_t* flags = bc.flags + y * bc.stride;
+        double* scan = w.scanHeight.data() + y * w.cw;
+        for (std::int32_t x = 0; x <= bc.width; ++x) {
+            heightBound = std::max(heightBound, std::fabs(heights[x]));
+            scan[x] = isCandidate(flags[x]) ? heights[x] : kNoCandidate;
+        }
+    }
+    w.heightBound = heightBound;
 
     // The block's rectangle as two triangles, its sides marked.
     const std::int32_t nw = addVertex(w, 0, 0), ne = addVertex(w, bc.width, 0);
     const std::int32_t se = addVertex(w, bc.width, bc.height), sw = addVertex(w, 0, bc.height);
     // (x, y-south): nw, se, sw turns positively.
-    w.tris.push_back(Tri{{nw, se, sw}, {1, -1, -1}, 6, false, 0, -1, 0.0});
-    w.tris.push_back(Tri{{nw, ne, se}, {-1, -1, 0}, 3, false, 0, -1, 0.0});
+    w.tris.push_back(Tri{{nw, se, sw}, {1, -1, -1}, 6, false, -1, 0.0});
+    w.tris.push_back(Tri{{nw, ne, se}, {-1, -1, 0}, 3, false, -1, 0.0});
     w.vertexTri = {0, 1, 0, 0};  // ne lies only in the second
 
     // Every kept corner, row by row.
@@ -669,6 +802,7 @@ BlockOutcome simplifyBlock(BlockWorkspace& w, const BlockCorners& bc, const Bloc
         const std::int32_t corner = t.candidate;
         const std::int32_t x = corner % w.cw, y = corner / w.cw;
         bc.flags[y * bc.stride + x] |= cornerKept;
+        w.scanHeight[static_cast<std::size_t>(corner)] = std::numeric_limits<double>::quiet_NaN();
         const std::int32_t p = addVertex(w, x, y);
         w.cavity.clear();
         insertInto(w, worst, p);

@@ -21,8 +21,9 @@
 // Coordinates are block-local integers: x east (0..width), y south
 // (0..height); every predicate is exact in 64-bit integers.
 //
-// Memory: the workspace grows to the triangles of the largest block it has
-// seen and is reused; nothing else is allocated.
+// Memory: the workspace grows to the triangles and the corners (a copy of
+// the heights, 8 bytes each) of the largest block it has seen and is reused;
+// nothing else is allocated.
 
 #include <cstdint>
 #include <cstring>
