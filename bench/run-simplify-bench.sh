@@ -4,7 +4,9 @@
 # DEMs from ../shared/data/grids and the 4000 x 4000 grid of run-bench.sh,
 # at E = 0.5, 1, 2 and 5. Times are processor seconds from heights in memory
 # to the finished mesh (robust on a shared machine); wall seconds are kept in
-# the raw files. Then the peak memory of a streamed 10000 x 10000 run.
+# the raw files. Then whole conversions of the 4000 x 4000 grid to disk, full
+# and at --max-error 1, in turns (MORVALE_BENCH_RUNS each, default 5), and the
+# peak memory of a streamed 10000 x 10000 run.
 #
 #   bench/run-simplify-bench.sh [--no-huge]
 #
@@ -24,7 +26,7 @@ errors=(0.5 1 2 5)
 
 echo "== building (Release) in $build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALE_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target bench_simplify measure_run morvale-make-grid >/dev/null
+cmake --build "$build" -j2 --target bench_simplify measure_run morvale-make-grid morvale-convert >/dev/null
 simplify=$build/bench/bench_simplify
 measure=$build/bench/measure_run
 
@@ -59,6 +61,30 @@ for g in ../shared/data/grids/ava_slideTopo.asc ../shared/data/grids/landlab_Squ
     printf "%-44s %5s %10d %10d %6.3f %9.4f %9.4f %6.1fx\n", name, $1, $2, $8, $2 / $8, $5, $11, $11 / ($5 > 0 ? $5 : 0.001) }'
   rm -f "$work/heights"
 done
+
+# Whole conversions to disk, in turns; dirty pages of a run are flushed before
+# the next, so that none pays for another's writes.
+runs=${MORVALE_BENCH_RUNS:-5}
+: >"$work/full"
+: >"$work/simplified"
+for ((i = 1; i <= runs; i++)); do
+  for name in full simplified; do
+    args=()
+    [ "$name" = simplified ] && args=(--max-error 1)
+    sync
+    figures=$("$measure" "$build/morvale-convert" "$grid" -o "$work/out.obj" --quiet "${args[@]}")
+    [ "${figures##* }" = 0 ] || { echo "conversion failed: $figures" >&2; exit 1; }
+    echo "${figures% *}" >>"$work/$name"
+    rm -f "$work/out.obj"
+  done
+done
+echo "== 4000 x 4000, whole conversion to disk, medians of $runs in turns"
+for name in full simplified; do
+  awk -v name="$name" -v s="$(median "$work/$name")" -v c="$(median "$work/$name" 3)" -v m="$(maxOf "$work/$name")" \
+    'BEGIN { printf "  %-30s wall %6.3f s  cpu %6.2f s  peak %6.1f MB\n", name, s, c, m / 1024 }'
+done
+awk -v f="$(median "$work/full")" -v s="$(median "$work/simplified")" \
+  'BEGIN { printf "  --max-error 1 takes %.2fx the full conversion'"'"'s time\n", s / f }'
 
 if [ "${1:-}" != --no-huge ]; then
   huge=$cache/grid-10000x10000.asc
