@@ -642,8 +642,8 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     // by adds (two lanes, two corners apart). Its drift from the exact form is
     // at most `slack`: rounding of the row's start and of each add (|plane| <=
     // area * heightTop inside the triangle), the step's own rounding times the
-    // steps taken, and the final subtraction. The bound is about four times
-    // what the sum of those terms needs; too large only costs divisions.
+    // steps taken, and the final subtraction. The bound has a factor of four
+    // or more to spare; too large a bound only costs divisions.
     const double heightTop = std::max({std::fabs(h0), std::fabs(h1), std::fabs(h2)});
     const double planeStep = step0 * h0 + step1 * h1 + step2 * h2, twoSteps = 2.0 * planeStep;
     const double steps = std::max({x0, x1, x2}) - std::min({x0, x1, x2});
@@ -680,9 +680,10 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
         peak = std::max(peak, best);
     }
     if (peak < 0.0) return;
-    // Exact distances within `margin` of each other may come out in either
-    // order in the two forms; the best lies within margin and twice the
-    // slack of the first pass's peak.
+    // The two exact forms may order distances within `margin` of each other
+    // either way, and the first pass may be off by `slack`: every corner the
+    // exact form could choose lies in a row within twice the slack and the
+    // margins of the peak, and within one slack and the margins itself.
     const double margin = 1e-13 * area * (w.heightBound + heightTop);
     const double rowFloor = peak - 2.0 * slack - 3.0 * margin;
     const double floor = peak - slack - 3.0 * margin;
