@@ -590,6 +590,11 @@ struct SideWalk {
     std::int32_t ceilX() const { return whole + (rest != 0); }
 };
 
+// Triangles whose box holds at most this many corners are scanned corner by
+// corner, each exactly: up to that size, testing every corner of the box
+// costs less than setting up the rows.
+constexpr std::int32_t kSmallBox = 25;
+
 inline bool isCandidate(std::uint8_t flags) {
     return (flags & (cornerIsVertex | cornerOnLine | cornerKept)) == cornerIsVertex;
 }
@@ -616,6 +621,32 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     const double h1 = bc.heightAt[y1 * bc.stride + x1];
     const double h2 = bc.heightAt[y2 * bc.stride + x2];
     const double area = static_cast<double>(orient(x0, y0, x1, y1, x2, y2));
+    const std::int32_t minX = std::min({x0, x1, x2}), maxX = std::max({x0, x1, x2});
+    const std::int32_t minY = std::min({y0, y1, y2}), maxY = std::max({y0, y1, y2});
+    // Half a cell holds no corner but its own three; most triangles of a fine
+    // mesh are that small.
+    if (maxX - minX <= 1 && maxY - minY <= 1) return;
+    // A few corners: each in the box, exactly, in row order.
+    if ((maxX - minX + 1) * (maxY - minY + 1) <= kSmallBox) {
+        double best = -1.0;
+        for (std::int32_t y = minY; y <= maxY; ++y) {
+            for (std::int32_t x = minX; x <= maxX; ++x) {
+                if (!isCandidate(bc.flags[y * bc.stride + x])) continue;
+                const std::int64_t d0 = orient(x1, y1, x2, y2, x, y), d1 = orient(x2, y2, x0, y0, x, y);
+                const std::int64_t d2 = orient(x0, y0, x1, y1, x, y);
+                if (d0 < 0 || d1 < 0 || d2 < 0) continue;
+                const double plane =
+                    static_cast<double>(d0) * h0 + static_cast<double>(d1) * h1 + static_cast<double>(d2) * h2;
+                const double error = std::fabs(bc.heightAt[y * bc.stride + x] - plane / area);
+                if (error > best) {
+                    best = error;
+                    t.candidate = y * w.cw + x;
+                }
+            }
+        }
+        t.error = best < 0.0 ? 0.0 : best;
+        return;
+    }
     // Weight k at (x, y) is base_k + rowStep_k * y + step_k * x: whole numbers, exact in doubles.
     const double step0 = y1 - y2, step1 = y2 - y0, step2 = y0 - y1;
     const double rowStep0 = x2 - x1, rowStep1 = x0 - x2, rowStep2 = x1 - x0;
@@ -646,7 +677,7 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     // or more to spare; too large a bound only costs divisions.
     const double heightTop = std::max({std::fabs(h0), std::fabs(h1), std::fabs(h2)});
     const double planeStep = step0 * h0 + step1 * h1 + step2 * h2, twoSteps = 2.0 * planeStep;
-    const double steps = std::max({x0, x1, x2}) - std::min({x0, x1, x2});
+    const double steps = maxX - minX;
     const double stepSum = std::fabs(step0) + std::fabs(step1) + std::fabs(step2);
     const double slack =
         4e-15 * (heightTop * (area * (steps + 4.0) + steps * stepSum) + area * (w.heightBound + heightTop));
