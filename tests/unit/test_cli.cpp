@@ -146,7 +146,7 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
     const ToolRun one =
         runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "set.seams") + " -o " + quoted(dir / "one"));
     EXPECT_EQ(one.status, 0) << one.output;
-    EXPECT_EQ(readFile(dir / "one" / "a.obj"), readFile(dir / "set" / "a.obj"));
+    EXPECT_EQ(withoutClock(readFile(dir / "one" / "a.obj")), withoutClock(readFile(dir / "set" / "a.obj")));
     writeFile(dir / "cut.seams", readFile(dir / "set.seams").substr(0, 100));
     const ToolRun cut = runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "cut.seams"));
     EXPECT_EQ(cut.status, 3);

@@ -69,18 +69,6 @@ Outcome convertWith(const Builder& build, const ConversionRequest& request, int 
     return outcome;
 }
 
-// The file without its fourth line, the time the conversion started.
-std::string withoutClock(const std::string& obj) {
-    std::size_t at = 0;
-    for (int line = 0; line < 3 && at != std::string::npos; ++line) {
-        at = obj.find("\r\n", at);
-        if (at != std::string::npos) at += 2;
-    }
-    if (at == std::string::npos) return obj;
-    const std::size_t end = obj.find("\r\n", at);
-    return end == std::string::npos ? obj : obj.substr(0, at) + obj.substr(end);
-}
-
 // The first line where two files differ, for a readable failure.
 std::string firstDifference(const std::string& a, const std::string& b) {
     std::size_t at = 0;

@@ -34,6 +34,17 @@ std::string readFile(const std::filesystem::path& path) {
     return text.str();
 }
 
+std::string withoutClock(const std::string& obj) {
+    std::size_t at = 0;
+    for (int line = 0; line < 3 && at != std::string::npos; ++line) {
+        at = obj.find("\r\n", at);
+        if (at != std::string::npos) at += 2;
+    }
+    if (at == std::string::npos) return obj;
+    const std::size_t end = obj.find("\r\n", at);
+    return end == std::string::npos ? obj : obj.substr(0, at) + obj.substr(end);
+}
+
 std::filesystem::path sharedGrid(std::string_view name) {
     return std::filesystem::path(MORVALE_SHARED_GRIDS) / std::string(name);
 }

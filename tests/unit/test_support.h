@@ -23,6 +23,9 @@ private:
 
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
 std::string readFile(const std::filesystem::path& path);
+// An OBJ file without its fourth line, the minute the conversion started:
+// two runs a minute boundary apart differ only there.
+std::string withoutClock(const std::string& obj);
 
 // A grid of ../shared/data/grids (read in place, never copied).
 std::filesystem::path sharedGrid(std::string_view name);
