@@ -1,5 +1,5 @@
 # Sourced by the benchmark scripts: the shared benchmark grid, made once,
-# and the figures taken from the runs' records.
+# one measured run, and the figures taken from the runs' records.
 
 # bench_grid BUILD_DIR FILE COLS ROWS
 bench_grid() {
@@ -18,3 +18,21 @@ median() {
 
 # maxOf FILE: the largest number in column 2 of FILE.
 maxOf() { awk 'BEGIN { m = 0 } $2 > m { m = $2 } END { print m }' "$1"; }
+
+# run NAME COMMAND...: measures one run with $measure and appends "seconds
+# peakKiB cpuSeconds" to $work/NAME. Dirty pages of earlier runs are flushed
+# first, so that no run pays for another's writes. Status 1 (a check failed,
+# the output written) counts as a run.
+run() {
+  local name=$1
+  shift
+  sync
+  local figures
+  figures=$("$measure" "$@")
+  local status=${figures##* }
+  if [ "$status" != 0 ] && [ "$status" != 1 ]; then
+    echo "failed ($status): $*" >&2
+    exit 1
+  fi
+  echo "${figures% *}" >>"$work/$name"
+}

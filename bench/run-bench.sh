@@ -38,24 +38,6 @@ trap 'rm -rf "$work"' EXIT
 grid=$cache/grid-4000x4000.asc
 bench_grid "$build" "$grid" 4000 4000
 
-
-# run NAME COMMAND...: measures one run and appends "seconds peakKiB cpuSeconds"
-# to $work/NAME. Dirty pages of earlier runs are flushed first, so that no run
-# pays for another's writes.
-run() {
-  local name=$1
-  shift
-  sync
-  local figures
-  figures=$("$measure" "$@")
-  local status=${figures##* }
-  if [ "$status" != 0 ] && [ "$status" != 1 ]; then
-    echo "failed ($status): $*" >&2
-    exit 1
-  fi
-  echo "${figures% *}" >>"$work/$name"
-}
-
 # bench TITLE CELLS MODE [CROP]: the three programs on the 4000 x 4000 grid.
 bench() {
   local title=$1 cells=$2 mode=$3 crop=${4:-}

@@ -62,21 +62,13 @@ for g in ../shared/data/grids/ava_slideTopo.asc ../shared/data/grids/landlab_Squ
   rm -f "$work/heights"
 done
 
-# Whole conversions to disk, in turns; dirty pages of a run are flushed before
-# the next, so that none pays for another's writes.
+# Whole conversions to disk, in turns.
 runs=${MORVALE_BENCH_RUNS:-5}
-: >"$work/full"
-: >"$work/simplified"
 for ((i = 1; i <= runs; i++)); do
-  for name in full simplified; do
-    args=()
-    [ "$name" = simplified ] && args=(--max-error 1)
-    sync
-    figures=$("$measure" "$build/morvale-convert" "$grid" -o "$work/out.obj" --quiet "${args[@]}")
-    [ "${figures##* }" = 0 ] || { echo "conversion failed: $figures" >&2; exit 1; }
-    echo "${figures% *}" >>"$work/$name"
-    rm -f "$work/out.obj"
-  done
+  run full "$build/morvale-convert" "$grid" -o "$work/out.obj" --quiet
+  rm -f "$work/out.obj"
+  run simplified "$build/morvale-convert" "$grid" -o "$work/out.obj" --quiet --max-error 1
+  rm -f "$work/out.obj"
 done
 echo "== 4000 x 4000, whole conversion to disk, medians of $runs in turns"
 for name in full simplified; do

@@ -343,14 +343,11 @@ void insertInto(BlockWorkspace& w, std::int32_t ti, std::int32_t p) {
     const std::int32_t halfA = ui >= 0 ? id3 : -1;
     // A split edge keeps its segment mark on both halves.
     const auto split = static_cast<std::uint8_t>((t.fixedEdge >> onEdge) & 1u);
-    auto fixedBit = [](const Tri& old, int e, int k) {
-        return static_cast<std::uint8_t>(((old.fixedEdge >> e) & 1u) << k);
-    };
     // Outline edge k of the new triangle `id` was edge e of `old`: take its
     // neighbour and mark, and point the neighbour back.
     auto takeOutline = [&](Tri& n, std::int32_t id, int k, const Tri& old, int e) {
         n.adj[k] = old.adj[e];
-        n.fixedEdge |= fixedBit(old, e, k);
+        n.fixedEdge |= static_cast<std::uint8_t>(((old.fixedEdge >> e) & 1u) << k);
         if (old.adj[e] >= 0) {
             Tri& o = w.tris[static_cast<std::size_t>(old.adj[e])];
             o.adj[edgeOf(o, old.v[next3(e)], old.v[e])] = id;
@@ -621,6 +618,10 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
     const double h1 = bc.heightAt[y1 * bc.stride + x1];
     const double h2 = bc.heightAt[y2 * bc.stride + x2];
     const double area = static_cast<double>(orient(x0, y0, x1, y1, x2, y2));
+    // The exact form, from the three weights of a corner (whole numbers): the
+    // plane times area, and the distance. Every path computes these alike.
+    auto planeAt = [&](double d0, double d1, double d2) { return d0 * h0 + d1 * h1 + d2 * h2; };
+    auto distance = [&](double height, double plane) { return std::fabs(height - plane / area); };
     const std::int32_t minX = std::min({x0, x1, x2}), maxX = std::max({x0, x1, x2});
     const std::int32_t minY = std::min({y0, y1, y2}), maxY = std::max({y0, y1, y2});
     // Half a cell holds no corner but its own three; most triangles of a fine
@@ -635,9 +636,9 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
                 const std::int64_t d0 = orient(x1, y1, x2, y2, x, y), d1 = orient(x2, y2, x0, y0, x, y);
                 const std::int64_t d2 = orient(x0, y0, x1, y1, x, y);
                 if (d0 < 0 || d1 < 0 || d2 < 0) continue;
-                const double plane =
-                    static_cast<double>(d0) * h0 + static_cast<double>(d1) * h1 + static_cast<double>(d2) * h2;
-                const double error = std::fabs(bc.heightAt[y * bc.stride + x] - plane / area);
+                const double error =
+                    distance(bc.heightAt[y * bc.stride + x],
+                             planeAt(static_cast<double>(d0), static_cast<double>(d1), static_cast<double>(d2)));
                 if (error > best) {
                     best = error;
                     t.candidate = y * w.cw + x;
@@ -691,8 +692,8 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
         w.rowTo[row] = to;
         const double* heights = w.scanHeight.data() + y * w.cw;
         const double fy = y, fx = from;
-        const double plane = (base0 + rowStep0 * fy + step0 * fx) * h0 + (base1 + rowStep1 * fy + step1 * fx) * h1 +
-                             (base2 + rowStep2 * fy + step2 * fx) * h2;
+        const double plane = planeAt(base0 + rowStep0 * fy + step0 * fx, base1 + rowStep1 * fy + step1 * fx,
+                                     base2 + rowStep2 * fy + step2 * fx);
         // Two lanes, two corners apart, so that neither add waits on the other;
         // NaN distances (no candidate) lose every comparison.
         double best = -1.0, best2 = -1.0, even = plane, odd = plane + planeStep;
@@ -730,9 +731,9 @@ void scanTriangle(BlockWorkspace& w, std::int32_t ti) {
         double d2 = base2 + rowStep2 * fy + step2 * fx;
         for (std::int32_t x = from; x <= to; ++x, d0 += step0, d1 += step1, d2 += step2) {
             if (!isCandidate(flags[x])) continue;
-            const double plane = d0 * h0 + d1 * h1 + d2 * h2;
+            const double plane = planeAt(d0, d1, d2);
             if (std::fabs(heights[x] * area - plane) < floor) continue;
-            const double error = std::fabs(heights[x] - plane / area);
+            const double error = distance(heights[x], plane);
             if (error > best) {
                 best = error;
                 t.candidate = y * w.cw + x;
