@@ -1,6 +1,5 @@
 #include "mesh/mesh_file.h"
 
-#include <bit>
 #include <cstring>
 #include <system_error>
 
@@ -9,21 +8,6 @@ namespace morvale {
 namespace {
 constexpr std::size_t bufferBytes = std::size_t{1} << 20;
 }
-
-void storeU32(unsigned char* out, std::uint32_t value) {
-    out[0] = static_cast<unsigned char>(value);
-    out[1] = static_cast<unsigned char>(value >> 8);
-    out[2] = static_cast<unsigned char>(value >> 16);
-    out[3] = static_cast<unsigned char>(value >> 24);
-}
-
-void storeF32(unsigned char* out, float value) { storeU32(out, std::bit_cast<std::uint32_t>(value)); }
-
-std::uint32_t loadU32(const unsigned char* in) {
-    return std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 | std::uint32_t{in[2]} << 16 | std::uint32_t{in[3]} << 24;
-}
-
-float loadF32(const unsigned char* in) { return std::bit_cast<float>(loadU32(in)); }
 
 bool seekFile(std::FILE* file, std::int64_t offset) {
 #ifdef _WIN32

@@ -4,9 +4,11 @@
 // end), and a read-back of written bytes. Write errors are remembered and
 // reported by close(); nothing throws.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -49,11 +51,30 @@ private:
     bool failed_ = false;
 };
 
-// Little-endian encoding of the numbers, for files and for tests.
-void storeU32(unsigned char* out, std::uint32_t value);
-void storeF32(unsigned char* out, float value);
-std::uint32_t loadU32(const unsigned char* in);
-float loadF32(const unsigned char* in);
+// Little-endian encoding of the numbers, for files and for tests. Inline:
+// the writers call them per corner, and on little-endian machines each is one move.
+inline void storeU32(unsigned char* out, std::uint32_t value) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &value, 4);
+    } else {
+        out[0] = static_cast<unsigned char>(value);
+        out[1] = static_cast<unsigned char>(value >> 8);
+        out[2] = static_cast<unsigned char>(value >> 16);
+        out[3] = static_cast<unsigned char>(value >> 24);
+    }
+}
+inline void storeF32(unsigned char* out, float value) { storeU32(out, std::bit_cast<std::uint32_t>(value)); }
+inline std::uint32_t loadU32(const unsigned char* in) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint32_t value;
+        std::memcpy(&value, in, 4);
+        return value;
+    } else {
+        return std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 | std::uint32_t{in[2]} << 16 |
+               std::uint32_t{in[3]} << 24;
+    }
+}
+inline float loadF32(const unsigned char* in) { return std::bit_cast<float>(loadU32(in)); }
 
 // 64-bit file positioning on every platform.
 bool seekFile(std::FILE* file, std::int64_t offset);

@@ -94,6 +94,8 @@ const unsigned char* RecordSpool::at(std::int64_t index) {
     if (!file_) return memory_.data() + static_cast<std::size_t>(index) * recordBytes_;
     flushTail();
     if (failed_) return nullptr;
+    if (index >= lastFirst_ && index < lastEnd_)
+        return lastData_ + static_cast<std::size_t>(index - lastFirst_) * recordBytes_;
     const std::int64_t page = index / static_cast<std::int64_t>(pageRecords_);
     const std::size_t slots = slotPage_.size();
     const std::size_t slot =
@@ -111,6 +113,9 @@ const unsigned char* RecordSpool::at(std::int64_t index) {
         }
         slotPage_[slot] = page;
     }
+    lastFirst_ = page * static_cast<std::int64_t>(pageRecords_);
+    lastEnd_ = std::min<std::int64_t>(lastFirst_ + static_cast<std::int64_t>(pageRecords_), count_);
+    lastData_ = pageData;
     return pageData + static_cast<std::size_t>(index - page * static_cast<std::int64_t>(pageRecords_)) * recordBytes_;
 }
 

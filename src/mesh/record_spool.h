@@ -54,6 +54,10 @@ private:
     std::size_t pageRecords_ = 0;
     std::vector<unsigned char> pages_;
     std::vector<std::int64_t> slotPage_;  // page held by each slot, -1 for none
+    // The page read last: faces mostly name records of the page before, so
+    // this range test spares them the division and the slot lookup.
+    std::int64_t lastFirst_ = 0, lastEnd_ = 0;
+    const unsigned char* lastData_ = nullptr;
     bool failed_ = false;
 };
 

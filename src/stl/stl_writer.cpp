@@ -62,34 +62,37 @@ void StlWriter::vertices(const VertexBatch& batch) {
 
 void StlWriter::keepVertices(std::int64_t count) { corners_->truncate(count < 0 ? 0 : count); }
 
-void StlWriter::writeTriangle(std::int64_t a, std::int64_t b, std::int64_t c) {
-    float corner[3][3];
-    const std::int64_t numbers[3] = {a, b, c};
-    for (int k = 0; k < 3; ++k) {
-        const unsigned char* record = corners_->at(numbers[k] - 1);
-        if (!record) {
-            failed_ = true;
-            return;
-        }
-        for (int axis = 0; axis < 3; ++axis) corner[k][axis] = loadF32(record + 4 * axis);
-    }
+bool StlWriter::loadCorner(std::int64_t number, float* corner) {
+    const unsigned char* record = corners_->at(number - 1);
+    if (!record) return false;
+    for (int axis = 0; axis < 3; ++axis) corner[axis] = loadF32(record + 4 * axis);
+    return true;
+}
+
+void StlWriter::writeTriangle(const float* a, const float* b, const float* c) {
     // The normal from the corners as written, in double so that it is unit
     // length to float precision.
     double u[3], v[3];
     for (int axis = 0; axis < 3; ++axis) {
-        u[axis] = double{corner[1][axis]} - corner[0][axis];
-        v[axis] = double{corner[2][axis]} - corner[0][axis];
+        u[axis] = double{b[axis]} - a[axis];
+        v[axis] = double{c[axis]} - a[axis];
     }
     double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
     const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    unsigned char facet[50];
+    unsigned char* facet = facets_ + kFacetBytes * facetCount_;
     for (int axis = 0; axis < 3; ++axis)
         storeF32(facet + 4 * axis, length > 0.0 ? static_cast<float>(n[axis] / length) : 0.0f);
+    const float* corners[3] = {a, b, c};
     for (int k = 0; k < 3; ++k)
-        for (int axis = 0; axis < 3; ++axis) storeF32(facet + 12 + 12 * k + 4 * axis, corner[k][axis]);
+        for (int axis = 0; axis < 3; ++axis) storeF32(facet + 12 + 12 * k + 4 * axis, corners[k][axis]);
     facet[48] = facet[49] = 0;
-    file_.write(facet, sizeof facet);
+    if (++facetCount_ == kFacetBlock) flushFacets();
     ++triangleCount_;
+}
+
+void StlWriter::flushFacets() {
+    file_.write(facets_, kFacetBytes * facetCount_);
+    facetCount_ = 0;
 }
 
 void StlWriter::faces(const FaceBatch& batch) {
@@ -107,10 +110,20 @@ void StlWriter::faces(const FaceBatch& batch) {
             failed_ = true;
             break;
         }
-        writeTriangle(v[0], v[1], v[2]);
-        if (corners == 4) writeTriangle(v[0], v[2], v[3]);
+        // Each corner is looked up once, also the two a quad's triangles share.
+        float corner[4][3];
+        for (int k = 0; k < corners; ++k) {
+            if (!loadCorner(v[k], corner[k])) {
+                failed_ = true;
+                break;
+            }
+        }
+        if (failed_) break;
+        writeTriangle(corner[0], corner[1], corner[2]);
+        if (corners == 4) writeTriangle(corner[0], corner[2], corner[3]);
         ++faceCount_;
     }
+    flushFacets();
     gate_.written(batch.stepAfter);
 }
 

@@ -53,7 +53,14 @@ public:
     MeshWritten end(std::int64_t faceCountForComment) override;
 
 private:
-    void writeTriangle(std::int64_t a, std::int64_t b, std::int64_t c);
+    bool loadCorner(std::int64_t number, float* corner);
+    void writeTriangle(const float* a, const float* b, const float* c);
+    void flushFacets();
+
+    // Facets are assembled here and reach the file a block at a time.
+    static constexpr std::size_t kFacetBytes = 50, kFacetBlock = 64;
+    unsigned char facets_[kFacetBlock * kFacetBytes];
+    std::size_t facetCount_ = 0;
 
     BatchGate gate_;
     MeshFile file_;
