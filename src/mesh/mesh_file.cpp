@@ -48,7 +48,7 @@ void MeshFile::flush() {
     used_ = 0;
 }
 
-void MeshFile::write(const void* bytes, std::size_t count) {
+void MeshFile::writeAcross(const void* bytes, std::size_t count) {
     const auto* in = static_cast<const unsigned char*>(bytes);
     while (count > 0) {
         if (used_ == buffer_.size()) flush();
@@ -64,18 +64,6 @@ void MeshFile::write(const void* bytes, std::size_t count) {
 void MeshFile::writeU16(std::uint16_t value) {
     const unsigned char bytes[2] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8)};
     write(bytes, 2);
-}
-
-void MeshFile::writeU32(std::uint32_t value) {
-    unsigned char bytes[4];
-    storeU32(bytes, value);
-    write(bytes, 4);
-}
-
-void MeshFile::writeF32(float value) {
-    unsigned char bytes[4];
-    storeF32(bytes, value);
-    write(bytes, 4);
 }
 
 void MeshFile::writeZeros(std::size_t count) {
