@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "mesh/mesh_file.h"
+#include "test_support.h"
+
+using namespace morvale;
+using namespace testing_support;
+
+// Numbers and byte runs of odd lengths, past the 1 MiB buffer several times,
+// so that writes land across every kind of buffer boundary; then a patch and
+// a read-back behind the buffer.
+TEST(MeshFile, WritesAcrossTheBufferKeepEveryByteInOrder) {
+    ScratchDir dir;
+    MeshFile file;
+    ASSERT_TRUE(file.open(dir / "m.bin"));
+    std::string expected;
+    const std::string run(1000, 'r');
+    for (std::uint32_t i = 0; i < 300000; ++i) {
+        file.writeU32(i);
+        expected += {static_cast<char>(i), static_cast<char>(i >> 8), static_cast<char>(i >> 16), static_cast<char>(0)};
+        if (i % 97 == 0) {
+            file.write(run.data(), i % 1000);
+            expected.append(run, 0, i % 1000);
+        }
+        if (i % 5 == 0) {
+            file.writeF32(-2.0f);  // 0xC0000000
+            expected += std::string("\0\0\0\xC0", 4);
+        }
+    }
+    ASSERT_GT(expected.size(), std::size_t{2} << 20);
+    file.patch(4, "\x01\x02\x03\x04", 4);
+    expected.replace(4, 4, "\x01\x02\x03\x04");
+    unsigned char back[4] = {};
+    ASSERT_TRUE(file.readBack(4, back, 4));
+    EXPECT_EQ(back[0], 1);
+    EXPECT_EQ(back[3], 4);
+    EXPECT_EQ(file.position(), static_cast<std::int64_t>(expected.size()));
+    ASSERT_TRUE(file.close());
+    EXPECT_TRUE(readFile(dir / "m.bin") == expected);
+}
