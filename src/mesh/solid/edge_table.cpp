@@ -1,84 +1,84 @@
 #include "mesh/solid/edge_table.h"
 
-#include <algorithm>
+#include <cassert>
 
 namespace morvale {
 
 namespace {
-constexpr std::size_t npos = static_cast<std::size_t>(-1);
 constexpr std::size_t initialSlots = 1024;
 }  // namespace
 
 EdgeTable::EdgeTable() : slots_(initialSlots), mask_(initialSlots - 1) {}
 
-std::size_t EdgeTable::slotOf(std::int64_t from, std::int64_t to) const {
-    std::uint64_t h = static_cast<std::uint64_t>(from) * 0x9E3779B97F4A7C15ull ^
-                      static_cast<std::uint64_t>(to) * 0xC2B2AE3D27D4EB4Full;
-    h ^= h >> 29;
-    return static_cast<std::size_t>(h) & mask_;
-}
-
-std::size_t EdgeTable::find(std::int64_t from, std::int64_t to) const {
-    for (std::size_t slot = slotOf(from, to);; slot = (slot + 1) & mask_) {
-        const DirectedEdge& e = slots_[slot];
-        if (e.from == 0) return npos;
-        if (e.from == from && e.to == to) return slot;
-    }
+std::size_t EdgeTable::slotOf(std::int64_t low, std::int64_t high) const {
+    return static_cast<std::size_t>(static_cast<std::uint64_t>(low) * 4 + static_cast<std::uint64_t>(high - low)) &
+           mask_;
 }
 
 void EdgeTable::erase(std::size_t slot) {
     // Backward shift: move later entries of the probe run into the hole when
     // their home slot does not lie between the hole and them.
     std::size_t hole = slot;
-    for (std::size_t next = (hole + 1) & mask_; slots_[next].from != 0; next = (next + 1) & mask_) {
-        const std::size_t home = slotOf(slots_[next].from, slots_[next].to);
-        if (((next - home) & mask_) >= ((next - hole) & mask_)) {
+    for (std::size_t next = (hole + 1) & mask_; slots_[next].low != 0; next = (next + 1) & mask_) {
+        if (((next - slots_[next].home) & mask_) >= ((next - hole) & mask_)) {
             slots_[hole] = slots_[next];
             hole = next;
         }
     }
-    slots_[hole] = DirectedEdge{};
+    slots_[hole] = Entry{};
     --used_;
 }
 
 void EdgeTable::grow() {
-    std::vector<DirectedEdge> old(slots_.size() * 2);
+    std::vector<Entry> old(slots_.size() * 2);
     old.swap(slots_);
     mask_ = slots_.size() - 1;
-    for (const DirectedEdge& e : old) {
-        if (e.from == 0) continue;
-        std::size_t slot = slotOf(e.from, e.to);
-        while (slots_[slot].from != 0) slot = (slot + 1) & mask_;
+    assert(mask_ <= UINT32_MAX);
+    for (Entry e : old) {
+        if (e.low == 0) continue;
+        e.home = static_cast<std::uint32_t>(slotOf(e.low, e.high));
+        std::size_t slot = e.home;
+        while (slots_[slot].low != 0) slot = (slot + 1) & mask_;
         slots_[slot] = e;
     }
 }
 
 void EdgeTable::pair(std::int64_t from, std::int64_t to) {
-    const std::size_t reverse = find(to, from);
-    if (reverse != npos) {
-        if (--slots_[reverse].count == 0) erase(reverse);
+    const std::int64_t low = from < to ? from : to, high = from < to ? to : from;
+    // An edge from a vertex to itself is its own reverse: two occurrences cancel.
+    const std::int32_t step = from <= to ? 1 : -1;
+    const std::size_t home = slotOf(low, high);
+    std::size_t slot = home;
+    for (; slots_[slot].low != 0; slot = (slot + 1) & mask_) {
+        Entry& e = slots_[slot];
+        if (e.low != low || e.high != high) continue;
+        if (low == high || (e.count > 0) != (step > 0)) {
+            e.count -= e.count > 0 ? 1 : -1;  // meets its reverse
+            if (e.count == 0) erase(slot);
+        } else {
+            e.count += step;
+        }
         return;
     }
-    std::size_t slot = slotOf(from, to);
-    for (; slots_[slot].from != 0; slot = (slot + 1) & mask_) {
-        if (slots_[slot].from == from && slots_[slot].to == to) {
-            ++slots_[slot].count;
-            return;
-        }
-    }
-    slots_[slot] = DirectedEdge{from, to, 1};
+    slots_[slot] = Entry{low, high, step, static_cast<std::uint32_t>(home)};
     if (++used_ * 2 > slots_.size()) grow();
 }
 
 void EdgeTable::take(std::int64_t vertex, std::vector<DirectedEdge>& out) {
-    const std::size_t first = out.size();
-    for (const DirectedEdge& e : slots_)
-        if (e.from != 0 && std::min(e.from, e.to) < vertex) out.push_back(e);
-    for (std::size_t k = first; k < out.size(); ++k) erase(find(out[k].from, out[k].to));
-    // One entry per occurrence.
-    const std::size_t taken = out.size();
-    for (std::size_t k = first; k < taken; ++k)
-        for (std::int32_t extra = 1; extra < out[k].count; ++extra) out.push_back(out[k]);
+    for (std::size_t slot = 0; slot < slots_.size();) {
+        const Entry e = slots_[slot];
+        if (e.low == 0 || e.low >= vertex) {
+            ++slot;
+            continue;
+        }
+        // One entry per occurrence, in its own direction.
+        const DirectedEdge edge =
+            e.count > 0 ? DirectedEdge{e.low, e.high, e.count} : DirectedEdge{e.high, e.low, -e.count};
+        for (std::int32_t k = 0; k < edge.count; ++k) out.push_back(edge);
+        // The shift may bring a later entry, or one that wrapped around from
+        // the start, into this slot: look at it again.
+        erase(slot);
+    }
 }
 
 }  // namespace morvale
