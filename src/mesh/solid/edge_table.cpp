@@ -75,8 +75,7 @@ void EdgeTable::take(std::int64_t vertex, std::vector<DirectedEdge>& out) {
         const DirectedEdge edge =
             e.count > 0 ? DirectedEdge{e.low, e.high, e.count} : DirectedEdge{e.high, e.low, -e.count};
         for (std::int32_t k = 0; k < edge.count; ++k) out.push_back(edge);
-        // The shift may bring a later entry, or one that wrapped around from
-        // the start, into this slot: look at it again.
+        // The backward shift may bring a later entry into this slot: look again.
         erase(slot);
     }
 }

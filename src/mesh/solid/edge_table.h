@@ -21,9 +21,9 @@
 namespace morvale {
 
 struct DirectedEdge {
-    std::int64_t from = 0;  // 0: an empty slot
+    std::int64_t from = 0;
     std::int64_t to = 0;
-    std::int32_t count = 0;
+    std::int32_t count = 0;  // how often it waited; take() lists each occurrence
 };
 
 class EdgeTable {
@@ -38,8 +38,8 @@ public:
 
 private:
     // An edge's entry: `low` < or == `high`; `count` > 0 for low -> high
-    // occurrences waiting, < 0 for high -> low. `home` is the slot its hash
-    // names, kept for deletion.
+    // occurrences waiting, < 0 for high -> low. `home` is slotOf(low, high),
+    // kept for deletion.
     struct Entry {
         std::int64_t low = 0;  // 0: an empty slot
         std::int64_t high = 0;
