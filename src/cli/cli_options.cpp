@@ -7,7 +7,7 @@
 
 #include "base/native_text.h"
 #include "cli/cli_manual.h"
-#include "mesh/simplify/simplify_options.h"
+#include "app/simplify_options.h"
 
 namespace morvale::cli {
 

@@ -13,7 +13,7 @@
 #include "mesh/floating_planes.h"
 #include "mesh/interpolated.h"
 #include "obj/mtl_writer.h"
-#include "mesh/simplified_builders.h"
+#include "mesh/simplify/simplified_builders.h"
 #include "mesh/solid/solid_filter.h"
 #include "obj/obj_mesh_writer.h"
 #include "stl/stl_writer.h"

@@ -33,7 +33,7 @@
 #include <filesystem>
 
 #include "mesh/batch_gate.h"
-#include "mesh/mesh_file.h"
+#include "base/mesh_file.h"
 #include "mesh/mesh_sink.h"
 
 namespace morvale {

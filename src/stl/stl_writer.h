@@ -22,9 +22,9 @@
 #include <memory>
 
 #include "mesh/batch_gate.h"
-#include "mesh/mesh_file.h"
+#include "base/mesh_file.h"
 #include "mesh/mesh_sink.h"
-#include "mesh/record_spool.h"
+#include "base/record_spool.h"
 
 namespace morvale {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "mesh/mesh_file.h"
+#include "base/mesh_file.h"
 #include "test_support.h"
 
 using namespace morvale;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "mesh/simplify/simplify_options.h"
+#include "app/simplify_options.h"
 
 using namespace morvale;
 using S = SimplifyOptionStatus;

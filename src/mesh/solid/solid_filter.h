@@ -36,7 +36,7 @@
 
 #include "mesh/batch_gate.h"
 #include "mesh/mesh_sink.h"
-#include "mesh/record_spool.h"
+#include "base/record_spool.h"
 #include "mesh/solid/edge_table.h"
 
 namespace morvale {

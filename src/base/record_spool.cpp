@@ -1,11 +1,11 @@
-#include "mesh/record_spool.h"
+#include "base/record_spool.h"
 
 #include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <system_error>
 
-#include "mesh/mesh_file.h"
+#include "base/mesh_file.h"
 
 namespace morvale {
 

@@ -1,4 +1,4 @@
-#include "mesh/simplify/simplify_options.h"
+#include "app/simplify_options.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "mesh/simplified_builders.h"
+#include "mesh/simplify/simplified_builders.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,4 +1,4 @@
-#include "mesh/mesh_file.h"
+#include "base/mesh_file.h"
 
 #include <cstring>
 #include <system_error>
