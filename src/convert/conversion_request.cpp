@@ -235,9 +235,11 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     const bool floating = settings.mode == TerrainMode::FloatingPlanes;
     SimplifiedBuilt simplified;
     if (request.maxError || request.maxTriangles > 0) {
-        simplified = floating ? buildMergedPlanesMesh(job, request.maxError.value_or(0.0), *sink)
-                              : buildSimplifiedInterpolatedMesh(
-                                    job, SimplifyRequest{request.maxError.value_or(0.0), request.maxTriangles}, *sink);
+        // Faces past the memory budget wait beside the output, as the solid's surface does.
+        SimplifyRequest simplify{request.maxError.value_or(0.0), request.maxTriangles, request.outputPath};
+        simplify.spoolPath += ".faces.tmp";
+        simplified = floating ? buildMergedPlanesMesh(job, simplify.maxError, *sink)
+                              : buildSimplifiedInterpolatedMesh(job, simplify, *sink);
     } else {
         simplified.built = floating ? buildFloatingPlanesMesh(job, *sink) : buildInterpolatedMesh(job, *sink);
     }

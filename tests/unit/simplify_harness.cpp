@@ -4,10 +4,13 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <numeric>
 #include <set>
 #include <sstream>
 #include <utility>
+
+#include <unistd.h>
 
 #include "grid/grid_body.h"
 #include "grid/grid_header.h"
@@ -61,6 +64,7 @@ bool isVertex(const CellGrid& g, const SimplifyWindow& w, std::int32_t row, std:
 
 struct CaptureSink final : MeshSink {
     Mesh* mesh = nullptr;
+    std::filesystem::path spoolPath;
     bool facesStarted = false;
     void begin(const MeshInfo& info) override {
         if (info.faceCorners != 3) mesh->orderOk = false;
@@ -77,6 +81,7 @@ struct CaptureSink final : MeshSink {
     void endVertices() override { facesStarted = true; }
     void faces(const FaceBatch& batch) override {
         if (!facesStarted) mesh->orderOk = false;
+        mesh->spooled = mesh->spooled || std::filesystem::exists(spoolPath);
         mesh->triangles.insert(mesh->triangles.end(), batch.vertex, batch.vertex + 3 * batch.count);
     }
     void settled(std::int64_t) override { ++mesh->settledCalls; }
@@ -129,11 +134,17 @@ Mesh simplify(const CellGrid& g, const SimplifyWindow& w, double maxError, bool 
     Mesh mesh;
     CaptureSink sink;
     sink.mesh = &mesh;
-    TerrainSimplifier* s = createTerrainSimplifier(w, maxError, CornerPlacement{nullptr, place},
-                                                   countOnly ? nullptr : &sink, nullptr, facesInMemory, helperThreads);
+    // Its own name: test processes run side by side.
+    static std::atomic<int> runs{0};
+    sink.spoolPath = std::filesystem::temp_directory_path() /
+                     ("morvale-simplify-" + std::to_string(getpid()) + "-" + std::to_string(++runs) + ".faces.tmp");
+    TerrainSimplifier* s =
+        createTerrainSimplifier(w, maxError, CornerPlacement{nullptr, place}, countOnly ? nullptr : &sink,
+                                sink.spoolPath, facesInMemory, helperThreads);
     feed(s, g, w);
     mesh.totals = finishTerrainSimplifier(*s);
     destroyTerrainSimplifier(s);
+    mesh.spoolLeft = std::filesystem::exists(sink.spoolPath);
     return mesh;
 }
 
@@ -148,6 +159,7 @@ BudgetChoice chooseForBudget(const CellGrid& g, const SimplifyWindow& w, std::in
 std::string check(const CellGrid& g, const SimplifyWindow& w, double maxError, const Mesh& mesh, double* worstError) {
     std::ostringstream problem;
     if (!mesh.totals.ok) return "the simplifier reported a failure";
+    if (mesh.spoolLeft) return "the spool file was left behind";
     if (!mesh.orderOk) return "faces before vertices, or not triangles";
     const auto vertexCount = static_cast<std::int64_t>(mesh.height.size());
     if (mesh.totals.vertices != vertexCount) return "vertex count differs from the vertices sent";

@@ -39,11 +39,14 @@ struct Mesh {
     std::vector<std::int64_t> triangles;             // 1-based, 3 per triangle
     morvale::SimplifyTotals totals;
     std::int64_t settledCalls = 0;
-    bool orderOk = true;  // every vertex before the first face
+    bool orderOk = true;     // every vertex before the first face
+    bool spooled = false;    // the spool file was there when the faces came
+    bool spoolLeft = false;  // and still there after the simplifier was destroyed
 };
 
 // Simplifies the window; with countOnly no sink is given. facesInMemory:
-// how many faces wait in memory before they go to a spool file.
+// how many faces wait in memory before they go to a spool file (in the
+// system's temporary folder).
 Mesh simplify(const CellGrid& grid, const morvale::SimplifyWindow& window, double maxError, bool countOnly = false,
               std::size_t facesInMemory = morvale::kFacesInMemory, int helperThreads = 1);
 

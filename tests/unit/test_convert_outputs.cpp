@@ -12,10 +12,13 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <random>
 #include <regex>
 #include <set>
 #include <sstream>
 
+#include "cli_child.h"
+#include "mesh/simplify/terrain_simplifier.h"
 #include "test_support.h"
 #include "tool_run.h"
 
@@ -234,4 +237,58 @@ TEST(ConvertOutputs, GlbOffsetsGoIntoTheTranslation) {
     ASSERT_TRUE(std::regex_search(far, farBounds, bounds));
     ASSERT_TRUE(std::regex_search(near, nearBounds, bounds));
     EXPECT_EQ(farBounds.str(), nearBounds.str());
+}
+
+// Past kFacesInMemory triangles the simplifier's faces wait in a file beside
+// the output, never in the working or temporary folder (where the old Windows
+// runtime's tmpfile() goes: the drive's root), and the file goes at the end:
+// after success, failure and Ctrl-C alike.
+TEST(ConvertOutputs, TheFaceSpoolStaysBesideTheOutput) {
+    namespace fs = std::filesystem;
+    ScratchDir dir;
+    const fs::path cwd = dir / "cwd", tmp = dir / "tmp", folder = dir / "out", out = folder / "rough.obj";
+    for (const fs::path& sub : {cwd, tmp, folder}) fs::create_directory(sub);
+    // Rough terrain: at --max-error 0 nearly two triangles per cell.
+    const int side = 760;
+    std::mt19937 random(7);
+    std::string grid = "ncols 760\nnrows 760\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    for (int cell = 1; cell <= side * side; ++cell) grid += std::to_string(random() % 100) + (cell % side ? " " : "\n");
+    writeFile(dir / "rough.asc", grid);
+    const std::string args = quoted(dir / "rough.asc") + " --max-error 0 -o " + quoted(out);
+    auto run = [&] {
+        return runTool("cd " + quoted(cwd) + " && TMPDIR=" + quoted(tmp) + " '" MORVALE_CLI_PATH "' " + args);
+    };
+    auto names = [](const fs::path& path) {
+        std::set<std::string> found;
+        for (const fs::directory_entry& entry : fs::directory_iterator(path)) found.insert(entry.path().filename());
+        return found;
+    };
+    const std::set<std::string> none, outputOnly{"rough.obj"};
+
+    const ToolRun done = run();
+    ASSERT_EQ(done.status, 0) << done.output;
+    EXPECT_GT(reported(done.output, "Triangles"), static_cast<double>(morvale::kFacesInMemory));
+    EXPECT_EQ(names(folder), outputOnly);
+    EXPECT_EQ(names(cwd), none);
+    EXPECT_EQ(names(tmp), none);
+
+    // Ctrl-C while the faces come back from the spool.
+    bool sent = false;
+    const ChildRun cancelled = runConverter({(dir / "rough.asc").string(), "--max-error", "0", "-o", out.string()},
+                                            [&sent](const std::string& shown, pid_t child) {
+                                                if (!sent && contains(shown, "Creating output *.OBJ file..."))
+                                                    sent = kill(child, SIGINT) == 0;
+                                            });
+    EXPECT_TRUE(sent);
+    EXPECT_TRUE(cancelled.status == 130 || cancelled.status == 0) << cancelled.out;
+    EXPECT_EQ(names(folder), outputOnly);
+
+    // A folder in the spool's place: the run fails rather than spool elsewhere.
+    fs::create_directory(folder / "rough.obj.faces.tmp");
+    const ToolRun refused = run();
+    EXPECT_EQ(refused.status, 4) << refused.output;
+    EXPECT_EQ(names(folder), (std::set<std::string>{"rough.obj", "rough.obj.faces.tmp"}));
+    EXPECT_TRUE(fs::is_empty(folder / "rough.obj.faces.tmp"));
+    EXPECT_EQ(names(cwd), none);
+    EXPECT_EQ(names(tmp), none);
 }

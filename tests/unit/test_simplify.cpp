@@ -42,6 +42,7 @@ TEST(Simplify, RandomGridsKeepTheBoundCoverageAndOrientation) {
             // Odd seeds send faces through the spool file after the first 50.
             const Mesh mesh = simplify(g, whole, e, false, seed % 2 ? 50 : kFacesInMemory);
             EXPECT_EQ(check(g, whole, e, mesh), "") << "seed " << seed << " error " << e;
+            EXPECT_EQ(mesh.spooled, seed % 2 && mesh.totals.triangles > 50) << "seed " << seed << " error " << e;
         }
     }
 }

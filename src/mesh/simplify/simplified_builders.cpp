@@ -276,7 +276,7 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
     }
     MeshSink& out = frame.attributes != nullptr ? static_cast<MeshSink&>(attributeSink) : sink;
     TerrainSimplifier* simplifier = createTerrainSimplifier(window, maxError, CornerPlacement{&frame, placeCorner},
-                                                            &out, nullptr, kFacesInMemory, helpers);
+                                                            &out, request.spoolPath, kFacesInMemory, helpers);
     if (simplifier == nullptr) {
         built.failure = BuildFailure::vertexTable;
         return result;

@@ -18,6 +18,7 @@
 // the elevation range, and the caller refuses it.
 
 #include <cstdint>
+#include <filesystem>
 
 #include "mesh/mesh_sink.h"
 #include "mesh/terrain_job.h"
@@ -27,6 +28,9 @@ namespace morvale {
 struct SimplifyRequest {
     double maxError = 0.0;          // grid elevation units
     std::int64_t maxTriangles = 0;  // 0: no budget (Interpolated only)
+    // Where faces wait past kFacesInMemory (Interpolated): a file the run
+    // makes only then and always removes; empty keeps them all in memory.
+    std::filesystem::path spoolPath;
 };
 
 struct SimplifiedBuilt {

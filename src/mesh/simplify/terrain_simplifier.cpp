@@ -4,14 +4,16 @@
 #include <cassert>
 #include <cmath>
 #include <condition_variable>
-#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "base/record_spool.h"
 #include "mesh/simplify/block_triangulation.h"
 #include "mesh/simplify/line_simplify.h"
 
@@ -27,6 +29,7 @@ struct BandMark {
 };
 
 constexpr std::size_t kBatch = 4096;
+constexpr std::size_t kFaceBytes = 3 * sizeof(std::int64_t);  // a spooled face: its three vertex numbers
 
 // Corner storage that starts unset: every element is written before it is
 // read (lines as they arrive, flags by markVertices, a block's copy before
@@ -125,7 +128,6 @@ struct TerrainSimplifier {
     BlockCrew* crew = nullptr;  // null: every block on the reader's thread
     bool helperWanted = false;  // started with the first band that has lines after it
     std::vector<double> positions;
-    std::vector<std::int64_t> faceBuffer;  // faces waiting in memory, then the replay batch
 
     // Counting passes (no sink): the bounds tried, their triangle counts so
     // far, and the budget past which a bound is dropped.
@@ -133,10 +135,9 @@ struct TerrainSimplifier {
     std::vector<SimplifyTotals> levelTotals;
     std::int64_t budget = INT64_MAX;
 
-    std::FILE* spool = nullptr;  // the caller's, or a temporary file opened on the first spill
-    bool ownSpool = false;
-    bool spilled = false;
-    std::size_t facesInMemory = kFacesInMemory;  // past it, faces go to the spool (most meshes never do)
+    // Faces waiting for the last vertex (with a sink): in memory, past the
+    // budget in the spool file (most meshes never get there).
+    std::optional<RecordSpool> faces;
     std::vector<BandMark> marks;
     SimplifyTotals totals;
 };
@@ -441,19 +442,6 @@ void flushVertices(TerrainSimplifier& s) {
     s.positions.clear();
 }
 
-// Moves the faces waiting in memory to the spool file.
-void spill(TerrainSimplifier& s) {
-    if (!s.spool) {
-        s.spool = std::tmpfile();
-        s.ownSpool = true;
-    }
-    s.spilled = true;
-    if (!s.spool ||
-        std::fwrite(s.faceBuffer.data(), sizeof(std::int64_t), s.faceBuffer.size(), s.spool) != s.faceBuffer.size())
-        s.totals.ok = false;
-    s.faceBuffer.clear();
-}
-
 // Numbers and sends the block's kept corners not numbered yet; keeps its faces.
 void emitBlock(TerrainSimplifier& s, const Band& b, const BandBlock& block) {
     const std::int32_t bh = b.lines - 1;
@@ -473,13 +461,13 @@ void emitBlock(TerrainSimplifier& s, const Band& b, const BandBlock& block) {
         }
     }
     for (const BlockTriangle& t : block.triangles) {
+        std::int64_t face[3];
         for (int k = 0; k < 3; ++k) {
-            const std::int64_t number = s.numbers[cornerIndex(s, t.y[k], block.c0 + t.x[k])];
-            if (number == 0) s.totals.ok = false;  // a triangle on a corner that is no vertex
-            s.faceBuffer.push_back(number);
+            face[k] = s.numbers[cornerIndex(s, t.y[k], block.c0 + t.x[k])];
+            if (face[k] == 0) s.totals.ok = false;  // a triangle on a corner that is no vertex
         }
+        s.faces->append(face);
     }
-    if (s.faceBuffer.size() >= 3 * s.facesInMemory) spill(s);
 }
 
 // Adds a simplified band to the totals and, with a sink, sends it.
@@ -556,8 +544,9 @@ void finishBand(TerrainSimplifier& s) {
 }  // namespace
 
 TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double maxError,
-                                           const CornerPlacement& placement, MeshSink* sink, std::FILE* spool,
-                                           std::size_t facesInMemory, int helperThreads) {
+                                           const CornerPlacement& placement, MeshSink* sink,
+                                           const std::filesystem::path& spoolPath, std::size_t facesInMemory,
+                                           int helperThreads) {
     assert(window.rows >= 1 && window.cols >= 1 && maxError >= 0.0);
     auto* s = new (std::nothrow) TerrainSimplifier();
     if (!s) return nullptr;
@@ -565,7 +554,6 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
     s->maxError = maxError;
     s->placement = placement;
     s->sink = sink;
-    s->facesInMemory = facesInMemory;
     s->cornersPerLine = static_cast<std::int64_t>(window.cols) + 1;
     s->cellsPerRow = static_cast<std::int64_t>(window.cols) + 2;
     try {
@@ -577,7 +565,11 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
             b.flags.allocate(corners);
             b.cells.assign(static_cast<std::size_t>((bandLines + 1) * s->cellsPerRow), 0);
         }
-        if (sink) s->numbers.assign(corners, 0);
+        if (sink) {
+            s->numbers.assign(corners, 0);
+            const std::size_t budget = spoolPath.empty() ? SIZE_MAX : facesInMemory * kFaceBytes;
+            s->faces.emplace(kFaceBytes, budget, spoolPath);
+        }
         s->borderRow.assign(static_cast<std::size_t>(kBandCells) + 1, 0);
         s->borderColumn.assign(static_cast<std::size_t>(s->cornersPerLine), 0);
         s->crossed.assign(static_cast<std::size_t>(s->cornersPerLine), 0);
@@ -598,7 +590,6 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
     // A window narrower than two blocks has nothing to share.
     s->helperWanted = helperThreads > 0 && window.cols > kBandCells;
     if (sink) {
-        s->spool = spool;
         MeshInfo info;
         info.faceCorners = 3;
         sink->begin(info);
@@ -620,7 +611,6 @@ void destroyTerrainSimplifier(TerrainSimplifier* s) {
         s->crew->thread.join();
         delete s->crew;
     }
-    if (s->spool && s->ownSpool) std::fclose(s->spool);
     for (BlockScratch& scratch : s->scratch) destroyBlockWorkspace(scratch.workspace);
     delete s;
 }
@@ -645,33 +635,29 @@ SimplifyTotals finishTerrainSimplifier(TerrainSimplifier& s) {
     flushVertices(s);
     s.sink->endVertices();
     // Faces come back from memory or, after a spill, from the spool file.
-    std::size_t fromMemory = 0;
-    if (s.spilled) {
-        if (!s.faceBuffer.empty()) spill(s);
-        if (!s.totals.ok) return s.totals;
-        std::fflush(s.spool);
-        std::rewind(s.spool);
+    RecordSpool& faces = *s.faces;
+    if (faces.failed()) {
+        s.totals.ok = false;
+        return s.totals;
     }
     std::vector<std::int64_t> batchFaces;
+    std::int64_t next = 0;
     for (const BandMark& mark : s.marks) {
         std::int64_t left = mark.faces;
         while (left > 0) {
             const auto count = static_cast<std::size_t>(std::min<std::int64_t>(left, kBatch));
-            const std::int64_t* vertex = nullptr;
-            if (s.spilled) {
-                batchFaces.resize(3 * count);
-                if (std::fread(batchFaces.data(), sizeof(std::int64_t), 3 * count, s.spool) != 3 * count) {
+            batchFaces.resize(3 * count);
+            for (std::size_t i = 0; i < count; ++i) {
+                const unsigned char* face = faces.at(next++);
+                if (face == nullptr) {
                     s.totals.ok = false;
                     return s.totals;
                 }
-                vertex = batchFaces.data();
-            } else {
-                vertex = s.faceBuffer.data() + fromMemory;
-                fromMemory += 3 * count;
+                std::memcpy(&batchFaces[3 * i], face, kFaceBytes);
             }
             FaceBatch batch;
             batch.count = count;
-            batch.vertex = vertex;
+            batch.vertex = batchFaces.data();
             batch.cancellable = true;
             s.sink->faces(batch);
             left -= static_cast<std::int64_t>(count);
@@ -687,7 +673,7 @@ namespace morvale {
 
 TerrainSimplifier* createTriangleBudgetPass(const SimplifyWindow& window, std::int64_t budget, int helperThreads) {
     TerrainSimplifier* s =
-        createTerrainSimplifier(window, 0.0, CornerPlacement{}, nullptr, nullptr, kFacesInMemory, helperThreads);
+        createTerrainSimplifier(window, 0.0, CornerPlacement{}, nullptr, {}, kFacesInMemory, helperThreads);
     if (!s) return nullptr;
     s->budget = budget;
     s->levels.assign(1, 0.0);

@@ -36,7 +36,8 @@
 // - Memory is about 26 bytes per window column per band row (kBandCells + 1
 //   rows), plus the triangles of two bands (6 bytes each) and two block
 //   triangulations, plus the faces waiting for the last vertex: in memory up
-//   to 2^20 of them (24 MB), beyond that all in a spool file (24 bytes each).
+//   to 2^20 of them (24 MB), beyond that all in a spool file (24 bytes each;
+//   with no file named, all in memory).
 //
 // How a builder feeds it (Interpolated mode):
 //   1. Read the window and its one-cell ring in row order as the full builder
@@ -57,7 +58,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <filesystem>
 
 #include "mesh/mesh_sink.h"
 
@@ -92,17 +93,19 @@ struct SimplifyTotals {
 struct TerrainSimplifier;
 
 // `sink` may be null: then nothing is written and only the triangle count and
-// the error reached are kept. `spool` is where faces wait once there are too
-// many for memory (opened for update, empty; the caller closes it): null takes
-// std::tmpfile() when needed, which on Windows with the old C runtime tries
-// the drive's root folder and may be refused, so a Windows caller should pass
-// a file of its own (beside the output, say).
+// the error reached are kept. `spoolPath` is the file where faces wait once
+// more than `facesInMemory` of them do (a RecordSpool: made only then, removed
+// by destroyTerrainSimplifier whether the run ended, failed or was cancelled);
+// a converter names one beside its output. Empty keeps every face in memory:
+// never a system temporary file, which the old Windows C runtime puts in the
+// drive's root folder, where an ordinary user may not write.
 // `helperThreads`: 0 keeps all the work on the caller's thread; 1 adds a
 // helper for windows wider than one block that span more than one band, started
 // when the first band is complete (when the system refuses a thread, the work
 // stays on the caller's). Returns null when out of memory.
 TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double maxError,
-                                           const CornerPlacement& placement, MeshSink* sink, std::FILE* spool = nullptr,
+                                           const CornerPlacement& placement, MeshSink* sink,
+                                           const std::filesystem::path& spoolPath = {},
                                            std::size_t facesInMemory = kFacesInMemory, int helperThreads = 1);
 void destroyTerrainSimplifier(TerrainSimplifier* simplifier);
 
