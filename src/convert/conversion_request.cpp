@@ -11,6 +11,7 @@
 #include "glb/glb_writer.h"
 #include "mesh/cell_edges.h"
 #include "mesh/floating_planes.h"
+#include "mesh/forwarding_sink.h"
 #include "mesh/interpolated.h"
 #include "obj/mtl_writer.h"
 #include "mesh/simplify/simplified_builders.h"
@@ -46,13 +47,13 @@ ConversionResult finishRun(ConversionStats& stats, std::atomic<bool>& cancelRequ
 // and the base is set before the solid needs it (at endVertices). The OBJ
 // writer cannot take vertices after a block written ahead, where the solid
 // puts its base copies, so with OBJ the builder hands them over in order.
-class SolidFront final : public MeshSink {
+class SolidFront final : public ForwardingSink {
 public:
     SolidFront(SolidFilter& solid, double unitScale, bool defaultBase, bool aheadAllowed)
-        : solid_(solid), unitScale_(unitScale), defaultBase_(defaultBase), aheadAllowed_(aheadAllowed) {}
+        : ForwardingSink(solid), solid_(solid), unitScale_(unitScale), defaultBase_(defaultBase),
+          aheadAllowed_(aheadAllowed) {}
 
     bool acceptsVerticesAhead() override { return aheadAllowed_ && solid_.acceptsVerticesAhead(); }
-    void begin(const MeshInfo& info) override { solid_.begin(info); }
     void vertices(const VertexBatch& batch) override {
         for (std::size_t i = 0; i < batch.count; ++i) {
             const double z = batch.position[3 * i + 2];
@@ -61,8 +62,6 @@ public:
         }
         solid_.vertices(batch);
     }
-    void writingStage() override { solid_.writingStage(); }
-    void keepVertices(std::int64_t count) override { solid_.keepVertices(count); }
     void endVertices() override {
         // The rule is in grid units; output elevations are grid elevations
         // scaled and shifted, so it carries over scaled.
@@ -70,9 +69,6 @@ public:
             solid_.setBaseElevation(defaultSolidBase(lowest_ / unitScale_, highest_ / unitScale_) * unitScale_);
         solid_.endVertices();
     }
-    void faces(const FaceBatch& batch) override { solid_.faces(batch); }
-    void settled(std::int64_t vertex) override { solid_.settled(vertex); }
-    MeshWritten end(std::int64_t faceCountForComment) override { return solid_.end(faceCountForComment); }
 
 private:
     SolidFilter& solid_;
@@ -216,7 +212,10 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         output.close();
         return conversionVertexTableFailed;
     }
-    if (objWriter) objWriter->useMaterial(mtllib, usemtl);
+    if (objWriter) {
+        objWriter->useMaterial(mtllib, usemtl);
+        if (settings.mode == TerrainMode::FloatingPlanes) objWriter->countQuadsAs(QuadComment::planesHandedOver);
+    }
 
     // The solid sits between the builder and the writer.
     std::optional<SolidFilter> solid;

@@ -166,7 +166,7 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
         }
         faceRows->flush();
     }
-    const MeshWritten written = sink.end(quadCount);
+    const MeshWritten written = sink.end();
     built.vertexCount = 4 * quadCount;
     built.quadCount = quadCount;
     built.written = written.ok;
