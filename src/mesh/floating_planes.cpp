@@ -140,7 +140,7 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
         vertexRows->flush();
     }
 
-    progress.beginStage("Creating output *.OBJ file...", 10);
+    progress.beginStage(job.writingStage, 10);
     sink.endVertices();
     steps = StepBatches(quadCount / 10, 0);
     if (asPlanes) {

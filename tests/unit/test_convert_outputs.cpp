@@ -16,6 +16,8 @@
 #include <set>
 #include <sstream>
 
+#include "conversion_fixture.h"
+#include "obj_shape.h"
 #include "test_support.h"
 #include "tool_run.h"
 
@@ -234,4 +236,45 @@ TEST(ConvertOutputs, GlbOffsetsGoIntoTheTranslation) {
     ASSERT_TRUE(std::regex_search(far, farBounds, bounds));
     ASSERT_TRUE(std::regex_search(near, nearBounds, bounds));
     EXPECT_EQ(farBounds.str(), nearBounds.str());
+}
+
+// The writing stage names the output format in every builder (the OBJ's text
+// is the window's), and a solid OBJ's closing comment counts all its faces:
+// surface, bottom and walls.
+TEST(ConvertOutputs, TheWritingStageNamesTheFormat) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2\n3 4\n");
+    const struct {
+        morvale::OutputFormat format;
+        const char* stage;
+    } formats[] = {{morvale::OutputFormat::obj, "Creating output *.OBJ file... /10"},
+                   {morvale::OutputFormat::glb, "Creating output *.GLB file... /10"},
+                   {morvale::OutputFormat::stl, "Creating output *.STL file... /10"}};
+    for (const auto& f : formats) {
+        for (const int variant : {0, 1, 2, 3}) {
+            morvale::ConversionSettings settings =
+                wholeGrid(variant == 1 || variant == 2 ? morvale::TerrainMode::FloatingPlanes
+                                                       : morvale::TerrainMode::Interpolated,
+                          2, 2);
+            morvale::ConversionRequest request = requestFor(dir / "grid.asc", dir / "out", settings);
+            request.format = f.format;
+            if (variant >= 2) request.maxError = 0.5;
+            std::atomic<bool> cancel{false};
+            RecordingProgress progress;
+            morvale::ConversionStats stats;
+            ASSERT_EQ(morvale::runConversion(request, cancel, progress, stats), morvale::conversionFinished);
+            EXPECT_EQ(progress.events.back(), f.stage) << variant;
+        }
+    }
+    morvale::ConversionRequest solid =
+        requestFor(dir / "grid.asc", dir / "solid.obj", wholeGrid(morvale::TerrainMode::Interpolated, 2, 2));
+    solid.solid = true;
+    std::atomic<bool> cancel{false};
+    RecordingProgress progress;
+    morvale::ConversionStats stats;
+    ASSERT_EQ(morvale::runConversion(solid, cancel, progress, stats), morvale::conversionFinished);
+    const ObjShape shape = inspectObj(readFile(dir / "solid.obj"));
+    EXPECT_TRUE(shape.sound) << shape.problem;
+    EXPECT_EQ(shape.faceLines, 4 + 4 + 8);
+    EXPECT_EQ(shape.quadComment, shape.faceLines);
 }

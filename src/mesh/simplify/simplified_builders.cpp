@@ -284,7 +284,7 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
             return result;
         }
     }
-    progress.beginStage("Creating output *.OBJ file...", 10);
+    progress.beginStage(job.writingStage, 10);
     const SimplifyTotals totals = finishTerrainSimplifier(*simplifier);
     destroyTerrainSimplifier(simplifier);
     const MeshWritten written = out.end();
@@ -353,7 +353,7 @@ SimplifiedBuilt buildMergedPlanesMesh(const TerrainJob& job, double maxError, Me
                                      });
         if (!job.cancelRequested->load()) putRows(INT64_MAX);
     }
-    job.progress->beginStage("Creating output *.OBJ file...", 10);
+    job.progress->beginStage(job.writingStage, 10);
     finishPlaneMerge(*merge);
     destroyPlaneMerge(merge);
     const MeshWritten written = out.end();
