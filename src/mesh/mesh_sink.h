@@ -4,8 +4,10 @@
 // A builder produces its mesh as rows of plain data in file order: first every
 // vertex, then every face. Writers (OBJ, binary glTF, STL, and filters such as
 // the printable solid) implement MeshSink; a builder never formats text or
-// knows which writer it feeds. Vertices are numbered from 1 in the order they
-// arrive; faces name them by those numbers.
+// knows which writer it feeds. A sink in front of another that changes only
+// part of the stream derives from ForwardingSink (forwarding_sink.h).
+// Vertices are numbered from 1 in the order they arrive; faces name them by
+// those numbers.
 //
 // Progress and cancel: a builder cuts its batches at its progress step points.
 // A sink checks the cancel flag (given to it when it was made) before each
