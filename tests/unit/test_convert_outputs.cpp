@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -277,4 +278,26 @@ TEST(ConvertOutputs, TheWritingStageNamesTheFormat) {
     EXPECT_TRUE(shape.sound) << shape.problem;
     EXPECT_EQ(shape.faceLines, 4 + 4 + 8);
     EXPECT_EQ(shape.quadComment, shape.faceLines);
+}
+
+// What a new row of the writers' table must bring: a name that parses, an
+// extension that picks it in any case, help lines that fit the help's right
+// column, a writing stage, a writer, and a refusal for what it does not hold.
+TEST(ConvertOutputs, EveryWriterRowIsComplete) {
+    constexpr unsigned everything =
+        morvale::holdsUv | morvale::holdsNormals | morvale::holdsTexture | morvale::holdsSolid;
+    for (const morvale::OutputWriter& row : morvale::outputWriters()) {
+        SCOPED_TRACE(row.name);
+        morvale::OutputFormat parsed{};
+        ASSERT_TRUE(morvale::parseOutputFormat(row.name, parsed));
+        EXPECT_EQ(parsed, row.format);
+        std::string upper = std::string("mesh") + row.extension;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(morvale::formatOfPath(upper), row.format);
+        std::istringstream lines(row.description);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 52u) << line;
+        EXPECT_NE(row.writingStage, nullptr);
+        EXPECT_NE(row.open, nullptr);
+        EXPECT_EQ((row.holds & everything) != everything, row.holdsNotMessage != nullptr);
+    }
 }
