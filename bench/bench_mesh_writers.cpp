@@ -25,7 +25,7 @@ public:
     void vertices(const VertexBatch& b) override { count += static_cast<std::int64_t>(b.count); }
     void endVertices() override {}
     void faces(const FaceBatch&) override {}
-    MeshWritten end(std::int64_t) override { return {count, 0, true}; }
+    MeshWritten end() override { return {count, 0, true}; }
     std::int64_t count = 0;
 };
 
@@ -75,7 +75,7 @@ MeshWritten streamSurface(MeshSink& sink, int cols, int rows, bool attributes) {
         sink.faces(batch);
         sink.settled((r + 1) * stride + 1);
     }
-    return sink.end(0);
+    return sink.end();
 }
 
 }  // namespace

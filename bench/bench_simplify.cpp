@@ -39,7 +39,7 @@ struct CountingSink final : MeshSink {
     void vertices(const VertexBatch& batch) override { vertexCount += static_cast<std::int64_t>(batch.count); }
     void endVertices() override {}
     void faces(const FaceBatch& batch) override { faceCount += static_cast<std::int64_t>(batch.count); }
-    MeshWritten end(std::int64_t) override { return {vertexCount, faceCount, true}; }
+    MeshWritten end() override { return {vertexCount, faceCount, true}; }
 };
 
 void place(void*, std::int32_t row, std::int32_t col, double height, double* position) {

@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CancelAfter cancelling(target, cancel, cancelAfter);
             TerrainGrid g = grid;
             streamTerrain(g, cancelAfter ? static_cast<MeshSink&>(cancelling) : target, choices);
-            const MeshWritten written = target.end(0);
+            const MeshWritten written = target.end();
             FUZZ_CHECK(written.ok);
             const GlbShape shape = inspectGlb(readBytes(dir / "m.glb"));
             FUZZ_CHECK(shape.sound);
@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             TerrainGrid g = grid;
             g.west = g.south = 0.0;
             streamTerrain(g, cancelAfter ? static_cast<MeshSink&>(cancelling) : target, choices);
-            const MeshWritten written = target.end(0);
+            const MeshWritten written = target.end();
             FUZZ_CHECK(written.ok);
             const StlShape shape = inspectStl(readBytes(dir / "m.stl"));
             FUZZ_CHECK(shape.sound);

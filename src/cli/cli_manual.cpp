@@ -2,6 +2,9 @@
 
 #include <cassert>
 #include <iterator>
+#include <vector>
+
+#include "convert/output_format.h"
 
 namespace morvale::cli {
 namespace {
@@ -29,7 +32,8 @@ constexpr OptionEntry options[] = {
      "output file (default: beside the input, with the\n"
      "format's extension); a folder for several inputs",
      true},
-    {OptionId::format, nullptr, "--format", "FORMAT", false, ValueKind::words, "obj glb stl",
+    // Its words are the writers' names (optionEntries).
+    {OptionId::format, nullptr, "--format", "FORMAT", false, ValueKind::words, nullptr,
      "obj, glb or stl (default: the output's extension,\n"
      "else obj)",
      true},
@@ -97,15 +101,6 @@ constexpr OptionEntry options[] = {
      "show the version and the compiler of this build", true},
 };
 
-constexpr TermEntry formats[] = {
-    {"obj",
-     "Wavefront OBJ text: quads (triangles when\n"
-     "simplified), coordinates with four decimals, CR LF\n"
-     "line ends on every system"},
-    {"glb", "binary glTF 2.0: triangles, Y up, positions\nrelative to the crop window's centre"},
-    {"stl", "binary STL: triangles with facet normals"},
-};
-
 constexpr ExitStatusEntry exitStatuses[] = {
     {exitSuccess, "converted, and both checks passed (the rows and\nvalues read match the crop window)"},
     {exitCheckFailed, "converted, but a check failed: the grid holds\nfewer rows or values than its header promises"},
@@ -154,13 +149,34 @@ void appendTerm(std::string& out, std::string_view term, std::string_view text) 
 
 std::span<const char* const> usageLines() { return usageRows; }
 const char* descriptionText() { return description; }
-std::span<const OptionEntry> optionEntries() { return options; }
-std::span<const TermEntry> formatEntries() { return formats; }
+std::span<const OptionEntry> optionEntries() {
+    static const std::string formatWords = [] {
+        std::string words;
+        for (const OutputWriter& writer : outputWriters()) words.append(words.empty() ? "" : " ").append(writer.name);
+        return words;
+    }();
+    static const std::vector<OptionEntry> rows = [] {
+        std::vector<OptionEntry> all(std::begin(options), std::end(options));
+        for (OptionEntry& option : all)
+            if (option.id == OptionId::format) option.words = formatWords.c_str();
+        return all;
+    }();
+    return rows;
+}
+
+std::span<const TermEntry> formatEntries() {
+    static const std::vector<TermEntry> rows = [] {
+        std::vector<TermEntry> all;
+        for (const OutputWriter& writer : outputWriters()) all.push_back({writer.name, writer.description});
+        return all;
+    }();
+    return rows;
+}
 std::span<const ExitStatusEntry> exitStatusEntries() { return exitStatuses; }
 std::span<const TermEntry> exampleEntries() { return examples; }
 
 const OptionEntry* findOption(std::string_view name) {
-    for (const OptionEntry& option : options)
+    for (const OptionEntry& option : optionEntries())
         if ((option.shortName && name == option.shortName) || (option.longName && name == option.longName))
             return &option;
     return nullptr;
@@ -191,9 +207,9 @@ std::string helpText() {
     }
     out += description;
     out += "\n\nOptions:\n";
-    for (const OptionEntry& option : options) appendTerm(out, optionSignature(option), option.help);
+    for (const OptionEntry& option : optionEntries()) appendTerm(out, optionSignature(option), option.help);
     out += "\nOutput formats:\n";
-    for (const TermEntry& entry : formats) appendTerm(out, entry.term, entry.text);
+    for (const TermEntry& entry : formatEntries()) appendTerm(out, entry.term, entry.text);
     out += "\nExit status:\n";
     for (const ExitStatusEntry& entry : exitStatuses) appendTerm(out, std::to_string(entry.status), entry.text);
     out += "\nExamples:\n";

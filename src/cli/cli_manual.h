@@ -93,6 +93,7 @@ std::span<const char* const> usageLines();
 // What the program does; paragraphs separated by an empty line.
 const char* descriptionText();
 std::span<const OptionEntry> optionEntries();
+// One per writer, in the writers' table's order (convert/output_format.h).
 std::span<const TermEntry> formatEntries();
 std::span<const ExitStatusEntry> exitStatusEntries();
 std::span<const TermEntry> exampleEntries();

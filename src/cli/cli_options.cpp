@@ -135,7 +135,7 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         case OptionId::format: {
             OutputFormat format = OutputFormat::obj;
             if (!parseOutputFormat(toNarrow(*value), format))
-                return fail("unknown format '" + toNarrow(*value) + "' (obj, glb or stl)");
+                return fail("unknown format '" + toNarrow(*value) + "' (" + formatNameList() + ")");
             o.format = format;
             break;
         }

@@ -11,8 +11,7 @@ bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b) 
     return !error && same;
 }
 
-ConversionResult openConversionFiles(const ConversionRequest& request, FileHandle& input, bool& positioned,
-                                     OutputFile& output, bool createOutput) {
+ConversionResult openConversionInput(const ConversionRequest& request, FileHandle& input, bool& positioned) {
     if (request.cells == nullptr) {
         input = openForReading(request.inputPath);
         if (!input) return conversionInputUnreadable;
@@ -28,7 +27,14 @@ ConversionResult openConversionFiles(const ConversionRequest& request, FileHandl
         return conversionBadCellSize;
     }
     positioned = request.cells != nullptr || seekTo(input.get(), request.header.dataStart);
-    if (createOutput && !output.open(request.outputPath)) {
+    return conversionFinished;
+}
+
+ConversionResult openConversionFiles(const ConversionRequest& request, FileHandle& input, bool& positioned,
+                                     OutputFile& output) {
+    if (const ConversionResult opened = openConversionInput(request, input, positioned); opened != conversionFinished)
+        return opened;
+    if (!output.open(request.outputPath)) {
         input.reset();
         return conversionOutputUncreatable;
     }

@@ -8,13 +8,15 @@
 namespace morvale {
 
 // Opens the input (-1), refuses an output that is the input itself (-6) and a
-// cell size that is not a positive finite number (-7), creates the output
-// (-2). On success the input is positioned at dataStart; `positioned` is false
-// when that failed (no value is then read). With request.cells the input is
-// not opened (`input` stays null). Without `createOutput` the output is left
-// to a writer that creates its own file. Returns conversionFinished on success.
+// cell size that is not a positive finite number (-7). On success the input
+// is positioned at dataStart; `positioned` is false when that failed (no
+// value is then read). With request.cells the input is not opened (`input`
+// stays null). Returns conversionFinished on success; the output is left to
+// the writer, which creates it.
+ConversionResult openConversionInput(const ConversionRequest& request, FileHandle& input, bool& positioned);
+// The same, then creates the output (-2).
 ConversionResult openConversionFiles(const ConversionRequest& request, FileHandle& input, bool& positioned,
-                                     OutputFile& output, bool createOutput = true);
+                                     OutputFile& output);
 
 // True when both paths name the same existing file (through links and "..").
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);

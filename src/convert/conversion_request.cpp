@@ -8,15 +8,11 @@
 #include <system_error>
 
 #include "convert/conversion_files.h"
-#include "glb/glb_writer.h"
-#include "mesh/cell_edges.h"
 #include "mesh/floating_planes.h"
+#include "mesh/forwarding_sink.h"
 #include "mesh/interpolated.h"
-#include "obj/mtl_writer.h"
 #include "mesh/simplify/simplified_builders.h"
 #include "mesh/solid/solid_filter.h"
-#include "obj/obj_mesh_writer.h"
-#include "stl/stl_writer.h"
 
 namespace morvale {
 namespace {
@@ -43,16 +39,16 @@ ConversionResult finishRun(ConversionStats& stats, std::atomic<bool>& cancelRequ
 
 // In front of the solid. The default base depends on the elevations of the
 // surface, known only once its vertices passed: they are watched on their way
-// and the base is set before the solid needs it (at endVertices). The OBJ
-// writer cannot take vertices after a block written ahead, where the solid
-// puts its base copies, so with OBJ the builder hands them over in order.
-class SolidFront final : public MeshSink {
+// and the base is set before the solid needs it (at endVertices). A writer
+// that cannot take vertices after a block taken ahead, where the solid puts
+// its base copies, has the builder hand them over in order.
+class SolidFront final : public ForwardingSink {
 public:
     SolidFront(SolidFilter& solid, double unitScale, bool defaultBase, bool aheadAllowed)
-        : solid_(solid), unitScale_(unitScale), defaultBase_(defaultBase), aheadAllowed_(aheadAllowed) {}
+        : ForwardingSink(solid), solid_(solid), unitScale_(unitScale), defaultBase_(defaultBase),
+          aheadAllowed_(aheadAllowed) {}
 
     bool acceptsVerticesAhead() override { return aheadAllowed_ && solid_.acceptsVerticesAhead(); }
-    void begin(const MeshInfo& info) override { solid_.begin(info); }
     void vertices(const VertexBatch& batch) override {
         for (std::size_t i = 0; i < batch.count; ++i) {
             const double z = batch.position[3 * i + 2];
@@ -61,8 +57,6 @@ public:
         }
         solid_.vertices(batch);
     }
-    void writingStage() override { solid_.writingStage(); }
-    void keepVertices(std::int64_t count) override { solid_.keepVertices(count); }
     void endVertices() override {
         // The rule is in grid units; output elevations are grid elevations
         // scaled and shifted, so it carries over scaled.
@@ -70,9 +64,6 @@ public:
             solid_.setBaseElevation(defaultSolidBase(lowest_ / unitScale_, highest_ / unitScale_) * unitScale_);
         solid_.endVertices();
     }
-    void faces(const FaceBatch& batch) override { solid_.faces(batch); }
-    void settled(std::int64_t vertex) override { solid_.settled(vertex); }
-    MeshWritten end(std::int64_t faceCountForComment) override { return solid_.end(faceCountForComment); }
 
 private:
     SolidFilter& solid_;
@@ -85,17 +76,6 @@ private:
 
 std::int64_t windowCells(const ConversionSettings& s) {
     return (std::int64_t{s.cropXMax} - s.cropXMin + 1) * (std::int64_t{s.cropYMax} - s.cropYMin + 1);
-}
-
-// The real-world position of the grid's centre (output units): with offsets
-// the GLB keeps it in the node's translation, so its float32 vertices stay
-// as precise as those of a grid centred on the origin.
-void glbOffset(const ConversionRequest& request, double (&offset)[3]) {
-    const GridHeader& h = request.header;
-    const CellEdges edges = makeCellEdges(h, true, request.settings.unitScale);
-    offset[0] = (edges.xOffsetCells + h.ncols * 0.5) * edges.cellEdge;
-    offset[1] = (edges.yOffsetCells + h.nrows * 0.5) * edges.cellEdge;
-    offset[2] = 0.0;
 }
 
 }  // namespace
@@ -114,8 +94,10 @@ const char* conversionConflict(const ConversionRequest& request) {
         return "--max-triangles applies to the interpolated mode only; floating planes merge with --max-error";
     const AttributeSettings& a = request.attributes;
     if (request.solid && a.normals) return "--normals cannot be used with --solid: a surface normal is wrong on a wall";
-    if (request.format == OutputFormat::stl && (a.writesUv() || a.normals))
-        return "--uv, --normals and --texture do not apply to STL, which holds only triangles and facet normals";
+    const unsigned asked = (a.writesUv() ? holdsUv : 0u) | (a.normals ? holdsNormals : 0u) |
+                           (a.texture.empty() ? 0u : holdsTexture) | (request.solid ? holdsSolid : 0u);
+    const OutputWriter& writer = outputWriter(request.format);
+    if ((asked & ~writer.holds) != 0) return writer.holdsNotMessage;
     return nullptr;
 }
 
@@ -135,12 +117,8 @@ const char* conversionRefusal(const ConversionRequest& request) {
         vertices = solidVertexBound(vertices);
         faces = solidFaceBound(faces, 4);
     }
-    if (request.format == OutputFormat::stl && !stlFits(faces, 4)) return stlTooManyTrianglesMessage;
-    if (request.format == OutputFormat::glb) {
-        const GlbFit fit = glbFits(vertices, faces, MeshInfo{}, 0);
-        if (fit != GlbFit::fits) return glbFitMessage(fit);
-    }
-    return nullptr;
+    const OutputWriter& writer = outputWriter(request.format);
+    return writer.limits != nullptr ? writer.limits(MeshBounds{vertices, faces, 4}) : nullptr;
 }
 
 ConversionResult runConversion(const ConversionRequest& request, std::atomic<bool>& cancelRequested,
@@ -154,24 +132,9 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         return conversionOutputUncreatable;
     FileHandle input;
     bool positioned = false;
-    OutputFile output;
-    const bool obj = request.format == OutputFormat::obj;
-    if (const ConversionResult opened = openConversionFiles(request, input, positioned, output, obj);
-        opened != conversionFinished)
+    if (const ConversionResult opened = openConversionInput(request, input, positioned); opened != conversionFinished)
         return opened;
-
-    const AttributeSettings& attributes = request.attributes;
-    std::string mtllib, usemtl;
-    if (obj && !attributes.texture.empty()) {
-        const std::string material = materialName(request.objectNameNarrow);
-        const MtlOutcome mtl = writeMtlFile(request.outputPath, material, attributes.texture);
-        if (mtl.result != MtlResult::written) {
-            output.close();
-            return mtl.result == MtlResult::cannotCreate ? conversionOutputUncreatable : conversionWriteFailed;
-        }
-        mtllib = mtllibLine(mtlPathFor(request.outputPath));
-        usemtl = usemtlLine(material);
-    }
+    const OutputWriter& format = outputWriter(request.format);
 
     TerrainJob job;
     job.header = &request.header;
@@ -187,49 +150,31 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     job.cancelRequested = &cancelRequested;
     job.progress = &progress;
     job.threaded = mode == PipelineMode::threaded;
-    job.attributes = attributes;
+    job.attributes = request.attributes;
+    job.writingStage = format.writingStage;
 
-    // The writer chosen for the run.
-    std::optional<ObjMeshWriter> objWriter;
-    std::optional<GlbWriter> glbWriter;
-    std::optional<StlWriter> stlWriter;
-    MeshSink* writer = nullptr;
+    std::unique_ptr<OpenWriter> writer;
     try {
-        if (request.format == OutputFormat::glb) {
-            GlbOptions options;
-            if (settings.useXllYllOffsets) glbOffset(request, options.offset);
-            options.texture = request.attributes.texture;
-            writer = &glbWriter.emplace(&cancelRequested, &progress);
-            if (!glbWriter->open(request.outputPath, options)) return conversionOutputUncreatable;
-        } else if (request.format == OutputFormat::stl) {
-            StlOptions options;
-            options.presetIndex = settings.presetIndex;
-            writer = &stlWriter.emplace(&cancelRequested, &progress);
-            if (!stlWriter->open(request.outputPath, options)) return conversionOutputUncreatable;
-        } else {
-            writer =
-                &objWriter.emplace(output, request.outputPath,
-                                   ObjTexts{request.objHeaderText, request.inputNameNarrow, request.objectNameNarrow},
-                                   settings.presetIndex, cancelRequested, progress, job.threaded);
-        }
+        if (const ConversionResult opened =
+                format.open(WriterRun{request, cancelRequested, progress, job.threaded}, writer);
+            opened != conversionFinished)
+            return opened;
     } catch (const std::bad_alloc&) {
-        output.close();
         return conversionVertexTableFailed;
     }
-    if (objWriter) objWriter->useMaterial(mtllib, usemtl);
 
     // The solid sits between the builder and the writer.
     std::optional<SolidFilter> solid;
     std::optional<SolidFront> solidFront;
-    MeshSink* sink = writer;
+    MeshSink* sink = &writer->sink();
     if (request.solid) {
         SolidOptions options;
         std::filesystem::path spool = request.outputPath;
         spool += ".surface.tmp";
         options.spoolPath = spool;
         if (request.solidBase) options.baseElevation = *request.solidBase * settings.unitScale;
-        solid.emplace(*writer, options, &cancelRequested);
-        sink = &solidFront.emplace(*solid, settings.unitScale, !request.solidBase, !obj);
+        solid.emplace(writer->sink(), options, &cancelRequested);
+        sink = &solidFront.emplace(*solid, settings.unitScale, !request.solidBase, format.verticesAfterAhead);
     }
 
     const bool floating = settings.mode == TerrainMode::FloatingPlanes;
@@ -246,15 +191,12 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     const TerrainBuilt& built = simplified.built;
     solidFront.reset();
     solid.reset();
-    objWriter.reset();
-    glbWriter.reset();
-    stlWriter.reset();
+    const bool closed = writer->close();
+    writer.reset();
     input.reset();
-    if (built.failure != BuildFailure::none) {
-        output.close();
+    if (built.failure != BuildFailure::none)
         return built.failure == BuildFailure::vertexTable ? conversionVertexTableFailed : conversionQuadTableFailed;
-    }
-    const bool written = (!obj || output.close()) && built.written;
+    const bool written = closed && built.written;
 
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const ConversionResult result = finishRun(stats, cancelRequested, seconds, settings, built, written);

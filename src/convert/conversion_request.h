@@ -1,7 +1,8 @@
 #pragma once
 // Everything one conversion needs, gathered before it starts and not changed
 // while it runs, and the run itself: the files opened and checked, the
-// builder of the mode fed into the OBJ writer, the counters recorded.
+// builder of the mode fed into the writer of the format (output_format.h),
+// the counters recorded.
 
 #include <atomic>
 #include <cstdint>

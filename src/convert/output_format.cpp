@@ -1,18 +1,121 @@
 #include "convert/output_format.h"
 
+#include <optional>
+
+#include "convert/conversion_request.h"
+#include "glb/glb_writer.h"
+#include "mesh/cell_edges.h"
+#include "obj/mtl_writer.h"
+#include "obj/obj_mesh_writer.h"
+#include "stl/stl_writer.h"
+
 namespace morvale {
 namespace {
 
-struct FormatName {
-    OutputFormat format;
-    const char* name;
-    const char* extension;
+// The OBJ writer writes into a file opened for it, with its material lines.
+class ObjFile final : public OpenWriter {
+public:
+    MeshSink& sink() override { return *writer; }
+    bool close() override {
+        writer.reset();
+        return output.close();
+    }
+
+    OutputFile output;
+    std::string mtllib, usemtl;  // outlive the writer
+    std::optional<ObjMeshWriter> writer;
 };
 
-constexpr FormatName formatNames[] = {
-    {OutputFormat::obj, "obj", ".obj"},
-    {OutputFormat::glb, "glb", ".glb"},
-    {OutputFormat::stl, "stl", ".stl"},
+ConversionResult openObj(const WriterRun& run, std::unique_ptr<OpenWriter>& opened) {
+    const ConversionRequest& request = run.request;
+    auto file = std::make_unique<ObjFile>();
+    if (!file->output.open(request.outputPath)) return conversionOutputUncreatable;
+    const std::filesystem::path& texture = request.attributes.texture;
+    if (!texture.empty()) {
+        const std::string material = materialName(request.objectNameNarrow);
+        const MtlOutcome mtl = writeMtlFile(request.outputPath, material, texture);
+        if (mtl.result != MtlResult::written)
+            return mtl.result == MtlResult::cannotCreate ? conversionOutputUncreatable : conversionWriteFailed;
+        file->mtllib = mtllibLine(mtlPathFor(request.outputPath));
+        file->usemtl = usemtlLine(material);
+    }
+    ObjMeshWriter& writer =
+        file->writer.emplace(file->output, request.outputPath,
+                             ObjTexts{request.objHeaderText, request.inputNameNarrow, request.objectNameNarrow},
+                             request.settings.presetIndex, run.cancelRequested, run.progress, run.threaded);
+    writer.useMaterial(file->mtllib, file->usemtl);
+    if (request.settings.mode == TerrainMode::FloatingPlanes) writer.countQuadsAs(QuadComment::planesHandedOver);
+    opened = std::move(file);
+    return conversionFinished;
+}
+
+// GLB and STL create their own file.
+template <class Writer>
+class OwnFile final : public OpenWriter {
+public:
+    explicit OwnFile(const WriterRun& run) : writer(&run.cancelRequested, &run.progress) {}
+    MeshSink& sink() override { return writer; }
+    bool close() override { return true; }  // end() closed the file (or the writer does as it goes)
+
+    Writer writer;
+};
+
+template <class Writer, class Options>
+ConversionResult openOwnFile(const WriterRun& run, const Options& options, std::unique_ptr<OpenWriter>& opened) {
+    auto file = std::make_unique<OwnFile<Writer>>(run);
+    if (!file->writer.open(run.request.outputPath, options)) return conversionOutputUncreatable;
+    opened = std::move(file);
+    return conversionFinished;
+}
+
+ConversionResult openGlb(const WriterRun& run, std::unique_ptr<OpenWriter>& opened) {
+    const ConversionRequest& request = run.request;
+    GlbOptions options;
+    if (request.settings.useXllYllOffsets) {
+        // The real-world position of the grid's centre (output units): the
+        // node's translation keeps it, so the float32 vertices stay as
+        // precise as those of a grid centred on the origin.
+        const GridHeader& h = request.header;
+        const CellEdges edges = makeCellEdges(h, true, request.settings.unitScale);
+        options.offset[0] = (edges.xOffsetCells + h.ncols * 0.5) * edges.cellEdge;
+        options.offset[1] = (edges.yOffsetCells + h.nrows * 0.5) * edges.cellEdge;
+    }
+    options.texture = request.attributes.texture;
+    return openOwnFile<GlbWriter>(run, options, opened);
+}
+
+ConversionResult openStl(const WriterRun& run, std::unique_ptr<OpenWriter>& opened) {
+    StlOptions options;
+    options.presetIndex = run.request.settings.presetIndex;
+    return openOwnFile<StlWriter>(run, options, opened);
+}
+
+const char* glbLimits(const MeshBounds& bounds) {
+    MeshInfo info;
+    info.faceCorners = bounds.faceCorners;
+    const GlbFit fit = glbFits(bounds.vertices, bounds.faces, info, 0);
+    return fit == GlbFit::fits ? nullptr : glbFitMessage(fit);
+}
+
+const char* stlLimits(const MeshBounds& bounds) {
+    return stlFits(bounds.faces, bounds.faceCorners) ? nullptr : stlTooManyTrianglesMessage;
+}
+
+constexpr OutputWriter writers[] = {
+    {OutputFormat::obj, "obj", ".obj", "OBJ",
+     "Wavefront OBJ text: quads (triangles when\n"
+     "simplified), coordinates with four decimals, CR LF\n"
+     "line ends on every system",
+     holdsUv | holdsNormals | holdsTexture | holdsSolid, nullptr, false, true, "Creating output *.OBJ file...", nullptr,
+     openObj},
+    {OutputFormat::glb, "glb", ".glb", "GLB",
+     "binary glTF 2.0: triangles, Y up, positions\n"
+     "relative to the crop window's centre",
+     holdsUv | holdsNormals | holdsTexture | holdsSolid, nullptr, true, false, "Creating output *.GLB file...",
+     glbLimits, openGlb},
+    {OutputFormat::stl, "stl", ".stl", "STL", "binary STL: triangles with facet normals", holdsSolid,
+     "--uv, --normals and --texture do not apply to STL, which holds only triangles and facet normals", true, false,
+     "Creating output *.STL file...", stlLimits, openStl},
 };
 
 bool sameIgnoringCase(const std::filesystem::path::string_type& text, const char* ascii) {
@@ -28,10 +131,18 @@ bool sameIgnoringCase(const std::filesystem::path::string_type& text, const char
 
 }  // namespace
 
+std::span<const OutputWriter> outputWriters() { return writers; }
+
+const OutputWriter& outputWriter(OutputFormat format) {
+    for (const OutputWriter& w : writers)
+        if (w.format == format) return w;
+    return writers[0];
+}
+
 bool parseOutputFormat(std::string_view name, OutputFormat& format) {
-    for (const FormatName& f : formatNames) {
-        if (name == f.name) {
-            format = f.format;
+    for (const OutputWriter& w : writers) {
+        if (name == w.name) {
+            format = w.format;
             return true;
         }
     }
@@ -40,15 +151,21 @@ bool parseOutputFormat(std::string_view name, OutputFormat& format) {
 
 OutputFormat formatOfPath(const std::filesystem::path& path) {
     const std::filesystem::path::string_type extension = path.extension().native();
-    for (const FormatName& f : formatNames)
-        if (sameIgnoringCase(extension, f.extension)) return f.format;
-    return OutputFormat::obj;
+    for (const OutputWriter& w : writers)
+        if (sameIgnoringCase(extension, w.extension)) return w.format;
+    return writers[0].format;
 }
 
-const char* formatExtension(OutputFormat format) {
-    for (const FormatName& f : formatNames)
-        if (f.format == format) return f.extension;
-    return ".obj";
+const char* formatExtension(OutputFormat format) { return outputWriter(format).extension; }
+
+std::string formatNameList() {
+    std::string list;
+    const std::size_t count = std::size(writers);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) list += i + 1 == count ? " or " : ", ";
+        list += writers[i].name;
+    }
+    return list;
 }
 
 }  // namespace morvale

@@ -381,7 +381,7 @@ void GlbWriter::faces(const FaceBatch& batch) {
     gate_.written(batch.stepAfter);
 }
 
-MeshWritten GlbWriter::end(std::int64_t) {
+MeshWritten GlbWriter::end() {
     GlbLayout layout;
     layout.mesh = triangleCount_ > 0 && vertexCount_ > 0;
     layout.translated = options_.offset[0] != 0.0 || options_.offset[1] != 0.0 || options_.offset[2] != 0.0;

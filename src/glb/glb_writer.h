@@ -76,12 +76,13 @@ public:
     // Known once begin() ran (the image is embedded only with texture coordinates).
     TextureStatus textureStatus() const { return textureStatus_; }
 
+    bool acceptsVerticesAhead() override { return true; }
     void begin(const MeshInfo& info) override;
     void vertices(const VertexBatch& batch) override;
     void keepVertices(std::int64_t count) override;
     void endVertices() override;
     void faces(const FaceBatch& batch) override;
-    MeshWritten end(std::int64_t faceCountForComment) override;
+    MeshWritten end() override;
 
 private:
     void embedTexture();

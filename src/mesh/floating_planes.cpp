@@ -140,7 +140,7 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
         vertexRows->flush();
     }
 
-    progress.beginStage("Creating output *.OBJ file...", 10);
+    progress.beginStage(job.writingStage, 10);
     sink.endVertices();
     steps = StepBatches(quadCount / 10, 0);
     if (asPlanes) {
@@ -166,7 +166,7 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
         }
         faceRows->flush();
     }
-    const MeshWritten written = sink.end(quadCount);
+    const MeshWritten written = sink.end();
     built.vertexCount = 4 * quadCount;
     built.quadCount = quadCount;
     built.written = written.ok;

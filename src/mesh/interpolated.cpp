@@ -272,7 +272,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     const MeshPlan& plan = t.plan;
 
     // Writing stage.
-    progress.beginStage("Creating output *.OBJ file...", 10);
+    progress.beginStage(job.writingStage, 10);
     const std::int64_t writeInterval = (plan.verticesCreated + plan.dataCells) / 10;
     const bool writeVertices = hasBody(job) && plan.verticesCreated > 0 && !cancelRequested.load() &&
                                (job.cells != nullptr || seekTo(job.input, header.dataStart));
@@ -307,7 +307,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     sink.endVertices();
 
     if (plan.verticesCreated > 0) putFaces(window, t, info.faceSource != nullptr, cancelRequested);
-    const MeshWritten written = sink.end(facesThatReachedOutput);
+    const MeshWritten written = sink.end();
     built.vertexCount = written.vertices;
     built.quadCount = written.faces;
     built.written = written.ok;

@@ -4,8 +4,10 @@
 // A builder produces its mesh as rows of plain data in file order: first every
 // vertex, then every face. Writers (OBJ, binary glTF, STL, and filters such as
 // the printable solid) implement MeshSink; a builder never formats text or
-// knows which writer it feeds. Vertices are numbered from 1 in the order they
-// arrive; faces name them by those numbers.
+// knows which writer it feeds. A sink in front of another that changes only
+// part of the stream derives from ForwardingSink (forwarding_sink.h).
+// Vertices are numbered from 1 in the order they arrive; faces name them by
+// those numbers.
 //
 // Progress and cancel: a builder cuts its batches at its progress step points.
 // A sink checks the cancel flag (given to it when it was made) before each
@@ -126,10 +128,6 @@ inline void planeFaceVertices(std::int64_t plane, std::int64_t* vertex) {
     vertex[3] = 4 * plane - 3;
 }
 
-// Passed to MeshSink::end as faceCountForComment: the count is the number of
-// faces that reached the output (the Interpolated quad count).
-inline constexpr std::int64_t facesThatReachedOutput = -1;
-
 // What a sink reports when the stream ends.
 struct MeshWritten {
     std::int64_t vertices = 0;  // vertices that reached the output
@@ -141,10 +139,11 @@ class MeshSink {
 public:
     virtual ~MeshSink() = default;
 
-    // Asked before begin(): false when the sink cannot take the vertices
-    // ahead (MeshInfo::verticesAhead); the builder then hands them over in
-    // the writing stage, reading its input a second time.
-    virtual bool acceptsVerticesAhead() { return true; }
+    // Asked before begin(): true when the sink takes the vertices ahead
+    // (MeshInfo::verticesAhead), which means it honours writingStage() and
+    // keepVertices(); otherwise the builder hands them over in the writing
+    // stage, reading its input a second time.
+    virtual bool acceptsVerticesAhead() { return false; }
     // Asked before begin(): true when the sink takes the floating planes of
     // `lattice` as cells (planes()) rather than as their vertices (vertices()).
     virtual bool acceptsPlanes(const PlaneLattice& /*lattice*/) { return false; }
@@ -166,9 +165,8 @@ public:
     virtual void faces(const FaceBatch& batch) = 0;
     // No later face names a vertex numbered below `vertex`: a sink may forget them.
     virtual void settled(std::int64_t vertex) {}
-    // The end of the stream. `faceCountForComment` is the count a format that
-    // writes one (the OBJ quad count) gives, which the builder decides.
-    virtual MeshWritten end(std::int64_t faceCountForComment) = 0;
+    // The end of the stream.
+    virtual MeshWritten end() = 0;
 };
 
 }  // namespace morvale

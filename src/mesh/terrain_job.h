@@ -35,6 +35,9 @@ struct TerrainJob {
     ProgressReporter* progress = nullptr;
     bool threaded = true;          // false: every stage on the calling thread
     AttributeSettings attributes;  // normals and texture coordinates to hand over with the vertices
+    // The writing stage's text, which names the output format (the conversion
+    // takes it from the writers' table).
+    const char* writingStage = "Creating output *.OBJ file...";
 };
 
 enum class BuildFailure : std::uint8_t {

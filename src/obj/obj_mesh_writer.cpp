@@ -312,6 +312,7 @@ void ObjMeshWriter::vertices(const VertexBatch& batch) {
 }
 
 void ObjMeshWriter::planes(const PlaneBatch& batch) {
+    planesSeen_ += static_cast<std::int64_t>(batch.count);
     if (!stream_) return;
     assert(info_.planes != nullptr && !info_.verticesAhead && info_.normals != NormalLayout::perVertex);
     stream_->setCancellable(false);
@@ -433,9 +434,10 @@ void ObjMeshWriter::putFaces(ChunkStream& stream, FaceLines& lines, const FaceRu
     if (run.stepAfter) stream.stepAfterThis();
 }
 
-MeshWritten ObjMeshWriter::end(std::int64_t faceCountForComment) {
+MeshWritten ObjMeshWriter::end() {
     const std::int64_t facesWritten = finishBlock();
-    writeQuadCount(output_, faceCountForComment == facesThatReachedOutput ? facesWritten : faceCountForComment);
+    writeQuadCount(output_,
+                   quadComment_ == QuadComment::planesHandedOver ? planesSeen_ + verticesSeen_ / 4 : facesWritten);
     return MeshWritten{verticesWritten_, facesWritten, ok_ && !output_.failed()};
 }
 

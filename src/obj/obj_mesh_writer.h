@@ -40,6 +40,14 @@
 
 namespace morvale {
 
+// What the closing "# N quads" comment counts.
+enum class QuadComment : std::uint8_t {
+    facesWritten,  // the face lines written (Interpolated, simplified or not)
+    // The planes handed over, four vertices each (Floating planes, merged or
+    // not): also those whose faces or vertices a cancel dropped.
+    planesHandedOver,
+};
+
 struct ObjTexts {
     std::string_view objHeaderText;     // header lines 1 to 3
     std::string_view inputNameNarrow;   // header line 5
@@ -63,6 +71,8 @@ public:
         mtllibLine_ = mtllibLine;
         usemtlLine_ = usemtlLine;
     }
+    // Before end(); by default the faces written.
+    void countQuadsAs(QuadComment count) { quadComment_ = count; }
 
     bool acceptsVerticesAhead() override { return VertexWriteAhead::possible(output_); }
     bool acceptsPlanes(const PlaneLattice& lattice) override { return planeLines_.prepare(lattice, presetIndex_); }
@@ -74,7 +84,7 @@ public:
     void keepVertices(std::int64_t count) override;
     void endVertices() override;
     void faces(const FaceBatch& batch) override;
-    MeshWritten end(std::int64_t faceCountForComment) override;
+    MeshWritten end() override;
 
 private:
     void startBlock(bool faceBlock);
@@ -244,6 +254,8 @@ private:
     std::int64_t aheadBlockEnd_ = 0;
     std::int64_t verticesWritten_ = 0;
     std::int64_t verticesSeen_ = 0;  // handed over: no face names a larger number
+    std::int64_t planesSeen_ = 0;    // handed over as cells
+    QuadComment quadComment_ = QuadComment::facesWritten;
     bool ok_ = true;
 
     // The helper of the face block; helperStream_ and helperLines_ are its own.

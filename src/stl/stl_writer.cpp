@@ -127,7 +127,7 @@ void StlWriter::faces(const FaceBatch& batch) {
     gate_.written(batch.stepAfter);
 }
 
-MeshWritten StlWriter::end(std::int64_t) {
+MeshWritten StlWriter::end() {
     unsigned char count[4];
     storeU32(count, static_cast<std::uint32_t>(triangleCount_));
     file_.patch(countOffset, count, sizeof count);

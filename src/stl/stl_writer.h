@@ -45,12 +45,13 @@ public:
 
     bool open(const std::filesystem::path& path, const StlOptions& options);
 
+    bool acceptsVerticesAhead() override { return true; }
     void begin(const MeshInfo& info) override;
     void vertices(const VertexBatch& batch) override;
     void keepVertices(std::int64_t count) override;
     void endVertices() override {}
     void faces(const FaceBatch& batch) override;
-    MeshWritten end(std::int64_t faceCountForComment) override;
+    MeshWritten end() override;
 
 private:
     bool loadCorner(std::int64_t number, float* corner);

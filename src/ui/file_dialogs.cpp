@@ -6,9 +6,12 @@
 #include <cwchar>
 #include <filesystem>
 #include <iterator>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/grid_names.h"
+#include "convert/output_format.h"
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
 #include "ui/info_panel.h"
@@ -31,7 +34,29 @@ DialogPath initialName(const std::filesystem::path& current) {
 
 // Filters are pairs of zero-terminated texts ending with an empty one.
 constexpr wchar_t gridFilter[] = L"Any text/ascii files (*.*)\0*.*\0";
-constexpr wchar_t objFilter[] = L"OBJ files (*.obj)\0*.obj\0";
+
+std::wstring widened(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+// The output formats the window offers (the writers' table), "OBJ files
+// (*.obj)" and "*.obj" each; the first is the extension of a name typed without one.
+struct OutputTypes {
+    std::wstring filter;  // its final empty text is the terminator of c_str()
+    std::wstring defaultExtension;
+};
+
+OutputTypes windowOutputTypes() {
+    OutputTypes types;
+    for (const OutputWriter& writer : outputWriters()) {
+        if (!writer.inWindow) continue;
+        const std::wstring extension = widened(writer.extension);
+        types.filter += widened(writer.label) + L" files (*" + extension + L")";
+        types.filter += L'\0';
+        types.filter += L"*" + extension;
+        types.filter += L'\0';
+        if (types.defaultExtension.empty()) types.defaultExtension = extension.substr(1);
+    }
+    return types;
+}
 
 OPENFILENAMEW dialogRequest(DialogPath& name, const wchar_t* filter, const wchar_t* defaultExtension, DWORD flags) {
     OPENFILENAMEW request{};
@@ -73,8 +98,9 @@ void chooseGridFile() {
 void chooseOutputFile() {
     DialogPath name = initialName(appState.outputPath);
     // A new name must be accepted (the conversion creates the file); a name
-    // typed without extension gets ".obj"; replacing a file is confirmed.
-    OPENFILENAMEW request = dialogRequest(name, objFilter, L"obj",
+    // typed without extension gets the first type's; replacing a file is confirmed.
+    const OutputTypes types = windowOutputTypes();
+    OPENFILENAMEW request = dialogRequest(name, types.filter.c_str(), types.defaultExtension.c_str(),
                                           OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
     if (!GetSaveFileNameW(&request)) {
         reportDialogFailure();

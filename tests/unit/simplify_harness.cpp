@@ -85,7 +85,7 @@ struct CaptureSink final : MeshSink {
         mesh->triangles.insert(mesh->triangles.end(), batch.vertex, batch.vertex + 3 * batch.count);
     }
     void settled(std::int64_t) override { ++mesh->settledCalls; }
-    MeshWritten end(std::int64_t) override { return {}; }
+    MeshWritten end() override { return {}; }
 };
 
 void place(void*, std::int32_t row, std::int32_t col, double height, double* position) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "mesh/forwarding_sink.h"
 #include "mesh/mesh_sink.h"
 
 namespace testing_support {
@@ -126,28 +127,23 @@ inline bool pinched(TerrainGrid& g) {
 }
 
 // Passes the stream on and sets the cancel flag after `batches` batches (0: never).
-class CancelAfter final : public morvale::MeshSink {
+class CancelAfter final : public morvale::ForwardingSink {
 public:
     CancelAfter(morvale::MeshSink& inner, std::atomic<bool>& flag, int batches)
-        : inner_(inner), flag_(flag), left_(batches) {}
-    void begin(const morvale::MeshInfo& info) override { inner_.begin(info); }
+        : ForwardingSink(inner), flag_(flag), left_(batches) {}
     void vertices(const morvale::VertexBatch& batch) override {
-        inner_.vertices(batch);
+        ForwardingSink::vertices(batch);
         tick();
     }
-    void endVertices() override { inner_.endVertices(); }
     void faces(const morvale::FaceBatch& batch) override {
-        inner_.faces(batch);
+        ForwardingSink::faces(batch);
         tick();
     }
-    void settled(std::int64_t vertex) override { inner_.settled(vertex); }
-    morvale::MeshWritten end(std::int64_t count) override { return inner_.end(count); }
 
 private:
     void tick() {
         if (--left_ == 0) flag_ = true;
     }
-    morvale::MeshSink& inner_;
     std::atomic<bool>& flag_;
     int left_;
 };

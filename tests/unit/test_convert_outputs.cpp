@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -18,7 +19,9 @@
 #include <sstream>
 
 #include "cli_child.h"
+#include "conversion_fixture.h"
 #include "mesh/simplify/terrain_simplifier.h"
+#include "obj_shape.h"
 #include "test_support.h"
 #include "tool_run.h"
 
@@ -291,4 +294,67 @@ TEST(ConvertOutputs, TheFaceSpoolStaysBesideTheOutput) {
     EXPECT_TRUE(fs::is_empty(folder / "rough.obj.faces.tmp"));
     EXPECT_EQ(names(cwd), none);
     EXPECT_EQ(names(tmp), none);
+}
+
+// The writing stage names the output format in every builder (the OBJ's text
+// is the window's), and a solid OBJ's closing comment counts all its faces:
+// surface, bottom and walls.
+TEST(ConvertOutputs, TheWritingStageNamesTheFormat) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2\n3 4\n");
+    const struct {
+        morvale::OutputFormat format;
+        const char* stage;
+    } formats[] = {{morvale::OutputFormat::obj, "Creating output *.OBJ file... /10"},
+                   {morvale::OutputFormat::glb, "Creating output *.GLB file... /10"},
+                   {morvale::OutputFormat::stl, "Creating output *.STL file... /10"}};
+    for (const auto& f : formats) {
+        for (const int variant : {0, 1, 2, 3}) {
+            morvale::ConversionSettings settings =
+                wholeGrid(variant == 1 || variant == 2 ? morvale::TerrainMode::FloatingPlanes
+                                                       : morvale::TerrainMode::Interpolated,
+                          2, 2);
+            morvale::ConversionRequest request = requestFor(dir / "grid.asc", dir / "out", settings);
+            request.format = f.format;
+            if (variant >= 2) request.maxError = 0.5;
+            std::atomic<bool> cancel{false};
+            RecordingProgress progress;
+            morvale::ConversionStats stats;
+            ASSERT_EQ(morvale::runConversion(request, cancel, progress, stats), morvale::conversionFinished);
+            EXPECT_EQ(progress.events.back(), f.stage) << variant;
+        }
+    }
+    morvale::ConversionRequest solid =
+        requestFor(dir / "grid.asc", dir / "solid.obj", wholeGrid(morvale::TerrainMode::Interpolated, 2, 2));
+    solid.solid = true;
+    std::atomic<bool> cancel{false};
+    RecordingProgress progress;
+    morvale::ConversionStats stats;
+    ASSERT_EQ(morvale::runConversion(solid, cancel, progress, stats), morvale::conversionFinished);
+    const ObjShape shape = inspectObj(readFile(dir / "solid.obj"));
+    EXPECT_TRUE(shape.sound) << shape.problem;
+    EXPECT_EQ(shape.faceLines, 4 + 4 + 8);
+    EXPECT_EQ(shape.quadComment, shape.faceLines);
+}
+
+// What a new row of the writers' table must bring: a name that parses, an
+// extension that picks it in any case, help lines that fit the help's right
+// column, a writing stage, a writer, and a refusal for what it does not hold.
+TEST(ConvertOutputs, EveryWriterRowIsComplete) {
+    constexpr unsigned everything =
+        morvale::holdsUv | morvale::holdsNormals | morvale::holdsTexture | morvale::holdsSolid;
+    for (const morvale::OutputWriter& row : morvale::outputWriters()) {
+        SCOPED_TRACE(row.name);
+        morvale::OutputFormat parsed{};
+        ASSERT_TRUE(morvale::parseOutputFormat(row.name, parsed));
+        EXPECT_EQ(parsed, row.format);
+        std::string upper = std::string("mesh") + row.extension;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(morvale::formatOfPath(upper), row.format);
+        std::istringstream lines(row.description);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 52u) << line;
+        EXPECT_NE(row.writingStage, nullptr);
+        EXPECT_NE(row.open, nullptr);
+        EXPECT_EQ((row.holds & everything) != everything, row.holdsNotMessage != nullptr);
+    }
 }

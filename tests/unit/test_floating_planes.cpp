@@ -6,6 +6,7 @@
 #include "base/output_file.h"
 #include "conversion_fixture.h"
 #include "mesh/floating_planes.h"
+#include "mesh/forwarding_sink.h"
 #include "obj/obj_mesh_writer.h"
 
 using namespace morvale;
@@ -26,17 +27,10 @@ ConversionSettings planes(std::int32_t xMin, std::int32_t yMin, std::int32_t xMa
 
 // Forwards the stream to a writer but refuses planes as cells: the builder
 // then hands over every plane's four vertices.
-class AsVertices final : public MeshSink {
+class AsVertices final : public ForwardingSink {
 public:
-    explicit AsVertices(MeshSink& to) : to_(to) {}
-    void begin(const MeshInfo& info) override { to_.begin(info); }
-    void vertices(const VertexBatch& batch) override { to_.vertices(batch); }
-    void endVertices() override { to_.endVertices(); }
-    void faces(const FaceBatch& batch) override { to_.faces(batch); }
-    MeshWritten end(std::int64_t faceCount) override { return to_.end(faceCount); }
-
-private:
-    MeshSink& to_;
+    using ForwardingSink::ForwardingSink;
+    bool acceptsPlanes(const PlaneLattice&) override { return false; }
 };
 
 // The OBJ after the header of the grid's floating planes, as cells or as vertices.
@@ -58,6 +52,7 @@ std::string planesObj(const std::filesystem::path& grid, TerrainJob job, std::in
         const std::string headerText = objHeaderText();
         ObjMeshWriter writer(output, path, ObjTexts{headerText, "grid.asc", "grid"}, preset, cancel, progress,
                              job.threaded);
+        writer.countQuadsAs(QuadComment::planesHandedOver);
         AsVertices vertices(writer);
         EXPECT_TRUE(buildFloatingPlanesMesh(job, asVertices ? static_cast<MeshSink&>(vertices) : writer).written);
         output.close();
@@ -138,7 +133,7 @@ TEST(FloatingPlanes, PlaneFaceRangesPastAHundredMillionKeepTheirOrder) {
             batch.count = count;
             batch.firstPlane = first;
             writer.faces(batch);
-            EXPECT_TRUE(writer.end(count).ok);
+            EXPECT_TRUE(writer.end().ok);
         }
         output.close();
         const std::string obj = readFile(dir / "faces.obj");

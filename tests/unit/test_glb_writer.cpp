@@ -33,7 +33,7 @@ GlbShape writeGlb(const std::filesystem::path& path, TerrainGrid g, const Stream
     GlbWriter writer(nullptr, nullptr);
     EXPECT_TRUE(writer.open(path, options));
     streamTerrain(g, writer, choices);
-    const MeshWritten w = writer.end(0);
+    const MeshWritten w = writer.end();
     EXPECT_TRUE(w.ok);
     if (written) *written = w;
     GlbShape shape = inspectGlb(readFile(path));
@@ -139,7 +139,7 @@ TEST(GlbWriter, EmbedsPngOrJpegOnlyWithTextureCoordinates) {
         StreamChoices choices;
         choices.uv = c.uv;
         streamTerrain(g, writer, choices);
-        EXPECT_TRUE(writer.end(0).ok);
+        EXPECT_TRUE(writer.end().ok);
         EXPECT_EQ(writer.textureStatus(), c.status) << c.image;
         const GlbShape shape = inspectGlb(readFile(dir / "t.glb"));
         ASSERT_TRUE(shape.sound) << c.image << ": " << shape.problem;
@@ -160,7 +160,7 @@ TEST(GlbWriter, CancelLeavesAValidFile) {
         ASSERT_TRUE(writer.open(dir / "c.glb", {}));
         TerrainGrid g = rampGrid(4, 4);
         streamTerrain(g, writer, {});
-        const MeshWritten w = writer.end(0);
+        const MeshWritten w = writer.end();
         EXPECT_TRUE(w.ok);
         EXPECT_EQ(w.faces, 0);
         const GlbShape shape = inspectGlb(readFile(dir / "c.glb"));
@@ -177,7 +177,7 @@ TEST(GlbWriter, CancelLeavesAValidFile) {
     choices.stepAfterRows = true;
     progress.steps = 0;
     streamTerrain(g, sink, choices);
-    const MeshWritten w = sink.end(0);
+    const MeshWritten w = sink.end();
     EXPECT_EQ(w.faces, 8);
     EXPECT_EQ(w.vertices, 25);
     EXPECT_EQ(progress.steps, 5 + 2);  // every vertex row, two face rows
@@ -208,7 +208,7 @@ TEST(GlbWriter, KeptVerticesRetakeTheirBounds) {
     fb.count = 2;
     fb.vertex = faces;
     writer.faces(fb);
-    const MeshWritten w = writer.end(0);
+    const MeshWritten w = writer.end();
     EXPECT_TRUE(w.ok);
     EXPECT_EQ(w.vertices, 3);
     EXPECT_EQ(w.faces, 1);
@@ -234,7 +234,7 @@ TEST(GlbWriter, LimitsAndWriteErrors) {
         TerrainGrid g = rampGrid(2, 2);
         g.height(1, 1) = 1e39;
         streamTerrain(g, writer, {});
-        EXPECT_FALSE(writer.end(0).ok);
+        EXPECT_FALSE(writer.end().ok);
         const GlbShape shape = inspectGlb(readFile(dir / "far.glb"));
         EXPECT_TRUE(shape.sound) << shape.problem;
     }
@@ -244,5 +244,5 @@ TEST(GlbWriter, LimitsAndWriteErrors) {
     ASSERT_TRUE(writer.open("/dev/full", {}));
     TerrainGrid g = rampGrid(40, 40);
     streamTerrain(g, writer, {});
-    EXPECT_FALSE(writer.end(0).ok);
+    EXPECT_FALSE(writer.end().ok);
 }

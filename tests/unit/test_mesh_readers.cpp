@@ -133,7 +133,7 @@ TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
         SolidFilter solid(writer, solidOptions, &cancel);
         MeshSink& sink = c.solid ? static_cast<MeshSink&>(solid) : writer;
         streamTerrain(g, sink, c.choices);
-        const MeshWritten written = sink.end(0);
+        const MeshWritten written = sink.end();
         ASSERT_TRUE(written.ok) << c.name;
         files.append(1, ' ').append(quoted(path));
 
@@ -211,7 +211,7 @@ TEST(MeshReaders, AdmeshFindsClosedSolidsWithThePrismVolume) {
             StreamChoices choices;
             choices.triangles = triangles;
             streamTerrain(g, solid, choices);
-            const MeshWritten written = solid.end(0);
+            const MeshWritten written = solid.end();
             ASSERT_TRUE(written.ok);
 
             const ToolRun report = runTool("admesh " + quoted(path));

@@ -90,7 +90,7 @@ TEST(ObjWriter, MeshStreamBecomesObjText) {
             const std::int64_t quads[] = {4, 3, 2, 1, 8'000'000'004, 8'000'000'003, 2, 1};
             const std::int64_t triangles[] = {4, 3, 2, 8'000'000'004, 8'000'000'003, 2};
             writer.faces(FaceBatch{.count = 2, .vertex = corners == 4 ? quads : triangles, .cancellable = true});
-            const MeshWritten written = writer.end(facesThatReachedOutput);
+            const MeshWritten written = writer.end();
             EXPECT_EQ(written.vertices, 3);
             EXPECT_EQ(written.faces, 2);
             EXPECT_TRUE(written.ok);
@@ -140,7 +140,7 @@ TEST(ObjWriter, AttributeStreamOfTriangles) {
             writer.endVertices();
             const std::int64_t triangles[] = {1, 2, 3, 3, 2, 1};
             writer.faces(FaceBatch{.count = 2, .vertex = triangles});
-            EXPECT_EQ(writer.end(facesThatReachedOutput).vertices, 3);
+            EXPECT_EQ(writer.end().vertices, 3);
         }
         ASSERT_TRUE(output.close());
         const std::string text = testing_support::readFile(dir / "mesh.obj");
@@ -204,7 +204,7 @@ TEST(ObjWriter, PlanesAndLoneVerticesInAnyMix) {
                 done += n;
             }
             writer.endVertices();
-            writer.end(facesThatReachedOutput);
+            writer.end();
         }
         ASSERT_TRUE(output.close());
         const std::string text = testing_support::readFile(dir / "mix.obj");
@@ -289,7 +289,7 @@ std::string attributeMesh(const std::vector<std::size_t>& batches, bool threaded
         writer.endVertices();
         const std::int64_t quad[] = {1, 2, 3, 4};
         writer.faces(FaceBatch{.count = 1, .vertex = quad});
-        writer.end(facesThatReachedOutput);
+        writer.end();
     }
     EXPECT_TRUE(output.close());
     const std::string text = testing_support::readFile(dir / "mesh.obj");

@@ -20,7 +20,7 @@ struct Capture final : MeshSink {
     }
     void endVertices() override {}
     void faces(const FaceBatch& b) override { quads.insert(quads.end(), b.vertex, b.vertex + 4 * b.count); }
-    MeshWritten end(std::int64_t) override { return {}; }
+    MeshWritten end() override { return {}; }
 };
 
 // West, east, north, south edges in cells (north up), then the level.

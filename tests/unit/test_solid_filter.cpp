@@ -43,7 +43,7 @@ StlShape solidStl(const std::filesystem::path& path, TerrainGrid g, double base,
     solid.spoolPath = path.string() + ".surface.tmp";
     SolidFilter filter(writer, solid, nullptr);
     streamTerrain(g, filter, choices);
-    EXPECT_TRUE(filter.end(0).ok);
+    EXPECT_TRUE(filter.end().ok);
     StlShape shape = inspectStl(readFile(path));
     EXPECT_TRUE(shape.sound) << shape.problem;
     return shape;
@@ -111,7 +111,7 @@ TEST(SolidFilter, BaseCopiesKeepTheirTextureCoordinates) {
     choices.uv = true;
     choices.normals = NormalLayout::perVertex;
     streamTerrain(g, filter, choices);
-    ASSERT_TRUE(filter.end(0).ok);
+    ASSERT_TRUE(filter.end().ok);
     const GlbShape shape = inspectGlb(readFile(dir / "s.glb"));
     ASSERT_TRUE(shape.sound) << shape.problem;
     EXPECT_TRUE(shape.normals.empty());
@@ -144,7 +144,7 @@ TEST(SolidFilter, CancelledBeforeTheFacesAddsNothing) {
     batch.position = position;
     filter.vertices(batch);
     filter.endVertices();
-    const MeshWritten w = filter.end(0);
+    const MeshWritten w = filter.end();
     EXPECT_TRUE(w.ok);
     EXPECT_EQ(w.vertices, 3);  // no base copies once cancelled
     EXPECT_EQ(inspectStl(readFile(dir / "c.stl")).count, 0u);
@@ -169,7 +169,7 @@ TEST(SolidFilter, ASpoolThatCannotBeWrittenFailsTheRun) {
     SolidFilter filter(writer, options, nullptr);
     TerrainGrid g = holedGrid();
     streamTerrain(g, filter, {});
-    EXPECT_FALSE(filter.end(0).ok);
+    EXPECT_FALSE(filter.end().ok);
     EXPECT_TRUE(inspectStl(readFile(dir / "s.stl")).sound);
 }
 
@@ -239,7 +239,7 @@ TEST(SolidFilter, VerticesCutByTheWritingStageCloseWhatRemains) {
     fb.count = 2;
     fb.vertex = faces;
     filter.faces(fb);
-    const MeshWritten written = filter.end(0);
+    const MeshWritten written = filter.end();
     EXPECT_TRUE(written.ok);
     EXPECT_EQ(written.vertices, 10);
     const SolidShape solid = inspectSolid(inspectStl(readFile(dir / "cut.stl")).corners);

@@ -25,7 +25,7 @@ StlShape writeStl(const std::filesystem::path& path, TerrainGrid g, const Stream
     StlWriter writer(nullptr, nullptr);
     EXPECT_TRUE(writer.open(path, options));
     streamTerrain(g, writer, choices);
-    const MeshWritten w = writer.end(0);
+    const MeshWritten w = writer.end();
     EXPECT_TRUE(w.ok);
     if (written) *written = w;
     StlShape shape = inspectStl(readFile(path));
@@ -90,7 +90,7 @@ TEST(StlWriter, CancelAndLimits) {
     ASSERT_TRUE(writer.open(dir / "c.stl", {}));
     TerrainGrid g = bumpyGrid(3, 3);
     streamTerrain(g, writer, {});
-    const MeshWritten w = writer.end(0);
+    const MeshWritten w = writer.end();
     EXPECT_TRUE(w.ok);
     EXPECT_EQ(w.faces, 0);
     const StlShape shape = inspectStl(readFile(dir / "c.stl"));
@@ -109,5 +109,5 @@ TEST(StlWriter, CancelAndLimits) {
     ASSERT_TRUE(full.open("/dev/full", options));
     TerrainGrid big = bumpyGrid(200, 100);
     streamTerrain(big, full, {});
-    EXPECT_FALSE(full.end(0).ok);
+    EXPECT_FALSE(full.end().ok);
 }

@@ -10,6 +10,7 @@
 #include "grid/wide_read.h"
 #include "mesh/cell_edges.h"
 #include "mesh/corner_normals.h"
+#include "mesh/forwarding_sink.h"
 #include "mesh/simplify/plane_merge.h"
 #include "mesh/simplify/terrain_simplifier.h"
 
@@ -81,23 +82,22 @@ private:
 // Hands the kept vertices over with their texture coordinates and normals:
 // the placement callback records them vertex by vertex, in the order the
 // positions leave, and each batch takes what was recorded for it.
-class AttributeSink final : public MeshSink {
+class AttributeSink final : public ForwardingSink {
 public:
     // `normals`: how the normals go out when they are asked for.
     AttributeSink(MeshSink& out, const AttributeSettings& asked, NormalLayout normals)
-        : out_(out), uv_(asked.writesUv()), normals_(asked.normals ? normals : NormalLayout::none) {}
+        : ForwardingSink(out), uv_(asked.writesUv()), normals_(asked.normals ? normals : NormalLayout::none) {}
 
     void recordUv(const double* uv) {
         if (uv_) pendingUv_.insert(pendingUv_.end(), uv, uv + 2);
     }
     void recordNormal(const double* normal) { pendingNormal_.insert(pendingNormal_.end(), normal, normal + 3); }
 
-    bool acceptsVerticesAhead() override { return out_.acceptsVerticesAhead(); }
     void begin(const MeshInfo& info) override {
         MeshInfo with = info;
         with.uv = uv_;
         with.normals = normals_;
-        out_.begin(with);
+        to().begin(with);
     }
     void vertices(const VertexBatch& batch) override {
         assert(!uv_ || pendingUv_.size() == 2 * batch.count);
@@ -105,19 +105,12 @@ public:
         VertexBatch with = batch;
         if (uv_) with.uv = pendingUv_.data();
         if (normals_ == NormalLayout::perVertex) with.normal = pendingNormal_.data();
-        out_.vertices(with);
+        to().vertices(with);
         pendingUv_.clear();
         pendingNormal_.clear();
     }
-    void writingStage() override { out_.writingStage(); }
-    void keepVertices(std::int64_t count) override { out_.keepVertices(count); }
-    void endVertices() override { out_.endVertices(); }
-    void faces(const FaceBatch& batch) override { out_.faces(batch); }
-    void settled(std::int64_t vertex) override { out_.settled(vertex); }
-    MeshWritten end(std::int64_t faceCountForComment) override { return out_.end(faceCountForComment); }
 
 private:
-    MeshSink& out_;
     bool uv_;
     NormalLayout normals_;
     std::vector<double> pendingUv_;
@@ -291,10 +284,10 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
             return result;
         }
     }
-    progress.beginStage("Creating output *.OBJ file...", 10);
+    progress.beginStage(job.writingStage, 10);
     const SimplifyTotals totals = finishTerrainSimplifier(*simplifier);
     destroyTerrainSimplifier(simplifier);
-    const MeshWritten written = out.end(facesThatReachedOutput);
+    const MeshWritten written = out.end();
     built.vertexCount = written.vertices;
     built.quadCount = written.faces;
     built.written = written.ok && totals.ok;
@@ -360,10 +353,10 @@ SimplifiedBuilt buildMergedPlanesMesh(const TerrainJob& job, double maxError, Me
                                      });
         if (!job.cancelRequested->load()) putRows(INT64_MAX);
     }
-    job.progress->beginStage("Creating output *.OBJ file...", 10);
-    const PlaneMergeTotals totals = finishPlaneMerge(*merge);
+    job.progress->beginStage(job.writingStage, 10);
+    finishPlaneMerge(*merge);
     destroyPlaneMerge(merge);
-    const MeshWritten written = out.end(totals.rectangles);
+    const MeshWritten written = out.end();
     built.vertexCount = written.vertices;
     built.quadCount = written.faces;
     built.written = written.ok;

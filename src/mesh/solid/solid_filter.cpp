@@ -109,7 +109,6 @@ void SolidFilter::flushFaces(bool stepAfter) {
     out.vertex = faceBuffer_.data();
     out.stepAfter = stepAfter;
     if (out.count > 0 || stepAfter) inner_.faces(out);
-    addedFaces_ += static_cast<std::int64_t>(out.count);
     faceBuffer_.clear();
 }
 
@@ -168,12 +167,12 @@ void SolidFilter::settled(std::int64_t vertex) {
     inner_.settled(vertex);
 }
 
-MeshWritten SolidFilter::end(std::int64_t faceCountForComment) {
+MeshWritten SolidFilter::end() {
     if (baseWritten_ && gate_.admit(true)) {
         openEdges_.take(std::numeric_limits<std::int64_t>::max(), wallEdges_);
         writeWalls(wallEdges_);
     }
-    MeshWritten written = inner_.end(faceCountForComment + addedFaces_);
+    MeshWritten written = inner_.end();
     // A spool that could not be written or read back left the solid open.
     if (surface_.failed()) written.ok = false;
     return written;

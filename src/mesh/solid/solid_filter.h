@@ -63,6 +63,8 @@ public:
     // it is used from endVertices() on.
     void setBaseElevation(double elevation) { options_.baseElevation = elevation; }
 
+    // It cuts its own spool to the kept vertices and passes the cut on.
+    bool acceptsVerticesAhead() override { return inner_.acceptsVerticesAhead(); }
     void begin(const MeshInfo& info) override;
     void vertices(const VertexBatch& batch) override;
     void writingStage() override { inner_.writingStage(); }
@@ -70,7 +72,7 @@ public:
     void endVertices() override;
     void faces(const FaceBatch& batch) override;
     void settled(std::int64_t vertex) override;
-    MeshWritten end(std::int64_t faceCountForComment) override;
+    MeshWritten end() override;
 
 private:
     void writeWalls(std::vector<DirectedEdge>& edges);
@@ -88,7 +90,6 @@ private:
     std::vector<std::int64_t> surfaceBuffer_;  // the surface faces of one batch
     std::vector<std::int64_t> faceBuffer_;     // added faces, handed on in batches
     std::vector<DirectedEdge> wallEdges_;
-    std::int64_t addedFaces_ = 0;
 };
 
 }  // namespace morvale
