@@ -30,6 +30,20 @@ CellGrid randomGrid(std::uint32_t seed, std::int32_t rows, std::int32_t cols, do
     return g;
 }
 
+// Data in every cell, the value of (row, col) counted from 0 given by height.
+template <class Height>
+CellGrid fullGrid(std::int32_t rows, std::int32_t cols, Height height) {
+    CellGrid g;
+    g.rows = rows;
+    g.cols = cols;
+    for (std::int32_t r = 0; r < rows; ++r)
+        for (std::int32_t c = 0; c < cols; ++c) {
+            g.value.push_back(height(r, c));
+            g.data.push_back(1);
+        }
+    return g;
+}
+
 }  // namespace
 
 TEST(Simplify, RandomGridsKeepTheBoundCoverageAndOrientation) {
@@ -128,14 +142,7 @@ TEST(Simplify, AdjacentCropsKeepTheSameBorderVertices) {
 }
 
 TEST(Simplify, ZeroErrorDropsOnlyCornersOnAPlane) {
-    CellGrid g;
-    g.rows = 40;
-    g.cols = 50;
-    for (std::int32_t r = 0; r < g.rows; ++r)
-        for (std::int32_t c = 0; c < g.cols; ++c) {
-            g.value.push_back(2.0 * c - 3.0 * r + 5.0);
-            g.data.push_back(1);
-        }
+    CellGrid g = fullGrid(40, 50, [](std::int32_t r, std::int32_t c) { return 2.0 * c - 3.0 * r + 5.0; });
     // Inside a ring, so every corner mean lies on the plane.
     const SimplifyWindow inner{2, 2, 38, 48};
     Mesh mesh = simplify(g, inner, 0.0);
@@ -155,14 +162,8 @@ TEST(Simplify, EqualErrorsAreSplitInOneOrder) {
     // Terraces one unit high: most candidates tie. Which of them goes first
     // changes the mesh though every bound still holds, and the same grid must
     // give the same mesh everywhere, so the counts are pinned.
-    CellGrid g;
-    g.rows = 45;
-    g.cols = 40;
-    for (std::int32_t r = 0; r < g.rows; ++r)
-        for (std::int32_t c = 0; c < g.cols; ++c) {
-            g.value.push_back((r + c + 1) / 5);
-            g.data.push_back(1);
-        }
+    const CellGrid g =
+        fullGrid(45, 40, [](std::int32_t r, std::int32_t c) { return static_cast<double>((r + c + 1) / 5); });
     const SimplifyWindow whole{1, 1, g.rows, g.cols};
     const Mesh mesh = simplify(g, whole, 0.0);
     ASSERT_EQ(check(g, whole, 0.0, mesh), "");
