@@ -22,7 +22,7 @@ struct BoundUser {
 };
 
 // Who the child becomes: the caller, or nobody for root. Looked up before
-// fork, as the child may only make system calls.
+// fork, so that the child need not read the user database.
 inline BoundUser boundUser() {
     BoundUser user;
     if (geteuid() != 0) {
