@@ -102,12 +102,13 @@ constexpr OptionEntry options[] = {
 };
 
 constexpr ExitStatusEntry exitStatuses[] = {
-    {exitSuccess, "converted, and both checks passed (the rows and\nvalues read match the crop window)"},
-    {exitCheckFailed, "converted, but a check failed: the grid holds\nfewer rows or values than its header promises"},
-    {exitUsageError, "usage error"},
-    {exitInputRefused, "input unreadable, header corrupted or cell size\nnot above zero"},
-    {exitOutputFailed, "output could not be created or written, or is\nthe input itself"},
-    {exitCancelled, "cancelled with Ctrl-C"},
+    {ExitStatus::success, "converted, and both checks passed (the rows and\nvalues read match the crop window)"},
+    {ExitStatus::checkFailed,
+     "converted, but a check failed: the grid holds\nfewer rows or values than its header promises"},
+    {ExitStatus::usageError, "usage error"},
+    {ExitStatus::inputRefused, "input unreadable, header corrupted or cell size\nnot above zero"},
+    {ExitStatus::outputFailed, "output could not be created or written, or is\nthe input itself"},
+    {ExitStatus::cancelled, "cancelled with Ctrl-C"},
 };
 
 constexpr TermEntry examples[] = {
@@ -211,7 +212,8 @@ std::string helpText() {
     out += "\nOutput formats:\n";
     for (const TermEntry& entry : formatEntries()) appendTerm(out, entry.term, entry.text);
     out += "\nExit status:\n";
-    for (const ExitStatusEntry& entry : exitStatuses) appendTerm(out, std::to_string(entry.status), entry.text);
+    for (const ExitStatusEntry& entry : exitStatuses)
+        appendTerm(out, std::to_string(exitCode(entry.status)), entry.text);
     out += "\nExamples:\n";
     for (const TermEntry& entry : examples) appendTerm(out, entry.term, entry.text);
     return out;

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "convert/exit_status.h"
+
 namespace morvale::cli {
 
 enum class OptionId {
@@ -69,16 +71,7 @@ struct TermEntry {
     const char* text;
 };
 
-// What morvale-convert returns; the program and its manual both use these.
-enum ExitStatus : int {
-    exitSuccess = 0,
-    exitCheckFailed = 1,
-    exitUsageError = 2,
-    exitInputRefused = 3,
-    exitOutputFailed = 4,
-    exitCancelled = 130,  // as a shell reports a program ended by Ctrl-C
-};
-
+// What morvale-convert returns (the program uses the same values).
 struct ExitStatusEntry {
     ExitStatus status;
     const char* text;

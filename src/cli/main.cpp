@@ -22,6 +22,7 @@
 #include "cli/terminal_progress.h"
 #include "cli/tile_command.h"
 #include "convert/conversion_request.h"
+#include "convert/exit_status.h"
 #include "grid/utf16_text.h"
 #include "morvale_version.h"
 #include "obj/mtl_writer.h"
@@ -64,14 +65,6 @@ void printSettings(const CorrectedSettings& corrected, const std::filesystem::pa
     std::printf("output:       %s\n\n", utf8Text(output).c_str());
 }
 
-int exitStatusForFailure(ConversionResult result) {
-    switch (result) {
-    case conversionInputUnreadable:
-    case conversionBadCellSize: return cli::exitInputRefused;
-    default: return cli::exitOutputFailed;
-    }
-}
-
 // One line for scripts that run quietly: which file and both checks.
 void printFailedChecks(const std::filesystem::path& input, const ConversionStats& stats) {
     std::fprintf(
@@ -81,25 +74,25 @@ void printFailedChecks(const std::filesystem::path& input, const ConversionStats
         static_cast<long long>(stats.recordsExpected), stats.recordsOk ? "OK" : "ERROR");
 }
 
-int run(const std::vector<cli::NativeArg>& args) {
+ExitStatus run(const std::vector<cli::NativeArg>& args) {
     const cli::ParsedOptions parsed = cli::parseCliOptions(args);
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "morvale-convert: %s\nTry 'morvale-convert --help'\n", parsed.error.c_str());
-        return cli::exitUsageError;
+        return ExitStatus::usageError;
     }
     const cli::CliOptions& options = parsed.options;
     if (options.help) {
         std::fputs(cli::helpText().c_str(), stdout);
-        return cli::exitSuccess;
+        return ExitStatus::success;
     }
     if (options.version) {
         std::printf("%s %s\nbuilt with %s for %s\n", cli::programName, MORVALE_VERSION_TEXT, MORVALE_COMPILER_TEXT,
                     MORVALE_TARGET_TEXT);
-        return cli::exitSuccess;
+        return ExitStatus::success;
     }
     if (cli::isTileSetRun(options)) {
         std::signal(SIGINT, onInterrupt);
-        const int status = cli::runTileSetCommand(options, cancelRequested);
+        const ExitStatus status = cli::runTileSetCommand(options, cancelRequested);
         std::signal(SIGINT, SIG_DFL);
         return status;
     }
@@ -109,11 +102,11 @@ int run(const std::vector<cli::NativeArg>& args) {
     if (headerResult == gridHeaderUnopenable) {
         std::fprintf(stderr, "morvale-convert: cannot open '%s' (missing, a folder or not readable)\n",
                      utf8Text(options.input).c_str());
-        return cli::exitInputRefused;
+        return ExitStatus::inputRefused;
     }
     if (headerResult != gridHeaderOk && fileLooksLikeUtf16(options.input)) {
         std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(options.input).c_str(), utf16TextMessage);
-        return cli::exitInputRefused;
+        return ExitStatus::inputRefused;
     }
     if (headerResult != gridHeaderOk) {
         std::fprintf(stderr,
@@ -122,7 +115,7 @@ int run(const std::vector<cli::NativeArg>& args) {
                      "  yllcenter or yllcorner [number]\n  cellsize [number]\n"
                      "  nodata_value [number]  (optional)\n",
                      utf8Text(options.input).c_str());
-        return cli::exitInputRefused;
+        return ExitStatus::inputRefused;
     }
 
     const GridNames names = deriveGridNames(options.input);
@@ -154,11 +147,11 @@ int run(const std::vector<cli::NativeArg>& args) {
 
     if (const char* conflict = conversionConflict(request)) {
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
-        return cli::exitUsageError;
+        return ExitStatus::usageError;
     }
     if (const char* refusal = conversionRefusal(request)) {
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", refusal);
-        return cli::exitOutputFailed;
+        return ExitStatus::outputFailed;
     }
 
     if (!options.quiet) {
@@ -181,7 +174,7 @@ int run(const std::vector<cli::NativeArg>& args) {
 
     if (isFailureResult(result)) {
         std::fprintf(stderr, "morvale-convert: %s\n", asciiText(failureText(result)).c_str());
-        return exitStatusForFailure(result);
+        return conversionExitStatus(result, stats);
     }
     if (!stats.budgetReached)
         std::fprintf(stderr,
@@ -193,12 +186,9 @@ int run(const std::vector<cli::NativeArg>& args) {
         std::printf("%s\n\n%s\n", asciiText(summary.caption).c_str(), asciiText(summary.text).c_str());
         if (stats.errorReached >= 0.0) std::printf("Error reached: %.9g\n", stats.errorReached);
     }
-    if (stats.status == -1) return cli::exitCancelled;
-    if (stats.status != 1) {
-        printFailedChecks(options.input, stats);
-        return cli::exitCheckFailed;
-    }
-    return cli::exitSuccess;
+    const ExitStatus status = conversionExitStatus(result, stats);
+    if (status == ExitStatus::checkFailed) printFailedChecks(options.input, stats);
+    return status;
 }
 
 }  // namespace
@@ -206,11 +196,11 @@ int run(const std::vector<cli::NativeArg>& args) {
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
     std::vector<cli::NativeArg> args(argv + 1, argv + argc);
-    return run(args);
+    return exitCode(run(args));
 }
 #else
 int main(int argc, char** argv) {
     std::vector<cli::NativeArg> args(argv + 1, argv + argc);
-    return run(args);
+    return exitCode(run(args));
 }
 #endif

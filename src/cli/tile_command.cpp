@@ -26,10 +26,6 @@ namespace morvale::cli {
 
 namespace {
 
-constexpr int exitUsage = 2;
-constexpr int exitInput = 3;
-constexpr int exitOutput = 4;
-
 std::string utf8(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
@@ -64,7 +60,7 @@ public:
         const std::lock_guard<std::mutex> lock(mutex_);
         --running_;
         ++done_;
-        if (outcome.exitStatus != 0) ++failed_;
+        if (outcome.exitStatus != ExitStatus::success) ++failed_;
         draw(done_ == total_);
     }
 
@@ -136,7 +132,7 @@ Inputs readInputs(const CliOptions& options) {
         TileOutcome outcome;
         outcome.started = true;
         outcome.result = result == gridHeaderUnopenable ? conversionInputUnreadable : conversionHeaderCorrupted;
-        outcome.exitStatus = exitInput;
+        outcome.exitStatus = conversionExitStatus(outcome.result, outcome.stats);
         inputs.unreadable.push_back(std::move(job));
         inputs.unreadableOutcomes.push_back(outcome);
     }
@@ -170,7 +166,7 @@ std::string outputClash(const std::vector<TileJob>& jobs) {
 
 }  // namespace
 
-int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
+ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
     const bool quiet = options.quiet;
     const bool terminal = !quiet && isatty(fileno(stderr));
     if (options.centerZ) {
@@ -178,7 +174,7 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
             "morvale-convert: --center-z shifts each tile by its own elevation range, so the tiles of a set "
             "would not meet; leave it out for several inputs\n",
             stderr);
-        return exitUsage;
+        return ExitStatus::usageError;
     }
 
     // What every tile's request shares, checked before any file is read.
@@ -189,7 +185,7 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
     common.maxError = options.maxError;
     if (const char* conflict = conversionConflict(common)) {
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
-        return exitUsage;
+        return ExitStatus::usageError;
     }
     std::error_code imageError;
     if (!options.writeSeams && !options.attributes.texture.empty() &&
@@ -197,8 +193,8 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
         std::fprintf(stderr, "morvale-convert: %s\n", missingImageWarning(options.attributes.texture).c_str());
 
     Inputs inputs = readInputs(options);
-    int worst = inputs.unreadable.empty() ? 0 : exitInput;
-    if (inputs.readable.empty()) return exitInput;  // each input has had its message
+    ExitStatus worst = inputs.unreadable.empty() ? ExitStatus::success : ExitStatus::inputRefused;
+    if (inputs.readable.empty()) return ExitStatus::inputRefused;  // each input has had its message
 
     // The set: planned from the headers, or placed on a saved index's lattice.
     SeamIndex index;
@@ -218,7 +214,7 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
         if (read != SeamFileResult::ok) {
             std::fprintf(stderr, "morvale-convert: the seam index '%s' %s\n", utf8(*options.seams).c_str(),
                          seamFileResultText(read));
-            return exitInput;
+            return ExitStatus::inputRefused;
         }
         // Normals at a tile's edge reach two lines into its neighbours.
         if (options.attributes.normals && index.depth < 2) {
@@ -226,7 +222,7 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
                          "morvale-convert: the seam index '%s' keeps one line per border; --normals needs two: "
                          "write the index again with --write-seams\n",
                          utf8(*options.seams).c_str());
-            return exitInput;
+            return ExitStatus::inputRefused;
         }
     } else {
         plan = planTileSet(inputs.readable);
@@ -255,20 +251,20 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
 
     if (options.writeSeams && plan.tiles.empty()) {
         std::fputs("morvale-convert: no two inputs share a lattice: there is no tile set to index\n", stderr);
-        return exitInput;
+        return ExitStatus::inputRefused;
     }
     if (!options.seams && !plan.tiles.empty()) {
         std::vector<char> opened;
         SetProgressLine line(stderr, "borders", plan.tiles.size(), terminal);
         index = collectSetSeams(plan, seamDepth, workers, cancelRequested, line, opened);
-        if (cancelRequested.load()) return 130;
+        if (cancelRequested.load()) return ExitStatus::cancelled;
     }
     if (options.writeSeams) {
         const SeamFileResult written = writeSeamFile(*options.writeSeams, index);
         if (written != SeamFileResult::ok) {
             std::fprintf(stderr, "morvale-convert: the seam index '%s' %s\n", utf8(*options.writeSeams).c_str(),
                          seamFileResultText(written));
-            return exitOutput;
+            return ExitStatus::outputFailed;
         }
         if (!quiet)
             std::printf("seam index:   %s (%zu tiles)\n", utf8(*options.writeSeams).c_str(), index.tiles.size());
@@ -281,7 +277,7 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
         if (!std::filesystem::is_directory(*options.output, error)) {
             std::fprintf(stderr, "morvale-convert: cannot create the output folder '%s'\n",
                          utf8(*options.output).c_str());
-            return exitOutput;
+            return ExitStatus::outputFailed;
         }
     }
     CorrectedSettings corrected =
@@ -292,7 +288,7 @@ int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancel
     std::vector<TileJob> jobs = prepareTileJobs(plan, common, options.output);
     if (const std::string clash = outputClash(jobs); !clash.empty()) {
         std::fprintf(stderr, "morvale-convert: %s\n", clash.c_str());
-        return exitUsage;
+        return ExitStatus::usageError;
     }
 
     std::vector<TileOutcome> outcomes;

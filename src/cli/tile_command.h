@@ -6,12 +6,14 @@
 #include <atomic>
 
 #include "cli/cli_options.h"
+#include "convert/exit_status.h"
 
 namespace morvale::cli {
 
-// Returns the exit status: the worst of the tiles' (see tile_run.h), 2 for a
-// usage error, 3 when no grid could be read or the seam index is unusable,
-// 4 when the seam index or the output folder cannot be written.
-int runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancelRequested);
+// Returns the exit status: the worst of the tiles' (the largest), a usage
+// error, the input refused when no grid could be read or the seam index is
+// unusable, the output failed when the seam index or the output folder cannot
+// be written.
+ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancelRequested);
 
 }  // namespace morvale::cli

@@ -17,6 +17,9 @@ enum : ConversionResult {
     conversionWriteFailed = -5,        // "Can't write output file..."
     conversionOutputIsInput = -6,      // "Output file is the same as the input file..."
     conversionBadCellSize = -7,        // "Cell size must be greater than zero..."
+    // An input of a tile set whose grid header is corrupted: listed, never
+    // converted (the window reads the header when a grid is opened).
+    conversionHeaderCorrupted = -8,
 };
 
 // True for the results that end a job with a failure box instead of a summary.

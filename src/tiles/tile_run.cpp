@@ -14,8 +14,6 @@ namespace morvale {
 
 namespace {
 
-constexpr int exitCancelled = 130;
-
 // Runs work(0..count-1) on `workers` threads, the calling one included. When a
 // thread cannot be started, the ones that did take over its share.
 template <class Work>
@@ -127,7 +125,7 @@ std::vector<TileOutcome> runTileJobs(const std::vector<TileJob>& jobs, const Sea
     runParallel(jobs.size(), workerCount(workers, jobs.size()), [&](std::size_t i) {
         TileOutcome& outcome = outcomes[i];
         if (cancelRequested.load()) {
-            outcome.exitStatus = exitCancelled;
+            outcome.exitStatus = ExitStatus::cancelled;
             return;
         }
         outcome.started = true;
@@ -148,14 +146,6 @@ std::vector<TileOutcome> runTileJobs(const std::vector<TileJob>& jobs, const Sea
         progress.finished(i, outcome);
     });
     return outcomes;
-}
-
-int conversionExitStatus(ConversionResult result, const ConversionStats& stats) {
-    if (result == conversionInputUnreadable || result == conversionBadCellSize || result == conversionHeaderCorrupted)
-        return 3;
-    if (result != conversionFinished) return 4;
-    if (stats.status == -1) return exitCancelled;
-    return stats.status == 1 ? 0 : 1;
 }
 
 std::string tileTableText(const std::vector<TileJob>& jobs, const std::vector<TileOutcome>& outcomes) {

@@ -19,6 +19,7 @@
 
 #include "convert/conversion_request.h"
 #include "convert/conversion_stats.h"
+#include "convert/exit_status.h"
 #include "grid/cell_source.h"
 #include "tiles/seam_index.h"
 #include "tiles/tile_set.h"
@@ -38,7 +39,7 @@ struct TileOutcome {
     bool started = false;
     ConversionResult result = 0;
     ConversionStats stats;
-    int exitStatus = 0;  // as morvale-convert's for one grid
+    ExitStatus exitStatus = ExitStatus::success;  // as morvale-convert's for one grid
 };
 
 // The per-tile conversion: `cells` is null when the request's input file is
@@ -58,8 +59,6 @@ ConversionResult convertPreparedTile(const ConversionRequest& request, CellSourc
 // worker's thread (same bytes), so that -j N keeps N cores busy and -j 1 one,
 // which is what a batch scheduler granting one core per process expects.
 TileConverter tileConverter();
-// A table row for an input whose grid header is corrupted (it is not converted).
-inline constexpr ConversionResult conversionHeaderCorrupted = -98;
 
 // The set's view of its conversions; called from the worker threads (it must
 // be thread-safe). `step` is a progress step of a running conversion.
@@ -84,11 +83,6 @@ SeamIndex collectSetSeams(const TileSetPlan& plan, std::int32_t depth, int worke
 std::vector<TileOutcome> runTileJobs(const std::vector<TileJob>& jobs, const SeamIndex* index, int workers,
                                      const std::atomic<bool>& cancelRequested, const TileConverter& convert,
                                      SetProgress& progress);
-
-// morvale-convert's exit status for one conversion: 0 converted with both
-// checks OK, 1 a check failed, 3 input unreadable, 4 output not written (or
-// not converted), 130 cancelled. The worst of a set is the largest.
-int conversionExitStatus(ConversionResult result, const ConversionStats& stats);
 
 // The closing table: one line per job (name, result, counts, time, output).
 std::string tileTableText(const std::vector<TileJob>& jobs, const std::vector<TileOutcome>& outcomes);

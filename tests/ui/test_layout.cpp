@@ -343,7 +343,8 @@ UI_TEST(layout, everyLabelIsDrawn) {
                 if (GetRValue(pixel) + GetGValue(pixel) + GetBValue(pixel) < 300) ++dark;
             }
         }
-        if (dark == 0) ui_test::reportFailure(__FILE__, __LINE__, "label " + std::to_string(entry.id) + " is not drawn");
+        if (dark == 0)
+            ui_test::reportFailure(__FILE__, __LINE__, "label " + std::to_string(entry.id) + " is not drawn");
     }
     ReleaseDC(nullptr, screen);
 }

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "unprivileged.h"
+
 namespace testing_support {
 
 struct ChildRun {
@@ -33,8 +35,11 @@ struct ChildRun {
 using TerminalWatcher = std::function<void(const std::string& shown, pid_t child)>;
 
 // Runs the converter with args. With a watcher, stderr is a pseudo-terminal
-// (so the progress bar is drawn) and the watcher sees it grow.
-inline ChildRun runConverter(const std::vector<std::string>& args, const TerminalWatcher& watcher = {}) {
+// (so the progress bar is drawn) and the watcher sees it grow. With a user,
+// the converter runs as that user (a status of 126 and a line in `out` when
+// the child could not become it).
+inline ChildRun runConverter(const std::vector<std::string>& args, const TerminalWatcher& watcher = {},
+                             const BoundUser* user = nullptr) {
     ChildRun run;
     int outPipe[2];
     if (pipe(outPipe) != 0) return run;
@@ -61,6 +66,11 @@ inline ChildRun runConverter(const std::vector<std::string>& args, const Termina
         if (watcher) {
             close(master);
             close(slave);
+        }
+        if (user != nullptr && !becomeUser(*user)) {
+            static const char refused[] = "the child could not become the user whom permissions bind\n";
+            (void)!write(1, refused, sizeof refused - 1);
+            _exit(126);
         }
         execv(argp[0], argp.data());
         _exit(127);

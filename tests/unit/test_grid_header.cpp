@@ -5,11 +5,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <tuple>
 
 #include "test_support.h"
+#include "unprivileged.h"
 
 namespace {
 
@@ -227,13 +227,22 @@ TEST(GridHeader, UnopenableFileLeavesHeaderUntouched) {
 }
 
 TEST(GridHeader, UnreadableFileGivesMinusOne) {
+    // Read by a user whom permissions bind (nobody for root), in a folder it
+    // reaches: the readable file beside it shows that only the permission refuses.
     ScratchDir dir;
-    const auto path = dir / "locked.asc";
-    testing_support::writeFile(path, usualGrid());
-    std::filesystem::permissions(path, std::filesystem::perms::none);
-    if (std::ifstream(path).is_open()) GTEST_SKIP() << "permissions do not bind this user";
-    GridHeader header;
-    EXPECT_EQ(readGridHeader(path, header), -1);
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+    testing_support::writeFile(dir / "open.asc", usualGrid());
+    testing_support::writeFile(dir / "locked.asc", usualGrid());
+    std::filesystem::permissions(dir / "locked.asc", std::filesystem::perms::none);
+    const testing_support::BoundUser user = testing_support::boundUser();
+    ASSERT_TRUE(user.found) << user.problem;
+    const int results = testing_support::runAsUser(user, [&] {
+        GridHeader open, locked;
+        return (readGridHeader(dir / "open.asc", open) == 1 ? 1 : 0) +
+               (readGridHeader(dir / "locked.asc", locked) == -1 ? 2 : 0);
+    });
+    ASSERT_NE(results, 126) << "could not run as a user whom permissions bind";
+    EXPECT_EQ(results, 3) << "1: the readable file was read, 2: the locked one gave -1";
 }
 
 TEST(GridHeader, LongLinesAndLongTokens) {

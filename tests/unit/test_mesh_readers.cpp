@@ -183,7 +183,7 @@ TEST(MeshReaders, GltfValidatorAcceptsTheTilesOfASet) {
     const std::vector<TileJob> jobs = prepareTileJobs(plan, common, dir.path());
     std::string files;
     for (const TileOutcome& o : runTileJobs(jobs, &index, 1, cancel, tileConverter(), quiet))
-        EXPECT_EQ(o.exitStatus, 0);
+        EXPECT_EQ(exitCode(o.exitStatus), 0);
     for (const TileJob& job : jobs) files.append(1, ' ').append(quoted(job.request.outputPath));
     EXPECT_EQ(jobs[0].request.outputPath, dir / "west.glb");
     const ToolRun report = runTool("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") +

@@ -5,6 +5,9 @@
 #include <atomic>
 #include <cmath>
 #include <map>
+#include <random>
+#include <utility>
+#include <vector>
 
 #include "glb/glb_writer.h"
 #include "mesh/solid/edge_table.h"
@@ -174,17 +177,16 @@ TEST(SolidFilter, ASpoolThatCannotBeWrittenFailsTheRun) {
 }
 
 TEST(EdgeTable, PairsAndForgetsLikeAMultiset) {
-    // Random edges among few vertices: many pairings, repeats, growth and
-    // deletions inside long probe runs; a std::map keeps the expected state.
+    // Edges whose home slots crowd together (lower ends four slots apart,
+    // differences below 12), about nine to every ten slots, so probe runs are
+    // long (up to thousands); the homes straddle the table's end at every size,
+    // so runs wrap. Each edge comes once or twice (growth), then most meet
+    // their reverse in another order while new edges keep coming: deletions
+    // land inside runs. A std::map of counts (a multiset) keeps the expected state.
     EdgeTable table;
     std::map<std::pair<std::int64_t, std::int64_t>, int> model;
-    std::uint64_t state = 12345;
-    auto random = [&](std::int64_t below) {
-        state = state * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<std::int64_t>((state >> 33) % static_cast<std::uint64_t>(below));
-    };
-    for (int step = 0; step < 200000; ++step) {
-        const std::int64_t from = 1 + random(3000), to = 1 + random(3000);
+    std::mt19937_64 random(12345);
+    auto pair = [&](std::int64_t from, std::int64_t to) {
         table.pair(from, to);
         auto reverse = model.find({to, from});
         if (reverse != model.end()) {
@@ -192,26 +194,54 @@ TEST(EdgeTable, PairsAndForgetsLikeAMultiset) {
         } else {
             ++model[{from, to}];
         }
-        if (step % 50000 == 49999) {
-            // Settle the lowest numbers: those edges leave, the rest stay.
-            const std::int64_t settled = step / 50000 * 700 + 500;
-            std::vector<DirectedEdge> taken;
-            table.take(settled, taken);
-            std::map<std::pair<std::int64_t, std::int64_t>, int> got;
-            for (const DirectedEdge& e : taken) ++got[{e.from, e.to}];
-            std::map<std::pair<std::int64_t, std::int64_t>, int> expected;
-            for (auto it = model.begin(); it != model.end();) {
-                if (std::min(it->first.first, it->first.second) < settled) {
-                    expected.insert(*it);
-                    it = model.erase(it);
-                } else {
-                    ++it;
-                }
+        return table.size() == model.size();
+    };
+    // Takes the edges with an end below `settled`: those leave, the rest stay.
+    auto settle = [&](std::int64_t settled) {
+        std::vector<DirectedEdge> taken;
+        table.take(settled, taken);
+        std::map<std::pair<std::int64_t, std::int64_t>, int> got, expected;
+        for (const DirectedEdge& e : taken) ++got[{e.from, e.to}];
+        for (auto it = model.begin(); it != model.end();) {
+            if (std::min(it->first.first, it->first.second) < settled) {
+                expected.insert(*it);
+                it = model.erase(it);
+            } else {
+                ++it;
             }
-            ASSERT_EQ(got, expected) << "step " << step;
         }
+        EXPECT_EQ(got, expected) << "below " << settled;
+        EXPECT_EQ(table.size(), model.size());
+    };
+    constexpr std::int64_t vertices = 8000, spread = 12;
+    for (std::int64_t round = 0; round < 3; ++round) {
+        // Four times the first vertex is 2 * vertices short of a multiple of 2^40: the homes straddle 0.
+        const std::int64_t first = (round + 1) * (std::int64_t{1} << 38) - vertices / 2;
+        std::vector<std::pair<std::int64_t, std::int64_t>> edges;
+        for (std::int64_t low = first; low < first + vertices; ++low)
+            for (std::int64_t d = 0; d < spread; ++d) {
+                if (random() % 10 >= 3) continue;  // 12 * 0.3 / 4 edges a slot
+                const auto edge = random() % 2 ? std::pair{low, low + d} : std::pair{low + d, low};
+                edges.push_back(edge);
+                if (random() % 8 == 0) edges.push_back(edge);
+            }
+        std::shuffle(edges.begin(), edges.end(), random);
+        for (const auto& [from, to] : edges) ASSERT_TRUE(pair(from, to)) << from << " -> " << to;
+        std::shuffle(edges.begin(), edges.end(), random);
+        for (std::size_t i = 0; i < edges.size(); ++i) {
+            const auto [from, to] = edges[i];
+            if (i % 10 != 9) {
+                ASSERT_TRUE(pair(to, from)) << "the reverse of " << from << " -> " << to;
+            } else {
+                const std::int64_t low = first + static_cast<std::int64_t>(random() % vertices);
+                ASSERT_TRUE(pair(low, low + static_cast<std::int64_t>(random() % spread))) << "new at " << low;
+            }
+        }
+        // The lower half of this round leaves; the rest shares the slots with the next round's.
+        settle(first + vertices / 2);
     }
-    EXPECT_EQ(table.size(), model.size());
+    settle(INT64_MAX);
+    EXPECT_EQ(table.size(), 0u);
 }
 
 TEST(SolidFilter, VerticesCutByTheWritingStageCloseWhatRemains) {

@@ -2,7 +2,10 @@
 
 #include <atomic>
 #include <cmath>
+#include <string>
 
+#include "app/settings_correction.h"
+#include "conversion_fixture.h"
 #include "mesh_file_shape.h"
 #include "stl/stl_writer.h"
 #include "terrain_stream.h"
@@ -33,7 +36,61 @@ StlShape writeStl(const std::filesystem::path& path, TerrainGrid g, const Stream
     return shape;
 }
 
+// Rough ground with holes, cells of 2.5 units, through a whole conversion.
+StlShape convertToStl(const std::filesystem::path& dir, std::int32_t preset, bool solid) {
+    std::string grid = "ncols 11\nnrows 8\nxllcorner 100\nyllcorner 200\ncellsize 2.5\nnodata_value -9999\n";
+    for (int r = 0; r < 8; ++r) {
+        for (int c = 0; c < 11; ++c)
+            grid +=
+                (r * 11 + c) % 17 == 5 ? "-9999 " : std::to_string(40 + 9 * std::sin(0.9 * c + 0.4 * r) + r % 3) + " ";
+        grid += "\n";
+    }
+    writeFile(dir / "rough.asc", grid);
+    ConversionSettings settings = wholeGrid(TerrainMode::Interpolated, 11, 8);
+    settings.presetIndex = preset;
+    ConversionRequest request = requestFor(dir / "rough.asc", dir / "rough.stl", settings);
+    request.format = OutputFormat::stl;
+    request.solid = solid;
+    std::atomic<bool> cancel{false};
+    SilentProgress progress;
+    ConversionStats stats;
+    EXPECT_EQ(runConversion(request, cancel, progress, stats), conversionFinished);
+    const StlShape shape = inspectStl(readFile(dir / "rough.stl"));
+    EXPECT_TRUE(shape.sound) << shape.problem;
+    return shape;
+}
+
 }  // namespace
+
+TEST(StlWriter, EachFacetNormalIsTheRightHandNormalOfItsCorners) {
+    // Every facet of a surface and of a solid (walls, bottom) in every preset's
+    // axes: unit length and the direction of (b - a) x (c - a), which is how
+    // readers that trust the normal (and those that recompute it) see the facet.
+    ScratchDir dir;
+    for (bool solid : {false, true}) {
+        for (std::int32_t preset = 0; preset < static_cast<std::int32_t>(exportPresets.size()); ++preset) {
+            const StlShape shape = convertToStl(dir.path(), preset, solid);
+            ASSERT_GT(shape.count, 100u);
+            for (std::uint32_t t = 0; t < shape.count; ++t) {
+                const float* p = &shape.corners[9 * t];
+                double u[3], v[3];
+                for (int axis = 0; axis < 3; ++axis) {
+                    u[axis] = double{p[3 + axis]} - p[axis];
+                    v[axis] = double{p[6 + axis]} - p[axis];
+                }
+                const double cross[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                                         u[0] * v[1] - u[1] * v[0]};
+                const double area2 = std::sqrt(cross[0] * cross[0] + cross[1] * cross[1] + cross[2] * cross[2]);
+                ASSERT_GT(area2, 0.0) << "a degenerate facet " << t;
+                const float* n = &shape.normals[3 * t];
+                const double length = std::sqrt(double{n[0]} * n[0] + double{n[1]} * n[1] + double{n[2]} * n[2]);
+                const double along = (n[0] * cross[0] + n[1] * cross[1] + n[2] * cross[2]) / area2;
+                ASSERT_NEAR(length, 1.0, 1e-6) << "solid " << solid << " preset " << preset << " facet " << t;
+                ASSERT_NEAR(along, 1.0, 1e-6) << "solid " << solid << " preset " << preset << " facet " << t;
+            }
+        }
+    }
+}
 
 TEST(StlWriter, FacetsFaceTheElevationAxisOfEachPreset) {
     ScratchDir dir;

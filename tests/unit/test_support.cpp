@@ -46,7 +46,17 @@ std::string withoutClock(const std::string& obj) {
 }
 
 std::filesystem::path sharedGrid(std::string_view name) {
-    return std::filesystem::path(MORVALE_SHARED_GRIDS) / std::string(name);
+    // A test that reads the real grids fails when they are not there, saying
+    // where it looked, rather than failing later on a file it cannot open.
+    const std::filesystem::path folder = std::filesystem::path(MORVALE_SHARED_GRIDS).lexically_normal();
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error))
+        throw std::runtime_error("the real grids are missing: this test reads them from " + folder.string() +
+                                 ", so the shared folder must be at ../shared beside the checkout");
+    const std::filesystem::path path = folder / std::string(name);
+    if (!name.empty() && !std::filesystem::exists(path, error))
+        throw std::runtime_error("the grid " + path.string() + " is missing from the shared folder");
+    return path;
 }
 
 }  // namespace testing_support

@@ -27,7 +27,9 @@ std::string readFile(const std::filesystem::path& path);
 // two runs a minute boundary apart differ only there.
 std::string withoutClock(const std::string& obj);
 
-// A grid of ../shared/data/grids (read in place, never copied).
+// A grid of ../shared/data/grids (read in place, never copied); the folder
+// itself for an empty name. Throws (the test fails, naming the folder) when
+// the folder or the grid is not there.
 std::filesystem::path sharedGrid(std::string_view name);
 
 }  // namespace testing_support

@@ -86,7 +86,7 @@ std::string renderManPage(std::string_view version) {
     for (const TermEntry& entry : formatEntries()) appendTerm(out, bold(entry.term), entry.text);
     out += ".SH \"EXIT STATUS\"\n";
     for (const ExitStatusEntry& entry : exitStatusEntries())
-        appendTerm(out, bold(std::to_string(entry.status)), entry.text);
+        appendTerm(out, bold(std::to_string(exitCode(entry.status))), entry.text);
     out += ".SH EXAMPLES\n";
     for (const TermEntry& entry : exampleEntries()) appendTerm(out, bold(entry.term), entry.text);
     return out;
