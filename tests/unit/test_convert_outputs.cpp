@@ -118,7 +118,7 @@ TEST(ConvertOutputs, EveryFormatPassesItsReaders) {
     }
     if (!assimp) std::puts("assimp (Debian assimp-utils) is not installed: counts not checked");
     if (!toolInstalled("node") || !std::filesystem::exists(modules / "gltf-validator"))
-        GTEST_SKIP() << "node or the glTF validator is not installed (tools/setup-deps.sh installs them)";
+        MORVALE_SKIP_UNLESS_CI("node or the glTF validator is not installed (tools/setup-deps.sh installs them)");
     const ToolRun report = runTool("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") +
                                    " " + quoted(modules) + glbFiles);
     EXPECT_EQ(report.status, 0) << report.output;
@@ -126,7 +126,7 @@ TEST(ConvertOutputs, EveryFormatPassesItsReaders) {
 
 // The solid's volume against prisms summed from the surface of the same run.
 TEST(ConvertOutputs, SolidsAreClosedWithThePrismVolume) {
-    if (!toolInstalled("admesh")) GTEST_SKIP() << "admesh is not installed (tools/setup-deps.sh installs it)";
+    if (!toolInstalled("admesh")) MORVALE_SKIP_UNLESS_CI("admesh is not installed (tools/setup-deps.sh installs it)");
     ScratchDir dir;
     const double base = 20.0;
     for (const char* settings : {"", "--max-error 0.5", "--crop 3,5,17,30"}) {

@@ -93,7 +93,7 @@ struct GlbCase {
 
 TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
     const std::filesystem::path modules = MORVALE_NODE_MODULES;
-    if (!validatorInstalled(modules)) GTEST_SKIP() << validatorMissing;
+    if (!validatorInstalled(modules)) MORVALE_SKIP_UNLESS_CI(validatorMissing);
     ScratchDir dir;
     writeFile(dir / "drape.png", tinyPng());
     StreamChoices triangles, attributes, shared;
@@ -148,14 +148,15 @@ TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
     EXPECT_EQ(report.status, 0) << report.output;
     EXPECT_EQ(std::count(report.output.begin(), report.output.end(), '\n'), std::ptrdiff_t{std::size(cases)})
         << report.output;
-    if (!toolInstalled("assimp")) GTEST_SKIP() << "assimp (Debian assimp-utils) is not installed: counts not checked";
+    if (!toolInstalled("assimp"))
+        MORVALE_SKIP_UNLESS_CI("assimp (Debian assimp-utils) is not installed: counts not checked");
 }
 
 // A tile of a set: its header is the merged grid's, its mesh a window of it,
 // draped with its share of the set's image and offset by the set's centre.
 TEST(MeshReaders, GltfValidatorAcceptsTheTilesOfASet) {
     const std::filesystem::path modules = MORVALE_NODE_MODULES;
-    if (!validatorInstalled(modules)) GTEST_SKIP() << validatorMissing;
+    if (!validatorInstalled(modules)) MORVALE_SKIP_UNLESS_CI(validatorMissing);
     ScratchDir dir;
     writeFile(dir / "drape.png", tinyPng());
     writeFile(dir / "west.asc",
@@ -193,7 +194,7 @@ TEST(MeshReaders, GltfValidatorAcceptsTheTilesOfASet) {
 }
 
 TEST(MeshReaders, AdmeshFindsClosedSolidsWithThePrismVolume) {
-    if (!toolInstalled("admesh")) GTEST_SKIP() << "admesh is not installed (tools/setup-deps.sh installs it)";
+    if (!toolInstalled("admesh")) MORVALE_SKIP_UNLESS_CI("admesh is not installed (tools/setup-deps.sh installs it)");
     ScratchDir dir;
     for (bool triangles : {false, true}) {
         for (std::int32_t preset : {0, 2}) {

@@ -1,9 +1,19 @@
 #pragma once
 // Small helpers shared by the unit tests: scratch folders, files and the shared grids.
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+// A check whose tool or device is missing: skipped on a developer's machine,
+// a failure in CI (CI set), where the setup installs every tool. Returns from
+// the test like GTEST_SKIP.
+#define MORVALE_SKIP_UNLESS_CI(reason)                                                           \
+    do {                                                                                         \
+        if (std::getenv("CI") != nullptr) GTEST_FAIL() << reason << " (CI installs every tool)"; \
+        GTEST_SKIP() << reason;                                                                  \
+    } while (0)
 
 namespace testing_support {
 
