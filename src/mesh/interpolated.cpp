@@ -307,10 +307,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     sink.endVertices();
 
     if (plan.verticesCreated > 0) putFaces(window, t, info.faceSource != nullptr, cancelRequested);
-    const MeshWritten written = sink.end();
-    built.vertexCount = written.vertices;
-    built.quadCount = written.faces;
-    built.written = written.ok;
+    endStream(sink, built);
     return built;
 }
 

@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "grid/body_window.h"
 #include "mesh/cell_edges.h"
@@ -168,5 +169,16 @@ public:
     // The end of the stream.
     virtual MeshWritten end() = 0;
 };
+
+// Hands `positions` (3 per vertex) to `sink` as one cancellable batch, and empties it.
+inline void sendVertices(MeshSink& sink, std::vector<double>& positions) {
+    if (positions.empty()) return;
+    VertexBatch batch;
+    batch.count = positions.size() / 3;
+    batch.position = positions.data();
+    batch.cancellable = true;
+    sink.vertices(batch);
+    positions.clear();
+}
 
 }  // namespace morvale

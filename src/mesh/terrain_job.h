@@ -54,6 +54,14 @@ struct TerrainBuilt {
     bool written = false;  // the sink's verdict
 };
 
+// Ends the stream: the counts and the verdict are what reached the output.
+inline void endStream(MeshSink& sink, TerrainBuilt& built) {
+    const MeshWritten written = sink.end();
+    built.vertexCount = written.vertices;
+    built.quadCount = written.faces;
+    built.written = written.ok;
+}
+
 inline bool hasBody(const TerrainJob& job) { return job.cells != nullptr || job.input != nullptr; }
 
 // Reads the data cells of `window` and its one-cell ring, rows up to lastRow,

@@ -39,16 +39,6 @@ bool mergeLevel(double low, double high, double maxError, double& level) {
 
 namespace {
 
-void flush(PlaneMerge& m) {
-    if (m.positions.empty()) return;
-    VertexBatch batch;
-    batch.count = m.positions.size() / 3;
-    batch.position = m.positions.data();
-    batch.cancellable = true;
-    m.sink->vertices(batch);
-    m.positions.clear();
-}
-
 // The rectangle ends with the row before the current one.
 void finish(PlaneMerge& m, const OpenRectangle& r) {
     double level = 0.0;
@@ -60,7 +50,7 @@ void finish(PlaneMerge& m, const OpenRectangle& r) {
     m.positions.insert(m.positions.end(), corners, corners + 12);
     ++m.totals.rectangles;
     m.totals.cells += static_cast<std::int64_t>(r.col1 - r.col0) * (m.row - r.row0);
-    if (m.positions.size() >= 12 * kBatch) flush(m);
+    if (m.positions.size() >= 12 * kBatch) sendVertices(*m.sink, m.positions);
 }
 
 }  // namespace
@@ -132,7 +122,7 @@ void planeMergeRow(PlaneMerge& m, const double* values, const std::uint8_t* data
 PlaneMergeTotals finishPlaneMerge(PlaneMerge& m) {
     for (const OpenRectangle& r : m.open) finish(m, r);
     m.open.clear();
-    flush(m);
+    sendVertices(*m.sink, m.positions);
     m.sink->endVertices();
     for (std::int64_t i = 1; i <= m.totals.rectangles;) {
         m.faces.clear();

@@ -287,10 +287,8 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
     progress.beginStage(job.writingStage, 10);
     const SimplifyTotals totals = finishTerrainSimplifier(*simplifier);
     destroyTerrainSimplifier(simplifier);
-    const MeshWritten written = out.end();
-    built.vertexCount = written.vertices;
-    built.quadCount = written.faces;
-    built.written = written.ok && totals.ok;
+    endStream(out, built);
+    built.written = built.written && totals.ok;
     result.errorReached = totals.errorReached;
     return result;
 }
@@ -356,10 +354,7 @@ SimplifiedBuilt buildMergedPlanesMesh(const TerrainJob& job, double maxError, Me
     job.progress->beginStage(job.writingStage, 10);
     finishPlaneMerge(*merge);
     destroyPlaneMerge(merge);
-    const MeshWritten written = out.end();
-    built.vertexCount = written.vertices;
-    built.quadCount = written.faces;
-    built.written = written.ok;
+    endStream(out, built);
     return result;
 }
 

@@ -432,16 +432,6 @@ void awaitBand(TerrainSimplifier& s, Band& b) {
     s.crew->band = nullptr;
 }
 
-void flushVertices(TerrainSimplifier& s) {
-    if (s.positions.empty()) return;
-    VertexBatch batch;
-    batch.count = s.positions.size() / 3;
-    batch.position = s.positions.data();
-    batch.cancellable = true;
-    s.sink->vertices(batch);
-    s.positions.clear();
-}
-
 // Numbers and sends the block's kept corners not numbered yet; keeps its faces.
 void emitBlock(TerrainSimplifier& s, const Band& b, const BandBlock& block) {
     const std::int32_t bh = b.lines - 1;
@@ -457,7 +447,7 @@ void emitBlock(TerrainSimplifier& s, const Band& b, const BandBlock& block) {
             s.placement.place(s.placement.context, s.window.firstRow + b.top + r, s.window.firstCol + c, b.heights[at],
                               position);
             s.positions.insert(s.positions.end(), position, position + 3);
-            if (s.positions.size() >= 3 * kBatch) flushVertices(s);
+            if (s.positions.size() >= 3 * kBatch) sendVertices(*s.sink, s.positions);
         }
     }
     for (const BlockTriangle& t : block.triangles) {
@@ -632,7 +622,7 @@ void simplifyCornerLine(TerrainSimplifier& s, const double* heights, const std::
 SimplifyTotals finishTerrainSimplifier(TerrainSimplifier& s) {
     if (!s.sink) return s.levelTotals.front();
     settleInFlight(s);
-    flushVertices(s);
+    sendVertices(*s.sink, s.positions);
     s.sink->endVertices();
     // Faces come back from memory or, after a spill, from the spool file.
     RecordSpool& faces = *s.faces;
