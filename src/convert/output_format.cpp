@@ -102,20 +102,46 @@ const char* stlLimits(const MeshBounds& bounds) {
 }
 
 constexpr OutputWriter writers[] = {
-    {OutputFormat::obj, "obj", ".obj", "OBJ",
-     "Wavefront OBJ text: quads (triangles when\n"
-     "simplified), coordinates with four decimals, CR LF\n"
-     "line ends on every system",
-     holdsUv | holdsNormals | holdsTexture | holdsSolid, nullptr, false, true, "Creating output *.OBJ file...", nullptr,
-     openObj},
-    {OutputFormat::glb, "glb", ".glb", "GLB",
-     "binary glTF 2.0: triangles, Y up, positions\n"
-     "relative to the crop window's centre",
-     holdsUv | holdsNormals | holdsTexture | holdsSolid, nullptr, true, false, "Creating output *.GLB file...",
-     glbLimits, openGlb},
-    {OutputFormat::stl, "stl", ".stl", "STL", "binary STL: triangles with facet normals", holdsSolid,
-     "--uv, --normals and --texture do not apply to STL, which holds only triangles and facet normals", true, false,
-     "Creating output *.STL file...", stlLimits, openStl},
+    {.format = OutputFormat::obj,
+     .name = "obj",
+     .extension = ".obj",
+     .label = "OBJ",
+     .description = "Wavefront OBJ text: quads (triangles when\n"
+                    "simplified), coordinates with four decimals, CR LF\n"
+                    "line ends on every system",
+     .holds = holdsUv | holdsNormals | holdsTexture | holdsSolid,
+     .holdsNotMessage = nullptr,
+     .verticesAfterAhead = false,
+     .inWindow = true,
+     .writingStage = "Creating output *.OBJ file...",
+     .limits = nullptr,
+     .open = openObj},
+    {.format = OutputFormat::glb,
+     .name = "glb",
+     .extension = ".glb",
+     .label = "GLB",
+     .description = "binary glTF 2.0: triangles, Y up, positions\n"
+                    "relative to the crop window's centre",
+     .holds = holdsUv | holdsNormals | holdsTexture | holdsSolid,
+     .holdsNotMessage = nullptr,
+     .verticesAfterAhead = true,
+     .inWindow = false,
+     .writingStage = "Creating output *.GLB file...",
+     .limits = glbLimits,
+     .open = openGlb},
+    {.format = OutputFormat::stl,
+     .name = "stl",
+     .extension = ".stl",
+     .label = "STL",
+     .description = "binary STL: triangles with facet normals",
+     .holds = holdsSolid,
+     .holdsNotMessage =
+         "--uv, --normals and --texture do not apply to STL, which holds only triangles and facet normals",
+     .verticesAfterAhead = true,
+     .inWindow = false,
+     .writingStage = "Creating output *.STL file...",
+     .limits = stlLimits,
+     .open = openStl},
 };
 
 bool sameIgnoringCase(const std::filesystem::path::string_type& text, const char* ascii) {
