@@ -125,9 +125,24 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     ConversionRequest request;
     request.inputPath = options.input;
     // The format by name, else by the output's extension; a default output name takes the format's extension.
-    request.format = options.format   ? *options.format
-                     : options.output ? formatOfPath(*options.output)
-                                      : OutputFormat::obj;
+    request.format = options.format.value_or(OutputFormat::obj);
+    if (options.output) {
+        const FormatChoice choice = chooseOutputFormat(options.format, *options.output, request.format);
+        const std::string output = utf8Text(*options.output);
+        if (choice == FormatChoice::contradicted) {
+            std::fprintf(stderr,
+                         "morvale-convert: --format %s contradicts the extension of '%s' (%s's); give the "
+                         "format's extension (%s) or leave --format out; nothing written\n",
+                         outputWriter(request.format).name, output.c_str(),
+                         outputWriter(formatOfPath(*options.output)).name, formatExtension(request.format));
+            return ExitStatus::usageError;
+        }
+        if (choice == FormatChoice::otherExtension)
+            std::fprintf(stderr,
+                         "morvale-convert: note: '%s' has none of the extensions %s: writing OBJ (choose the "
+                         "format with --format or one of these extensions)\n",
+                         output.c_str(), formatExtensionList().c_str());
+    }
     request.outputPath = options.output ? *options.output : names.outputPath;
     if (!options.output) request.outputPath.replace_extension(formatExtension(request.format));
     request.solid = options.solid;

@@ -267,6 +267,29 @@ TEST(BadInput, OutputsThatCannotBeCreatedAreLeftAlone) {
     EXPECT_EQ(readFile(out), "keep me");
 }
 
+// An output named like another format than --format's is refused; a name
+// like no format's is OBJ, and the run says so.
+TEST(BadInput, OutputNamesThatContradictTheFormatAreRefused) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", goodGrid);
+    for (const auto& [format, name] :
+         {std::pair{"stl", "x.obj"}, {"obj", "x.GLB"}, {"glb", "x.gltf"}, {"gltf", "x.stl"}}) {
+        const ChildRun run =
+            runConverter({(dir / "grid.asc").string(), "--format", format, "-o", (dir / name).string()});
+        EXPECT_EQ(run.status, 2) << run.out;
+        EXPECT_TRUE(contains(run.out, std::string("--format ") + format) && contains(run.out, name)) << run.out;
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+    }
+    const ChildRun text = runConverter({(dir / "grid.asc").string(), "-q", "-o", (dir / "x.txt").string()});
+    EXPECT_EQ(text.status, 0) << text.out;
+    EXPECT_TRUE(contains(text.out, "writing OBJ") && contains(text.out, "--format")) << text.out;
+    EXPECT_EQ(tallyObj(dir / "x.txt").vertexLines, 12);
+    const ChildRun named =
+        runConverter({(dir / "grid.asc").string(), "-q", "--format", "stl", "-o", (dir / "x.dat").string()});
+    EXPECT_EQ(named.status, 0) << named.out;
+    EXPECT_EQ(named.out, "");
+}
+
 TEST(BadInput, AnInputWithoutReadPermissionIsRefused) {
     // Run as a user whom permissions bind (nobody for root), in a folder it
     // reaches and writes: the readable file beside shows that only the permission refuses.
