@@ -23,9 +23,9 @@
 #include "cli/tile_command.h"
 #include "convert/conversion_request.h"
 #include "convert/exit_status.h"
+#include "convert/texture_check.h"
 #include "grid/utf16_text.h"
 #include "morvale_version.h"
-#include "obj/mtl_writer.h"
 #include "obj/obj_writer.h"
 
 using namespace morvale;
@@ -155,15 +155,14 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     request.objectNameNarrow = names.objectNameNarrow;
     request.objHeaderText = objHeaderText();
     request.attributes = options.attributes;
-    std::error_code imageError;
-    if (!options.attributes.texture.empty() &&
-        !std::filesystem::is_regular_file(options.attributes.texture, imageError))
-        std::fprintf(stderr, "morvale-convert: %s\n", missingImageWarning(options.attributes.texture).c_str());
 
     if (const char* conflict = conversionConflict(request)) {
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
         return ExitStatus::usageError;
     }
+    const TextureNote texture = checkTextureFor(request.attributes.texture, request.format);
+    if (texture.verdict != TextureVerdict::fine) std::fprintf(stderr, "morvale-convert: %s\n", texture.text.c_str());
+    if (texture.verdict == TextureVerdict::refused) return ExitStatus::usageError;
     if (const char* refusal = conversionRefusal(request)) {
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", refusal);
         return ExitStatus::outputFailed;

@@ -67,6 +67,8 @@ struct OutputWriter {
     unsigned holds;           // FormatHolds
     // The refusal of a request for something the format does not hold (null when it holds all).
     const char* holdsNotMessage;
+    // --texture copies the image into the file (else the file refers to it).
+    bool embedsTexture;
     // Takes vertices after a block taken ahead (MeshInfo::verticesAhead):
     // only then may the solid's base copies follow a surface taken ahead.
     bool verticesAfterAhead;

@@ -218,13 +218,6 @@ const char* glbFitMessage(GlbFit fit) {
     }
 }
 
-ImageKind sniffImage(const unsigned char* bytes, std::size_t count) {
-    static constexpr unsigned char png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (count >= sizeof png && std::memcmp(bytes, png, sizeof png) == 0) return ImageKind::png;
-    if (count >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) return ImageKind::jpeg;
-    return ImageKind::unknown;
-}
-
 GlbWriter::GlbWriter(const std::atomic<bool>* cancelRequested, ProgressReporter* progress) {
     gate_.cancelRequested = cancelRequested;
     gate_.progress = progress;

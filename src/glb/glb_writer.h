@@ -35,6 +35,7 @@
 
 #include "base/mesh_file.h"
 #include "glb/gltf_container.h"
+#include "glb/texture_image.h"
 #include "mesh/batch_gate.h"
 #include "mesh/mesh_sink.h"
 
@@ -50,10 +51,6 @@ enum class GlbFit : std::uint8_t {
 GlbFit glbFits(std::int64_t vertices, std::int64_t faces, const MeshInfo& info, std::uint64_t textureBytes);
 // The message for a refusal ("" for fits).
 const char* glbFitMessage(GlbFit fit);
-
-// The embedded image's kind, from its first bytes.
-enum class ImageKind : std::uint8_t { unknown, png, jpeg };
-ImageKind sniffImage(const unsigned char* bytes, std::size_t count);
 
 enum class TextureStatus : std::uint8_t {
     none,  // no texture asked for
