@@ -225,7 +225,7 @@ GlbWriter::GlbWriter(const std::atomic<bool>* cancelRequested, ProgressReporter*
 
 bool GlbWriter::open(const std::filesystem::path& path, const GlbOptions& options) {
     options_ = options;
-    return files_.open(path, options.container);
+    return files_.open(path, options.container, file_);
 }
 
 void GlbWriter::begin(const MeshInfo& info) {
@@ -388,7 +388,7 @@ MeshWritten GlbWriter::end() {
     std::string json(gltfJsonRoom + layout.bufferUri.size(), ' ');
     const std::size_t jsonBytes = formatGlbJson(layout, json.data(), json.size());
     assert(jsonBytes > 0);
-    const bool closed = files_.close(json.data(), jsonBytes, layout.mesh ? layout.binBytes : -1);
+    const bool closed = files_.close(file_, json.data(), jsonBytes, layout.mesh ? layout.binBytes : -1);
 
     MeshWritten written;
     written.vertices = layout.mesh ? vertexCount_ : 0;

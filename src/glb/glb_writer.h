@@ -91,7 +91,7 @@ private:
 
     BatchGate gate_;
     GltfFiles files_;
-    MeshFile& file_ = files_.buffer();  // the binary buffer's file
+    MeshFile file_;  // the binary buffer's
     GlbOptions options_;
     MeshInfo info_;
     TextureStatus textureStatus_ = TextureStatus::none;

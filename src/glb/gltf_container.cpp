@@ -50,24 +50,24 @@ GltfFiles::~GltfFiles() {
     if (json_) std::fclose(json_);
 }
 
-bool GltfFiles::open(const std::filesystem::path& path, GltfContainer container) {
+bool GltfFiles::open(const std::filesystem::path& path, GltfContainer container, MeshFile& buffer) {
     container_ = container;
     if (container == GltfContainer::binary) {
-        if (!buffer_.open(path)) return false;
+        if (!buffer.open(path)) return false;
         // Header, JSON chunk header and room, BIN chunk header: written again by close().
-        buffer_.writeZeros(static_cast<std::size_t>(headerBytes + chunkHeaderBytes));
+        buffer.writeZeros(static_cast<std::size_t>(headerBytes + chunkHeaderBytes));
         char spaces[256];
         std::memset(spaces, ' ', sizeof spaces);
         for (std::size_t left = gltfJsonRoom; left > 0; left -= left < sizeof spaces ? left : sizeof spaces)
-            buffer_.write(spaces, left < sizeof spaces ? left : sizeof spaces);
-        buffer_.writeZeros(static_cast<std::size_t>(chunkHeaderBytes));
+            buffer.write(spaces, left < sizeof spaces ? left : sizeof spaces);
+        buffer.writeZeros(static_cast<std::size_t>(chunkHeaderBytes));
         return true;
     }
     bufferPath_ = gltfBufferPath(path);
     uri_ = uriOfName(bufferPath_.filename());
     json_ = openFile(path, "wb", L"wb");
     if (!json_) return false;
-    if (!buffer_.open(bufferPath_)) {
+    if (!buffer.open(bufferPath_)) {
         std::fclose(json_);
         json_ = nullptr;
         removeQuietly(path);
@@ -76,18 +76,18 @@ bool GltfFiles::open(const std::filesystem::path& path, GltfContainer container)
     return true;
 }
 
-bool GltfFiles::close(const char* json, std::size_t jsonBytes, std::int64_t bufferBytes) {
+bool GltfFiles::close(MeshFile& buffer, const char* json, std::size_t jsonBytes, std::int64_t bufferBytes) {
     const bool hasBuffer = bufferBytes >= 0;
     if (container_ == GltfContainer::separate) {
         bool written = json_ != nullptr && std::fwrite(json, 1, jsonBytes, json_) == jsonBytes;
         if (json_ && std::fclose(json_) != 0) written = false;
         json_ = nullptr;
-        written = buffer_.close(hasBuffer ? bufferBytes : 0) && written;
+        written = buffer.close(hasBuffer ? bufferBytes : 0) && written;
         if (!hasBuffer) removeQuietly(bufferPath_);
         return written;
     }
     if (jsonBytes > gltfJsonRoom) {
-        buffer_.close();
+        buffer.close();
         return false;
     }
     const std::int64_t fileBytes = hasBuffer ? glbBufferStart + bufferBytes : glbBufferStart - chunkHeaderBytes;
@@ -97,15 +97,15 @@ bool GltfFiles::close(const char* json, std::size_t jsonBytes, std::int64_t buff
     storeU32(header + 8, static_cast<std::uint32_t>(fileBytes));
     storeU32(header + 12, static_cast<std::uint32_t>(gltfJsonRoom));
     storeU32(header + 16, jsonChunkType);
-    buffer_.patch(0, header, sizeof header);
-    buffer_.patch(headerBytes + chunkHeaderBytes, json, jsonBytes);  // the room's spaces pad it
+    buffer.patch(0, header, sizeof header);
+    buffer.patch(headerBytes + chunkHeaderBytes, json, jsonBytes);  // the room's spaces pad it
     if (hasBuffer) {
         unsigned char binHeader[chunkHeaderBytes];
         storeU32(binHeader, static_cast<std::uint32_t>(bufferBytes));
         storeU32(binHeader + 4, binChunkType);
-        buffer_.patch(glbBufferStart - chunkHeaderBytes, binHeader, sizeof binHeader);
+        buffer.patch(glbBufferStart - chunkHeaderBytes, binHeader, sizeof binHeader);
     }
-    return buffer_.close(fileBytes) && fileBytes <= glbLengthLimit;
+    return buffer.close(fileBytes) && fileBytes <= glbLengthLimit;
 }
 
 }  // namespace morvale

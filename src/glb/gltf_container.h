@@ -4,7 +4,7 @@
 //    padded with spaces) and the BIN chunk, in one file;
 //  - glTF (.gltf): the JSON text alone, its buffer in NAME.bin beside it,
 //    which the buffer's "uri" names.
-// The writer streams the buffer into buffer() from bufferStart() on and hands
+// The writer streams the buffer into its file from bufferStart() on and hands
 // over the JSON when the stream ends. The document and the buffer are the
 // same in both; only where they go differs.
 //
@@ -44,21 +44,20 @@ public:
     GltfFiles(const GltfFiles&) = delete;
     GltfFiles& operator=(const GltfFiles&) = delete;
 
-    // Creates the file (or both files) at `path`; false, with nothing left, when it cannot.
-    bool open(const std::filesystem::path& path, GltfContainer container);
-    MeshFile& buffer() { return buffer_; }
-    // The file offset of the buffer's first byte in buffer().
+    // Creates the file (or both files) at `path`, `buffer` the one the buffer
+    // goes into; false, with nothing left, when it cannot.
+    bool open(const std::filesystem::path& path, GltfContainer container, MeshFile& buffer);
+    // The file offset of the buffer's first byte in its file.
     std::int64_t bufferStart() const { return container_ == GltfContainer::binary ? glbBufferStart : 0; }
     // The buffer's "uri", percent-encoded (empty for a .glb, whose buffer is its BIN chunk).
     const std::string& bufferUri() const { return uri_; }
     // Writes the document's `jsonBytes` of `json` and ends the buffer at
     // `bufferBytes` (negative: the document has no buffer). False when a
     // write failed or a .glb would reach 4 GiB.
-    bool close(const char* json, std::size_t jsonBytes, std::int64_t bufferBytes);
+    bool close(MeshFile& buffer, const char* json, std::size_t jsonBytes, std::int64_t bufferBytes);
 
 private:
     GltfContainer container_ = GltfContainer::binary;
-    MeshFile buffer_;
     std::FILE* json_ = nullptr;  // .gltf only
     std::filesystem::path bufferPath_;
     std::string uri_;
