@@ -18,9 +18,9 @@
 //
 // Streaming, in bounded memory: the JSON is written when the stream ends (in
 // a .glb, into a room reserved at the start); vertices go straight into the
-// binary buffer, interleaved, then the indices. The only
-// thing read back is the vertex block, and only when keepVertices() cuts it
-// (its min and max must then be taken again).
+// binary buffer, interleaved, then the indices. The only thing read back is
+// the vertex block, and only when keepVertices() cuts it (its min and max
+// must then be taken again).
 //
 // Limits: GLB lengths are 32-bit, so a whole file must stay below 4 GiB, and
 // uint32 indices address at most 2^32 - 1 vertices (the largest value is not
