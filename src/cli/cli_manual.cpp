@@ -32,10 +32,11 @@ constexpr OptionEntry options[] = {
      "output file (default: beside the input, with the\n"
      "format's extension); a folder for several inputs",
      true},
-    // Its words are the writers' names (optionEntries).
+    // Its words and the list that starts its text are the writers' names (optionEntries).
     {OptionId::format, nullptr, "--format", "FORMAT", false, ValueKind::words, nullptr,
-     "obj, glb or stl (default: the output's extension,\n"
-     "else obj)",
+     " (default: the output's\n"
+     "extension, else obj); refused when the output has\n"
+     "another format's extension",
      true},
     {OptionId::mode, nullptr, "--mode", "MODE", false, ValueKind::words, "interpolated floating-planes",
      "interpolated (default) or floating-planes", true},
@@ -76,8 +77,9 @@ constexpr OptionEntry options[] = {
     {OptionId::normals, nullptr, "--normals", nullptr, false, ValueKind::none, nullptr,
      "vertex normals (one per plane in floating-planes)", true},
     {OptionId::texture, nullptr, "--texture", "IMAGE", false, ValueKind::file, nullptr,
-     "a material that drapes IMAGE over the mesh\n"
-     "(implies --uv)",
+     "a material that drapes IMAGE (PNG or JPEG) over\n"
+     "the mesh (implies --uv); glb and gltf embed it and\n"
+     "refuse an image they cannot, obj refers to it",
      true},
     {OptionId::solid, nullptr, "--solid", "BASE", true, ValueKind::number, nullptr,
      "a closed solid for printing: walls and a flat\n"
@@ -156,10 +158,15 @@ std::span<const OptionEntry> optionEntries() {
         for (const OutputWriter& writer : outputWriters()) words.append(words.empty() ? "" : " ").append(writer.name);
         return words;
     }();
+    static std::string formatText;
     static const std::vector<OptionEntry> rows = [] {
         std::vector<OptionEntry> all(std::begin(options), std::end(options));
-        for (OptionEntry& option : all)
-            if (option.id == OptionId::format) option.words = formatWords.c_str();
+        for (OptionEntry& option : all) {
+            if (option.id != OptionId::format) continue;
+            option.words = formatWords.c_str();
+            formatText = formatNameList() + option.help;
+            option.help = formatText.c_str();
+        }
         return all;
     }();
     return rows;

@@ -23,9 +23,9 @@
 #include "cli/tile_command.h"
 #include "convert/conversion_request.h"
 #include "convert/exit_status.h"
+#include "convert/texture_check.h"
 #include "grid/utf16_text.h"
 #include "morvale_version.h"
-#include "obj/mtl_writer.h"
 #include "obj/obj_writer.h"
 
 using namespace morvale;
@@ -125,9 +125,24 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     ConversionRequest request;
     request.inputPath = options.input;
     // The format by name, else by the output's extension; a default output name takes the format's extension.
-    request.format = options.format   ? *options.format
-                     : options.output ? formatOfPath(*options.output)
-                                      : OutputFormat::obj;
+    request.format = options.format.value_or(OutputFormat::obj);
+    if (options.output) {
+        const FormatChoice choice = chooseOutputFormat(options.format, *options.output, request.format);
+        const std::string output = utf8Text(*options.output);
+        if (choice == FormatChoice::contradicted) {
+            std::fprintf(stderr,
+                         "morvale-convert: --format %s contradicts the extension of '%s' (%s's); give the "
+                         "format's extension (%s) or leave --format out; nothing written\n",
+                         outputWriter(request.format).name, output.c_str(),
+                         outputWriter(formatOfPath(*options.output)).name, formatExtension(request.format));
+            return ExitStatus::usageError;
+        }
+        if (choice == FormatChoice::otherExtension)
+            std::fprintf(stderr,
+                         "morvale-convert: note: '%s' has none of the extensions %s: writing OBJ (choose the "
+                         "format with --format or one of these extensions)\n",
+                         output.c_str(), formatExtensionList().c_str());
+    }
     request.outputPath = options.output ? *options.output : names.outputPath;
     if (!options.output) request.outputPath.replace_extension(formatExtension(request.format));
     request.solid = options.solid;
@@ -140,15 +155,14 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     request.objectNameNarrow = names.objectNameNarrow;
     request.objHeaderText = objHeaderText();
     request.attributes = options.attributes;
-    std::error_code imageError;
-    if (!options.attributes.texture.empty() &&
-        !std::filesystem::is_regular_file(options.attributes.texture, imageError))
-        std::fprintf(stderr, "morvale-convert: %s\n", missingImageWarning(options.attributes.texture).c_str());
 
     if (const char* conflict = conversionConflict(request)) {
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
         return ExitStatus::usageError;
     }
+    const TextureNote texture = checkTextureFor(request.attributes.texture, request.format);
+    if (texture.verdict != TextureVerdict::fine) std::fprintf(stderr, "morvale-convert: %s\n", texture.text.c_str());
+    if (texture.verdict == TextureVerdict::refused) return ExitStatus::usageError;
     if (const char* refusal = conversionRefusal(request)) {
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", refusal);
         return ExitStatus::outputFailed;

@@ -16,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-#include "obj/mtl_writer.h"
+#include "convert/texture_check.h"
 #include "tiles/seam_file.h"
 #include "tiles/tile_jobs.h"
 #include "tiles/tile_run.h"
@@ -187,10 +187,12 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
         return ExitStatus::usageError;
     }
-    std::error_code imageError;
-    if (!options.writeSeams && !options.attributes.texture.empty() &&
-        !std::filesystem::is_regular_file(options.attributes.texture, imageError))
-        std::fprintf(stderr, "morvale-convert: %s\n", missingImageWarning(options.attributes.texture).c_str());
+    if (!options.writeSeams) {
+        const TextureNote texture = checkTextureFor(options.attributes.texture, common.format);
+        if (texture.verdict != TextureVerdict::fine)
+            std::fprintf(stderr, "morvale-convert: %s\n", texture.text.c_str());
+        if (texture.verdict == TextureVerdict::refused) return ExitStatus::usageError;
+    }
 
     Inputs inputs = readInputs(options);
     ExitStatus worst = inputs.unreadable.empty() ? ExitStatus::success : ExitStatus::inputRefused;

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "convert/conversion_files.h"
 #include "convert/conversion_request.h"
 #include "glb/glb_writer.h"
 #include "mesh/cell_edges.h"
@@ -68,8 +69,7 @@ ConversionResult openOwnFile(const WriterRun& run, const Options& options, std::
     return conversionFinished;
 }
 
-ConversionResult openGlb(const WriterRun& run, std::unique_ptr<OpenWriter>& opened) {
-    const ConversionRequest& request = run.request;
+GlbOptions glbOptions(const ConversionRequest& request) {
     GlbOptions options;
     if (request.settings.useXllYllOffsets) {
         // The real-world position of the grid's centre (output units): the
@@ -81,6 +81,18 @@ ConversionResult openGlb(const WriterRun& run, std::unique_ptr<OpenWriter>& open
         options.offset[1] = (edges.yOffsetCells + h.nrows * 0.5) * edges.cellEdge;
     }
     options.texture = request.attributes.texture;
+    return options;
+}
+
+ConversionResult openGlb(const WriterRun& run, std::unique_ptr<OpenWriter>& opened) {
+    return openOwnFile<GlbWriter>(run, glbOptions(run.request), opened);
+}
+
+// The same document and buffer as the GLB's, the buffer in NAME.bin beside it.
+ConversionResult openGltf(const WriterRun& run, std::unique_ptr<OpenWriter>& opened) {
+    if (isSameFile(run.request.inputPath, gltfBufferPath(run.request.outputPath))) return conversionOutputIsInput;
+    GlbOptions options = glbOptions(run.request);
+    options.container = GltfContainer::separate;
     return openOwnFile<GlbWriter>(run, options, opened);
 }
 
@@ -111,6 +123,7 @@ constexpr OutputWriter writers[] = {
                     "line ends on every system",
      .holds = holdsUv | holdsNormals | holdsTexture | holdsSolid,
      .holdsNotMessage = nullptr,
+     .embedsTexture = false,
      .verticesAfterAhead = false,
      .inWindow = true,
      .writingStage = "Creating output *.OBJ file...",
@@ -124,11 +137,26 @@ constexpr OutputWriter writers[] = {
                     "relative to the crop window's centre",
      .holds = holdsUv | holdsNormals | holdsTexture | holdsSolid,
      .holdsNotMessage = nullptr,
+     .embedsTexture = true,
      .verticesAfterAhead = true,
      .inWindow = false,
      .writingStage = "Creating output *.GLB file...",
      .limits = glbLimits,
      .open = openGlb},
+    {.format = OutputFormat::gltf,
+     .name = "gltf",
+     .extension = ".gltf",
+     .label = "glTF",
+     .description = "glTF 2.0 JSON, its buffer in NAME.bin beside it:\n"
+                    "the same document and buffer as glb's",
+     .holds = holdsUv | holdsNormals | holdsTexture | holdsSolid,
+     .holdsNotMessage = nullptr,
+     .embedsTexture = true,
+     .verticesAfterAhead = true,
+     .inWindow = false,
+     .writingStage = "Creating output *.GLTF file...",
+     .limits = glbLimits,
+     .open = openGltf},
     {.format = OutputFormat::stl,
      .name = "stl",
      .extension = ".stl",
@@ -137,6 +165,7 @@ constexpr OutputWriter writers[] = {
      .holds = holdsSolid,
      .holdsNotMessage =
          "--uv, --normals and --texture do not apply to STL, which holds only triangles and facet normals",
+     .embedsTexture = false,
      .verticesAfterAhead = true,
      .inWindow = false,
      .writingStage = "Creating output *.STL file...",
@@ -153,6 +182,17 @@ bool sameIgnoringCase(const std::filesystem::path::string_type& text, const char
         if (c != static_cast<decltype(c)>(ascii[i])) return false;
     }
     return i == text.size();
+}
+
+// One field of every row in a sentence: "a, b or c".
+std::string listOf(const char* const OutputWriter::*field) {
+    std::string list;
+    const std::size_t count = std::size(writers);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) list += i + 1 == count ? " or " : ", ";
+        list += writers[i].*field;
+    }
+    return list;
 }
 
 }  // namespace
@@ -175,23 +215,35 @@ bool parseOutputFormat(std::string_view name, OutputFormat& format) {
     return false;
 }
 
-OutputFormat formatOfPath(const std::filesystem::path& path) {
+bool knownFormatOfPath(const std::filesystem::path& path, OutputFormat& format) {
     const std::filesystem::path::string_type extension = path.extension().native();
-    for (const OutputWriter& w : writers)
-        if (sameIgnoringCase(extension, w.extension)) return w.format;
-    return writers[0].format;
+    for (const OutputWriter& w : writers) {
+        if (sameIgnoringCase(extension, w.extension)) {
+            format = w.format;
+            return true;
+        }
+    }
+    return false;
+}
+
+OutputFormat formatOfPath(const std::filesystem::path& path) {
+    OutputFormat format = writers[0].format;
+    knownFormatOfPath(path, format);
+    return format;
+}
+
+FormatChoice chooseOutputFormat(const std::optional<OutputFormat>& named, const std::filesystem::path& output,
+                                OutputFormat& format) {
+    OutputFormat byExtension = writers[0].format;
+    const bool known = knownFormatOfPath(output, byExtension);
+    format = named.value_or(byExtension);
+    if (named && known && byExtension != *named) return FormatChoice::contradicted;
+    return named || known ? FormatChoice::chosen : FormatChoice::otherExtension;
 }
 
 const char* formatExtension(OutputFormat format) { return outputWriter(format).extension; }
 
-std::string formatNameList() {
-    std::string list;
-    const std::size_t count = std::size(writers);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i > 0) list += i + 1 == count ? " or " : ", ";
-        list += writers[i].name;
-    }
-    return list;
-}
+std::string formatNameList() { return listOf(&OutputWriter::name); }
+std::string formatExtensionList() { return listOf(&OutputWriter::extension); }
 
 }  // namespace morvale

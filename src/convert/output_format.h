@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,7 +23,7 @@ namespace morvale {
 
 struct ConversionRequest;
 
-enum class OutputFormat : std::uint8_t { obj, glb, stl };
+enum class OutputFormat : std::uint8_t { obj, glb, gltf, stl };
 
 // What a format's file holds besides positions and faces (bits of OutputWriter::holds).
 enum FormatHolds : unsigned {
@@ -66,6 +67,8 @@ struct OutputWriter {
     unsigned holds;           // FormatHolds
     // The refusal of a request for something the format does not hold (null when it holds all).
     const char* holdsNotMessage;
+    // --texture copies the image into the file (else the file refers to it).
+    bool embedsTexture;
     // Takes vertices after a block taken ahead (MeshInfo::verticesAhead):
     // only then may the solid's base copies follow a surface taken ahead.
     bool verticesAfterAhead;
@@ -86,8 +89,21 @@ const OutputWriter& outputWriter(OutputFormat format);
 bool parseOutputFormat(std::string_view name, OutputFormat& format);
 // By the extension, in any case; anything else (no extension, ".txt") is OBJ.
 OutputFormat formatOfPath(const std::filesystem::path& path);
+// The same; false for an extension of no format's.
+bool knownFormatOfPath(const std::filesystem::path& path, OutputFormat& format);
 const char* formatExtension(OutputFormat format);
 // "obj, glb or stl": the names in a sentence.
 std::string formatNameList();
+// ".obj, .glb or .stl": the extensions in a sentence.
+std::string formatExtensionList();
+
+// The format of the output file `output` when --format names `named` (or nothing).
+enum class FormatChoice : std::uint8_t {
+    chosen,          // by name, or by a known extension
+    otherExtension,  // no --format and no known extension: OBJ, worth a note
+    contradicted,    // --format names one format, the extension is another's: refused
+};
+FormatChoice chooseOutputFormat(const std::optional<OutputFormat>& named, const std::filesystem::path& output,
+                                OutputFormat& format);
 
 }  // namespace morvale

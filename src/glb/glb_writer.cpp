@@ -6,21 +6,13 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <string_view>
 
 namespace morvale {
 
 namespace {
 
-constexpr std::uint32_t glbMagic = 0x46546C67;  // "glTF"
-constexpr std::uint32_t glbVersion = 2;
-constexpr std::uint32_t jsonChunkType = 0x4E4F534A;  // "JSON"
-constexpr std::uint32_t binChunkType = 0x004E4942;   // "BIN\0"
-constexpr std::int64_t headerBytes = 12;
-constexpr std::int64_t chunkHeaderBytes = 8;
-// The reserved JSON room: the longest document (every optional part, every
-// number at its longest) takes under 1800 bytes.
-constexpr std::int64_t jsonRoom = 2560;
-constexpr std::int64_t binStart = headerBytes + chunkHeaderBytes + jsonRoom + chunkHeaderBytes;
 constexpr std::int64_t glbLengthLimit = std::numeric_limits<std::uint32_t>::max();
 constexpr std::int64_t vertexLimit = std::numeric_limits<std::uint32_t>::max();
 constexpr std::int64_t indexBytes = 4;
@@ -40,13 +32,13 @@ struct JsonText {
     std::size_t used = 0;
     bool overflow = false;
 
-    void text(const char* s) {
-        const std::size_t n = std::strlen(s);
+    void text(std::string_view s) {
+        const std::size_t n = s.size();
         if (used + n > room) {
             overflow = true;
             return;
         }
-        std::memcpy(out + used, s, n);
+        std::memcpy(out + used, s.data(), n);
         used += n;
     }
     // Shortest text that reads back as exactly this double.
@@ -84,6 +76,7 @@ struct GlbLayout {
     std::uint32_t stride = 12;
     std::int64_t indexOffset = 0, indexCount = 0;
     std::int64_t binBytes = 0;
+    std::string_view bufferUri;  // empty: the buffer is the GLB's BIN chunk
     double minimum[3] = {0, 0, 0}, maximum[3] = {0, 0, 0};
 };
 
@@ -174,6 +167,11 @@ std::size_t formatGlbJson(const GlbLayout& layout, char* out, std::size_t room) 
     json.integer(layout.indexCount * indexBytes);
     json.text(R"(,"target":34963}],"buffers":[{"byteLength":)");
     json.integer(layout.binBytes);
+    if (!layout.bufferUri.empty()) {
+        json.text(R"(,"uri":")");
+        json.text(layout.bufferUri);
+        json.text("\"");
+    }
     json.text("}]}");
     return json.overflow ? 0 : json.used;
 }
@@ -201,7 +199,7 @@ GlbFit glbFits(std::int64_t vertices, std::int64_t faces, const MeshInfo& info, 
     const std::int64_t trianglesPerFace = info.faceCorners == 4 ? 2 : 1;
     // Compared in long double: the products of huge counts overflow 64 bits.
     const long double bytes =
-        static_cast<long double>(binStart) +
+        static_cast<long double>(glbBufferStart) +
         static_cast<long double>(pad4(static_cast<std::int64_t>(textureBytes & 0x7FFFFFFFFFFFull))) +
         static_cast<long double>(vertices) * strideFor(info) +
         static_cast<long double>(faces) * trianglesPerFace * 3 * indexBytes;
@@ -220,13 +218,6 @@ const char* glbFitMessage(GlbFit fit) {
     }
 }
 
-ImageKind sniffImage(const unsigned char* bytes, std::size_t count) {
-    static constexpr unsigned char png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (count >= sizeof png && std::memcmp(bytes, png, sizeof png) == 0) return ImageKind::png;
-    if (count >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) return ImageKind::jpeg;
-    return ImageKind::unknown;
-}
-
 GlbWriter::GlbWriter(const std::atomic<bool>* cancelRequested, ProgressReporter* progress) {
     gate_.cancelRequested = cancelRequested;
     gate_.progress = progress;
@@ -234,20 +225,12 @@ GlbWriter::GlbWriter(const std::atomic<bool>* cancelRequested, ProgressReporter*
 
 bool GlbWriter::open(const std::filesystem::path& path, const GlbOptions& options) {
     options_ = options;
-    return file_.open(path);
+    return files_.open(path, options.container, file_);
 }
 
 void GlbWriter::begin(const MeshInfo& info) {
     info_ = info;
     vertexStride_ = strideFor(info);
-    // Header, JSON chunk header and its room, and the BIN chunk header, all
-    // written again at the end.
-    file_.writeZeros(static_cast<std::size_t>(headerBytes + chunkHeaderBytes));
-    char spaces[256];
-    std::memset(spaces, ' ', sizeof spaces);
-    for (std::int64_t left = jsonRoom; left > 0; left -= static_cast<std::int64_t>(sizeof spaces))
-        file_.write(spaces, static_cast<std::size_t>(left < 256 ? left : 256));
-    file_.writeZeros(static_cast<std::size_t>(chunkHeaderBytes));
     if (!options_.texture.empty()) embedTexture();
     file_.writeZeros(static_cast<std::size_t>(pad4(imageBytes_) - imageBytes_));
     vertexStart_ = file_.position();
@@ -390,43 +373,27 @@ MeshWritten GlbWriter::end() {
     layout.uv = info_.uv;
     layout.image = imageKind_;
     layout.imageBytes = imageBytes_;
-    layout.vertexOffset = vertexStart_ - binStart;
+    layout.vertexOffset = vertexStart_ - files_.bufferStart();
     layout.vertexCount = vertexCount_;
     layout.stride = vertexStride_;
     layout.indexOffset = layout.vertexOffset + vertexCount_ * vertexStride_;
     layout.indexCount = triangleCount_ * 3;
     layout.binBytes = layout.indexOffset + layout.indexCount * indexBytes;
+    layout.bufferUri = files_.bufferUri();
     for (int k = 0; k < 3; ++k) {
         layout.minimum[k] = minimum_[k];
         layout.maximum[k] = maximum_[k];
     }
 
-    char json[jsonRoom];
-    std::memset(json, ' ', sizeof json);
-    const std::size_t jsonBytes = formatGlbJson(layout, json, sizeof json);
+    std::string json(gltfJsonRoom + layout.bufferUri.size(), ' ');
+    const std::size_t jsonBytes = formatGlbJson(layout, json.data(), json.size());
     assert(jsonBytes > 0);
-    const std::int64_t fileBytes = layout.mesh ? binStart + layout.binBytes : binStart - chunkHeaderBytes;
-
-    unsigned char header[headerBytes + chunkHeaderBytes];
-    storeU32(header, glbMagic);
-    storeU32(header + 4, glbVersion);
-    storeU32(header + 8, static_cast<std::uint32_t>(fileBytes));
-    storeU32(header + 12, static_cast<std::uint32_t>(jsonRoom));
-    storeU32(header + 16, jsonChunkType);
-    file_.patch(0, header, sizeof header);
-    file_.patch(headerBytes + chunkHeaderBytes, json, sizeof json);
-    if (layout.mesh) {
-        unsigned char binHeader[chunkHeaderBytes];
-        storeU32(binHeader, static_cast<std::uint32_t>(layout.binBytes));
-        storeU32(binHeader + 4, binChunkType);
-        file_.patch(binStart - chunkHeaderBytes, binHeader, sizeof binHeader);
-    }
-    const bool closed = file_.close(fileBytes);
+    const bool closed = files_.close(file_, json.data(), jsonBytes, layout.mesh ? layout.binBytes : -1);
 
     MeshWritten written;
     written.vertices = layout.mesh ? vertexCount_ : 0;
     written.faces = layout.mesh ? faceCount_ : 0;
-    written.ok = closed && jsonBytes > 0 && !incomplete_ && fileBytes <= glbLengthLimit;
+    written.ok = closed && jsonBytes > 0 && !incomplete_;
     return written;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Binary glTF 2.0 (.glb) output of a mesh stream: one mesh, one node, one
+// glTF 2.0 output of a mesh stream, binary (.glb) or as JSON with its buffer
+// beside it (.gltf + .bin; gltf_container.h): one mesh, one node, one
 // triangle primitive with float32 POSITION (with its min and max), NORMAL and
 // TEXCOORD_0 when the stream has them, and uint32 indices; optionally one PNG
 // or JPEG image embedded in the binary chunk with a material that uses it.
@@ -15,11 +16,11 @@
 // offset into the node's translation as a full-precision JSON number, so real-
 // world coordinates do not eat the float's 24 bits.
 //
-// Streaming, in bounded memory: the JSON chunk is reserved at the start (a
-// fixed room, padded with spaces) and written when the stream ends; vertices
-// go straight into the binary chunk, interleaved, then the indices. The only
-// thing read back is the vertex block, and only when keepVertices() cuts it
-// (its min and max must then be taken again).
+// Streaming, in bounded memory: the JSON is written when the stream ends (in
+// a .glb, into a room reserved at the start); vertices go straight into the
+// binary buffer, interleaved, then the indices. The only thing read back is
+// the vertex block, and only when keepVertices() cuts it (its min and max
+// must then be taken again).
 //
 // Limits: GLB lengths are 32-bit, so a whole file must stay below 4 GiB, and
 // uint32 indices address at most 2^32 - 1 vertices (the largest value is not
@@ -32,8 +33,10 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "mesh/batch_gate.h"
 #include "base/mesh_file.h"
+#include "glb/gltf_container.h"
+#include "glb/texture_image.h"
+#include "mesh/batch_gate.h"
 #include "mesh/mesh_sink.h"
 
 namespace morvale {
@@ -49,10 +52,6 @@ GlbFit glbFits(std::int64_t vertices, std::int64_t faces, const MeshInfo& info, 
 // The message for a refusal ("" for fits).
 const char* glbFitMessage(GlbFit fit);
 
-// The embedded image's kind, from its first bytes.
-enum class ImageKind : std::uint8_t { unknown, png, jpeg };
-ImageKind sniffImage(const unsigned char* bytes, std::size_t count);
-
 enum class TextureStatus : std::uint8_t {
     none,  // no texture asked for
     embedded,
@@ -64,6 +63,7 @@ enum class TextureStatus : std::uint8_t {
 struct GlbOptions {
     double offset[3] = {0.0, 0.0, 0.0};  // map frame (east, north, elevation), output units
     std::filesystem::path texture;       // empty: no texture
+    GltfContainer container = GltfContainer::binary;
 };
 
 class GlbWriter final : public MeshSink {
@@ -71,7 +71,7 @@ public:
     // Null pointers: never cancelled, no progress.
     GlbWriter(const std::atomic<bool>* cancelRequested, ProgressReporter* progress);
 
-    // Creates the file; false when it cannot be created.
+    // Creates the file (a .gltf's two files); false when it cannot be created.
     bool open(const std::filesystem::path& path, const GlbOptions& options);
     // Known once begin() ran (the image is embedded only with texture coordinates).
     TextureStatus textureStatus() const { return textureStatus_; }
@@ -90,7 +90,8 @@ private:
     bool recomputeBounds();
 
     BatchGate gate_;
-    MeshFile file_;
+    GltfFiles files_;
+    MeshFile file_;  // the binary buffer's
     GlbOptions options_;
     MeshInfo info_;
     TextureStatus textureStatus_ = TextureStatus::none;

@@ -267,6 +267,73 @@ TEST(BadInput, OutputsThatCannotBeCreatedAreLeftAlone) {
     EXPECT_EQ(readFile(out), "keep me");
 }
 
+// An output named like another format than --format's is refused; a name
+// like no format's is OBJ, and the run says so.
+TEST(BadInput, OutputNamesThatContradictTheFormatAreRefused) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", goodGrid);
+    for (const auto& [format, name] :
+         {std::pair{"stl", "x.obj"}, {"obj", "x.GLB"}, {"glb", "x.gltf"}, {"gltf", "x.stl"}}) {
+        const ChildRun run =
+            runConverter({(dir / "grid.asc").string(), "--format", format, "-o", (dir / name).string()});
+        EXPECT_EQ(run.status, 2) << run.out;
+        EXPECT_TRUE(contains(run.out, std::string("--format ") + format) && contains(run.out, name)) << run.out;
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
+    }
+    const ChildRun text = runConverter({(dir / "grid.asc").string(), "-q", "-o", (dir / "x.txt").string()});
+    EXPECT_EQ(text.status, 0) << text.out;
+    EXPECT_TRUE(contains(text.out, "writing OBJ") && contains(text.out, "--format")) << text.out;
+    EXPECT_EQ(tallyObj(dir / "x.txt").vertexLines, 12);
+    const ChildRun named =
+        runConverter({(dir / "grid.asc").string(), "-q", "--format", "stl", "-o", (dir / "x.dat").string()});
+    EXPECT_EQ(named.status, 0) << named.out;
+    EXPECT_EQ(named.out, "");
+}
+
+// A --texture image is checked before anything is written: a glTF, which
+// embeds it, refuses one it cannot embed; an OBJ's material names it anyway
+// and the warning says so.
+TEST(BadInput, TextureImagesAreCheckedBeforeAnythingIsWritten) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", goodGrid);
+    const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\x02\0\0\0\x03", 24) + "rest";
+    const std::string jpegStart("\xFF\xD8\xFF\xE0\0\x04xx", 8);  // SOI, a 4-byte APP0
+    writeFile(dir / "good.png", png);
+    writeFile(dir / "good.jpg", jpegStart + std::string("\xFF\xC0\0\x0b\x08\0\x02\0\x03\x01\x01\x11\0", 13));
+    writeFile(dir / "text.png", "a picture, honestly");
+    writeFile(dir / "cut.png", png.substr(0, 12));
+    writeFile(dir / "nosize.png", png.substr(0, 16) + std::string(8, '\0'));
+    writeFile(dir / "noframe.jpg", jpegStart + std::string("\xFF\xDA\0\x02", 4));  // the scan before a frame
+    fs::create_directory(dir / "folder.png");
+    const struct {
+        const char* image;
+        const char* reason;
+    } bad[] = {{"gone.png", "missing"},   {"text.png", "not a PNG or JPEG"}, {"cut.png", "corrupt"},
+               {"nosize.png", "corrupt"}, {"noframe.jpg", "corrupt"},        {"folder.png", "folder"}};
+    for (const auto& c : bad) {
+        for (const char* format : {"glb", "gltf"}) {
+            SCOPED_TRACE(std::string(c.image) + " " + format);
+            const fs::path out = dir / (std::string("t.") + format);
+            const ChildRun run =
+                runConverter({(dir / "grid.asc").string(), "--texture", (dir / c.image).string(), "-o", out.string()});
+            EXPECT_EQ(run.status, 2) << run.out;
+            EXPECT_TRUE(contains(run.out, c.image) && contains(run.out, c.reason)) << run.out;
+            EXPECT_FALSE(fs::exists(out) || fs::exists(dir / "t.bin"));
+        }
+        const ChildRun obj = runConverter(
+            {(dir / "grid.asc").string(), "-q", "--texture", (dir / c.image).string(), "-o", (dir / "t.obj").string()});
+        EXPECT_EQ(obj.status, 0) << obj.out;
+        EXPECT_TRUE(contains(obj.out, c.image) && contains(obj.out, "the material refers to it anyway")) << obj.out;
+        EXPECT_TRUE(contains(readFile(dir / "t.mtl"), c.image)) << c.image;
+    }
+    for (const char* image : {"good.png", "good.jpg"}) {
+        const ChildRun run = runConverter({(dir / "grid.asc").string(), "-q", "--texture", (dir / image).string(), "-o",
+                                           (dir / "good.glb").string()});
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(run.out, "") << image;
+    }
+}
+
 TEST(BadInput, AnInputWithoutReadPermissionIsRefused) {
     // Run as a user whom permissions bind (nobody for root), in a folder it
     // reaches and writes: the readable file beside shows that only the permission refuses.

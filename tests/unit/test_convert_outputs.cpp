@@ -1,4 +1,4 @@
-// morvale-convert writing OBJ, GLB and STL, solids and simplified meshes, read
+// morvale-convert writing OBJ, GLB, glTF and STL, solids and simplified meshes, read
 // back by the real readers (the glTF validator, admesh, assimp) and by a plain
 // parse of the OBJ for the error bound and the seams of adjacent crops. A
 // reader that is not installed skips its part with a note.
@@ -97,19 +97,20 @@ TEST(ConvertOutputs, EveryFormatPassesItsReaders) {
         for (const char* settings :
              {"", "--mode floating-planes", "--offsets --preset blender", "--max-error 1", "--solid",
               "--mode floating-planes --max-error 0", "--max-triangles 60 --solid", "--crop 2,3,9,12 --center-z"}) {
-            for (const char* format : {"obj", "glb", "stl"}) {
+            for (const char* format : {"obj", "glb", "gltf", "stl"}) {
                 const std::string name = std::to_string(glbCount++) + "." + format;
                 const std::filesystem::path out = dir / name;
                 const ToolRun converted = convert(sharedGrid(grid), std::string(settings) + " -o " + quoted(out));
                 ASSERT_EQ(converted.status, 0) << grid << " " << settings << "\n" << converted.output;
                 const double triangles = reported(converted.output, "Triangles");
-                if (std::string(format) == "glb") glbFiles.append(" ").append(quoted(out));
+                const bool gltf = std::string(format).starts_with("gl");
+                if (gltf) glbFiles.append(" ").append(quoted(out));
                 if (!assimp || triangles == 0) continue;  // assimp refuses a file without a mesh
                 const ToolRun info = runTool("assimp info " + quoted(out));
                 ASSERT_EQ(info.status, 0) << name << " " << settings << info.output;
                 EXPECT_EQ(reported(info.output, "Faces"), triangles) << grid << " " << settings << " " << format;
                 // assimp joins equal vertices (the planes' shared corners, the OBJ's) and unrolls STL's.
-                if (std::string(format) == "glb" && std::string(settings).find("floating") == std::string::npos) {
+                if (gltf && std::string(settings).find("floating") == std::string::npos) {
                     EXPECT_EQ(reported(info.output, "Vertices"), reported(converted.output, "Vertices"))
                         << grid << " " << settings << " " << format;
                 }
@@ -307,6 +308,7 @@ TEST(ConvertOutputs, TheWritingStageNamesTheFormat) {
         const char* stage;
     } formats[] = {{morvale::OutputFormat::obj, "Creating output *.OBJ file... /10"},
                    {morvale::OutputFormat::glb, "Creating output *.GLB file... /10"},
+                   {morvale::OutputFormat::gltf, "Creating output *.GLTF file... /10"},
                    {morvale::OutputFormat::stl, "Creating output *.STL file... /10"}};
     for (const auto& f : formats) {
         for (const int variant : {0, 1, 2, 3}) {

@@ -246,3 +246,47 @@ TEST(GlbWriter, LimitsAndWriteErrors) {
     streamTerrain(g, writer, {});
     EXPECT_FALSE(writer.end().ok);
 }
+
+// A .gltf holds the GLB's JSON, its buffer naming NAME.bin, and NAME.bin the
+// GLB's BIN chunk; either both files are there or neither.
+TEST(GlbWriter, GltfHoldsTheGlbDocumentAndBufferApart) {
+    ScratchDir dir;
+    writeFile(dir / "a.png", std::string("\x89PNG\r\n\x1a\n", 8) + "odd length");
+    StreamChoices choices;
+    choices.uv = true;
+    choices.normals = NormalLayout::perVertex;
+    GlbOptions options;
+    options.texture = dir / "a.png";
+    writeGlb(dir / "t.glb", rampGrid(3, 2), choices, options);
+    options.container = GltfContainer::separate;
+    GlbWriter writer(nullptr, nullptr);
+    ASSERT_TRUE(writer.open(dir / "t w.gltf", options));
+    TerrainGrid g = rampGrid(3, 2);
+    streamTerrain(g, writer, choices);
+    EXPECT_TRUE(writer.end().ok);
+
+    const std::string glb = readFile(dir / "t.glb");
+    ASSERT_GT(glb.size(), 28u);
+    const std::uint32_t jsonLength = loadU32(reinterpret_cast<const unsigned char*>(glb.data()) + 12);
+    std::string json = glb.substr(20, jsonLength);
+    json.erase(json.find_last_not_of(' ') + 1);
+    json.insert(json.size() - 3, R"(,"uri":"t%20w.bin")");
+    EXPECT_EQ(readFile(dir / "t w.gltf"), json);
+    EXPECT_EQ(readFile(dir / "t w.bin"), glb.substr(20 + jsonLength + 8));
+
+    // No mesh, no buffer: the .gltf alone.
+    std::atomic<bool> cancel{true};
+    GlbWriter cancelled(&cancel, nullptr);
+    ASSERT_TRUE(cancelled.open(dir / "c.gltf", options));
+    streamTerrain(g, cancelled, choices);
+    EXPECT_TRUE(cancelled.end().ok);
+    Json document;
+    ASSERT_TRUE(parseJson(readFile(dir / "c.gltf"), document));
+    EXPECT_EQ(document.get("buffers"), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(dir / "c.bin"));
+    // A buffer that cannot be created: no .gltf either.
+    std::filesystem::create_directory(dir / "f.bin");
+    GlbWriter refused(nullptr, nullptr);
+    EXPECT_FALSE(refused.open(dir / "f.gltf", options));
+    EXPECT_FALSE(std::filesystem::exists(dir / "f.gltf"));
+}

@@ -91,7 +91,7 @@ struct GlbCase {
 
 }  // namespace
 
-TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
+TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlbAndGltf) {
     const std::filesystem::path modules = MORVALE_NODE_MODULES;
     if (!validatorInstalled(modules)) MORVALE_SKIP_UNLESS_CI(validatorMissing);
     ScratchDir dir;
@@ -114,39 +114,44 @@ TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlb) {
     };
     std::string files;
     for (const GlbCase& c : cases) {
-        std::atomic<bool> cancel{c.cancelled};
-        GlbWriter writer(&cancel, nullptr);
-        GlbOptions options;
-        if (c.offsets) {
-            options.offset[0] = 652713.25;
-            options.offset[1] = 5172045.75;
-            options.offset[2] = 88.5;
-        }
-        if (c.texture) options.texture = dir / "drape.png";
-        const std::filesystem::path path = dir / (std::string(c.name) + ".glb");
-        ASSERT_TRUE(writer.open(path, options));
-        TerrainGrid g = testGrid(c.holes);
-        g.west = options.offset[0];
-        g.south = options.offset[1];
-        SolidOptions solidOptions;
-        solidOptions.baseElevation = 80.0;
-        SolidFilter solid(writer, solidOptions, &cancel);
-        MeshSink& sink = c.solid ? static_cast<MeshSink&>(solid) : writer;
-        streamTerrain(g, sink, c.choices);
-        const MeshWritten written = sink.end();
-        ASSERT_TRUE(written.ok) << c.name;
-        files.append(1, ' ').append(quoted(path));
+        for (const GltfContainer container : {GltfContainer::binary, GltfContainer::separate}) {
+            std::atomic<bool> cancel{c.cancelled};
+            GlbWriter writer(&cancel, nullptr);
+            GlbOptions options;
+            if (c.offsets) {
+                options.offset[0] = 652713.25;
+                options.offset[1] = 5172045.75;
+                options.offset[2] = 88.5;
+            }
+            if (c.texture) options.texture = dir / "drape.png";
+            options.container = container;
+            const char* extension = container == GltfContainer::binary ? ".glb" : ".gltf";
+            const std::filesystem::path path = dir / (std::string(c.name) + extension);
+            ASSERT_TRUE(writer.open(path, options));
+            TerrainGrid g = testGrid(c.holes);
+            g.west = options.offset[0];
+            g.south = options.offset[1];
+            SolidOptions solidOptions;
+            solidOptions.baseElevation = 80.0;
+            SolidFilter solid(writer, solidOptions, &cancel);
+            MeshSink& sink = c.solid ? static_cast<MeshSink&>(solid) : writer;
+            streamTerrain(g, sink, c.choices);
+            const MeshWritten written = sink.end();
+            ASSERT_TRUE(written.ok) << c.name;
+            files.append(1, ' ').append(quoted(path));
 
-        if (c.cancelled || !toolInstalled("assimp")) continue;
-        const ToolRun info = runTool("assimp info " + quoted(path));
-        EXPECT_EQ(reported(info.output, "Vertices"), static_cast<double>(written.vertices)) << c.name << info.output;
-        const double trianglesWritten = static_cast<double>(written.faces) * (c.choices.triangles ? 1 : 2);
-        EXPECT_EQ(reported(info.output, "Faces"), trianglesWritten) << c.name;
+            if (c.cancelled || !toolInstalled("assimp")) continue;
+            const ToolRun info = runTool("assimp info " + quoted(path));
+            EXPECT_EQ(reported(info.output, "Vertices"), static_cast<double>(written.vertices))
+                << c.name << info.output;
+            const double trianglesWritten = static_cast<double>(written.faces) * (c.choices.triangles ? 1 : 2);
+            EXPECT_EQ(reported(info.output, "Faces"), trianglesWritten) << c.name;
+        }
     }
     const ToolRun report = runTool("node " + quoted(std::filesystem::path(MORVALE_TOOLS_DIR) / "gltf-validate.js") +
                                    " " + quoted(modules) + files);
     EXPECT_EQ(report.status, 0) << report.output;
-    EXPECT_EQ(std::count(report.output.begin(), report.output.end(), '\n'), std::ptrdiff_t{std::size(cases)})
+    EXPECT_EQ(std::count(report.output.begin(), report.output.end(), '\n'), 2 * std::ptrdiff_t{std::size(cases)})
         << report.output;
     if (!toolInstalled("assimp"))
         MORVALE_SKIP_UNLESS_CI("assimp (Debian assimp-utils) is not installed: counts not checked");
