@@ -81,8 +81,9 @@ constexpr OptionEntry options[] = {
      true},
     {OptionId::solid, nullptr, "--solid", "BASE", true, ValueKind::number, nullptr,
      "a closed solid for printing: walls and a flat\n"
-     "bottom at elevation BASE (default: below the\n"
-     "lowest point by a tenth of the relief)",
+     "bottom at elevation BASE, which must lie below\n"
+     "the surface's lowest point (default: below it\n"
+     "by a tenth of the relief)",
      true},
     {OptionId::jobs, "-j", nullptr, "N", false, ValueKind::number, nullptr,
      "convert N inputs at a time, one core each\n"
@@ -105,7 +106,7 @@ constexpr ExitStatusEntry exitStatuses[] = {
     {ExitStatus::success, "converted, and both checks passed (the rows and\nvalues read match the crop window)"},
     {ExitStatus::checkFailed,
      "converted, but a check failed: the grid holds\nfewer rows or values than its header promises"},
-    {ExitStatus::usageError, "usage error"},
+    {ExitStatus::usageError, "usage error, or a --solid BASE not below the\nsurface; nothing written"},
     {ExitStatus::inputRefused, "input unreadable, header corrupted or cell size\nnot above zero"},
     {ExitStatus::outputFailed, "output could not be created or written, or is\nthe input itself"},
     {ExitStatus::cancelled, "cancelled with Ctrl-C"},

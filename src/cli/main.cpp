@@ -172,6 +172,10 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
     std::signal(SIGINT, SIG_DFL);
 
+    if (result == conversionSolidBaseNotBelow) {
+        std::fprintf(stderr, "morvale-convert: %s\n", solidBaseNotBelowText(request, stats).c_str());
+        return conversionExitStatus(result, stats);
+    }
     if (isFailureResult(result)) {
         std::fprintf(stderr, "morvale-convert: %s\n", asciiText(failureText(result)).c_str());
         return conversionExitStatus(result, stats);

@@ -267,6 +267,27 @@ TEST(BadInput, OutputsThatCannotBeCreatedAreLeftAlone) {
     EXPECT_EQ(readFile(out), "keep me");
 }
 
+TEST(BadInput, ASolidBaseNotBelowTheSurfaceIsRefusedAndNothingStays) {
+    // The lowest vertex of the interpolated surface of goodGrid is its corner cell, 1.
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", goodGrid);
+    for (const char* out : {"solid.obj", "solid.stl", "solid.glb"}) {
+        for (const char* base : {"1", "7"}) {
+            SCOPED_TRACE(std::string(out) + " at " + base);
+            std::vector<std::string> args{(dir / "grid.asc").string(), "-o", (dir / out).string(), "--solid", base};
+            // A textured OBJ also writes its material file.
+            if (fs::path(out).extension() == ".obj") args.insert(args.end(), {"--texture", "x.png"});
+            const ChildRun run = runConverter(args);
+            EXPECT_EQ(run.status, 2) << run.out;
+            EXPECT_TRUE(contains(run.out, "lowest elevation of the surface, 1:")) << run.out;
+            EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+        }
+    }
+    const ChildRun below =
+        runConverter({(dir / "grid.asc").string(), "-o", (dir / "ok.obj").string(), "--solid", "0.99", "--quiet"});
+    EXPECT_EQ(below.status, 0) << below.out;
+}
+
 TEST(BadInput, AnInputWithoutReadPermissionIsRefused) {
     // Run as a user whom permissions bind (nobody for root), in a folder it
     // reaches and writes: the readable file beside shows that only the permission refuses.
