@@ -107,7 +107,9 @@ constexpr ExitStatusEntry exitStatuses[] = {
     {ExitStatus::checkFailed,
      "converted, but a check failed: the grid holds\nfewer rows or values than its header promises"},
     {ExitStatus::usageError, "usage error, or a --solid BASE not below the\nsurface; nothing written"},
-    {ExitStatus::inputRefused, "input unreadable, header corrupted or cell size\nnot above zero"},
+    {ExitStatus::inputRefused,
+     "input unreadable, header corrupted or cell size\nnot above zero; a raster of another format (TIFF,\n"
+     "PNG, JPEG, SRTM .hgt, zip, gzip) is named, with\nthe gdal_translate command that makes a grid of it"},
     {ExitStatus::outputFailed, "output could not be created or written, or is\nthe input itself"},
     {ExitStatus::cancelled, "cancelled with Ctrl-C"},
 };

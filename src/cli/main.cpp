@@ -23,6 +23,7 @@
 #include "cli/tile_command.h"
 #include "convert/conversion_request.h"
 #include "convert/exit_status.h"
+#include "grid/raster_signature.h"
 #include "grid/utf16_text.h"
 #include "morvale_version.h"
 #include "obj/mtl_writer.h"
@@ -106,6 +107,12 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
     if (headerResult != gridHeaderOk && fileLooksLikeUtf16(options.input)) {
         std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(options.input).c_str(), utf16TextMessage);
+        return ExitStatus::inputRefused;
+    }
+    if (const RasterKind kind = headerResult != gridHeaderOk ? fileRasterKind(options.input) : RasterKind{};
+        kind.what != nullptr) {
+        std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(options.input).c_str(),
+                     notAGridText(kind, options.input).c_str());
         return ExitStatus::inputRefused;
     }
     if (headerResult != gridHeaderOk) {

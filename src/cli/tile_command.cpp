@@ -16,6 +16,7 @@
 #include <unistd.h>
 #endif
 
+#include "grid/raster_signature.h"
 #include "obj/mtl_writer.h"
 #include "tiles/seam_file.h"
 #include "tiles/tile_jobs.h"
@@ -125,11 +126,16 @@ Inputs readInputs(const CliOptions& options) {
             inputs.readable.push_back(tile);
             continue;
         }
-        std::fprintf(stderr, "morvale-convert: '%s': %s\n", utf8(path).c_str(),
-                     result == gridHeaderUnopenable ? "cannot be opened" : "the grid header is corrupted");
+        TileOutcome outcome;
+        const RasterKind kind = result == gridHeaderUnopenable ? RasterKind{} : fileRasterKind(path);
+        if (kind.what != nullptr)
+            std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8(path).c_str(), notAGridText(kind, path).c_str());
+        else
+            std::fprintf(stderr, "morvale-convert: '%s': %s\n", utf8(path).c_str(),
+                         result == gridHeaderUnopenable ? "cannot be opened" : "the grid header is corrupted");
+        outcome.inputKind = kind.what;
         TileJob job;
         job.request.inputPath = path;
-        TileOutcome outcome;
         outcome.started = true;
         outcome.result = result == gridHeaderUnopenable ? conversionInputUnreadable : conversionHeaderCorrupted;
         outcome.exitStatus = conversionExitStatus(outcome.result, outcome.stats);

@@ -106,6 +106,36 @@ TEST(BadInput, FilesThatAreNoGridAreRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(fs::exists(dir / "folder.obj"));
 }
 
+TEST(BadInput, RastersOfOtherFormatsAreNamedWithTheWayToAGrid) {
+    ScratchDir dir;
+    const std::string tail(64, 'x');
+    const auto refusedAs = [&](const std::string& name, const std::string& bytes, const std::string& what) {
+        expectRefused(dir, name, bytes, ("is " + what + ", not an Esri ASCII grid").c_str());
+    };
+    const std::string gdal = "gdal_translate -of AAIGrid ";
+    refusedAs("dem.tif", std::string("II*\0", 4) + tail, "a TIFF image");
+    refusedAs("motorola.tif", std::string("MM\0*", 4) + tail, "a TIFF image");
+    refusedAs("big.tif", std::string("II+\0", 4) + tail, "a BigTIFF image");
+    refusedAs("bigm.tif", std::string("MM\0+", 4) + tail, "a BigTIFF image");
+    refusedAs("dem.png", "\x89PNG\r\n\x1a\n" + tail, "a PNG image");
+    refusedAs("dem.jpg", "\xff\xd8\xff\xe0" + tail, "a JPEG image");
+    refusedAs("dem.zip", "PK\x03\x04" + tail, "a zip archive");
+    refusedAs("dem.asc.gz", "\x1f\x8b\x08" + tail, "a gzip-compressed file");
+    // An SRTM tile has no signature: its name and size say what it is.
+    refusedAs("N45E006.hgt", std::string(2 * 1201 * 1201, '\0'), "an SRTM height file");
+    refusedAs("s12w077.hgt", std::string(2 * 3601 * 3601, '\x01'), "an SRTM height file");
+    expectRefused(dir, "N45E006.hgt", std::string(2 * 1201 * 1200, '\0'), corruptedMessage);
+    expectRefused(dir, "tile.hgt", std::string(2 * 1201 * 1201, '\0'), corruptedMessage);
+
+    // The command to run names the file; in a tile set the table says it too.
+    const ChildRun one = runConverter({(dir / "dem.tif").string()});
+    EXPECT_TRUE(contains(one.out, gdal + (dir / "dem.tif").string() + " " + (dir / "dem.asc").string())) << one.out;
+    writeFile(dir / "grid.asc", goodGrid);
+    const ChildRun set = runConverter({(dir / "grid.asc").string(), (dir / "dem.tif").string()});
+    EXPECT_EQ(set.status, 3) << set.out;
+    EXPECT_TRUE(contains(set.out, "a TIFF image, not an ASCII grid")) << set.out;
+}
+
 TEST(BadInput, HeaderNumbersBeyondTheirRangeAreRefused) {
     ScratchDir dir;
     const std::string digits400 = repeated('9', 400);
