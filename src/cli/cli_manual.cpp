@@ -110,7 +110,9 @@ constexpr ExitStatusEntry exitStatuses[] = {
     {ExitStatus::inputRefused,
      "input unreadable, header corrupted or cell size\nnot above zero; a raster of another format (TIFF,\n"
      "PNG, JPEG, SRTM .hgt, zip, gzip) is named, with\nthe gdal_translate command that makes a grid of it"},
-    {ExitStatus::outputFailed, "output could not be created or written, or is\nthe input itself"},
+    {ExitStatus::outputFailed,
+     "output could not be created or written, or is\nthe input itself (the next line gives the path\nand the system's "
+     "reason)"},
     {ExitStatus::cancelled, "cancelled with Ctrl-C"},
 };
 

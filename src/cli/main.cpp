@@ -21,6 +21,7 @@
 #include "cli/cli_options.h"
 #include "cli/terminal_progress.h"
 #include "cli/tile_command.h"
+#include "convert/conversion_files.h"
 #include "convert/conversion_request.h"
 #include "convert/exit_status.h"
 #include "grid/raster_signature.h"
@@ -73,6 +74,19 @@ void printFailedChecks(const std::filesystem::path& input, const ConversionStats
         utf8Text(input).c_str(), static_cast<long long>(stats.rowsRead), static_cast<long long>(stats.rowsExpected),
         stats.rowsOk ? "OK" : "ERROR", static_cast<long long>(stats.recordsRead),
         static_cast<long long>(stats.recordsExpected), stats.recordsOk ? "OK" : "ERROR");
+}
+
+// The path and the system's reason under the window's text, which has neither.
+void printOutputProblem(const ConversionRequest& request) {
+    std::vector<std::filesystem::path> paths{request.outputPath};
+    if (request.format == OutputFormat::obj && !request.attributes.texture.empty())
+        paths.push_back(mtlPathFor(request.outputPath));
+    for (const std::filesystem::path& path : paths) {
+        const std::string problem = outputProblem(path);
+        if (problem.empty()) continue;
+        std::fprintf(stderr, "  '%s': %s\n", utf8Text(path).c_str(), problem.c_str());
+        return;
+    }
 }
 
 ExitStatus run(const std::vector<cli::NativeArg>& args) {
@@ -185,6 +199,7 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
     if (isFailureResult(result)) {
         std::fprintf(stderr, "morvale-convert: %s\n", asciiText(failureText(result)).c_str());
+        if (result == conversionOutputUncreatable || result == conversionWriteFailed) printOutputProblem(request);
         return conversionExitStatus(result, stats);
     }
     if (!stats.budgetReached)

@@ -274,17 +274,21 @@ TEST(BadInput, AGridOnOneLineOf200MegabytesReadsInBoundedMemory) {
 TEST(BadInput, OutputsThatCannotBeCreatedAreLeftAlone) {
     ScratchDir dir;
     writeFile(dir / "grid.asc", goodGrid);
-    const auto refusedOutput = [&](const fs::path& out, const BoundUser* user) {
+    // The window's text, then the path and the system's reason.
+    const auto refusedOutput = [&](const fs::path& out, const BoundUser* user, const std::string& reason) {
         const ChildRun run = runConverter({(dir / "grid.asc").string(), "-o", out.string()}, {}, user);
         EXPECT_EQ(run.status, 4) << run.out;
-        EXPECT_TRUE(contains(run.out, "Can't create output file...")) << run.out;
+        EXPECT_TRUE(contains(run.out, "Can't create output file...\n  '" + out.string() + "': " + reason)) << run.out;
         EXPECT_EQ(readFile(dir / "grid.asc"), goodGrid);
     };
 
     fs::create_directory(dir / "folder.obj");
     writeFile(dir / "folder.obj" / "inside.txt", "x");
-    refusedOutput(dir / "folder.obj", nullptr);
+    refusedOutput(dir / "folder.obj", nullptr, "Is a directory");
     EXPECT_EQ(readFile(dir / "folder.obj" / "inside.txt"), "x");
+    refusedOutput(dir / "missing" / "out.obj", nullptr,
+                  "No such file or directory (the folder '" + (dir / "missing").string() + "' does not exist)");
+    EXPECT_FALSE(fs::exists(dir / "missing"));
 
     // Root writes read-only files: the converter runs as a user whom permissions bind.
     const fs::path out = dir / "locked.obj";
@@ -293,8 +297,14 @@ TEST(BadInput, OutputsThatCannotBeCreatedAreLeftAlone) {
     fs::permissions(out, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const BoundUser user = boundUser();
     ASSERT_TRUE(user.found) << user.problem;
-    refusedOutput(out, &user);
+    refusedOutput(out, &user, "Permission denied");
     EXPECT_EQ(readFile(out), "keep me");
+    // A new file in a folder the user cannot write is not left behind by the question.
+    fs::create_directory(dir / "locked");
+    fs::permissions(dir / "locked", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read |
+                                        fs::perms::group_exec | fs::perms::others_exec);
+    refusedOutput(dir / "locked" / "new.obj", &user, "Permission denied");
+    EXPECT_TRUE(fs::is_empty(dir / "locked"));
 }
 
 TEST(BadInput, ASolidBaseNotBelowTheSurfaceIsRefusedAndNothingStays) {
