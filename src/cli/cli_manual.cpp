@@ -30,7 +30,8 @@ constexpr const char description[] =
 constexpr OptionEntry options[] = {
     {OptionId::output, "-o", "--output", "FILE", false, ValueKind::path, nullptr,
      "output file (default: beside the input, with the\n"
-     "format's extension); a folder for several inputs",
+     "format's extension); a folder for several inputs,\n"
+     "whose name must not end as a mesh file's does",
      true},
     // Its words are the writers' names (optionEntries).
     {OptionId::format, nullptr, "--format", "FORMAT", false, ValueKind::words, nullptr,

@@ -1,6 +1,7 @@
 #include "cli/tile_command.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -170,6 +171,15 @@ std::string outputClash(const std::vector<TileJob>& jobs) {
     return {};
 }
 
+// True when the path ends as a mesh file of any format does (.obj, .glb...).
+bool hasMeshExtension(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const OutputWriter& writer : outputWriters())
+        if (extension == writer.extension) return true;
+    return false;
+}
+
 }  // namespace
 
 ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
@@ -183,10 +193,23 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         return ExitStatus::usageError;
     }
 
+    // One input (converted with --seams) takes -o as its file when it ends
+    // as a mesh file does; several take it as their folder, which must not.
+    std::error_code folderError;
+    const bool oneInput = options.inputs.size() == 1 && !std::filesystem::is_directory(options.inputs[0], folderError);
+    const bool outputFile = oneInput && options.output && hasMeshExtension(*options.output);
+    if (!oneInput && options.output && hasMeshExtension(*options.output)) {
+        std::fprintf(stderr,
+                     "morvale-convert: -o '%s' names the output folder of several inputs, but ends as a mesh "
+                     "file does; give a folder name (or convert one input)\n",
+                     utf8(*options.output).c_str());
+        return ExitStatus::usageError;
+    }
+
     // What every tile's request shares, checked before any file is read.
     ConversionRequest common;
     common.settings.mode = options.mode;
-    common.format = options.format.value_or(OutputFormat::obj);  // -o names a folder here
+    common.format = options.format ? *options.format : outputFile ? formatOfPath(*options.output) : OutputFormat::obj;
     common.attributes = options.attributes;
     common.maxError = options.maxError;
     if (const char* conflict = conversionConflict(common)) {
@@ -277,7 +300,7 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         return worst;
     }
 
-    if (options.output) {
+    if (options.output && !outputFile) {
         std::error_code error;
         std::filesystem::create_directories(*options.output, error);
         if (!std::filesystem::is_directory(*options.output, error)) {
@@ -291,7 +314,9 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
                         plan.merged.nrows > 0 ? plan.merged.nrows : 1);
     corrected.settings.mode = options.mode;
     common.settings = corrected.settings;
-    std::vector<TileJob> jobs = prepareTileJobs(plan, common, options.output);
+    std::vector<TileJob> jobs = prepareTileJobs(plan, common, outputFile ? std::nullopt : options.output);
+    if (outputFile)
+        for (TileJob& job : jobs) job.request.outputPath = *options.output;
     if (const std::string clash = outputClash(jobs); !clash.empty()) {
         std::fprintf(stderr, "morvale-convert: %s\n", clash.c_str());
         return ExitStatus::usageError;

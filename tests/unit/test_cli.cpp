@@ -147,6 +147,19 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
         runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "set.seams") + " -o " + quoted(dir / "one"));
     EXPECT_EQ(one.status, 0) << one.output;
     EXPECT_EQ(withoutClock(readFile(dir / "one" / "a.obj")), withoutClock(readFile(dir / "set" / "a.obj")));
+    // With one input, -o ending as a mesh file does names the file (and its format); several refuse it.
+    const std::string oneTile = quoted(dir / "a.asc") + " --seams " + quoted(dir / "set.seams") + " -o ";
+    ASSERT_EQ(runCli(oneTile + quoted(dir / "one.obj")).status, 0);
+    EXPECT_EQ(withoutClock(readFile(dir / "one.obj")), withoutClock(readFile(dir / "set" / "a.obj")));
+    ASSERT_EQ(runCli(oneTile + quoted(dir / "one.GLB")).status, 0);
+    EXPECT_EQ(readFile(dir / "one.GLB").substr(0, 4), "glTF");
+    for (const std::string& inputs : {quoted(dir / "a.asc") + " " + quoted(dir / "b.asc"), quoted(dir.path())}) {
+        const ToolRun folder = runCli(inputs + " -o " + quoted(dir / "set.stl"));
+        EXPECT_EQ(folder.status, 2);
+        EXPECT_NE(folder.output.find("set.stl' names the output folder of several inputs"), std::string::npos)
+            << folder.output;
+        EXPECT_FALSE(std::filesystem::exists(dir / "set.stl"));
+    }
     writeFile(dir / "cut.seams", readFile(dir / "set.seams").substr(0, 100));
     const ToolRun cut = runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "cut.seams"));
     EXPECT_EQ(cut.status, 3);
