@@ -24,6 +24,7 @@
 #include "convert/conversion_files.h"
 #include "convert/conversion_request.h"
 #include "convert/exit_status.h"
+#include "grid/degrees_grid.h"
 #include "grid/raster_signature.h"
 #include "grid/utf16_text.h"
 #include "morvale_version.h"
@@ -174,6 +175,10 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", refusal);
         return ExitStatus::outputFailed;
     }
+
+    if (const DegreesSign degrees = gridInDegrees(header, options.input); degrees != DegreesSign::none)
+        std::fprintf(stderr, "morvale-convert: warning: '%s' %s\n", utf8Text(options.input).c_str(),
+                     degreesWarningText(degrees, header, options.input).c_str());
 
     if (!options.quiet) {
         printHeader(header, names);

@@ -17,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+#include "grid/degrees_grid.h"
 #include "grid/raster_signature.h"
 #include "obj/mtl_writer.h"
 #include "tiles/seam_file.h"
@@ -171,6 +172,25 @@ std::string outputClash(const std::vector<TileJob>& jobs) {
     return {};
 }
 
+// Tiles in degrees come in sets: the first one is told in full, the others counted.
+void warnAboutDegrees(const std::vector<TileHeader>& tiles) {
+    std::size_t count = 0;
+    const TileHeader* first = nullptr;
+    DegreesSign sign = DegreesSign::none;
+    for (const TileHeader& tile : tiles) {
+        const DegreesSign found = gridInDegrees(tile.header, tile.path);
+        if (found == DegreesSign::none) continue;
+        if (count++ == 0) {
+            first = &tile;
+            sign = found;
+        }
+    }
+    if (first == nullptr) return;
+    std::fprintf(stderr, "morvale-convert: warning: '%s' %s\n", utf8(first->path).c_str(),
+                 degreesWarningText(sign, first->header, first->path).c_str());
+    if (count > 1) std::fprintf(stderr, "morvale-convert: warning: so do %zu more inputs\n", count - 1);
+}
+
 // True when the path ends as a mesh file of any format does (.obj, .glb...).
 bool hasMeshExtension(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
@@ -222,6 +242,7 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         std::fprintf(stderr, "morvale-convert: %s\n", missingImageWarning(options.attributes.texture).c_str());
 
     Inputs inputs = readInputs(options);
+    warnAboutDegrees(inputs.readable);
     ExitStatus worst = inputs.unreadable.empty() ? ExitStatus::success : ExitStatus::inputRefused;
     if (inputs.readable.empty()) return ExitStatus::inputRefused;  // each input has had its message
 

@@ -328,6 +328,31 @@ TEST(BadInput, ASolidBaseNotBelowTheSurfaceIsRefusedAndNothingStays) {
     EXPECT_EQ(below.status, 0) << below.out;
 }
 
+TEST(BadInput, GridsInDegreesConvertWithAWarningThatSaysHowToGetMetres) {
+    ScratchDir dir;
+    const char* warning = "looks like a grid in degrees";
+    // A real SRTM snippet at 1 arc-second, west of 104 degrees west: UTM zone 13 north.
+    const ChildRun srtm = runConverter({sharedGrid("landlab_west_bijou_escarpment_snippet.asc").string(), "-o",
+                                        (dir / "srtm.obj").string(), "--quiet"});
+    EXPECT_EQ(srtm.status, 0) << srtm.out;
+    EXPECT_TRUE(contains(srtm.out, warning)) << srtm.out;
+    EXPECT_TRUE(contains(srtm.out, "gdalwarp -s_srs EPSG:4326 -t_srs EPSG:32613 ")) << srtm.out;
+    EXPECT_TRUE(contains(srtm.out, "gdal_translate -of AAIGrid ")) << srtm.out;
+
+    // By the .prj beside the grid, whatever its numbers; a projected one names a geographic one inside.
+    writeFile(dir / "grid.asc", goodGrid);
+    const auto warned = [&](const std::string& prj) {
+        if (!prj.empty()) writeFile(dir / "grid.prj", prj);
+        const ChildRun run = runConverter({(dir / "grid.asc").string(), "--quiet"});
+        EXPECT_EQ(run.status, 0) << run.out;
+        return contains(run.out, warning);
+    };
+    EXPECT_FALSE(warned(""));
+    EXPECT_TRUE(warned("  GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\"]]"));
+    EXPECT_FALSE(warned("PROJCS[\"WGS_1984_UTM_Zone_32N\",GEOGCS[\"GCS_WGS_1984\"]]"));
+    EXPECT_FALSE(warned("Projection UTM"));
+}
+
 TEST(BadInput, AnInputWithoutReadPermissionIsRefused) {
     // Run as a user whom permissions bind (nobody for root), in a folder it
     // reaches and writes: the readable file beside shows that only the permission refuses.
