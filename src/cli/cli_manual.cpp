@@ -96,6 +96,11 @@ constexpr OptionEntry options[] = {
      "convert with the seam index saved in FILE, so one\n"
      "tile of a set converts alone",
      true},
+    {OptionId::seamsStale, nullptr, "--seams-stale", "WHAT", false, ValueKind::words, "error ok",
+     "with --seams, a tile edited since the index was\n"
+     "written, or not in it: error (default; exit 3\n"
+     "for that tile) or ok (converted on its own)",
+     true},
     {OptionId::quiet, "-q", "--quiet", nullptr, false, ValueKind::none, nullptr, "print only errors and a failed check",
      true},
     {OptionId::help, "-h", "--help", nullptr, false, ValueKind::none, nullptr, "show this help", true},

@@ -21,6 +21,7 @@
 #include "grid/raster_signature.h"
 #include "obj/mtl_writer.h"
 #include "tiles/seam_file.h"
+#include "tiles/seam_freshness.h"
 #include "tiles/tile_jobs.h"
 #include "tiles/tile_run.h"
 #include "tiles/tile_set.h"
@@ -95,8 +96,20 @@ private:
 
 struct Inputs {
     std::vector<TileHeader> readable;
-    std::vector<TileJob> unreadable;  // table rows for the inputs whose header failed
+    std::vector<TileJob> unreadable;  // table rows for the inputs refused before any conversion
     std::vector<TileOutcome> unreadableOutcomes;
+
+    void refuse(const std::filesystem::path& path, ConversionResult result, const char* inputKind = nullptr) {
+        TileJob job;
+        job.request.inputPath = path;
+        TileOutcome outcome;
+        outcome.started = true;
+        outcome.result = result;
+        outcome.inputKind = inputKind;
+        outcome.exitStatus = conversionExitStatus(result, outcome.stats);
+        unreadable.push_back(std::move(job));
+        unreadableOutcomes.push_back(outcome);
+    }
 };
 
 Inputs readInputs(const CliOptions& options) {
@@ -128,21 +141,14 @@ Inputs readInputs(const CliOptions& options) {
             inputs.readable.push_back(tile);
             continue;
         }
-        TileOutcome outcome;
         const RasterKind kind = result == gridHeaderUnopenable ? RasterKind{} : fileRasterKind(path);
         if (kind.what != nullptr)
             std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8(path).c_str(), notAGridText(kind, path).c_str());
         else
             std::fprintf(stderr, "morvale-convert: '%s': %s\n", utf8(path).c_str(),
                          result == gridHeaderUnopenable ? "cannot be opened" : "the grid header is corrupted");
-        outcome.inputKind = kind.what;
-        TileJob job;
-        job.request.inputPath = path;
-        outcome.started = true;
-        outcome.result = result == gridHeaderUnopenable ? conversionInputUnreadable : conversionHeaderCorrupted;
-        outcome.exitStatus = conversionExitStatus(outcome.result, outcome.stats);
-        inputs.unreadable.push_back(std::move(job));
-        inputs.unreadableOutcomes.push_back(outcome);
+        inputs.refuse(path, result == gridHeaderUnopenable ? conversionInputUnreadable : conversionHeaderCorrupted,
+                      kind.what);
     }
     return inputs;
 }
@@ -189,6 +195,35 @@ void warnAboutDegrees(const std::vector<TileHeader>& tiles) {
     std::fprintf(stderr, "morvale-convert: warning: '%s' %s\n", utf8(first->path).c_str(),
                  degreesWarningText(sign, first->header, first->path).c_str());
     if (count > 1) std::fprintf(stderr, "morvale-convert: warning: so do %zu more inputs\n", count - 1);
+}
+
+// With --seams, a tile edited since the index was written, or one the index
+// does not list, would meet its neighbours with a step: it is refused (exit
+// 3 for that tile), or with --seams-stale ok converted alone.
+void checkAgainstIndex(TileSetPlan& plan, const SeamIndex& index, const CliOptions& options,
+                       const std::atomic<bool>& cancelRequested, Inputs& inputs) {
+    const char* remedy = "write the index again with --write-seams, or give --seams-stale ok to convert it alone";
+    std::vector<SetTile> kept;
+    for (const SetTile& tile : plan.tiles) {
+        if (tileFreshness(tile, index, cancelRequested) == TileFreshness::fresh) {
+            kept.push_back(tile);
+            continue;
+        }
+        const AloneTile alone{tile.path, tile.header, AloneReason::changed, {}, 0.0};
+        if (options.seamsStaleOk) {
+            plan.alone.push_back(alone);
+            continue;
+        }
+        std::fprintf(stderr, "morvale-convert: %s: %s\n", aloneReasonText(alone).c_str(), remedy);
+        inputs.refuse(tile.path, conversionTileNotAsIndexed);
+    }
+    plan.tiles = std::move(kept);
+    if (options.seamsStaleOk) return;
+    for (const AloneTile& alone : plan.alone) {
+        std::fprintf(stderr, "morvale-convert: %s: %s\n", aloneReasonText(alone).c_str(), remedy);
+        inputs.refuse(alone.path, conversionTileNotAsIndexed);
+    }
+    plan.alone.clear();
 }
 
 // True when the path ends as a mesh file of any format does (.obj, .glb...).
@@ -266,6 +301,8 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
                          seamFileResultText(read));
             return ExitStatus::inputRefused;
         }
+        checkAgainstIndex(plan, index, options, cancelRequested, inputs);
+        if (!inputs.unreadable.empty()) worst = ExitStatus::inputRefused;
         // Normals at a tile's edge reach two lines into its neighbours.
         if (options.attributes.normals && index.depth < 2) {
             std::fprintf(stderr,

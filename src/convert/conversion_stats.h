@@ -24,6 +24,9 @@ enum : ConversionResult {
     // would cross it. Known once the vertices passed; the partial output is
     // removed (ConversionStats::surfaceLowest tells the lowest elevation).
     conversionSolidBaseNotBelow = -9,
+    // A tile that the seam index it is converted with does not match: edited
+    // since the index was written, or not in it. Listed, never converted.
+    conversionTileNotAsIndexed = -10,
 };
 
 // True for the results that end a job with a failure box instead of a summary.

@@ -7,7 +7,8 @@ ExitStatus conversionExitStatus(ConversionResult result, const ConversionStats& 
     case conversionFinished: break;
     case conversionInputUnreadable:
     case conversionBadCellSize:
-    case conversionHeaderCorrupted: return ExitStatus::inputRefused;
+    case conversionHeaderCorrupted:
+    case conversionTileNotAsIndexed: return ExitStatus::inputRefused;
     // The option's value does not fit the grid: the remedy is another
     // command line, and nothing is left written, as for options refused upfront.
     case conversionSolidBaseNotBelow: return ExitStatus::usageError;
