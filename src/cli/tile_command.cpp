@@ -98,19 +98,21 @@ struct Inputs {
     std::vector<TileHeader> readable;
     std::vector<TileJob> unreadable;  // table rows for the inputs refused before any conversion
     std::vector<TileOutcome> unreadableOutcomes;
-
-    void refuse(const std::filesystem::path& path, ConversionResult result, const char* inputKind = nullptr) {
-        TileJob job;
-        job.request.inputPath = path;
-        TileOutcome outcome;
-        outcome.started = true;
-        outcome.result = result;
-        outcome.inputKind = inputKind;
-        outcome.exitStatus = conversionExitStatus(result, outcome.stats);
-        unreadable.push_back(std::move(job));
-        unreadableOutcomes.push_back(outcome);
-    }
 };
+
+// A table row for an input that is never converted.
+void refuseInput(Inputs& inputs, const std::filesystem::path& path, ConversionResult result,
+                 const char* inputKind = nullptr) {
+    TileJob job;
+    job.request.inputPath = path;
+    TileOutcome outcome;
+    outcome.started = true;
+    outcome.result = result;
+    outcome.inputKind = inputKind;
+    outcome.exitStatus = conversionExitStatus(result, outcome.stats);
+    inputs.unreadable.push_back(std::move(job));
+    inputs.unreadableOutcomes.push_back(outcome);
+}
 
 Inputs readInputs(const CliOptions& options) {
     std::vector<std::filesystem::path> paths;
@@ -147,8 +149,8 @@ Inputs readInputs(const CliOptions& options) {
         else
             std::fprintf(stderr, "morvale-convert: '%s': %s\n", utf8(path).c_str(),
                          result == gridHeaderUnopenable ? "cannot be opened" : "the grid header is corrupted");
-        inputs.refuse(path, result == gridHeaderUnopenable ? conversionInputUnreadable : conversionHeaderCorrupted,
-                      kind.what);
+        refuseInput(inputs, path,
+                    result == gridHeaderUnopenable ? conversionInputUnreadable : conversionHeaderCorrupted, kind.what);
     }
     return inputs;
 }
@@ -215,13 +217,13 @@ void checkAgainstIndex(TileSetPlan& plan, const SeamIndex& index, const CliOptio
             continue;
         }
         std::fprintf(stderr, "morvale-convert: %s: %s\n", aloneReasonText(alone).c_str(), remedy);
-        inputs.refuse(tile.path, conversionTileNotAsIndexed);
+        refuseInput(inputs, tile.path, conversionTileNotAsIndexed);
     }
     plan.tiles = std::move(kept);
     if (options.seamsStaleOk) return;
     for (const AloneTile& alone : plan.alone) {
         std::fprintf(stderr, "morvale-convert: %s: %s\n", aloneReasonText(alone).c_str(), remedy);
-        inputs.refuse(alone.path, conversionTileNotAsIndexed);
+        refuseInput(inputs, alone.path, conversionTileNotAsIndexed);
     }
     plan.alone.clear();
 }
