@@ -1,5 +1,6 @@
 #include "grid/raster_signature.h"
 
+#include <cstdio>
 #include <cstring>
 #include <system_error>
 
