@@ -230,7 +230,8 @@ void checkAgainstIndex(TileSetPlan& plan, const SeamIndex& index, const CliOptio
 
 // True when the path ends as a mesh file of any format does (.obj, .glb...).
 bool hasMeshExtension(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
+    const std::u8string text = path.extension().u8string();  // string() may throw on Windows beyond ASCII
+    std::string extension(text.begin(), text.end());
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const OutputWriter& writer : outputWriters())
         if (extension == writer.extension) return true;
