@@ -30,7 +30,8 @@ constexpr const char description[] =
 constexpr OptionEntry options[] = {
     {OptionId::output, "-o", "--output", "FILE", false, ValueKind::path, nullptr,
      "output file (default: beside the input, with the\n"
-     "format's extension); a folder for several inputs",
+     "format's extension); a folder for several inputs,\n"
+     "whose name must not end as a mesh file's does",
      true},
     // Its words and the list that starts its text are the writers' names (optionEntries).
     {OptionId::format, nullptr, "--format", "FORMAT", false, ValueKind::words, nullptr,
@@ -83,8 +84,9 @@ constexpr OptionEntry options[] = {
      true},
     {OptionId::solid, nullptr, "--solid", "BASE", true, ValueKind::number, nullptr,
      "a closed solid for printing: walls and a flat\n"
-     "bottom at elevation BASE (default: below the\n"
-     "lowest point by a tenth of the relief)",
+     "bottom at elevation BASE, which must lie below\n"
+     "the surface's lowest point (default: below it\n"
+     "by a tenth of the relief)",
      true},
     {OptionId::jobs, "-j", nullptr, "N", false, ValueKind::number, nullptr,
      "convert N inputs at a time, one core each\n"
@@ -95,6 +97,11 @@ constexpr OptionEntry options[] = {
     {OptionId::seams, nullptr, "--seams", "FILE", false, ValueKind::file, nullptr,
      "convert with the seam index saved in FILE, so one\n"
      "tile of a set converts alone",
+     true},
+    {OptionId::seamsStale, nullptr, "--seams-stale", "WHAT", false, ValueKind::words, "error ok",
+     "with --seams, a tile edited since the index was\n"
+     "written, or not in it: error (default; exit 3\n"
+     "for that tile) or ok (converted on its own)",
      true},
     {OptionId::quiet, "-q", "--quiet", nullptr, false, ValueKind::none, nullptr, "print only errors and a failed check",
      true},
@@ -107,9 +114,13 @@ constexpr ExitStatusEntry exitStatuses[] = {
     {ExitStatus::success, "converted, and both checks passed (the rows and\nvalues read match the crop window)"},
     {ExitStatus::checkFailed,
      "converted, but a check failed: the grid holds\nfewer rows or values than its header promises"},
-    {ExitStatus::usageError, "usage error"},
-    {ExitStatus::inputRefused, "input unreadable, header corrupted or cell size\nnot above zero"},
-    {ExitStatus::outputFailed, "output could not be created or written, or is\nthe input itself"},
+    {ExitStatus::usageError, "usage error, or a --solid BASE not below the\nsurface; nothing written"},
+    {ExitStatus::inputRefused,
+     "input unreadable, header corrupted or cell size\nnot above zero; a raster of another format (TIFF,\n"
+     "PNG, JPEG, SRTM .hgt, zip, gzip) is named, with\nthe gdal_translate command that makes a grid of it"},
+    {ExitStatus::outputFailed,
+     "output could not be created or written, or is\nthe input itself (the next line gives the path\nand the system's "
+     "reason)"},
     {ExitStatus::cancelled, "cancelled with Ctrl-C"},
 };
 

@@ -36,6 +36,7 @@ enum class OptionId {
     jobs,
     writeSeams,
     seams,
+    seamsStale,
     quiet,
     help,
     version,

@@ -173,6 +173,14 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         }
         case OptionId::writeSeams: o.writeSeams = std::filesystem::path(*value); break;
         case OptionId::seams: o.seams = std::filesystem::path(*value); break;
+        case OptionId::seamsStale:
+            if (is(*value, "error"))
+                o.seamsStaleOk = false;
+            else if (is(*value, "ok"))
+                o.seamsStaleOk = true;
+            else
+                return fail("unknown --seams-stale '" + toNarrow(*value) + "' (error or ok)");
+            break;
         case OptionId::uv: o.attributes.uv = true; break;
         case OptionId::normals: o.attributes.normals = true; break;
         case OptionId::uvExtent:

@@ -37,6 +37,7 @@ struct CliOptions {
     int jobs = 0;
     std::optional<std::filesystem::path> writeSeams;
     std::optional<std::filesystem::path> seams;
+    bool seamsStaleOk = false;  // --seams-stale ok: a tile the index does not match converts alone
     bool help = false;
     bool version = false;
 };

@@ -21,9 +21,12 @@
 #include "cli/cli_options.h"
 #include "cli/terminal_progress.h"
 #include "cli/tile_command.h"
+#include "convert/conversion_files.h"
 #include "convert/conversion_request.h"
 #include "convert/exit_status.h"
 #include "convert/texture_check.h"
+#include "grid/degrees_grid.h"
+#include "grid/raster_signature.h"
 #include "grid/utf16_text.h"
 #include "morvale_version.h"
 #include "obj/obj_writer.h"
@@ -74,6 +77,16 @@ void printFailedChecks(const std::filesystem::path& input, const ConversionStats
         static_cast<long long>(stats.recordsExpected), stats.recordsOk ? "OK" : "ERROR");
 }
 
+// The path and the system's reason under the window's text, which has neither.
+void printOutputProblem(const ConversionRequest& request) {
+    for (const std::filesystem::path& path : outputFiles(request)) {
+        const std::string problem = outputProblem(path);
+        if (problem.empty()) continue;
+        std::fprintf(stderr, "  '%s': %s\n", utf8Text(path).c_str(), problem.c_str());
+        return;
+    }
+}
+
 ExitStatus run(const std::vector<cli::NativeArg>& args) {
     const cli::ParsedOptions parsed = cli::parseCliOptions(args);
     if (!parsed.error.empty()) {
@@ -106,6 +119,12 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
     if (headerResult != gridHeaderOk && fileLooksLikeUtf16(options.input)) {
         std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(options.input).c_str(), utf16TextMessage);
+        return ExitStatus::inputRefused;
+    }
+    if (const RasterKind kind = headerResult != gridHeaderOk ? fileRasterKind(options.input) : RasterKind{};
+        kind.what != nullptr) {
+        std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(options.input).c_str(),
+                     notAGridText(kind, options.input).c_str());
         return ExitStatus::inputRefused;
     }
     if (headerResult != gridHeaderOk) {
@@ -168,6 +187,10 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
         return ExitStatus::outputFailed;
     }
 
+    if (const DegreesSign degrees = gridInDegrees(header, options.input); degrees != DegreesSign::none)
+        std::fprintf(stderr, "morvale-convert: warning: '%s' %s\n", utf8Text(options.input).c_str(),
+                     degreesWarningText(degrees, header, options.input).c_str());
+
     if (!options.quiet) {
         printHeader(header, names);
         printSettings(corrected, request.outputPath);
@@ -186,8 +209,13 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
     std::signal(SIGINT, SIG_DFL);
 
+    if (result == conversionSolidBaseNotBelow) {
+        std::fprintf(stderr, "morvale-convert: %s\n", solidBaseNotBelowText(request, stats).c_str());
+        return conversionExitStatus(result, stats);
+    }
     if (isFailureResult(result)) {
         std::fprintf(stderr, "morvale-convert: %s\n", asciiText(failureText(result)).c_str());
+        if (result == conversionOutputUncreatable || result == conversionWriteFailed) printOutputProblem(request);
         return conversionExitStatus(result, stats);
     }
     if (!stats.budgetReached)

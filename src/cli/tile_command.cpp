@@ -1,6 +1,7 @@
 #include "cli/tile_command.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -17,7 +18,10 @@
 #endif
 
 #include "convert/texture_check.h"
+#include "grid/degrees_grid.h"
+#include "grid/raster_signature.h"
 #include "tiles/seam_file.h"
+#include "tiles/seam_freshness.h"
 #include "tiles/tile_jobs.h"
 #include "tiles/tile_run.h"
 #include "tiles/tile_set.h"
@@ -92,9 +96,23 @@ private:
 
 struct Inputs {
     std::vector<TileHeader> readable;
-    std::vector<TileJob> unreadable;  // table rows for the inputs whose header failed
+    std::vector<TileJob> unreadable;  // table rows for the inputs refused before any conversion
     std::vector<TileOutcome> unreadableOutcomes;
 };
+
+// A table row for an input that is never converted.
+void refuseInput(Inputs& inputs, const std::filesystem::path& path, ConversionResult result,
+                 const char* inputKind = nullptr) {
+    TileJob job;
+    job.request.inputPath = path;
+    TileOutcome outcome;
+    outcome.started = true;
+    outcome.result = result;
+    outcome.inputKind = inputKind;
+    outcome.exitStatus = conversionExitStatus(result, outcome.stats);
+    inputs.unreadable.push_back(std::move(job));
+    inputs.unreadableOutcomes.push_back(outcome);
+}
 
 Inputs readInputs(const CliOptions& options) {
     std::vector<std::filesystem::path> paths;
@@ -125,16 +143,14 @@ Inputs readInputs(const CliOptions& options) {
             inputs.readable.push_back(tile);
             continue;
         }
-        std::fprintf(stderr, "morvale-convert: '%s': %s\n", utf8(path).c_str(),
-                     result == gridHeaderUnopenable ? "cannot be opened" : "the grid header is corrupted");
-        TileJob job;
-        job.request.inputPath = path;
-        TileOutcome outcome;
-        outcome.started = true;
-        outcome.result = result == gridHeaderUnopenable ? conversionInputUnreadable : conversionHeaderCorrupted;
-        outcome.exitStatus = conversionExitStatus(outcome.result, outcome.stats);
-        inputs.unreadable.push_back(std::move(job));
-        inputs.unreadableOutcomes.push_back(outcome);
+        const RasterKind kind = result == gridHeaderUnopenable ? RasterKind{} : fileRasterKind(path);
+        if (kind.what != nullptr)
+            std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8(path).c_str(), notAGridText(kind, path).c_str());
+        else
+            std::fprintf(stderr, "morvale-convert: '%s': %s\n", utf8(path).c_str(),
+                         result == gridHeaderUnopenable ? "cannot be opened" : "the grid header is corrupted");
+        refuseInput(inputs, path,
+                    result == gridHeaderUnopenable ? conversionInputUnreadable : conversionHeaderCorrupted, kind.what);
     }
     return inputs;
 }
@@ -164,6 +180,64 @@ std::string outputClash(const std::vector<TileJob>& jobs) {
     return {};
 }
 
+// Tiles in degrees come in sets: the first one is told in full, the others counted.
+void warnAboutDegrees(const std::vector<TileHeader>& tiles) {
+    std::size_t count = 0;
+    const TileHeader* first = nullptr;
+    DegreesSign sign = DegreesSign::none;
+    for (const TileHeader& tile : tiles) {
+        const DegreesSign found = gridInDegrees(tile.header, tile.path);
+        if (found == DegreesSign::none) continue;
+        if (count++ == 0) {
+            first = &tile;
+            sign = found;
+        }
+    }
+    if (first == nullptr) return;
+    std::fprintf(stderr, "morvale-convert: warning: '%s' %s\n", utf8(first->path).c_str(),
+                 degreesWarningText(sign, first->header, first->path).c_str());
+    if (count > 1) std::fprintf(stderr, "morvale-convert: warning: so do %zu more inputs\n", count - 1);
+}
+
+// With --seams, a tile edited since the index was written, or one the index
+// does not list, would meet its neighbours with a step: it is refused (exit
+// 3 for that tile), or with --seams-stale ok converted alone.
+void checkAgainstIndex(TileSetPlan& plan, const SeamIndex& index, const CliOptions& options,
+                       const std::atomic<bool>& cancelRequested, Inputs& inputs) {
+    const char* remedy = "write the index again with --write-seams, or give --seams-stale ok to convert it alone";
+    std::vector<SetTile> kept;
+    for (const SetTile& tile : plan.tiles) {
+        if (tileFreshness(tile, index, cancelRequested) == TileFreshness::fresh) {
+            kept.push_back(tile);
+            continue;
+        }
+        const AloneTile alone{tile.path, tile.header, AloneReason::changed, {}, 0.0};
+        if (options.seamsStaleOk) {
+            plan.alone.push_back(alone);
+            continue;
+        }
+        std::fprintf(stderr, "morvale-convert: %s: %s\n", aloneReasonText(alone).c_str(), remedy);
+        refuseInput(inputs, tile.path, conversionTileNotAsIndexed);
+    }
+    plan.tiles = std::move(kept);
+    if (options.seamsStaleOk) return;
+    for (const AloneTile& alone : plan.alone) {
+        std::fprintf(stderr, "morvale-convert: %s: %s\n", aloneReasonText(alone).c_str(), remedy);
+        refuseInput(inputs, alone.path, conversionTileNotAsIndexed);
+    }
+    plan.alone.clear();
+}
+
+// True when the path ends as a mesh file of any format does (.obj, .glb...).
+bool hasMeshExtension(const std::filesystem::path& path) {
+    const std::u8string text = path.extension().u8string();  // string() may throw on Windows beyond ASCII
+    std::string extension(text.begin(), text.end());
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const OutputWriter& writer : outputWriters())
+        if (extension == writer.extension) return true;
+    return false;
+}
+
 }  // namespace
 
 ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
@@ -177,10 +251,23 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         return ExitStatus::usageError;
     }
 
+    // One input (converted with --seams) takes -o as its file when it ends
+    // as a mesh file does; several take it as their folder, which must not.
+    std::error_code folderError;
+    const bool oneInput = options.inputs.size() == 1 && !std::filesystem::is_directory(options.inputs[0], folderError);
+    const bool outputFile = oneInput && options.output && hasMeshExtension(*options.output);
+    if (!oneInput && options.output && hasMeshExtension(*options.output)) {
+        std::fprintf(stderr,
+                     "morvale-convert: -o '%s' names the output folder of several inputs, but ends as a mesh "
+                     "file does; give a folder name (or convert one input)\n",
+                     utf8(*options.output).c_str());
+        return ExitStatus::usageError;
+    }
+
     // What every tile's request shares, checked before any file is read.
     ConversionRequest common;
     common.settings.mode = options.mode;
-    common.format = options.format.value_or(OutputFormat::obj);  // -o names a folder here
+    common.format = options.format ? *options.format : outputFile ? formatOfPath(*options.output) : OutputFormat::obj;
     common.attributes = options.attributes;
     common.maxError = options.maxError;
     if (const char* conflict = conversionConflict(common)) {
@@ -195,6 +282,7 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
     }
 
     Inputs inputs = readInputs(options);
+    warnAboutDegrees(inputs.readable);
     ExitStatus worst = inputs.unreadable.empty() ? ExitStatus::success : ExitStatus::inputRefused;
     if (inputs.readable.empty()) return ExitStatus::inputRefused;  // each input has had its message
 
@@ -218,6 +306,8 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
                          seamFileResultText(read));
             return ExitStatus::inputRefused;
         }
+        checkAgainstIndex(plan, index, options, cancelRequested, inputs);
+        if (!inputs.unreadable.empty()) worst = ExitStatus::inputRefused;
         // Normals at a tile's edge reach two lines into its neighbours.
         if (options.attributes.normals && index.depth < 2) {
             std::fprintf(stderr,
@@ -273,7 +363,7 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         return worst;
     }
 
-    if (options.output) {
+    if (options.output && !outputFile) {
         std::error_code error;
         std::filesystem::create_directories(*options.output, error);
         if (!std::filesystem::is_directory(*options.output, error)) {
@@ -287,7 +377,9 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
                         plan.merged.nrows > 0 ? plan.merged.nrows : 1);
     corrected.settings.mode = options.mode;
     common.settings = corrected.settings;
-    std::vector<TileJob> jobs = prepareTileJobs(plan, common, options.output);
+    std::vector<TileJob> jobs = prepareTileJobs(plan, common, outputFile ? std::nullopt : options.output);
+    if (outputFile)
+        for (TileJob& job : jobs) job.request.outputPath = *options.output;
     if (const std::string clash = outputClash(jobs); !clash.empty()) {
         std::fprintf(stderr, "morvale-convert: %s\n", clash.c_str());
         return ExitStatus::usageError;

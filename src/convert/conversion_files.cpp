@@ -1,6 +1,9 @@
 #include "convert/conversion_files.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <system_error>
 
 namespace morvale {
@@ -39,6 +42,31 @@ ConversionResult openConversionFiles(const ConversionRequest& request, FileHandl
         return conversionOutputUncreatable;
     }
     return conversionFinished;
+}
+
+std::string outputProblem(const std::filesystem::path& path) {
+    std::error_code error;
+    const bool existed = std::filesystem::exists(path, error);
+    errno = 0;
+#ifdef _WIN32
+    std::FILE* file = _wfopen(path.c_str(), existed ? L"r+b" : L"wb");
+#else
+    std::FILE* file = std::fopen(path.c_str(), existed ? "r+b" : "wb");
+#endif
+    const int reason = errno;
+    if (file != nullptr) {
+        std::fclose(file);
+        if (!existed) std::filesystem::remove(path, error);
+        return {};
+    }
+    std::string text = std::strerror(reason);
+    const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
+    if (!std::filesystem::is_directory(folder, error)) {
+        const std::u8string name = folder.u8string();
+        text += " (the folder '" + std::string(reinterpret_cast<const char*>(name.data()), name.size()) +
+                "' does not exist)";
+    }
+    return text;
 }
 
 }  // namespace morvale

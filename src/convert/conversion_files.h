@@ -1,6 +1,8 @@
 #pragma once
 // Opening the two files of a conversion, with the checks that keep the input safe.
 
+#include <string>
+
 #include "base/input_file.h"
 #include "base/output_file.h"
 #include "convert/conversion_request.h"
@@ -17,6 +19,12 @@ ConversionResult openConversionInput(const ConversionRequest& request, FileHandl
 // The same, then creates the output (-2).
 ConversionResult openConversionFiles(const ConversionRequest& request, FileHandle& input, bool& positioned,
                                      OutputFile& output);
+
+// Why `path` cannot be created or written, as the system tells it (errno's
+// text), asked by opening it again once a run failed to: an existing file is
+// opened without truncating it, a new one is removed at once. Empty when it
+// opens now.
+std::string outputProblem(const std::filesystem::path& path);
 
 // True when both paths name the same existing file (through links and "..").
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);

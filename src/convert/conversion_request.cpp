@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <chrono>
+#include <cstdio>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -39,14 +40,18 @@ ConversionResult finishRun(ConversionStats& stats, std::atomic<bool>& cancelRequ
 
 // In front of the solid. The default base depends on the elevations of the
 // surface, known only once its vertices passed: they are watched on their way
-// and the base is set before the solid needs it (at endVertices). A writer
-// that cannot take vertices after a block taken ahead, where the solid puts
-// its base copies, has the builder hand them over in order.
+// and the base is set before the solid needs it (at endVertices). A given base
+// that is not below the lowest vertex would make walls that cross the surface:
+// the run is stopped there (through the cancel flag, which the run clears at
+// its end) and its partial files removed. A writer that cannot take vertices
+// after a block taken ahead, where the solid puts its base copies, has the
+// builder hand them over in order.
 class SolidFront final : public ForwardingSink {
 public:
-    SolidFront(SolidFilter& solid, double unitScale, bool defaultBase, bool aheadAllowed)
-        : ForwardingSink(solid), solid_(solid), unitScale_(unitScale), defaultBase_(defaultBase),
-          aheadAllowed_(aheadAllowed) {}
+    SolidFront(SolidFilter& solid, double unitScale, std::optional<double> givenBase, bool aheadAllowed,
+               std::atomic<bool>& cancelRequested)
+        : ForwardingSink(solid), solid_(solid), unitScale_(unitScale), givenBase_(givenBase),
+          aheadAllowed_(aheadAllowed), cancelRequested_(cancelRequested) {}
 
     bool acceptsVerticesAhead() override { return aheadAllowed_ && solid_.acceptsVerticesAhead(); }
     void vertices(const VertexBatch& batch) override {
@@ -58,22 +63,38 @@ public:
         solid_.vertices(batch);
     }
     void endVertices() override {
-        // The rule is in grid units; output elevations are grid elevations
-        // scaled and shifted, so it carries over scaled.
-        if (defaultBase_ && lowest_ <= highest_)
-            solid_.setBaseElevation(defaultSolidBase(lowest_ / unitScale_, highest_ / unitScale_) * unitScale_);
+        if (lowest_ <= highest_) {
+            // Output elevations are grid elevations scaled (and shifted only
+            // with --center-z, which a given base excludes), so the rules
+            // carry over scaled; a negative scale turns the range over.
+            const double lowestInGrid = std::min(lowest_ / unitScale_, highest_ / unitScale_);
+            const double highestInGrid = std::max(lowest_ / unitScale_, highest_ / unitScale_);
+            if (!givenBase_) {
+                solid_.setBaseElevation(defaultSolidBase(lowestInGrid, highestInGrid) * unitScale_);
+            } else if (*givenBase_ >= lowestInGrid) {
+                baseNotBelow_ = true;
+                surfaceLowest_ = lowestInGrid;
+                cancelRequested_.store(true);
+            }
+        }
         solid_.endVertices();
     }
+    bool baseNotBelow() const { return baseNotBelow_; }
+    double surfaceLowest() const { return surfaceLowest_; }
 
 private:
     SolidFilter& solid_;
     double unitScale_;
-    bool defaultBase_;
+    std::optional<double> givenBase_;  // grid units
     bool aheadAllowed_;
+    std::atomic<bool>& cancelRequested_;
     double lowest_ = DBL_MAX;
     double highest_ = -DBL_MAX;
+    bool baseNotBelow_ = false;
+    double surfaceLowest_ = 0.0;
 };
 
+// The files a run wrote, removed when what it wrote must not stay.
 std::int64_t windowCells(const ConversionSettings& s) {
     return (std::int64_t{s.cropXMax} - s.cropXMin + 1) * (std::int64_t{s.cropYMax} - s.cropYMin + 1);
 }
@@ -119,6 +140,15 @@ const char* conversionRefusal(const ConversionRequest& request) {
     }
     const OutputWriter& writer = outputWriter(request.format);
     return writer.limits != nullptr ? writer.limits(MeshBounds{vertices, faces, 4}) : nullptr;
+}
+
+std::string solidBaseNotBelowText(const ConversionRequest& request, const ConversionStats& stats) {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "--solid %.10g is not below the lowest elevation of the surface, %.10g: the walls would cross "
+                  "it; give a lower base; nothing written (the partial output was removed)",
+                  request.solidBase.value_or(0.0), stats.surfaceLowest);
+    return text;
 }
 
 ConversionResult runConversion(const ConversionRequest& request, std::atomic<bool>& cancelRequested,
@@ -174,7 +204,8 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         options.spoolPath = spool;
         if (request.solidBase) options.baseElevation = *request.solidBase * settings.unitScale;
         solid.emplace(writer->sink(), options, &cancelRequested);
-        sink = &solidFront.emplace(*solid, settings.unitScale, !request.solidBase, format.verticesAfterAhead);
+        sink = &solidFront.emplace(*solid, settings.unitScale, request.solidBase, format.verticesAfterAhead,
+                                   cancelRequested);
     }
 
     const bool floating = settings.mode == TerrainMode::FloatingPlanes;
@@ -189,11 +220,19 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         simplified.built = floating ? buildFloatingPlanesMesh(job, *sink) : buildInterpolatedMesh(job, *sink);
     }
     const TerrainBuilt& built = simplified.built;
+    const bool solidBaseNotBelow = solidFront && solidFront->baseNotBelow();
+    if (solidBaseNotBelow) stats.surfaceLowest = solidFront->surfaceLowest();
     solidFront.reset();
     solid.reset();
     const bool closed = writer->close();
     writer.reset();
     input.reset();
+    if (solidBaseNotBelow) {
+        std::error_code ignored;
+        for (const std::filesystem::path& file : outputFiles(request)) std::filesystem::remove(file, ignored);
+        cancelRequested.store(false);
+        return conversionSolidBaseNotBelow;
+    }
     if (built.failure != BuildFailure::none)
         return built.failure == BuildFailure::vertexTable ? conversionVertexTableFailed : conversionQuadTableFailed;
     const bool written = closed && built.written;

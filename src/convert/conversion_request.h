@@ -50,6 +50,9 @@ struct ConversionRequest {
 const char* conversionConflict(const ConversionRequest& request);
 const char* conversionRefusal(const ConversionRequest& request);
 
+// Why a run ended with conversionSolidBaseNotBelow, in one sentence.
+std::string solidBaseNotBelowText(const ConversionRequest& request, const ConversionStats& stats);
+
 enum class PipelineMode : std::uint8_t {
     threaded,  // reading, meshing, formatting and writing overlap on several threads
     inlined,   // the same stages one after another on the calling thread

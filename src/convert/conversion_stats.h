@@ -20,6 +20,13 @@ enum : ConversionResult {
     // An input of a tile set whose grid header is corrupted: listed, never
     // converted (the window reads the header when a grid is opened).
     conversionHeaderCorrupted = -8,
+    // --solid BASE at or above the lowest vertex of the surface: the walls
+    // would cross it. Known once the vertices passed; the partial output is
+    // removed (ConversionStats::surfaceLowest tells the lowest elevation).
+    conversionSolidBaseNotBelow = -9,
+    // A tile that the seam index it is converted with does not match: edited
+    // since the index was written, or not in it. Listed, never converted.
+    conversionTileNotAsIndexed = -10,
 };
 
 // True for the results that end a job with a failure box instead of a summary.
@@ -40,6 +47,7 @@ struct ConversionStats {
     bool recordsOk = false;
     double errorReached = -1.0;  // simplified Interpolated runs: the largest vertical error; else -1
     bool budgetReached = true;   // false: --max-triangles asked for fewer than holes and borders need
+    double surfaceLowest = 0.0;  // conversionSolidBaseNotBelow: the surface's lowest elevation (grid units)
 };
 
 // Fills stats at the end of a run; reads the cancel flag to mark a cancelled run.

@@ -7,7 +7,11 @@ ExitStatus conversionExitStatus(ConversionResult result, const ConversionStats& 
     case conversionFinished: break;
     case conversionInputUnreadable:
     case conversionBadCellSize:
-    case conversionHeaderCorrupted: return ExitStatus::inputRefused;
+    case conversionHeaderCorrupted:
+    case conversionTileNotAsIndexed: return ExitStatus::inputRefused;
+    // The option's value does not fit the grid: the remedy is another
+    // command line, and nothing is left written, as for options refused upfront.
+    case conversionSolidBaseNotBelow: return ExitStatus::usageError;
     // Memory, the output file, or no conversion at all: the output was not written.
     default: return ExitStatus::outputFailed;
     }

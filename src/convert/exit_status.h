@@ -10,7 +10,7 @@ namespace morvale {
 enum class ExitStatus : int {
     success = 0,       // converted, and both checks passed
     checkFailed = 1,   // converted, but the grid holds fewer rows or values than its header promises
-    usageError = 2,    // options that cannot be read or do not go together; nothing written
+    usageError = 2,    // options that cannot be read, do not go together or do not fit the grid; nothing written
     inputRefused = 3,  // input unreadable, header corrupted or cell size not above zero
     outputFailed = 4,  // output not created or written, or the input itself
     cancelled = 130,   // as a shell reports a program ended by Ctrl-C

@@ -102,6 +102,12 @@ ConversionResult openStl(const WriterRun& run, std::unique_ptr<OpenWriter>& open
     return openOwnFile<StlWriter>(run, options, opened);
 }
 
+std::filesystem::path objMaterial(const ConversionRequest& request) {
+    return request.attributes.texture.empty() ? std::filesystem::path{} : mtlPathFor(request.outputPath);
+}
+
+std::filesystem::path gltfBuffer(const ConversionRequest& request) { return gltfBufferPath(request.outputPath); }
+
 const char* glbLimits(const MeshBounds& bounds) {
     MeshInfo info;
     info.faceCorners = bounds.faceCorners;
@@ -128,7 +134,8 @@ constexpr OutputWriter writers[] = {
      .inWindow = true,
      .writingStage = "Creating output *.OBJ file...",
      .limits = nullptr,
-     .open = openObj},
+     .open = openObj,
+     .companion = objMaterial},
     {.format = OutputFormat::glb,
      .name = "glb",
      .extension = ".glb",
@@ -142,7 +149,8 @@ constexpr OutputWriter writers[] = {
      .inWindow = false,
      .writingStage = "Creating output *.GLB file...",
      .limits = glbLimits,
-     .open = openGlb},
+     .open = openGlb,
+     .companion = nullptr},
     {.format = OutputFormat::gltf,
      .name = "gltf",
      .extension = ".gltf",
@@ -156,7 +164,8 @@ constexpr OutputWriter writers[] = {
      .inWindow = false,
      .writingStage = "Creating output *.GLTF file...",
      .limits = glbLimits,
-     .open = openGltf},
+     .open = openGltf,
+     .companion = gltfBuffer},
     {.format = OutputFormat::stl,
      .name = "stl",
      .extension = ".stl",
@@ -170,7 +179,8 @@ constexpr OutputWriter writers[] = {
      .inWindow = false,
      .writingStage = "Creating output *.STL file...",
      .limits = stlLimits,
-     .open = openStl},
+     .open = openStl,
+     .companion = nullptr},
 };
 
 bool sameIgnoringCase(const std::filesystem::path::string_type& text, const char* ascii) {
@@ -198,6 +208,16 @@ std::string listOf(const char* const OutputWriter::*field) {
 }  // namespace
 
 std::span<const OutputWriter> outputWriters() { return writers; }
+
+std::vector<std::filesystem::path> outputFiles(const ConversionRequest& request) {
+    std::vector<std::filesystem::path> files{request.outputPath};
+    const OutputWriter& writer = outputWriter(request.format);
+    if (writer.companion != nullptr) {
+        std::filesystem::path companion = writer.companion(request);
+        if (!companion.empty()) files.push_back(std::move(companion));
+    }
+    return files;
+}
 
 const OutputWriter& outputWriter(OutputFormat format) {
     for (const OutputWriter& w : writers)

@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/progress_reporter.h"
 #include "convert/conversion_stats.h"
@@ -79,7 +80,13 @@ struct OutputWriter {
     // Makes the writer and creates its output; conversionFinished on success
     // (a bad_alloc may escape: the caller reports the memory).
     ConversionResult (*open)(const WriterRun& run, std::unique_ptr<OpenWriter>& writer);
+    // The file it writes beside the output for `request` (empty: none).
+    std::filesystem::path (*companion)(const ConversionRequest& request);
 };
+
+// The files a conversion of `request` creates: its output and the
+// companion the format writes beside it (OBJ's material, glTF's buffer).
+std::vector<std::filesystem::path> outputFiles(const ConversionRequest& request);
 
 // Every format, the default (OBJ) first.
 std::span<const OutputWriter> outputWriters();

@@ -12,21 +12,14 @@ namespace morvale {
 namespace {
 
 constexpr unsigned char seamMagic[8] = {'M', 'V', 'S', 'E', 'A', 'M', 'S', 0x1A};
-constexpr std::uint32_t seamVersion = 1;
+// 2: each tile's file size, modification time and border hash, to tell a tile edited since.
+constexpr std::uint32_t seamVersion = 2;
 constexpr std::size_t fixedHeaderBytes = 8 + 4 + 4 + 4 + 4 + 8 * 4 + 4 + 8 + 8;
-constexpr std::size_t smallestEntryBytes = 4 * 4 + 8 * 2 + 8 * 3 + 4;
+constexpr std::size_t smallestEntryBytes = 4 * 4 + 8 * 2 + 8 * 3 + 8 * 2 + 4;
 constexpr std::uint32_t longestName = 4096;
 constexpr std::int32_t deepestBorder = 64;
 // Values encoded or decoded per block of data.
 constexpr std::size_t valuesPerBlock = 8192;
-
-constexpr std::uint64_t fnvOffset = 0xcbf29ce484222325ull;
-constexpr std::uint64_t fnvPrime = 0x100000001b3ull;
-
-std::uint64_t fnv(std::uint64_t hash, const unsigned char* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) hash = (hash ^ p[i]) * fnvPrime;
-    return hash;
-}
 
 // Little-endian encoding into a growing byte buffer.
 struct Encoder {
@@ -98,16 +91,8 @@ SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex&
     for (const SeamTile& tile : index.tiles) tableBytes += smallestEntryBytes + tile.name.size();
     const std::uint64_t dataStart = fixedHeaderBytes + tableBytes;
 
-    Encoder block;
     for (std::size_t t = 0; t < index.tiles.size(); ++t) {
         const SeamTile& tile = index.tiles[t];
-        std::uint64_t dataHash = fnvOffset;
-        for (std::size_t i = 0; i < tile.border.size(); i += valuesPerBlock) {
-            block.bytes.clear();
-            const std::size_t n = std::min(valuesPerBlock, tile.border.size() - i);
-            for (std::size_t k = 0; k < n; ++k) block.f64(tile.border[i + k]);
-            dataHash = fnv(dataHash, block.bytes.data(), block.bytes.size());
-        }
         table.i32(tile.window.rowOffset);
         table.i32(tile.window.colOffset);
         table.i32(tile.window.nrows);
@@ -116,7 +101,9 @@ SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex&
         table.f64(tile.zMax);
         table.u64(dataStart + offsets[t]);
         table.u64(tile.border.size());
-        table.u64(dataHash);
+        table.u64(seamBorderHash(tile.border));
+        table.u64(tile.fileBytes);
+        table.u64(static_cast<std::uint64_t>(tile.modified));
         table.u32(static_cast<std::uint32_t>(tile.name.size()));
         table.bytes.insert(table.bytes.end(), tile.name.begin(), tile.name.end());
     }
@@ -134,12 +121,13 @@ SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex&
     head.f64(m.nodataValue);
     head.i32(m.hasNodata);
     head.u64(index.tiles.size());
-    head.u64(fnv(fnvOffset, table.bytes.data(), table.bytes.size()));
+    head.u64(fnvHash(fnvStart, table.bytes.data(), table.bytes.size()));
 
     FileHandle out = openForWriting(path);
     if (!out) return SeamFileResult::unopenable;
     bool ok = std::fwrite(head.bytes.data(), 1, head.bytes.size(), out.get()) == head.bytes.size() &&
               std::fwrite(table.bytes.data(), 1, table.bytes.size(), out.get()) == table.bytes.size();
+    Encoder block;
     for (const SeamTile& tile : index.tiles) {
         for (std::size_t i = 0; ok && i < tile.border.size(); i += valuesPerBlock) {
             block.bytes.clear();
@@ -169,7 +157,8 @@ SeamFileResult readSeam(const std::filesystem::path& path, SeamIndex& index, Bor
     if (!readExactly(in.get(), fixed, 8) || std::memcmp(fixed, seamMagic, 8) != 0) return SeamFileResult::notSeams;
     if (!readExactly(in.get(), fixed + 8, fixedHeaderBytes - 8)) return SeamFileResult::damaged;
     Decoder head{fixed + 8, fixed + fixedHeaderBytes};
-    if (head.u32() != seamVersion) return SeamFileResult::newVersion;
+    if (const std::uint32_t version = head.u32(); version != seamVersion)
+        return version < seamVersion ? SeamFileResult::oldVersion : SeamFileResult::newVersion;
     SeamIndex read;
     read.depth = head.i32();
     GridHeader& m = read.merged;
@@ -193,23 +182,26 @@ SeamFileResult readSeam(const std::filesystem::path& path, SeamIndex& index, Bor
     };
     std::vector<Data> data(static_cast<std::size_t>(tileCount));
     read.tiles.resize(static_cast<std::size_t>(tileCount));
-    std::uint64_t hash = fnvOffset;
+    std::uint64_t hash = fnvStart;
     for (std::size_t t = 0; t < read.tiles.size(); ++t) {
         unsigned char entry[smallestEntryBytes];
         if (!readExactly(in.get(), entry, sizeof entry)) return SeamFileResult::damaged;
-        hash = fnv(hash, entry, sizeof entry);
+        hash = fnvHash(hash, entry, sizeof entry);
         Decoder d{entry, entry + sizeof entry};
         SeamTile& tile = read.tiles[t];
         tile.window = {d.i32(), d.i32(), d.i32(), d.i32()};
         tile.zMin = d.f64();
         tile.zMax = d.f64();
         data[t] = {d.u64(), d.u64(), d.u64()};
+        tile.borderHash = data[t].hash;
+        tile.fileBytes = d.u64();
+        tile.modified = static_cast<std::int64_t>(d.u64());
         const std::uint32_t nameBytes = d.u32();
         if (!windowFits(tile.window, m) || nameBytes > longestName) return SeamFileResult::damaged;
         tile.name.resize(nameBytes);
         if (!readExactly(in.get(), reinterpret_cast<unsigned char*>(tile.name.data()), nameBytes))
             return SeamFileResult::damaged;
-        hash = fnv(hash, reinterpret_cast<const unsigned char*>(tile.name.data()), nameBytes);
+        hash = fnvHash(hash, reinterpret_cast<const unsigned char*>(tile.name.data()), nameBytes);
         const std::uint64_t expected = static_cast<std::uint64_t>(borderCellCount(tile.window, read.depth));
         if (data[t].count != expected || data[t].offset > fileBytes || data[t].count > (fileBytes - data[t].offset) / 8)
             return SeamFileResult::damaged;
@@ -223,11 +215,11 @@ SeamFileResult readSeam(const std::filesystem::path& path, SeamIndex& index, Bor
             continue;
         if (!seekTo(in.get(), static_cast<std::int64_t>(data[t].offset))) return SeamFileResult::damaged;
         tile.border.resize(static_cast<std::size_t>(data[t].count));
-        std::uint64_t dataHash = fnvOffset;
+        std::uint64_t dataHash = fnvStart;
         for (std::size_t i = 0; i < tile.border.size(); i += valuesPerBlock) {
             const std::size_t n = std::min(valuesPerBlock, tile.border.size() - i);
             if (!readExactly(in.get(), block.data(), n * 8)) return SeamFileResult::damaged;
-            dataHash = fnv(dataHash, block.data(), n * 8);
+            dataHash = fnvHash(dataHash, block.data(), n * 8);
             Decoder d{block.data(), block.data() + n * 8};
             for (std::size_t k = 0; k < n; ++k) tile.border[i + k] = d.f64();
         }
@@ -253,6 +245,9 @@ const char* seamFileResultText(SeamFileResult result) {
     case SeamFileResult::unopenable: return "cannot be opened";
     case SeamFileResult::notSeams: return "is not a seam index";
     case SeamFileResult::newVersion: return "was written by a later version of morvale-convert";
+    case SeamFileResult::oldVersion:
+        return "was written by an earlier version of morvale-convert, which did not record what each tile was: "
+               "write it again with --write-seams";
     case SeamFileResult::damaged: return "is damaged (cut short or altered)";
     case SeamFileResult::writeFailed: return "could not be written completely";
     }

@@ -3,13 +3,14 @@
 // at hand (one process per tile on a batch scheduler).
 //
 // Layout, every number little-endian whatever the machine:
-//   "MVSEAMS" 0x1A, u32 version (1), u32 depth,
+//   "MVSEAMS" 0x1A, u32 version (2), u32 depth,
 //   merged grid: i32 ncols, i32 nrows, f64 xll, f64 yll, f64 cellsize,
 //                f64 nodataValue, i32 hasNodata,
 //   u64 tile count, u64 FNV-1a 64 of the table below,
 //   table, per tile: i32 rowOffset, i32 colOffset, i32 nrows, i32 ncols,
 //                    f64 zMin, f64 zMax, u64 data offset (from the file's
 //                    start), u64 value count, u64 FNV-1a 64 of the data,
+//                    u64 the tile file's size, i64 its modification time,
 //                    u32 name length, the name's UTF-8 bytes,
 //   data, per tile: its border values as f64 bit patterns (NaN: no data).
 // Doubles are stored as their bit patterns, so a round trip is exact. The
@@ -27,6 +28,7 @@ enum class SeamFileResult : std::uint8_t {
     unopenable,   // cannot be opened or created
     notSeams,     // does not start with the magic
     newVersion,   // written by a later version of the format
+    oldVersion,   // written by an earlier one, which lacks what a reader now needs
     damaged,      // cut short, or a checksum or a value out of range
     writeFailed,  // a write or the final flush failed
 };

@@ -1,7 +1,10 @@
 #include "tiles/seam_index.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
+#include <chrono>
+#include <system_error>
 
 #include "grid/grid_body.h"
 #include "base/input_file.h"
@@ -58,6 +61,11 @@ SeamCollection collectTileSeams(const SetTile& tile, std::int32_t depth, const s
     out.zMax = -std::numeric_limits<double>::max();
     out.border.assign(static_cast<std::size_t>(borderCellCount(tile.window, depth)), seamNoData);
 
+    // Stamped before the read: an edit while it runs shows as a change later.
+    const TileStamp stamp = tileStamp(tile.path);
+    out.fileBytes = stamp.fileBytes;
+    out.modified = stamp.modified;
+
     SeamCollection result;
     FileHandle input = openForReading(tile.path);
     if (!input || !seekTo(input.get(), tile.header.dataStart)) return result;
@@ -73,7 +81,35 @@ SeamCollection collectTileSeams(const SetTile& tile, std::int32_t depth, const s
         out.border[static_cast<std::size_t>(borderSlot(w, depth, row - 1, col - 1))] = value;
     };
     result.counts = readGridBody(input.get(), tile.header, whole, w.nrows, cancelRequested, progress, keep);
+    out.borderHash = seamBorderHash(out.border);
     return result;
+}
+
+TileStamp tileStamp(const std::filesystem::path& path) {
+    std::error_code sizeError, timeError;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, sizeError);
+    const auto time = std::filesystem::last_write_time(path, timeError);
+    if (sizeError || timeError) return {};
+    return {true, bytes,
+            static_cast<std::int64_t>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count())};
+}
+
+std::uint64_t fnvHash(std::uint64_t hash, const unsigned char* bytes, std::size_t count) {
+    constexpr std::uint64_t fnvPrime = 0x100000001b3ull;
+    for (std::size_t i = 0; i < count; ++i) hash = (hash ^ bytes[i]) * fnvPrime;
+    return hash;
+}
+
+std::uint64_t seamBorderHash(const std::vector<double>& border) {
+    std::uint64_t hash = fnvStart;
+    for (const double value : border) {
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+        unsigned char bytes[8];
+        for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(bits >> (8 * i));
+        hash = fnvHash(hash, bytes, sizeof bytes);
+    }
+    return hash;
 }
 
 }  // namespace morvale

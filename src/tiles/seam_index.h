@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -39,7 +40,27 @@ struct SeamTile {
     double zMin = std::numeric_limits<double>::max();
     double zMax = -std::numeric_limits<double>::max();
     std::vector<double> border;  // borderCellCount values; empty when not loaded
+    // What the tile's file was when its border was read, so that a tile
+    // edited since is told: its size, modification time (nanoseconds of the
+    // file clock) and the hash of its border (seamBorderHash).
+    std::uint64_t fileBytes = 0;
+    std::int64_t modified = 0;
+    std::uint64_t borderHash = 0;
 };
+
+// The size and modification time of a tile's file; false when it cannot be read.
+struct TileStamp {
+    bool ok = false;
+    std::uint64_t fileBytes = 0;
+    std::int64_t modified = 0;
+};
+TileStamp tileStamp(const std::filesystem::path& path);
+
+// FNV-1a 64, the index's checksum: `hash` starts at fnvStart and goes on over each block.
+inline constexpr std::uint64_t fnvStart = 0xcbf29ce484222325ull;
+std::uint64_t fnvHash(std::uint64_t hash, const unsigned char* bytes, std::size_t count);
+// That of the border's values as stored (little-endian bit patterns).
+std::uint64_t seamBorderHash(const std::vector<double>& border);
 
 struct SeamIndex {
     GridHeader merged;  // the set's merged grid (tile_set.h)
@@ -55,7 +76,7 @@ std::int64_t borderCellCount(const TileWindow& window, std::int32_t depth);
 std::int64_t borderSlot(const TileWindow& window, std::int32_t depth, std::int32_t row, std::int32_t col);
 
 // The first pass for one tile: reads its body once into out (window, name,
-// range, border). Returns the counts of the read; opened is false when the
+// range, border, and the file's stamp and border hash). Returns the counts of the read; opened is false when the
 // file could not be opened or positioned (the border is then all no data).
 struct SeamCollection {
     bool opened = false;

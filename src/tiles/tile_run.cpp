@@ -59,7 +59,10 @@ private:
 
 std::string resultText(const TileOutcome& outcome) {
     if (!outcome.started) return "not started (cancelled)";
-    if (outcome.result == conversionHeaderCorrupted) return "grid header corrupted";
+    if (outcome.result == conversionHeaderCorrupted)
+        return outcome.inputKind ? std::string(outcome.inputKind) + ", not an ASCII grid" : "grid header corrupted";
+    if (outcome.result == conversionTileNotAsIndexed) return "not as in the seam index";
+    if (outcome.result == conversionSolidBaseNotBelow) return "--solid BASE not below the surface";
     if (isFailureResult(outcome.result)) return asciiText(failureText(outcome.result));
     if (outcome.stats.status == -1) return "cancelled";
     return outcome.stats.status == 1 ? "OK" : "check failed";

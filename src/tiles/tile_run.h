@@ -40,6 +40,7 @@ struct TileOutcome {
     ConversionResult result = 0;
     ConversionStats stats;
     ExitStatus exitStatus = ExitStatus::success;  // as morvale-convert's for one grid
+    const char* inputKind = nullptr;              // a header that failed: the raster it is instead ("a TIFF image")
 };
 
 // The per-tile conversion: `cells` is null when the request's input file is

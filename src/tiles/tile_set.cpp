@@ -203,6 +203,8 @@ std::string aloneReasonText(const AloneTile& tile) {
         return quoted(tile.path) + " lies " + number + " cells off the set's lattice";
     case AloneReason::overlaps: return quoted(tile.path) + " overlaps " + quoted(tile.other);
     case AloneReason::notInIndex: return quoted(tile.path) + " is not in the seam index";
+    case AloneReason::changed:
+        return quoted(tile.path) + " changed since the seam index was written (its border lines differ)";
     case AloneReason::lonely: return quoted(tile.path) + " shares its lattice with no other input";
     case AloneReason::tooLarge: return quoted(tile.path) + ": the set would have more than 2147483647 rows or columns";
     }

@@ -63,6 +63,7 @@ enum class AloneReason : std::uint8_t {
     offLattice,  // corner off the set's lattice
     overlaps,    // shares cells with `other`, a tile of the set
     notInIndex,  // on the lattice of a seam index that does not list it
+    changed,     // listed in the seam index, but its border lines changed since
     tooLarge,    // the set would have more rows or columns than a grid may
     lonely,      // no other input shares its lattice: there is no set
 };

@@ -106,6 +106,36 @@ TEST(BadInput, FilesThatAreNoGridAreRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(fs::exists(dir / "folder.obj"));
 }
 
+TEST(BadInput, RastersOfOtherFormatsAreNamedWithTheWayToAGrid) {
+    ScratchDir dir;
+    const std::string tail(64, 'x');
+    const auto refusedAs = [&](const std::string& name, const std::string& bytes, const std::string& what) {
+        expectRefused(dir, name, bytes, ("is " + what + ", not an Esri ASCII grid").c_str());
+    };
+    const std::string gdal = "gdal_translate -of AAIGrid ";
+    refusedAs("dem.tif", std::string("II*\0", 4) + tail, "a TIFF image");
+    refusedAs("motorola.tif", std::string("MM\0*", 4) + tail, "a TIFF image");
+    refusedAs("big.tif", std::string("II+\0", 4) + tail, "a BigTIFF image");
+    refusedAs("bigm.tif", std::string("MM\0+", 4) + tail, "a BigTIFF image");
+    refusedAs("dem.png", "\x89PNG\r\n\x1a\n" + tail, "a PNG image");
+    refusedAs("dem.jpg", "\xff\xd8\xff\xe0" + tail, "a JPEG image");
+    refusedAs("dem.zip", "PK\x03\x04" + tail, "a zip archive");
+    refusedAs("dem.asc.gz", "\x1f\x8b\x08" + tail, "a gzip-compressed file");
+    // An SRTM tile has no signature: its name and size say what it is.
+    refusedAs("N45E006.hgt", std::string(2 * 1201 * 1201, '\0'), "an SRTM height file");
+    refusedAs("s12w077.hgt", std::string(2 * 3601 * 3601, '\x01'), "an SRTM height file");
+    expectRefused(dir, "N45E006.hgt", std::string(2 * 1201 * 1200, '\0'), corruptedMessage);
+    expectRefused(dir, "tile.hgt", std::string(2 * 1201 * 1201, '\0'), corruptedMessage);
+
+    // The command to run names the file; in a tile set the table says it too.
+    const ChildRun one = runConverter({(dir / "dem.tif").string()});
+    EXPECT_TRUE(contains(one.out, gdal + (dir / "dem.tif").string() + " " + (dir / "dem.asc").string())) << one.out;
+    writeFile(dir / "grid.asc", goodGrid);
+    const ChildRun set = runConverter({(dir / "grid.asc").string(), (dir / "dem.tif").string()});
+    EXPECT_EQ(set.status, 3) << set.out;
+    EXPECT_TRUE(contains(set.out, "a TIFF image, not an ASCII grid")) << set.out;
+}
+
 TEST(BadInput, HeaderNumbersBeyondTheirRangeAreRefused) {
     ScratchDir dir;
     const std::string digits400 = repeated('9', 400);
@@ -244,17 +274,21 @@ TEST(BadInput, AGridOnOneLineOf200MegabytesReadsInBoundedMemory) {
 TEST(BadInput, OutputsThatCannotBeCreatedAreLeftAlone) {
     ScratchDir dir;
     writeFile(dir / "grid.asc", goodGrid);
-    const auto refusedOutput = [&](const fs::path& out, const BoundUser* user) {
+    // The window's text, then the path and the system's reason.
+    const auto refusedOutput = [&](const fs::path& out, const BoundUser* user, const std::string& reason) {
         const ChildRun run = runConverter({(dir / "grid.asc").string(), "-o", out.string()}, {}, user);
         EXPECT_EQ(run.status, 4) << run.out;
-        EXPECT_TRUE(contains(run.out, "Can't create output file...")) << run.out;
+        EXPECT_TRUE(contains(run.out, "Can't create output file...\n  '" + out.string() + "': " + reason)) << run.out;
         EXPECT_EQ(readFile(dir / "grid.asc"), goodGrid);
     };
 
     fs::create_directory(dir / "folder.obj");
     writeFile(dir / "folder.obj" / "inside.txt", "x");
-    refusedOutput(dir / "folder.obj", nullptr);
+    refusedOutput(dir / "folder.obj", nullptr, "Is a directory");
     EXPECT_EQ(readFile(dir / "folder.obj" / "inside.txt"), "x");
+    refusedOutput(dir / "missing" / "out.obj", nullptr,
+                  "No such file or directory (the folder '" + (dir / "missing").string() + "' does not exist)");
+    EXPECT_FALSE(fs::exists(dir / "missing"));
 
     // Root writes read-only files: the converter runs as a user whom permissions bind.
     const fs::path out = dir / "locked.obj";
@@ -263,8 +297,60 @@ TEST(BadInput, OutputsThatCannotBeCreatedAreLeftAlone) {
     fs::permissions(out, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const BoundUser user = boundUser();
     ASSERT_TRUE(user.found) << user.problem;
-    refusedOutput(out, &user);
+    refusedOutput(out, &user, "Permission denied");
     EXPECT_EQ(readFile(out), "keep me");
+    // A new file in a folder the user cannot write is not left behind by the question.
+    fs::create_directory(dir / "locked");
+    fs::permissions(dir / "locked", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read |
+                                        fs::perms::group_exec | fs::perms::others_exec);
+    refusedOutput(dir / "locked" / "new.obj", &user, "Permission denied");
+    EXPECT_TRUE(fs::is_empty(dir / "locked"));
+}
+
+TEST(BadInput, ASolidBaseNotBelowTheSurfaceIsRefusedAndNothingStays) {
+    // The lowest vertex of the interpolated surface of goodGrid is its corner cell, 1.
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", goodGrid);
+    for (const char* out : {"solid.obj", "solid.stl", "solid.glb"}) {
+        for (const char* base : {"1", "7"}) {
+            SCOPED_TRACE(std::string(out) + " at " + base);
+            std::vector<std::string> args{(dir / "grid.asc").string(), "-o", (dir / out).string(), "--solid", base};
+            // A textured OBJ also writes its material file.
+            if (fs::path(out).extension() == ".obj") args.insert(args.end(), {"--texture", "x.png"});
+            const ChildRun run = runConverter(args);
+            EXPECT_EQ(run.status, 2) << run.out;
+            EXPECT_TRUE(contains(run.out, "lowest elevation of the surface, 1:")) << run.out;
+            EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+        }
+    }
+    const ChildRun below =
+        runConverter({(dir / "grid.asc").string(), "-o", (dir / "ok.obj").string(), "--solid", "0.99", "--quiet"});
+    EXPECT_EQ(below.status, 0) << below.out;
+}
+
+TEST(BadInput, GridsInDegreesConvertWithAWarningThatSaysHowToGetMetres) {
+    ScratchDir dir;
+    const char* warning = "looks like a grid in degrees";
+    // A real SRTM snippet at 1 arc-second, west of 104 degrees west: UTM zone 13 north.
+    const ChildRun srtm = runConverter({sharedGrid("landlab_west_bijou_escarpment_snippet.asc").string(), "-o",
+                                        (dir / "srtm.obj").string(), "--quiet"});
+    EXPECT_EQ(srtm.status, 0) << srtm.out;
+    EXPECT_TRUE(contains(srtm.out, warning)) << srtm.out;
+    EXPECT_TRUE(contains(srtm.out, "gdalwarp -s_srs EPSG:4326 -t_srs EPSG:32613 ")) << srtm.out;
+    EXPECT_TRUE(contains(srtm.out, "gdal_translate -of AAIGrid ")) << srtm.out;
+
+    // By the .prj beside the grid, whatever its numbers; a projected one names a geographic one inside.
+    writeFile(dir / "grid.asc", goodGrid);
+    const auto warned = [&](const std::string& prj) {
+        if (!prj.empty()) writeFile(dir / "grid.prj", prj);
+        const ChildRun run = runConverter({(dir / "grid.asc").string(), "--quiet"});
+        EXPECT_EQ(run.status, 0) << run.out;
+        return contains(run.out, warning);
+    };
+    EXPECT_FALSE(warned(""));
+    EXPECT_TRUE(warned("  GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\"]]"));
+    EXPECT_FALSE(warned("PROJCS[\"WGS_1984_UTM_Zone_32N\",GEOGCS[\"GCS_WGS_1984\"]]"));
+    EXPECT_FALSE(warned("Projection UTM"));
 }
 
 // An output named like another format than --format's is refused; a name

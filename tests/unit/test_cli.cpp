@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "test_support.h"
@@ -147,6 +149,46 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
         runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "set.seams") + " -o " + quoted(dir / "one"));
     EXPECT_EQ(one.status, 0) << one.output;
     EXPECT_EQ(withoutClock(readFile(dir / "one" / "a.obj")), withoutClock(readFile(dir / "set" / "a.obj")));
+    // With one input, -o ending as a mesh file does names the file (and its format); several refuse it.
+    const std::string oneTile = quoted(dir / "a.asc") + " --seams " + quoted(dir / "set.seams") + " -o ";
+    ASSERT_EQ(runCli(oneTile + quoted(dir / "one.obj")).status, 0);
+    EXPECT_EQ(withoutClock(readFile(dir / "one.obj")), withoutClock(readFile(dir / "set" / "a.obj")));
+    ASSERT_EQ(runCli(oneTile + quoted(dir / "one.GLB")).status, 0);
+    EXPECT_EQ(readFile(dir / "one.GLB").substr(0, 4), "glTF");
+    for (const std::string& inputs : {quoted(dir / "a.asc") + " " + quoted(dir / "b.asc"), quoted(dir.path())}) {
+        const ToolRun folder = runCli(inputs + " -o " + quoted(dir / "set.stl"));
+        EXPECT_EQ(folder.status, 2);
+        EXPECT_NE(folder.output.find("set.stl' names the output folder of several inputs"), std::string::npos)
+            << folder.output;
+        EXPECT_FALSE(std::filesystem::exists(dir / "set.stl"));
+    }
+    // A tile edited since the index, or not in it, would meet its neighbours with a step: refused, unless told.
+    const std::string tileA = readFile(dir / "a.asc");
+    std::filesystem::last_write_time(dir / "a.asc", std::filesystem::last_write_time(dir / "a.asc") +
+                                                        std::chrono::seconds(5));  // touched, border unchanged
+    EXPECT_EQ(runCli(oneTile + quoted(dir / "one.obj")).status, 0);
+    writeFile(dir / "a.asc", tileA.substr(0, tileA.size() - 2) + "9\n");
+    const ToolRun edited = runCli(oneTile + quoted(dir / "one.obj"));
+    EXPECT_EQ(edited.status, 3);
+    EXPECT_NE(edited.output.find("a.asc' changed since the seam index was written"), std::string::npos)
+        << edited.output;
+    EXPECT_EQ(runCli(oneTile + quoted(dir / "one.obj") + " --seams-stale ok").status, 0);
+    writeFile(dir / "a.asc", tileA);
+    writeFile(dir / "c.asc", "ncols 1\nnrows 1\nxllcorner 5\nyllcorner 0\ncellsize 1\n7\n");
+    const std::string withC =
+        quoted(dir / "c.asc") + " --seams " + quoted(dir / "set.seams") + " -o " + quoted(dir.path());
+    const ToolRun unlisted = runCli(withC);
+    EXPECT_EQ(unlisted.status, 3);
+    EXPECT_NE(unlisted.output.find("c.asc' is not in the seam index: write the index again"), std::string::npos)
+        << unlisted.output;
+    EXPECT_EQ(runCli(withC + " --seams-stale ok").status, 0);
+    std::filesystem::remove(dir / "c.asc");
+    std::string older = readFile(dir / "set.seams");
+    older[8] = 1;
+    writeFile(dir / "old.seams", older);
+    const ToolRun old = runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "old.seams"));
+    EXPECT_EQ(old.status, 3);
+    EXPECT_NE(old.output.find("write it again with --write-seams"), std::string::npos) << old.output;
     writeFile(dir / "cut.seams", readFile(dir / "set.seams").substr(0, 100));
     const ToolRun cut = runCli(quoted(dir / "a.asc") + " --seams " + quoted(dir / "cut.seams"));
     EXPECT_EQ(cut.status, 3);

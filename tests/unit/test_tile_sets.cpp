@@ -268,6 +268,8 @@ TEST(TileSets, SeamFileRoundTripsBitForBitAndRefusesDamage) {
         tile.window = windows[t];
         tile.zMin = -0.0;
         tile.zMax = 1e300;
+        tile.fileBytes = 1234567890123ull + t;
+        tile.modified = -1700000000123456789 + t;
         for (std::int64_t i = 0; i < borderCellCount(tile.window, index.depth); ++i)
             tile.border.push_back(specials[(i + t) % 6] * (i % 7 == 3 ? -1.0 : 1.0));
         index.tiles.push_back(tile);
@@ -285,6 +287,9 @@ TEST(TileSets, SeamFileRoundTripsBitForBitAndRefusesDamage) {
         EXPECT_EQ(back.tiles[t].name, index.tiles[t].name);
         EXPECT_EQ(back.tiles[t].window, index.tiles[t].window);
         EXPECT_EQ(std::bit_cast<std::uint64_t>(back.tiles[t].zMin), std::bit_cast<std::uint64_t>(-0.0));
+        EXPECT_EQ(back.tiles[t].fileBytes, index.tiles[t].fileBytes);
+        EXPECT_EQ(back.tiles[t].modified, index.tiles[t].modified);
+        EXPECT_EQ(back.tiles[t].borderHash, seamBorderHash(index.tiles[t].border));
         ASSERT_EQ(back.tiles[t].border.size(), index.tiles[t].border.size());
         for (std::size_t i = 0; i < back.tiles[t].border.size(); ++i)
             EXPECT_EQ(std::bit_cast<std::uint64_t>(back.tiles[t].border[i]),
@@ -314,8 +319,10 @@ TEST(TileSets, SeamFileRoundTripsBitForBitAndRefusesDamage) {
     EXPECT_EQ(damaged(bytes.substr(0, 30)), SeamFileResult::damaged);
     EXPECT_EQ(damaged("ncols 5\n"), SeamFileResult::notSeams);
     std::string later = bytes;
-    later[8] = 2;
+    later[8] = 3;
     EXPECT_EQ(damaged(later), SeamFileResult::newVersion);
+    later[8] = 1;  // before tiles were stamped
+    EXPECT_EQ(damaged(later), SeamFileResult::oldVersion);
     SeamIndex ignored;
     EXPECT_EQ(readSeamFile(dir / "none.seams", ignored), SeamFileResult::unopenable);
 }
