@@ -311,7 +311,7 @@ TEST(BadInput, ASolidBaseNotBelowTheSurfaceIsRefusedAndNothingStays) {
     // The lowest vertex of the interpolated surface of goodGrid is its corner cell, 1.
     ScratchDir dir;
     writeFile(dir / "grid.asc", goodGrid);
-    for (const char* out : {"solid.obj", "solid.stl", "solid.glb"}) {
+    for (const char* out : {"solid.obj", "solid.stl", "solid.glb", "solid.gltf"}) {
         for (const char* base : {"1", "7"}) {
             SCOPED_TRACE(std::string(out) + " at " + base);
             std::vector<std::string> args{(dir / "grid.asc").string(), "-o", (dir / out).string(), "--solid", base};
