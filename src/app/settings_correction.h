@@ -51,4 +51,18 @@ struct CorrectedSettings {
 // The correction rules of the Convert command as a plain function.
 CorrectedSettings correctSettings(const SettingsControls& controls, std::int32_t ncols, std::int32_t nrows);
 
+// The settings as numbers already read: the command line reads its own texts,
+// whole, and then corrects them by the same rules.
+struct SettingValues {
+    bool cropEnabled = false;
+    std::int32_t cropXMin = 0, cropYMin = 0, cropXMax = 0, cropYMax = 0;
+    std::int32_t presetIndex = 0;  // a row of exportPresets
+    bool useXllYllOffsets = false;
+    bool centerZ = false;
+    double unitScale = 1.0;
+};
+
+// The correction rules, after the reading of correctSettings().
+CorrectedSettings correctSettingValues(const SettingValues& values, std::int32_t ncols, std::int32_t nrows);
+
 }  // namespace morvale
