@@ -22,8 +22,9 @@ constexpr const char description[] =
     "\n"
     "The defaults are those of the window after opening a grid: the output beside\n"
     "the input, the interpolated mode, the whole grid, the \"3ds max\" preset and\n"
-    "its unit scale. Crop and scale values out of range are corrected by the\n"
-    "window's rules and the corrected values are printed. Ctrl-C cancels: the\n"
+    "its unit scale. A number is read whole: \"2x\" is refused. Crop and scale\n"
+    "values out of range are corrected by the window's rules, with a warning on\n"
+    "standard error, and the corrected values are printed. Ctrl-C cancels: the\n"
     "file written so far still ends with its closing sections.";
 
 // The rows marked `false` at the end are documented but not handled yet.
