@@ -24,6 +24,18 @@ inline constexpr std::array<ExportPreset, 6> exportPresets{{
     {L"ZBrush", 1},
 }};
 
+// Whether the package of each row, with its default import, reads the file's
+// Y as up and its -Z as forward and turns them into its own Z up: then where
+// north points in the package is not where it points in the file.
+inline constexpr std::array<bool, exportPresets.size()> presetYUpImportedAsZUp{{
+    false,  // 3ds max
+    true,   // Blender
+    false,  // Cinema 4D
+    false,  // Maya
+    false,  // Unreal
+    false,  // ZBrush
+}};
+
 // Preset row for a name as displayed, in any letter case, with '-' or '_' for
 // spaces and surrounding blanks ignored; -1 when no preset has that name.
 std::int32_t findPresetByName(std::wstring_view name);
