@@ -48,10 +48,9 @@ constexpr OptionEntry options[] = {
      true},
     // Its words are the presets' names (optionEntries).
     {OptionId::preset, nullptr, "--preset", "NAME", false, ValueKind::words, nullptr,
-     "axis order and unit scale for a 3D package:\n"
-     "3ds-max (default), blender, cinema-4d, maya,\n"
-     "unreal or zbrush (any case, - or _ or a space\n"
-     "between words); see Presets below",
+     "axis order and unit scale for a 3D package, one\n"
+     "of the Presets below (default: the first); any\n"
+     "case, with - or _ or a space between words",
      true},
     {OptionId::scale, nullptr, "--scale", "S", false, ValueKind::number, nullptr, "unit scale (default: the preset's)",
      true},
