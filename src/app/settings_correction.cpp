@@ -104,14 +104,40 @@ std::int32_t findPresetByName(std::wstring_view name) {
 }
 
 CorrectedSettings correctSettings(const SettingsControls& controls, std::int32_t ncols, std::int32_t nrows) {
+    SettingValues values;
+    values.cropEnabled = controls.cropEnabled;
+    if (controls.cropEnabled) {
+        values.cropXMin = parseEditInteger(controls.cropXMinText);
+        values.cropYMin = parseEditInteger(controls.cropYMinText);
+        values.cropXMax = parseEditInteger(controls.cropXMaxText);
+        values.cropYMax = parseEditInteger(controls.cropYMaxText);
+    }
+    // The preset box is editable: its typed text decides when it names a
+    // preset, an empty selection falls back to the first row.
+    const std::int32_t typed = findPresetByName(controls.presetText);
+    if (typed >= 0) {
+        values.presetIndex = typed;
+    } else if (controls.presetSelection >= 0 &&
+               controls.presetSelection < static_cast<std::int32_t>(exportPresets.size())) {
+        values.presetIndex = controls.presetSelection;
+    } else {
+        values.presetIndex = 0;
+    }
+    values.useXllYllOffsets = controls.useXllYllOffsets;
+    values.centerZ = controls.centerZ;
+    values.unitScale = parseEditReal(controls.unitScaleText);
+    return correctSettingValues(values, ncols, nrows);
+}
+
+CorrectedSettings correctSettingValues(const SettingValues& values, std::int32_t ncols, std::int32_t nrows) {
     CorrectedSettings out;
     ConversionSettings& s = out.settings;
 
-    if (controls.cropEnabled) {
-        s.cropXMin = parseEditInteger(controls.cropXMinText);
-        s.cropYMin = parseEditInteger(controls.cropYMinText);
-        s.cropXMax = parseEditInteger(controls.cropXMaxText);
-        s.cropYMax = parseEditInteger(controls.cropYMaxText);
+    if (values.cropEnabled) {
+        s.cropXMin = values.cropXMin;
+        s.cropYMin = values.cropYMin;
+        s.cropXMax = values.cropXMax;
+        s.cropYMax = values.cropYMax;
         // Each test sees the values already corrected by the tests before it.
         if (s.cropXMin <= 0 || s.cropXMin > ncols || s.cropXMin > s.cropXMax) s.cropXMin = 1;
         if (s.cropYMin <= 0 || s.cropYMin > nrows || s.cropYMin > s.cropYMax) s.cropYMin = 1;
@@ -129,23 +155,12 @@ CorrectedSettings correctSettings(const SettingsControls& controls, std::int32_t
         s.cropYMax = nrows;
     }
 
-    // The preset box is editable: its typed text decides when it names a
-    // preset, an empty selection falls back to the first row.
-    const std::int32_t typed = findPresetByName(controls.presetText);
-    if (typed >= 0) {
-        s.presetIndex = typed;
-    } else if (controls.presetSelection >= 0 &&
-               controls.presetSelection < static_cast<std::int32_t>(exportPresets.size())) {
-        s.presetIndex = controls.presetSelection;
-    } else {
-        s.presetIndex = 0;
-    }
+    s.presetIndex = values.presetIndex;
     out.presetSelection = s.presetIndex;
+    s.useXllYllOffsets = values.useXllYllOffsets;
+    s.centerZ = values.centerZ;
 
-    s.useXllYllOffsets = controls.useXllYllOffsets;
-    s.centerZ = controls.centerZ;
-
-    s.unitScale = parseEditReal(controls.unitScaleText);
+    s.unitScale = values.unitScale;
     if (!std::isfinite(s.unitScale) || (s.unitScale > -0.0000001 && s.unitScale < 0.0000001)) s.unitScale = 1.0;
     out.unitScaleText = formatScale(s.unitScale);
     return out;

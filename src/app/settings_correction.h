@@ -24,6 +24,18 @@ inline constexpr std::array<ExportPreset, 6> exportPresets{{
     {L"ZBrush", 1},
 }};
 
+// Whether the package of each row, with its default import, reads the file's
+// Y as up and its -Z as forward and turns them into its own Z up: then where
+// north points in the package is not where it points in the file.
+inline constexpr std::array<bool, exportPresets.size()> presetYUpImportedAsZUp{{
+    false,  // 3ds max
+    true,   // Blender
+    false,  // Cinema 4D
+    false,  // Maya
+    false,  // Unreal
+    false,  // ZBrush
+}};
+
 // Preset row for a name as displayed, in any letter case, with '-' or '_' for
 // spaces and surrounding blanks ignored; -1 when no preset has that name.
 std::int32_t findPresetByName(std::wstring_view name);
@@ -50,5 +62,19 @@ struct CorrectedSettings {
 
 // The correction rules of the Convert command as a plain function.
 CorrectedSettings correctSettings(const SettingsControls& controls, std::int32_t ncols, std::int32_t nrows);
+
+// The settings as numbers already read: the command line reads its own texts,
+// whole, and then corrects them by the same rules.
+struct SettingValues {
+    bool cropEnabled = false;
+    std::int32_t cropXMin = 0, cropYMin = 0, cropXMax = 0, cropYMax = 0;
+    std::int32_t presetIndex = 0;  // a row of exportPresets
+    bool useXllYllOffsets = false;
+    bool centerZ = false;
+    double unitScale = 1.0;
+};
+
+// The correction rules, after the reading of correctSettings().
+CorrectedSettings correctSettingValues(const SettingValues& values, std::int32_t ncols, std::int32_t nrows);
 
 }  // namespace morvale

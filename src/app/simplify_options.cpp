@@ -1,19 +1,16 @@
 #include "app/simplify_options.h"
 
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <system_error>
+#include "app/option_number.h"
 
 namespace morvale {
 
 SimplifyOptionStatus parseMaxError(std::string_view text, double& value) {
     double parsed = 0.0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, parsed, std::chars_format::general);
-    if (error == std::errc::result_out_of_range) return SimplifyOptionStatus::notFinite;
-    if (error != std::errc() || stop != end) return SimplifyOptionStatus::notANumber;
-    if (!std::isfinite(parsed)) return SimplifyOptionStatus::notFinite;
+    switch (readNumberText(text, parsed)) {
+    case NumberTextStatus::ok: break;
+    case NumberTextStatus::notFinite: return SimplifyOptionStatus::notFinite;
+    default: return SimplifyOptionStatus::notANumber;
+    }
     if (parsed < 0.0) return SimplifyOptionStatus::negative;
     value = parsed == 0.0 ? 0.0 : parsed;  // -0 is 0
     return SimplifyOptionStatus::ok;
@@ -21,12 +18,12 @@ SimplifyOptionStatus parseMaxError(std::string_view text, double& value) {
 
 SimplifyOptionStatus parseMaxTriangles(std::string_view text, std::int64_t& value) {
     std::int64_t parsed = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, parsed);
-    if (error == std::errc::result_out_of_range) {
-        return !text.empty() && text.front() == '-' ? SimplifyOptionStatus::belowTwo : SimplifyOptionStatus::tooLarge;
+    switch (readNumberText(text, parsed)) {
+    case NumberTextStatus::ok: break;
+    case NumberTextStatus::tooSmall: return SimplifyOptionStatus::belowTwo;
+    case NumberTextStatus::tooLarge: return SimplifyOptionStatus::tooLarge;
+    default: return SimplifyOptionStatus::notANumber;
     }
-    if (error != std::errc() || stop != end) return SimplifyOptionStatus::notANumber;
     if (parsed < 2) return SimplifyOptionStatus::belowTwo;
     value = parsed;
     return SimplifyOptionStatus::ok;
@@ -36,19 +33,16 @@ const char* simplifyOptionMessage(SimplifyOptionStatus status, std::string_view 
                                   char* out, std::size_t size) {
     const char* why = "";
     switch (status) {
-    case SimplifyOptionStatus::ok: why = "is fine"; break;
-    case SimplifyOptionStatus::notANumber: why = "is not a number"; break;
-    case SimplifyOptionStatus::notFinite: why = "is not a finite number"; break;
+    case SimplifyOptionStatus::ok: why = numberTextReason(NumberTextStatus::ok); break;
+    case SimplifyOptionStatus::notANumber: why = numberTextReason(NumberTextStatus::notANumber); break;
+    case SimplifyOptionStatus::notFinite: why = numberTextReason(NumberTextStatus::notFinite); break;
     case SimplifyOptionStatus::negative:
         why = "is negative: the error bound is 0 or more, in the grid's elevation units";
         break;
     case SimplifyOptionStatus::belowTwo: why = "is below 2: a mesh needs at least 2 triangles"; break;
-    case SimplifyOptionStatus::tooLarge: why = "is too large"; break;
+    case SimplifyOptionStatus::tooLarge: why = numberTextReason(NumberTextStatus::tooLarge); break;
     }
-    if (size == 0) return out;
-    std::snprintf(out, size, "%.*s: '%.*s' %s", static_cast<int>(option.size()), option.data(),
-                  static_cast<int>(text.size() > 64 ? 64 : text.size()), text.data(), why);
-    return out;
+    return optionValueMessage(option, text, why, out, size);
 }
 
 }  // namespace morvale

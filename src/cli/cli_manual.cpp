@@ -4,6 +4,8 @@
 #include <iterator>
 #include <vector>
 
+#include "app/preset_words.h"
+#include "app/settings_correction.h"
 #include "convert/output_format.h"
 
 namespace morvale::cli {
@@ -22,8 +24,9 @@ constexpr const char description[] =
     "\n"
     "The defaults are those of the window after opening a grid: the output beside\n"
     "the input, the interpolated mode, the whole grid, the \"3ds max\" preset and\n"
-    "its unit scale. Crop and scale values out of range are corrected by the\n"
-    "window's rules and the corrected values are printed. Ctrl-C cancels: the\n"
+    "its unit scale. A number is read whole: \"2x\" is refused. Crop and scale\n"
+    "values out of range are corrected by the window's rules, with a warning on\n"
+    "standard error, and the corrected values are printed. Ctrl-C cancels: the\n"
     "file written so far still ends with its closing sections.";
 
 // The rows marked `false` at the end are documented but not handled yet.
@@ -45,11 +48,11 @@ constexpr OptionEntry options[] = {
      "convert only columns X1..X2 and rows Y1..Y2\n"
      "(1-based, row 1 is the first row of the file)",
      true},
-    {OptionId::preset, nullptr, "--preset", "NAME", false, ValueKind::words,
-     "3ds-max blender cinema-4d maya unreal zbrush",
-     "axis order: \"3ds max\" (default), Blender,\n"
-     "\"Cinema 4D\", Maya, Unreal, ZBrush (any case, with\n"
-     "- or _ for spaces)",
+    // Its words are the presets' names (optionEntries).
+    {OptionId::preset, nullptr, "--preset", "NAME", false, ValueKind::words, nullptr,
+     "axis order and unit scale for a 3D package, one\n"
+     "of the Presets below (default: the first); any\n"
+     "case, with - or _ or a space between words",
      true},
     {OptionId::scale, nullptr, "--scale", "S", false, ValueKind::number, nullptr, "unit scale (default: the preset's)",
      true},
@@ -135,6 +138,29 @@ constexpr TermEntry examples[] = {
 // The help's left column: two spaces, the term, padding to the right column.
 constexpr std::size_t termIndent = 2;
 constexpr std::size_t textColumn = 27;
+// The right column's width (the header's text rules).
+constexpr std::size_t helpTextWidth = 52;
+
+// One line cut into lines of at most `width` characters, between words.
+std::string wrapped(std::string_view line, std::size_t width) {
+    std::string out;
+    std::size_t lineStart = 0;
+    for (std::size_t start = 0; start < line.size();) {
+        std::size_t end = line.find(' ', start);
+        if (end == std::string_view::npos) end = line.size();
+        if (out.size() > lineStart) {
+            if (out.size() - lineStart + 1 + (end - start) > width) {
+                out += '\n';
+                lineStart = out.size();
+            } else {
+                out += ' ';
+            }
+        }
+        out.append(line.substr(start, end - start));
+        start = end + 1;
+    }
+    return out;
+}
 
 // A term and its text lines, the text in the right column; a term too wide
 // for the left column gets a line of its own.
@@ -169,14 +195,22 @@ std::span<const OptionEntry> optionEntries() {
         for (const OutputWriter& writer : outputWriters()) words.append(words.empty() ? "" : " ").append(writer.name);
         return words;
     }();
-    static std::string formatText;
+    static const std::string presetWords = [] {
+        std::string words;
+        for (std::size_t row = 0; row < exportPresets.size(); ++row)
+            words.append(words.empty() ? "" : " ").append(presetOptionName(static_cast<std::int32_t>(row)));
+        return words;
+    }();
+    static std::string formatText;  // set once, with the rows
     static const std::vector<OptionEntry> rows = [] {
         std::vector<OptionEntry> all(std::begin(options), std::end(options));
         for (OptionEntry& option : all) {
-            if (option.id != OptionId::format) continue;
-            option.words = formatWords.c_str();
-            formatText = formatNameList() + option.help;
-            option.help = formatText.c_str();
+            if (option.id == OptionId::format) {
+                option.words = formatWords.c_str();
+                formatText = formatNameList() + option.help;
+                option.help = formatText.c_str();
+            }
+            if (option.id == OptionId::preset) option.words = presetWords.c_str();
         }
         return all;
     }();
@@ -187,6 +221,25 @@ std::span<const TermEntry> formatEntries() {
     static const std::vector<TermEntry> rows = [] {
         std::vector<TermEntry> all;
         for (const OutputWriter& writer : outputWriters()) all.push_back({writer.name, writer.description});
+        return all;
+    }();
+    return rows;
+}
+std::span<const TermEntry> presetEntries() {
+    struct Texts {
+        std::string term, text;
+    };
+    static const std::vector<Texts> texts = [] {
+        std::vector<Texts> all;
+        for (std::size_t row = 0; row < exportPresets.size(); ++row) {
+            const auto index = static_cast<std::int32_t>(row);
+            all.push_back({presetOptionName(index), wrapped(presetWords(index), helpTextWidth)});
+        }
+        return all;
+    }();
+    static const std::vector<TermEntry> rows = [] {
+        std::vector<TermEntry> all;
+        for (const Texts& entry : texts) all.push_back({entry.term.c_str(), entry.text.c_str()});
         return all;
     }();
     return rows;
@@ -229,6 +282,8 @@ std::string helpText() {
     for (const OptionEntry& option : optionEntries()) appendTerm(out, optionSignature(option), option.help);
     out += "\nOutput formats:\n";
     for (const TermEntry& entry : formatEntries()) appendTerm(out, entry.term, entry.text);
+    out += "\nPresets:\n";
+    for (const TermEntry& entry : presetEntries()) appendTerm(out, entry.term, entry.text);
     out += "\nExit status:\n";
     for (const ExitStatusEntry& entry : exitStatuses)
         appendTerm(out, std::to_string(exitCode(entry.status)), entry.text);

@@ -89,6 +89,9 @@ const char* descriptionText();
 std::span<const OptionEntry> optionEntries();
 // One per writer, in the writers' table's order (convert/output_format.h).
 std::span<const TermEntry> formatEntries();
+// One per export preset, in the presets' order: its name on the command line
+// and what it does to the axes and the scale (app/preset_words.h).
+std::span<const TermEntry> presetEntries();
 std::span<const ExitStatusEntry> exitStatusEntries();
 std::span<const TermEntry> exampleEntries();
 

@@ -1,13 +1,17 @@
 #include "cli/cli_options.h"
 
-#include <cmath>
-#include <cstdlib>
+#include <algorithm>
+#include <cctype>
+#include <climits>
 #include <string>
 #include <system_error>
 
+#include "app/option_number.h"
+#include "app/simplify_options.h"
+#include "app/text_format.h"
 #include "base/native_text.h"
 #include "cli/cli_manual.h"
-#include "app/simplify_options.h"
+#include "cli/closest_name.h"
 
 namespace morvale::cli {
 
@@ -32,31 +36,90 @@ std::string toNarrow(const NativeArg& arg) {
     return text;
 }
 
-// A whole argument that reads as a number: the optional value of an option
-// such as "--solid [BASE]", told apart from an input file's name.
-bool isNumber(const NativeArg& arg) {
-    std::size_t i = arg.size() > 1 && (arg[0] == '-' || arg[0] == '+') ? 1 : 0;
-    bool digit = false, point = false;
-    for (; i < arg.size(); ++i) {
-        if (arg[i] >= '0' && arg[i] <= '9')
-            digit = true;
-        else if (arg[i] == '.' && !point)
-            point = true;
-        else
-            return false;
-    }
-    return digit;
+// Reads a numeric option's whole value, or says why not.
+template <typename Number>
+bool readNumber(std::string_view option, const std::string& text, Number& value, std::string& error) {
+    const NumberTextStatus status = readNumberText(text, value);
+    if (status == NumberTextStatus::ok) return true;
+    char message[192];
+    error = optionValueMessage(option, text, numberTextReason(status), message, sizeof message);
+    return false;
 }
 
-bool splitCrop(const std::wstring& text, std::wstring (&parts)[4]) {
+// "--solid [BASE]": whether the word after the option is its value rather
+// than an input. A number is the value; so is a word that names no file and
+// no grid, which then is refused as not a number instead of as a missing input.
+bool isOptionalValue(const NativeArg& word) {
+    const bool looksLikeOption =
+        word.size() > 1 && word[0] == '-' && !(word[1] == '.' || (word[1] >= '0' && word[1] <= '9'));
+    if (word.empty() || looksLikeOption) return false;
+    double number = 0.0;
+    if (readNumberText(toNarrow(word), number) != NumberTextStatus::notANumber) return true;
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::path(word), error)) return false;
+    const std::string name = toNarrow(word);
+    const std::string_view grid = ".asc";
+    if (name.size() < grid.size()) return true;
+    for (std::size_t i = 0; i < grid.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[name.size() - grid.size() + i])) != grid[i]) return true;
+    return false;
+}
+
+// XMIN,YMIN,XMAX,YMAX as whole numbers; beyond 32 bits each takes the nearest
+// limit, which the correction rules then bring into the grid.
+bool readCrop(const std::string& text, std::int32_t (&crop)[4], std::string& error) {
     std::size_t start = 0;
     for (int i = 0; i < 4; ++i) {
-        const std::size_t comma = text.find(L',', start);
-        if ((comma == std::wstring::npos) != (i == 3)) return false;
-        parts[i] = text.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start);
+        const std::size_t comma = text.find(',', start);
+        if ((comma == std::string::npos) != (i == 3)) {
+            error = "--crop takes four numbers: XMIN,YMIN,XMAX,YMAX, not '" + text + "'";
+            return false;
+        }
+        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        std::int64_t value = 0;
+        const NumberTextStatus status = readNumberText(part, value);
+        if (status == NumberTextStatus::tooLarge)
+            value = INT32_MAX;
+        else if (status == NumberTextStatus::tooSmall)
+            value = INT32_MIN;
+        else if (!readNumber("--crop", part, value, error))
+            return false;
+        crop[i] = static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
         start = comma + 1;
     }
     return true;
+}
+
+// A value outside an option's words: the words, and the nearest when one is near.
+std::string unknownValue(const OptionEntry& option, const std::string& value) {
+    std::vector<std::string_view> words;
+    std::string list;
+    for (std::string_view rest = option.words; !rest.empty();) {
+        const std::size_t space = rest.find(' ');
+        words.push_back(rest.substr(0, space));
+        list.append(list.empty() ? "" : ", ").append(words.back());
+        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+    }
+    // Presets are matched in any case, with '-', '_' or ' ' between words.
+    std::string folded = value;
+    for (char& c : folded)
+        c = c == '_' || c == ' ' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string message = std::string(option.longName) + ": '" + value + "' is not one of " + list;
+    const std::string_view near = closestName(folded, words);
+    if (!near.empty()) message.append("; did you mean ").append(near).append("?");
+    return message;
+}
+
+// An option that is no option: the nearest option's name, when one is near.
+std::string unknownOption(const std::string& name) {
+    std::vector<std::string_view> names;
+    for (const OptionEntry& option : optionEntries())
+        for (const char* optionName : {option.shortName, option.longName})
+            if (optionName) names.emplace_back(optionName);
+    std::string message = "unknown option " + name;
+    const std::string_view near = closestName(name, names);
+    if (!near.empty()) message.append("; did you mean ").append(near).append("?");
+    return message;
 }
 
 }  // namespace
@@ -87,7 +150,7 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         const std::size_t equals = arg.size() > 2 && arg[1] == '-' ? arg.find('=') : NativeArg::npos;
         const std::string name = toNarrow(arg.substr(0, equals));
         const OptionEntry* option = findOption(name);
-        if (option == nullptr) return fail("unknown option " + name);
+        if (option == nullptr) return fail(unknownOption(name));
         if (!option->wired) return fail("option " + name + " is not available in this build");
         std::optional<NativeArg> value;
         if (equals != NativeArg::npos) {
@@ -96,7 +159,7 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         } else if (option->valueName != nullptr && !option->valueOptional) {
             if (i + 1 >= args.size()) return fail("option " + name + " needs a value");
             value = args[++i];
-        } else if (option->valueOptional && i + 1 < args.size() && isNumber(args[i + 1])) {
+        } else if (option->valueOptional && i + 1 < args.size() && isOptionalValue(args[i + 1])) {
             value = args[++i];
         }
         switch (option->id) {
@@ -112,42 +175,48 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
             else if (is(*value, "floating-planes"))
                 o.mode = TerrainMode::FloatingPlanes;
             else
-                return fail("unknown mode '" + toNarrow(*value) + "' (interpolated or floating-planes)");
+                return fail(unknownValue(*option, toNarrow(*value)));
             break;
         case OptionId::crop:
-            if (!splitCrop(toWide(*value), o.crop)) return fail("--crop takes four numbers: XMIN,YMIN,XMAX,YMAX");
+            o.cropText = toNarrow(*value);
+            if (!readCrop(o.cropText, o.crop, parsed.error)) return parsed;
             o.cropGiven = true;
             break;
         case OptionId::preset:
             o.presetIndex = findPresetByName(toWide(*value));
-            if (o.presetIndex < 0) return fail("unknown preset '" + toNarrow(*value) + "'");
+            if (o.presetIndex < 0) return fail(unknownValue(*option, toNarrow(*value)));
             break;
-        case OptionId::scale: o.scale = toWide(*value); break;
+        case OptionId::scale: {
+            o.scaleText = toNarrow(*value);
+            double scale = 0.0;
+            if (!readNumber(name, o.scaleText, scale, parsed.error)) {
+                if (o.scaleText.find(',') != std::string::npos) parsed.error += " (one factor scales all three axes)";
+                return parsed;
+            }
+            o.scale = scale;
+            break;
+        }
         case OptionId::jobs: {
             const std::string count = toNarrow(*value);
-            char* end = nullptr;
-            const long jobs = std::strtol(count.c_str(), &end, 10);
-            if (count.empty() || *end != '\0' || jobs < 1 || jobs > maxJobs)
-                return fail("-j takes a number of jobs from 1 to " + std::to_string(maxJobs));
+            std::int64_t jobs = 0;
+            if (!readNumber(name, count, jobs, parsed.error)) return parsed;
+            if (jobs < 1 || jobs > maxJobs)
+                return fail("-j takes a number of jobs from 1 to " + std::to_string(maxJobs) + ", not " + count);
             o.jobs = static_cast<int>(jobs);
             break;
         }
         case OptionId::format: {
             OutputFormat format = OutputFormat::obj;
-            if (!parseOutputFormat(toNarrow(*value), format))
-                return fail("unknown format '" + toNarrow(*value) + "' (" + formatNameList() + ")");
+            if (!parseOutputFormat(toNarrow(*value), format)) return fail(unknownValue(*option, toNarrow(*value)));
             o.format = format;
             break;
         }
         case OptionId::solid:
             o.solid = true;
             if (value) {
-                const std::string base = toNarrow(*value);
-                char* end = nullptr;
-                const double elevation = std::strtod(base.c_str(), &end);
-                if (base.empty() || *end != '\0' || !std::isfinite(elevation))
-                    return fail("--solid takes a finite base elevation, not '" + base + "'");
-                o.solidBase = elevation;
+                double base = 0.0;
+                if (!readNumber(name, toNarrow(*value), base, parsed.error)) return parsed;
+                o.solidBase = base;
             }
             break;
         case OptionId::maxError: {
@@ -189,7 +258,7 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
             else if (is(*value, "window"))
                 o.attributes.uvExtent = UvExtentMode::window;
             else
-                return fail("unknown uv extent '" + toNarrow(*value) + "' (grid or window)");
+                return fail(unknownValue(*option, toNarrow(*value)));
             break;
         case OptionId::texture: o.attributes.texture = std::filesystem::path(*value); break;
         default:
@@ -212,20 +281,43 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
     return parsed;
 }
 
-SettingsControls settingsControls(const CliOptions& options) {
-    SettingsControls controls;
-    controls.cropEnabled = options.cropGiven;
-    controls.cropXMinText = options.crop[0];
-    controls.cropYMinText = options.crop[1];
-    controls.cropXMaxText = options.crop[2];
-    controls.cropYMaxText = options.crop[3];
-    controls.presetSelection = options.presetIndex;
-    controls.presetText = exportPresets[options.presetIndex].displayName;
-    controls.useXllYllOffsets = options.useXllYllOffsets;
-    controls.centerZ = options.centerZ;
-    controls.unitScaleText =
-        options.scale ? *options.scale : std::to_wstring(exportPresets[options.presetIndex].defaultUnitScale);
-    return controls;
+SettingValues settingValues(const CliOptions& options) {
+    SettingValues values;
+    values.cropEnabled = options.cropGiven;
+    values.cropXMin = options.crop[0];
+    values.cropYMin = options.crop[1];
+    values.cropXMax = options.crop[2];
+    values.cropYMax = options.crop[3];
+    values.presetIndex = options.presetIndex;
+    values.useXllYllOffsets = options.useXllYllOffsets;
+    values.centerZ = options.centerZ;
+    values.unitScale = options.scale ? *options.scale : exportPresets[options.presetIndex].defaultUnitScale;
+    return values;
+}
+
+std::vector<std::string> correctionWarnings(const CliOptions& options, const CorrectedSettings& corrected,
+                                            std::int32_t ncols, std::int32_t nrows) {
+    std::vector<std::string> warnings;
+    const ConversionSettings& s = corrected.settings;
+    const std::int32_t used[4] = {s.cropXMin, s.cropYMin, s.cropXMax, s.cropYMax};
+    if (options.cropGiven && !std::equal(std::begin(used), std::end(used), std::begin(options.crop))) {
+        const std::int32_t(&given)[4] = options.crop;
+        const auto outside = [](std::int32_t v, std::int32_t last) { return v < 1 || v > last; };
+        std::string why;
+        if (outside(given[0], ncols) || outside(given[2], ncols) || outside(given[1], nrows) ||
+            outside(given[3], nrows))
+            why = "a value lies outside the grid's " + std::to_string(ncols) + " columns and " + std::to_string(nrows) +
+                  " rows";
+        if (given[0] > given[2] || given[1] > given[3])
+            why.append(why.empty() ? "" : ", and ").append("a minimum is above its maximum");
+        warnings.push_back("--crop " + options.cropText + " is corrected to " + std::to_string(used[0]) + "," +
+                           std::to_string(used[1]) + "," + std::to_string(used[2]) + "," + std::to_string(used[3]) +
+                           ": " + why);
+    }
+    if (options.scale && s.unitScale != *options.scale)
+        warnings.push_back("--scale " + options.scaleText + " is corrected to " + asciiText(corrected.unitScaleText) +
+                           ": a scale this near zero would flatten the mesh to a point");
+    return warnings;
 }
 
 bool isTileSetRun(const CliOptions& options) {

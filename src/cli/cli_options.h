@@ -20,9 +20,11 @@ struct CliOptions {
     std::optional<std::filesystem::path> output;
     TerrainMode mode = TerrainMode::Interpolated;
     bool cropGiven = false;
-    std::wstring crop[4];  // x min, y min, x max, y max as typed
+    std::int32_t crop[4] = {};  // x min, y min, x max, y max; beyond 32 bits the nearest limit
+    std::string cropText;       // as typed
     std::int32_t presetIndex = 0;
-    std::optional<std::wstring> scale;  // as typed
+    std::optional<double> scale;
+    std::string scaleText;  // as typed
     bool useXllYllOffsets = false;
     bool centerZ = false;
     bool quiet = false;
@@ -51,8 +53,13 @@ struct ParsedOptions {
 // "=" ("--mode=interpolated"), and "--" ends the options.
 ParsedOptions parseCliOptions(const std::vector<NativeArg>& args);
 
-// What the window's controls would hold for these options.
-SettingsControls settingsControls(const CliOptions& options);
+// The settings these options give, before the correction rules.
+SettingValues settingValues(const CliOptions& options);
+
+// One line for each value the correction rules replaced, saying what was
+// given and what is used (a warning: the conversion goes on).
+std::vector<std::string> correctionWarnings(const CliOptions& options, const CorrectedSettings& corrected,
+                                            std::int32_t ncols, std::int32_t nrows);
 
 // Several inputs, a folder or a seam index option: the tile set mode.
 bool isTileSetRun(const CliOptions& options);

@@ -138,8 +138,10 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
 
     const GridNames names = deriveGridNames(options.input);
-    CorrectedSettings corrected = correctSettings(cli::settingsControls(options), header.ncols, header.nrows);
+    CorrectedSettings corrected = correctSettingValues(cli::settingValues(options), header.ncols, header.nrows);
     corrected.settings.mode = options.mode;
+    for (const std::string& warning : cli::correctionWarnings(options, corrected, header.ncols, header.nrows))
+        std::fprintf(stderr, "morvale-convert: warning: %s\n", warning.c_str());
 
     ConversionRequest request;
     request.inputPath = options.input;

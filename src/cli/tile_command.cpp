@@ -372,10 +372,12 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
             return ExitStatus::outputFailed;
         }
     }
-    CorrectedSettings corrected =
-        correctSettings(settingsControls(options), plan.merged.ncols > 0 ? plan.merged.ncols : 1,
-                        plan.merged.nrows > 0 ? plan.merged.nrows : 1);
+    const std::int32_t ncols = plan.merged.ncols > 0 ? plan.merged.ncols : 1;
+    const std::int32_t nrows = plan.merged.nrows > 0 ? plan.merged.nrows : 1;
+    CorrectedSettings corrected = correctSettingValues(settingValues(options), ncols, nrows);
     corrected.settings.mode = options.mode;
+    for (const std::string& warning : correctionWarnings(options, corrected, ncols, nrows))
+        std::fprintf(stderr, "morvale-convert: warning: %s\n", warning.c_str());
     common.settings = corrected.settings;
     std::vector<TileJob> jobs = prepareTileJobs(plan, common, outputFile ? std::nullopt : options.output);
     if (outputFile)

@@ -271,6 +271,98 @@ TEST(BadInput, AGridOnOneLineOf200MegabytesReadsInBoundedMemory) {
     EXPECT_EQ(fs::last_write_time(grid), written);
 }
 
+TEST(BadInput, OptionMistakesAreRefusedWithTheTextAndWhatWasMeant) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", goodGrid);
+    // Each a usage error naming the option and the text, nothing written; a
+    // name is suggested only when one is near.
+    struct Mistake {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    const Mistake mistakes[] = {
+        {{"--scale", "2x"}, "--scale: '2x' is not a number\n"},
+        {{"--scale", "0.0024,0.0024,0.0072"}, "'0.0024,0.0024,0.0072' is not a number (one factor"},
+        {{"--scale", "1 "}, "--scale: '1 ' is not a number"},
+        {{"--crop", "1,1,3x,2"}, "--crop: '3x' is not a number"},
+        {{"--crop", "1,1,2.5,2"}, "--crop: '2.5' is not a whole number"},
+        {{"--crop", "1,1,2"}, "--crop takes four numbers: XMIN,YMIN,XMAX,YMAX, not '1,1,2'"},
+        {{"--solid", "abc"}, "--solid: 'abc' is not a number"},
+        {{"--solid=1m"}, "--solid: '1m' is not a number"},
+        {{"-j", "4x"}, "-j: '4x' is not a number"},
+        {{"-j", "0"}, "-j takes a number of jobs from 1 to 1024, not 0"},
+        {{"--max-error", "0.5m"}, "--max-error: '0.5m' is not a number"},
+        {{"--texure", "x.png"}, "unknown option --texure; did you mean --texture?"},
+        {{"--normal"}, "unknown option --normal; did you mean --normals?"},
+        {{"-x"}, "unknown option -x\n"},
+        {{"--preset", "mya"}, "is not one of 3ds-max, blender, cinema-4d, maya, unreal, zbrush; did you mean maya?"},
+        {{"--preset", "Houdini"}, "'Houdini' is not one of 3ds-max, blender, cinema-4d, maya, unreal, zbrush\n"},
+        {{"--mode", "floating-plane"}, "is not one of interpolated, floating-planes; did you mean floating-planes?"},
+        {{"--uv-extent", "crop"}, "--uv-extent: 'crop' is not one of grid, window\n"},
+        {{"--format", "objj"}, "did you mean obj?"},
+    };
+    const fs::path out = dir / "out.obj";
+    for (const Mistake& mistake : mistakes) {
+        std::vector<std::string> args{(dir / "grid.asc").string(), "-o", out.string()};
+        args.insert(args.end(), mistake.args.begin(), mistake.args.end());
+        SCOPED_TRACE(mistake.says);
+        const ChildRun run = runConverter(args);
+        EXPECT_EQ(run.status, 2) << run.out;
+        EXPECT_TRUE(contains(run.out, mistake.says)) << run.out;
+        EXPECT_EQ(contains(run.out, "did you mean"), contains(mistake.says, "did you mean")) << run.out;
+        EXPECT_FALSE(fs::exists(out));
+    }
+    // --solid takes the word after it when that is a number or no input: an
+    // existing file or a grid's name is the input.
+    const ChildRun base = runConverter({"--solid", "-1", (dir / "grid.asc").string(), "-o", out.string(), "-q"});
+    EXPECT_EQ(base.status, 0) << base.out;
+    EXPECT_EQ(runConverter({"--solid", (dir / "grid.asc").string(), "-o", out.string(), "-q"}).status, 0);
+    const ChildRun missing = runConverter({"--solid", (dir / "missing.asc").string()});
+    EXPECT_EQ(missing.status, 3) << missing.out;
+}
+
+TEST(BadInput, CorrectedSettingsAreAWarningEvenWhenQuiet) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", goodGrid);
+    const fs::path out = dir / "out.obj";
+    struct Correction {
+        std::vector<std::string> args;
+        std::string says;  // empty: nothing was corrected
+    };
+    const Correction corrections[] = {
+        {{"--crop", "0,1,99,2"},
+         "warning: --crop 0,1,99,2 is corrected to 1,1,3,2: a value lies outside the grid's 3 "
+         "columns and 2 rows\n"},
+        {{"--crop", "3,1,2,2"}, "warning: --crop 3,1,2,2 is corrected to 1,1,2,2: a minimum is above its maximum\n"},
+        {{"--crop", "1,1,99999999999999999999,2"}, "--crop 1,1,99999999999999999999,2 is corrected to 1,1,3,2"},
+        {{"--scale", "0"}, "warning: --scale 0 is corrected to 1: a scale this near zero"},
+        {{"--scale", "-5e-8", "--preset", "maya"}, "warning: --scale -5e-8 is corrected to 1"},
+        {{"--crop", "1,1,3,2", "--scale", "1e-7"}, ""},
+        {{"--preset", "maya"}, ""},
+    };
+    for (const Correction& correction : corrections) {
+        std::vector<std::string> args{(dir / "grid.asc").string(), "-o", out.string(), "--quiet"};
+        args.insert(args.end(), correction.args.begin(), correction.args.end());
+        SCOPED_TRACE(correction.args.front() + " " + correction.args[1]);
+        const ChildRun run = runConverter(args);
+        EXPECT_EQ(run.status, 0) << run.out;
+        // Quiet, the warning is all there is.
+        if (correction.says.empty())
+            EXPECT_EQ(run.out, "");
+        else
+            EXPECT_EQ(run.out.rfind("morvale-convert: warning: ", 0), 0u) << run.out;
+        EXPECT_TRUE(contains(run.out, correction.says)) << run.out;
+        EXPECT_TRUE(tallyObj(out).endsWithQuads);
+    }
+    // A tile set corrects its scale once for all tiles.
+    fs::create_directory(dir / "set");
+    writeFile(dir / "set" / "a.asc", goodGrid);
+    writeFile(dir / "set" / "b.asc", "ncols 3\nnrows 2\nxllcorner 3\n" + goodTail.substr(12));
+    const ChildRun set = runConverter({(dir / "set").string(), "-q", "--scale", "0"});
+    EXPECT_EQ(set.status, 0) << set.out;
+    EXPECT_TRUE(contains(set.out, "warning: --scale 0 is corrected to 1")) << set.out;
+}
+
 TEST(BadInput, OutputsThatCannotBeCreatedAreLeftAlone) {
     ScratchDir dir;
     writeFile(dir / "grid.asc", goodGrid);

@@ -86,7 +86,8 @@ TEST(CliDocs, TheManualPageSaysWhatTheHelpSays) {
         output(std::string("MANWIDTH=100 man -l '") + MORVALE_DOCS_DIR + "/morvale-convert.1.gz' 2>&1");
     const Sections fromHelp = helpSections(help);
     const Sections fromPage = pageSections(page);
-    for (const char* section : {"SYNOPSIS", "DESCRIPTION", "OPTIONS", "OUTPUT FORMATS", "EXIT STATUS", "EXAMPLES"}) {
+    for (const char* section :
+         {"SYNOPSIS", "DESCRIPTION", "OPTIONS", "OUTPUT FORMATS", "PRESETS", "EXIT STATUS", "EXAMPLES"}) {
         SCOPED_TRACE(section);
         ASSERT_TRUE(fromHelp.count(section)) << help;
         ASSERT_TRUE(fromPage.count(section)) << page;
@@ -96,6 +97,22 @@ TEST(CliDocs, TheManualPageSaysWhatTheHelpSays) {
     // Every option the help names is in the page's options, and an exit status the code returns.
     EXPECT_NE(fromPage.at("OPTIONS").find("--output FILE"), std::string::npos);
     EXPECT_NE(fromPage.at("EXIT STATUS").find("130"), std::string::npos);
+}
+
+TEST(CliDocs, PresetsSayWhereTheAxesAndTheSizeGo) {
+    // What a package's user sees, from the axis orders of the presets' table
+    // (Blender's default import reads Y up and -Z forward).
+    std::string said;
+    for (const std::string& word :
+         words(helpSections(output(std::string("'") + MORVALE_CLI_PATH + "' --help"))["PRESETS"]))
+        said += word + " ";
+    for (const char* preset :
+         {"3ds-max Z up, east +X, north +Y; unit scale 1:",
+          "blender Y up, east -X, north +Z; with Blender's default import Z up, east -X, north -Y; unit scale 2: "
+          "twice the size",
+          "cinema-4d Y up, east +X, north -Z; unit scale 1:", "maya Y up, east +X, north -Z; unit scale 100:",
+          "unreal Z up, east +X, north +Y; unit scale 100:", "zbrush Y up, east +X, north -Z; unit scale 1:"})
+        EXPECT_NE(said.find(preset), std::string::npos) << preset << "\n" << said;
 }
 
 TEST(CliDocs, BashCompletesOptionsTheirWordsAndGridFiles) {

@@ -84,6 +84,8 @@ std::string renderManPage(std::string_view version) {
     for (const OptionEntry& option : optionEntries()) appendTerm(out, signature(option), option.help);
     out += ".SH \"OUTPUT FORMATS\"\n";
     for (const TermEntry& entry : formatEntries()) appendTerm(out, bold(entry.term), entry.text);
+    out += ".SH PRESETS\n";
+    for (const TermEntry& entry : presetEntries()) appendTerm(out, bold(entry.term), entry.text);
     out += ".SH \"EXIT STATUS\"\n";
     for (const ExitStatusEntry& entry : exitStatusEntries())
         appendTerm(out, bold(std::to_string(exitCode(entry.status))), entry.text);
