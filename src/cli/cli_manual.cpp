@@ -59,8 +59,8 @@ constexpr OptionEntry options[] = {
     {OptionId::offsets, nullptr, "--offsets", nullptr, false, ValueKind::none, nullptr,
      "keep the grid's real-world position (xll, yll)", true},
     {OptionId::centerZ, nullptr, "--center-z", nullptr, false, ValueKind::none, nullptr,
-     "centre the elevations on zero (interpolated; the\n"
-     "grid is then read twice)",
+     "centre the elevations on zero (interpolated,\n"
+     "simplified or not; the grid is then read twice)",
      true},
     {OptionId::maxError, nullptr, "--max-error", "E", false, ValueKind::number, nullptr,
      "simplify: every vertex of the full mesh stays\n"

@@ -107,10 +107,8 @@ const char* conversionConflict(const ConversionRequest& request) {
         return "--solid closes the interpolated surface only: floating planes share no edges to close into a solid";
     if (request.solid && request.solidBase && s.centerZ)
         return "--solid BASE cannot be used with --center-z: BASE is an elevation of the grid, which centring moves";
-    const bool simplified = request.maxError || request.maxTriangles > 0;
     if (request.maxError && request.maxTriangles > 0)
         return "--max-error and --max-triangles cannot be used together: give the error bound or the triangle budget";
-    if (simplified && s.centerZ) return "--max-error and --max-triangles cannot be used with --center-z";
     if (request.maxTriangles > 0 && s.mode == TerrainMode::FloatingPlanes)
         return "--max-triangles applies to the interpolated mode only; floating planes merge with --max-error";
     const AttributeSettings& a = request.attributes;

@@ -1,7 +1,6 @@
 #include "mesh/interpolated.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <memory>
 #include <new>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "mesh/cell_edges.h"
 #include "mesh/corner_normals.h"
 #include "mesh/corner_vertices.h"
+#include "mesh/elevation_range.h"
 #include "mesh/face_cursor.h"
 #include "mesh/mesh_batches.h"
 #include "pipeline/batch_handoff.h"
@@ -227,7 +227,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
 
     // Reading stage.
     progress.beginStage("Getting elevation data from input file...", 5);
-    double zMin = DBL_MAX, zMax = -DBL_MAX;
+    ElevationRange range;  // of the window's data values, for centring
     const std::int32_t lastRow = window.yMax < header.nrows ? window.yMax + 1 : header.nrows;
     MeshInfo info;
     info.uv = uv;
@@ -260,10 +260,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
         built.counts = readBodyCells(job, window, lastRow, progress,
                                      [&](std::int32_t row, std::int32_t col, double value, bool inWindow) {
                                          mask->set(row, col);
-                                         if (inWindow) {
-                                             if (value < zMin) zMin = value;
-                                             if (value > zMax) zMax = value;
-                                         }
+                                         if (inWindow) range.add(value);
                                      });
     }
 
@@ -288,7 +285,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     } else {
         sink.begin(info);
         if (writeVertices) {
-            const double zShift = job.centerZ ? unitScale * (zMin + zMax) * 0.5 : 0.0;
+            const double zShift = job.centerZ ? range.shift(unitScale) : 0.0;
             t.vertexRows.setSteps(&t.steps);
             CornerVertices vertices(*mask, false, window, edges, unitScale, zShift, t.corners, t.vertexRows);
             vertices.carryAttributes(normals.get(), uv,

@@ -17,6 +17,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include "cli_child.h"
 #include "conversion_fixture.h"
@@ -203,6 +204,31 @@ TEST(ConvertOutputs, MaxErrorKeepsItsBoundAndCropsShareTheirBorder) {
     EXPECT_NE(tight.output.find("cannot be reached"), std::string::npos) << tight.output;
 }
 
+// A simplified mesh is centred by the shift of the full one: each kept
+// vertex is the full mesh's vertex at its x, y, to the last digit.
+TEST(ConvertOutputs, SimplifiedMeshesAreCentredAsTheFullOne) {
+    ScratchDir dir;
+    const std::filesystem::path grid = sharedGrid("landlab_hugo_site.asc");
+    const std::string common = "-q --scale 2.5 --crop 5,4,70,50 --center-z -o ";
+    ASSERT_EQ(convert(grid, common + quoted(dir / "full.obj")).status, 0);
+    std::map<std::pair<double, double>, std::string> full;
+    const Obj fullObj = readObj(dir / "full.obj");
+    for (std::size_t i = 0; i < fullObj.v.size(); ++i) full[{fullObj.v[i][0], fullObj.v[i][1]}] = fullObj.vText[i];
+    for (const char* simplify : {"--max-error 0", "--max-triangles 300"}) {
+        const ToolRun run = convert(grid, std::string(simplify) + " " + common + quoted(dir / "simple.obj"));
+        ASSERT_EQ(run.status, 0) << simplify << "\n" << run.output;
+        const Obj simple = readObj(dir / "simple.obj");
+        EXPECT_LT(simple.v.size(), fullObj.v.size()) << simplify;
+        for (std::size_t i = 0; i < simple.v.size(); ++i)
+            EXPECT_EQ(full[std::make_pair(simple.v[i][0], simple.v[i][1])], simple.vText[i]) << simplify;
+    }
+    // Floating planes are never centred, merged or not.
+    const std::string planes = "-q --mode floating-planes --max-error 0 -o ";
+    ASSERT_EQ(convert(grid, planes + quoted(dir / "planes.obj")).status, 0);
+    ASSERT_EQ(convert(grid, "--center-z " + planes + quoted(dir / "centred.obj")).status, 0);
+    EXPECT_EQ(readObj(dir / "planes.obj").vText, readObj(dir / "centred.obj").vText);
+}
+
 TEST(ConvertOutputs, BadSettingsWriteNothing) {
     ScratchDir dir;
     const std::filesystem::path grid = dir / "g.asc";
@@ -210,8 +236,8 @@ TEST(ConvertOutputs, BadSettingsWriteNothing) {
     const std::filesystem::path out = dir / "out.glb";
     for (const char* args :
          {"--max-error -1", "--max-error nan", "--max-error 1x", "--max-triangles 1", "--max-triangles 2.5",
-          "--format png", "--mode floating-planes --solid", "--max-error 1 --center-z",
-          "--max-error 1 --max-triangles 10", "--mode floating-planes --max-triangles 10", "--solid 5 --center-z"}) {
+          "--format png", "--mode floating-planes --solid", "--max-error 1 --max-triangles 10",
+          "--mode floating-planes --max-triangles 10", "--solid 5 --center-z"}) {
         const ToolRun r = convert(grid, std::string(args) + " -o " + quoted(out));
         EXPECT_EQ(r.status, 2) << args << "\n" << r.output;
         EXPECT_NE(r.output.find("morvale-convert: "), std::string::npos) << args;

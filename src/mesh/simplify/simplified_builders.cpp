@@ -10,6 +10,7 @@
 #include "grid/wide_read.h"
 #include "mesh/cell_edges.h"
 #include "mesh/corner_normals.h"
+#include "mesh/elevation_range.h"
 #include "mesh/forwarding_sink.h"
 #include "mesh/simplify/plane_merge.h"
 #include "mesh/simplify/terrain_simplifier.h"
@@ -123,6 +124,7 @@ struct CornerFrame {
     CellEdges edges;
     CropWindow window;
     double unitScale = 1.0;
+    double zShift = 0.0;  // subtracted from every scaled elevation, as the full builder centres
     AttributeSink* attributes = nullptr;
     CropWindow uvExtent;
     NormalLines* normals = nullptr;
@@ -146,7 +148,7 @@ void placeCorner(void* context, std::int32_t cornerRow, std::int32_t cornerCol, 
     CornerFrame& f = *static_cast<CornerFrame*>(context);
     position[0] = cornerCol <= f.window.xMax ? xWest(f.edges, cornerCol) : xEast(f.edges, f.window.xMax);
     position[1] = cornerRow <= f.window.yMax ? yNorth(f.edges, cornerRow) : ySouth(f.edges, f.window.yMax);
-    position[2] = height * f.unitScale;
+    position[2] = height * f.unitScale - f.zShift;
     if (f.attributes == nullptr) return;
     const double uv[2] = {cornerU(f.uvExtent, cornerCol), cornerV(f.uvExtent, cornerRow)};
     f.attributes->recordUv(uv);
@@ -174,9 +176,11 @@ void cornerLine(const CellRows& rows, std::int32_t above, std::int32_t below, st
 // One pass over the window and its ring into a simplifier (or a budget pass).
 // With `normals`, the grid is read two cells around the window and each
 // corner line goes to the simplifier one cell row late, once its normals are
-// known, which are kept until its band has left.
+// known, which are kept until its band has left. With `range` (the budget
+// pass, which needs no normals), the window's data values widen it on the way.
 GridBodyCounts feedSimplifier(const TerrainJob& job, TerrainSimplifier& simplifier, ProgressReporter& progress,
-                              NormalLines* normals = nullptr) {
+                              NormalLines* normals = nullptr, ElevationRange* range = nullptr) {
+    assert(normals == nullptr || range == nullptr);
     const CropWindow& w = job.window;
     const GridHeader& header = *job.header;
     const std::int32_t cols = w.xMax - w.xMin + 1;
@@ -223,6 +227,7 @@ GridBodyCounts feedSimplifier(const TerrainJob& job, TerrainSimplifier& simplifi
                                [&](std::int32_t row, std::int32_t col, double value, bool inWindow) {
                                    nextCell(row);
                                    ring(row, col, value, inWindow);
+                                   if (range != nullptr && inWindow) range->add(value);
                                });
     }
     if (!job.cancelRequested->load()) putLines(INT64_MAX);
@@ -230,6 +235,16 @@ GridBodyCounts feedSimplifier(const TerrainJob& job, TerrainSimplifier& simplifi
 }
 
 bool rewind(const TerrainJob& job) { return job.cells != nullptr || seekTo(job.input, job.header->dataStart); }
+
+// A pass over the window for its elevation range alone; the next pass rewinds.
+ElevationRange readElevationRange(const TerrainJob& job, ProgressReporter& progress) {
+    ElevationRange range;
+    readBodyCells(job, job.window, job.window.yMax, progress,
+                  [&](std::int32_t, std::int32_t, double value, bool inWindow) {
+                      if (inWindow) range.add(value);
+                  });
+    return range;
+}
 
 }  // namespace
 
@@ -244,6 +259,10 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
     const int helpers = job.threaded ? 1 : 0;
 
     double maxError = request.maxError;
+    // Centring needs the window's range before the first vertex leaves: the
+    // budget pass finds it on the way, otherwise a pass of its own does.
+    ElevationRange range;
+    ElevationRange* centring = job.centerZ ? &range : nullptr;
     if (request.maxTriangles > 0 && hasBody(job)) {
         progress.beginStage("Choosing the error bound for the triangle budget...", 5);
         TerrainSimplifier* pass = createTriangleBudgetPass(window, request.maxTriangles, helpers);
@@ -251,15 +270,19 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
             built.failure = BuildFailure::vertexTable;
             return result;
         }
-        feedSimplifier(job, *pass, progress);
+        feedSimplifier(job, *pass, progress, nullptr, centring);
         const BudgetChoice choice = finishTriangleBudgetPass(*pass);
         destroyTerrainSimplifier(pass);
         maxError = choice.maxError;
         result.budgetReachable = choice.reachable;
+    } else if (centring != nullptr && hasBody(job)) {
+        progress.beginStage("Finding the elevation range to centre...", 5);
+        range = readElevationRange(job, progress);
     }
 
     AttributeSink attributeSink(sink, job.attributes, NormalLayout::perVertex);
     CornerFrame frame = frameFor(job, attributeSink);
+    if (centring != nullptr) frame.zShift = range.shift(job.unitScale);
     std::unique_ptr<NormalLines> normals;
     try {
         if (job.attributes.normals) frame.normals = (normals = std::make_unique<NormalLines>(w)).get();
