@@ -28,11 +28,13 @@ inline constexpr std::size_t textWordBytes = 8;
 inline constexpr std::size_t faceLineSlack = 16;
 static_assert(faceLineSlack >= textWordBytes);
 
-// Texts up to this long are copied this many bytes wide (copyText, the
-// third number of a vertex line). Their sources keep that many readable
-// bytes (FormattedText's array, the spare entries after a cache's last one) and
-// a vertex line's room has them past its end.
+// Texts up to this long are copied this many bytes wide (copyText: the
+// numbers of a vertex line). Their sources keep that many readable bytes
+// (FormattedText's array, the spare entries after a cache's last one), and a
+// vertex line's room has them past its end, which also takes the word a
+// short elevation stores there (ShortText).
 inline constexpr std::size_t textCopyBytes = 32;
+static_assert(textCopyBytes >= textWordBytes);
 
 // Texts shorter than this (edge coordinates nearly always are) are copied
 // this wide without a test (ShortRef, PlaneLines's edge texts, both numbers
@@ -42,15 +44,17 @@ inline constexpr std::size_t shortTextBytes = 16;
 static_assert(std::has_single_bit(shortTextBytes));
 static_assert(shortTextBytes <= textCopyBytes);
 
-// Texts up to this long get an entry in a column cache (text_caches.h),
-// which keeps them in that many bytes: a short text read from an entry stays
-// inside it, a longer copy runs on into the next entries.
+// Texts up to this long get an entry in a column cache (text_caches.h;
+// "%.4f" values below 10^11 in magnitude), which keeps them in that many
+// bytes: a short text read from an entry stays inside it, a textCopyBytes
+// copy runs on into the next entries (and the spare ones after the last).
 inline constexpr std::size_t cachedTextBytes = 16;
 static_assert(cachedTextBytes >= shortTextBytes, "a short text copied from an entry must stay inside it");
 
-// The caches keep the texts of the last this many values asked for valid: a
-// floating plane's corners take two edge texts from each cache and use them
-// together (ObjMeshWriter's PlaneTexts, a "vt" line's u and v).
+// The caches keep the texts of the last this many values asked for valid:
+// a floating plane's corners take two texts from one cache (its west and
+// east, its north and south) and use them together, and ObjMeshWriter's
+// PlaneTexts keeps the last plane's for the next one.
 inline constexpr int textsKeptValid = 2;
 
 // Longest text of a 64-bit integer: "-9223372036854775808".
