@@ -31,8 +31,8 @@ SummaryBox composeSummary(const ConversionStats& stats) {
     formatGrouped(stats.recordsRead, recordsRead);
 
     wchar_t rowsCheck[16], recordsCheck[16];
-    formatText16(rowsCheck, L"%ls", stats.rowsOk ? L"(OK)" : L"(ERROR)");
-    formatText16(recordsCheck, L"%ls", stats.recordsOk ? L"(OK)" : L"(ERROR)");
+    formatText(rowsCheck, L"%ls", stats.rowsOk ? L"(OK)" : L"(ERROR)");
+    formatText(recordsCheck, L"%ls", stats.recordsOk ? L"(OK)" : L"(ERROR)");
 
     // The cancelled text differs from the normal one by a space here and there;
     // both are shown exactly as users know them.
@@ -44,8 +44,8 @@ SummaryBox composeSummary(const ConversionStats& stats) {
             : L"Conversion time:  %.2f seconds.\n\nVertices:  %ls\nTriangles:  %ls\nQuads  %ls\n\n"
               L"No data value:  %ls\n\nRows status:  %ls / %ls  %ls\nRecords status:  %ls / %ls  %ls";
     wchar_t text[512];
-    formatText512(text, format, stats.seconds, vertices, triangles, quads, noData, rowsExpected, rowsRead, rowsCheck,
-                  recordsExpected, recordsRead, recordsCheck);
+    formatText(text, format, stats.seconds, vertices, triangles, quads, noData, rowsExpected, rowsRead, rowsCheck,
+               recordsExpected, recordsRead, recordsCheck);
 
     SummaryBox box;
     box.text = text;

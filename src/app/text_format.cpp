@@ -1,24 +1,11 @@
 #include "app/text_format.h"
 
+#include <cassert>
 #include <charconv>
 #include <cstdarg>
 #include <cwchar>
 
 namespace morvale {
-namespace {
-
-template <std::size_t size>
-int formatInto(wchar_t (&out)[size], const wchar_t* format, std::va_list args) {
-    int written = std::vswprintf(out, size, format, args);
-    if (written < 0 || static_cast<std::size_t>(written) >= size) {
-        // The C library may leave a cut text unterminated.
-        out[size - 1] = L'\0';
-        return -1;
-    }
-    return written;
-}
-
-}  // namespace
 
 void formatGrouped(std::int64_t value, wchar_t (&out)[groupedTextSize]) {
     char digits[24];
@@ -36,19 +23,17 @@ void formatGrouped(std::int64_t value, wchar_t (&out)[groupedTextSize]) {
     for (std::size_t i = 0; i < groupedTextSize; ++i) out[i] = static_cast<wchar_t>(grouped[i]);
 }
 
-int formatText16(wchar_t (&out)[16], const wchar_t* format, ...) {
+int formatText(std::span<wchar_t> out, const wchar_t* format, ...) {
+    assert(!out.empty());
     std::va_list args;
     va_start(args, format);
-    int written = formatInto(out, format, args);
+    const int written = std::vswprintf(out.data(), out.size(), format, args);
     va_end(args);
-    return written;
-}
-
-int formatText512(wchar_t (&out)[512], const wchar_t* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    int written = formatInto(out, format, args);
-    va_end(args);
+    if (written < 0 || static_cast<std::size_t>(written) >= out.size()) {
+        // The C library may leave a cut text unterminated.
+        out.back() = L'\0';
+        return -1;
+    }
     return written;
 }
 

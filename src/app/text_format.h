@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,10 +26,10 @@ std::string groupedText(std::int64_t value);  // formatGrouped's text
 // A path's UTF-8 bytes, as a terminal shows them.
 std::string utf8Text(const std::filesystem::path& path);
 
-// printf-style wide formatting into 16 or 512 wide characters (terminator
-// included). Returns the number of characters written, or -1 when the text did
-// not fit (the buffer then holds the cut text, always terminated).
-int formatText16(wchar_t (&out)[16], const wchar_t* format, ...);
-int formatText512(wchar_t (&out)[512], const wchar_t* format, ...);
+// printf-style wide formatting into a fixed buffer of wide characters
+// (terminator included; an array converts to the span). Returns the number
+// of characters written, or -1 when the text did not fit (the buffer then
+// holds the cut text, always terminated).
+int formatText(std::span<wchar_t> out, const wchar_t* format, ...);
 
 }  // namespace morvale

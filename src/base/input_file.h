@@ -1,10 +1,12 @@
 #pragma once
-// Opening files by std::filesystem::path on every platform (wide names on Windows).
+// Opening files for reading by std::filesystem::path on every platform (wide names on Windows).
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+
+#include "base/platform_file.h"
 
 namespace morvale {
 
@@ -16,10 +18,7 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens a regular file for reading in binary mode; null for a missing file,
-// a folder or a file without read access.
+// a folder or a file without read access. seekTo (platform_file.h) positions it.
 FileHandle openForReading(const std::filesystem::path& path);
-
-// Moves to a byte offset; false when the offset is negative or the seek fails.
-bool seekTo(std::FILE* file, std::int64_t offset);
 
 }  // namespace morvale

@@ -7,10 +7,10 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <vector>
+
+#include "base/buffered_file.h"
 
 namespace morvale {
 
@@ -41,22 +41,10 @@ inline float loadF32(const unsigned char* in) { return std::bit_cast<float>(load
 
 class MeshFile {
 public:
-    MeshFile() = default;
-    ~MeshFile();
-    MeshFile(const MeshFile&) = delete;
-    MeshFile& operator=(const MeshFile&) = delete;
-
     // Creates or truncates the file (read and write). False when it cannot be created.
     bool open(const std::filesystem::path& path);
     // Inline while the bytes fit the buffer: the glTF writer calls these per number.
-    void write(const void* bytes, std::size_t count) {
-        if (count > buffer_.size() - used_) {
-            writeAcross(bytes, count);
-            return;
-        }
-        std::memcpy(buffer_.data() + used_, bytes, count);
-        used_ += count;
-    }
+    void write(const void* bytes, std::size_t count) { file_.write(bytes, count); }
     void writeU16(std::uint16_t value);
     void writeU32(std::uint32_t value) {
         unsigned char bytes[4];
@@ -66,31 +54,23 @@ public:
     void writeF32(float value) { writeU32(std::bit_cast<std::uint32_t>(value)); }
     void writeZeros(std::size_t count);
     // Where the next byte goes, counting what is still buffered.
-    std::int64_t position() const { return filePosition_ + static_cast<std::int64_t>(used_); }
+    std::int64_t position() const { return file_.position(); }
     // Moves the write position (to cut what was written after it, say).
-    void seek(std::int64_t offset);
+    void seek(std::int64_t offset) {
+        if (!file_.seek(offset)) file_.markFailed();
+    }
     // Overwrites bytes at `offset` (< position()) and comes back.
     void patch(std::int64_t offset, const void* bytes, std::size_t count);
     // Reads written bytes back; false on failure.
-    bool readBack(std::int64_t offset, void* bytes, std::size_t count);
+    bool readBack(std::int64_t offset, void* bytes, std::size_t count) { return file_.readBack(offset, bytes, count); }
     // Flushes and closes; false when any write, the close or the final cut failed.
     // `length` >= 0 cuts the file to that many bytes after closing.
     bool close(std::int64_t length = -1);
-    bool failed() const { return failed_; }
+    bool failed() const { return file_.failed(); }
 
 private:
-    void writeAcross(const void* bytes, std::size_t count);  // flushes as the buffer fills
-    void flush();
-    std::FILE* file_ = nullptr;
+    BufferedFile file_;
     std::filesystem::path path_;
-    std::vector<unsigned char> buffer_;
-    std::size_t used_ = 0;
-    std::int64_t filePosition_ = 0;
-    bool failed_ = false;
 };
-
-// 64-bit file positioning on every platform.
-bool seekFile(std::FILE* file, std::int64_t offset);
-std::FILE* openFile(const std::filesystem::path& path, const char* narrowMode, const wchar_t* wideMode);
 
 }  // namespace morvale

@@ -2,10 +2,10 @@
 // A buffered binary output file, written with explicit line ends.
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string_view>
-#include <vector>
+
+#include "base/buffered_file.h"
 
 namespace morvale {
 
@@ -14,37 +14,34 @@ namespace morvale {
 class OutputFile {
 public:
     OutputFile() = default;
-    ~OutputFile();
+    ~OutputFile() { close(); }
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Creates or truncates the file. False when it cannot be created.
-    bool open(const std::filesystem::path& path);
+    bool open(const std::filesystem::path& path) { return file_.open(path, "wb", L"wb"); }
     // Writes text as it stands (callers put "\r\n" themselves).
-    void write(std::string_view bytes);
+    void write(std::string_view bytes) {
+        if (!bytes.empty()) file_.write(bytes.data(), bytes.size());  // an empty view may carry no pointer at all
+    }
     // Writes text turning every "\n" into CR LF.
     void writeText(std::string_view text);
     // Room for at least `bytes` more characters; commit() what was used.
-    char* reserve(std::size_t bytes);
-    void commit(char* end);
+    char* reserve(std::size_t bytes) { return file_.reserve(bytes); }
+    void commit(char* end) { file_.commit(end); }
     // Flushes and closes; false when any write or the close failed.
-    bool close();
-    bool isOpen() const { return file_ != nullptr; }
-    bool failed() const { return failed_; }
+    bool close() { return file_.close(); }
+    bool isOpen() const { return file_.isOpen(); }
+    bool failed() const { return file_.failed(); }
 
     // Where the next byte goes, counting what is still buffered.
-    std::int64_t position() const { return filePosition_ + static_cast<std::int64_t>(used_); }
+    std::int64_t position() const { return file_.position(); }
     // Writes the buffer out and moves the write position; false when the
     // file cannot seek (a pipe, for example).
-    bool seek(std::int64_t offset);
+    bool seek(std::int64_t offset) { return file_.seek(offset); }
 
 private:
-    void flush();
-    std::FILE* file_ = nullptr;
-    std::vector<char> buffer_;
-    std::size_t used_ = 0;
-    std::int64_t filePosition_ = 0;
-    bool failed_ = false;
+    BufferedFile file_;
 };
 
 }  // namespace morvale

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "base/mesh_file.h"
+#include "base/platform_file.h"
 
 namespace morvale {
 
@@ -68,7 +68,7 @@ void RecordSpool::append(const void* record) {
 
 void RecordSpool::flushTail() {
     if (tail_.empty() || !file_) return;
-    if (!failed_ && (!seekFile(file_, fileRecords_ * static_cast<std::int64_t>(recordBytes_)) ||
+    if (!failed_ && (!seekTo(file_, fileRecords_ * static_cast<std::int64_t>(recordBytes_)) ||
                      std::fwrite(tail_.data(), 1, tail_.size(), file_) != tail_.size()))
         failed_ = true;
     fileRecords_ += static_cast<std::int64_t>(tail_.size() / recordBytes_);
@@ -105,7 +105,7 @@ const unsigned char* RecordSpool::at(std::int64_t index) {
         const std::int64_t first = page * static_cast<std::int64_t>(pageRecords_);
         const std::int64_t records = std::min<std::int64_t>(static_cast<std::int64_t>(pageRecords_), count_ - first);
         const std::size_t bytes = static_cast<std::size_t>(records) * recordBytes_;
-        if (!seekFile(file_, first * static_cast<std::int64_t>(recordBytes_)) ||
+        if (!seekTo(file_, first * static_cast<std::int64_t>(recordBytes_)) ||
             std::fread(pageData, 1, bytes, file_) != bytes) {
             failed_ = true;
             slotPage_[slot] = -1;

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/platform_file.h"
+
 namespace morvale {
 
 namespace {

@@ -4,6 +4,8 @@
 #include <limits>
 #include <system_error>
 
+#include "base/platform_file.h"
+
 namespace morvale {
 namespace {
 

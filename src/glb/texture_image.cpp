@@ -4,7 +4,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "base/mesh_file.h"
+#include "base/platform_file.h"
 
 namespace morvale {
 namespace {
@@ -34,7 +34,7 @@ bool readJpegSize(std::FILE* file, ImageHeader& header) {
     std::int64_t at = 2;
     for (int segments = 0; segments < 1024; ++segments) {
         unsigned char mark[4];
-        if (!seekFile(file, at) || std::fread(mark, 1, 2, file) != 2 || mark[0] != 0xFF) return false;
+        if (!seekTo(file, at) || std::fread(mark, 1, 2, file) != 2 || mark[0] != 0xFF) return false;
         const unsigned char marker = mark[1];
         if (marker == 0xFF) {  // a fill byte before the marker
             at += 1;

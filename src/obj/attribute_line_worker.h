@@ -33,6 +33,8 @@ public:
         char text[63];
         std::uint8_t length;
     };
+    // The writer copies a whole record into the room of the lines it holds.
+    static_assert(sizeof(Record::text) <= texCoordLineRoom + normalLineRoom);
     // A batch held back: copies of its arrays and its records.
     struct HeldBatch {
         std::size_t count = 0;

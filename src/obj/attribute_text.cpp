@@ -8,9 +8,8 @@
 #include <new>
 #include <utility>
 
-#include "obj/fixed_format.h"
-
 #include "obj/face_text.h"
+#include "obj/fixed_format.h"
 #include "obj/fixed_format_inline.h"
 
 namespace morvale {
@@ -53,11 +52,6 @@ bool putUnitInterval(double value, char*& out) {
     return true;
 }
 
-char* putFixed6(double value, char* out) {
-    if (putUnitInterval<6>(value, out)) return out;
-    return formatFixed6(value, out);
-}
-
 // The exact formatter out of line: the rare values it takes keep the common path small.
 char* putNormalFixed4(double value, char* out) {
     if (putUnitInterval<4>(value, out)) return out;
@@ -71,82 +65,15 @@ char* putTexCoordLine(char* out, double u, double v) {
     return lines.put(out, u, v);
 }
 
-const TexCoordLines::Text& TexCoordLines::Recent::of(double value) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-    if (slot[0].bits == bits) return slot[0];
-    if (slot[1].bits == bits) return slot[1];
-    Text& t = slot[older];
-    older ^= 1u;
-    t.length = static_cast<unsigned>(putFixed6(value, t.text) - t.text);
-    t.bits = bits;
-    return t;
+char* putTexCoordNumber(double value, char* out) {
+    if (putUnitInterval<6>(value, out)) return out;
+    return formatFixed6(value, out);
 }
-
-namespace {
-
-// A text of `length` bytes stored at least `wide` bytes wide: copied `wide`
-// bytes at once when it fits (the line's room has the slack).
-template <unsigned wide>
-char* copyWide(char* out, const char* text, unsigned length) {
-    if (length <= wide)
-        std::memcpy(out, text, wide);
-    else
-        std::memcpy(out, text, length);
-    return out + length;
-}
-
-}  // namespace
-
-bool ColumnTexCoords::allocate() {
-    entries_.reset(new (std::nothrow) Entry[entryCount + 2]);
-    index_.reset(new (std::nothrow) std::uint32_t[std::size_t{1} << indexBits]());
-    used_ = 1;
-    last_ = 0;
-    return entries_ && index_;
-}
-
-const char* ColumnTexCoords::text(double u, unsigned& length) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(u);
-    std::size_t k = last_ + 1;
-    if (!holds(k, bits)) {
-        k = last_;
-        if (!holds(k, bits)) {
-            std::uint32_t& slot = index_[static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - indexBits))];
-            k = slot;
-            if (!holds(k, bits)) {
-                const unsigned n = static_cast<unsigned>(putFixed6(u, scratch_) - scratch_);
-                if (n > entryText || used_ > entryCount) {
-                    length = n;
-                    return scratch_;
-                }
-                k = used_++;
-                Entry& entry = entries_[k];
-                std::memcpy(entry.text, scratch_, entryText);
-                entry.length = n;
-                entry.bits = bits;
-                slot = static_cast<std::uint32_t>(k);
-            }
-        }
-    }
-    last_ = k;
-    length = entries_[k].length;
-    return entries_[k].text;
-}
-
-char* putTexCoordNumber(char* out, double value) { return putFixed6(value, out); }
 
 char* TexCoordLines::put(char* out, double u, double v) {
-    const char* uText;
-    unsigned uLength;
-    if (columns_ != nullptr) {
-        uText = columns_->text(u, uLength);
-    } else {
-        const Text& t = u_.of(u);
-        uText = t.text;
-        uLength = t.length;
-    }
-    const Text& vText = v_.of(v);
-    return putTexCoordTexts(out, uText, uLength, vText.text, vText.length);
+    const TextRef uText = columns_ != nullptr ? columns_->get(u) : u_.get(u);
+    const TextRef vText = v_.get(v);
+    return putTexCoordTexts(out, uText.text, uText.length, vText.text, vText.length);
 }
 
 char* putNormalLine(char* out, double x, double y, double z) {
@@ -170,12 +97,15 @@ char* putAttributeFaceLine(char* out, const std::int64_t* vertex, int corners, c
 
 namespace {
 
-// Number texts up to 8 bytes were stored 8 bytes wide.
-char* copyNumber(char* to, const char* from, unsigned n) { return copyWide<8>(to, from, n); }
+// Number texts up to a word long were stored a word wide.
+char* copyNumber(char* to, const char* from, unsigned n) { return copyWide<textWordBytes>(to, from, n); }
+
+// putInteger's text (a short one stored a word wide), read a word wide.
+constexpr std::size_t integerTextBytes = integerMaxChars + textWordBytes;
 
 // The text of the shared normal's number, formatted once for many faces.
 struct SharedText {
-    char text[24];
+    char text[integerTextBytes];
     unsigned length = 0;
 };
 
@@ -229,7 +159,7 @@ char* putFaceWords(char* out, const std::uint64_t* word, const unsigned* length,
 // corner names it.
 template <int corners, bool uv, NormalLayout normals>
 char* putFaceInFull(char* out, const std::int64_t* vertex, const SharedText& shared) {
-    char text[corners][24];
+    char text[corners][integerTextBytes];
     unsigned length[corners];
     for (int k = 0; k < corners; ++k) length[k] = static_cast<unsigned>(putInteger(text[k], vertex[k]) - text[k]);
     *out++ = 'f';

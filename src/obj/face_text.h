@@ -9,11 +9,9 @@
 #include <cstring>
 #include <utility>
 
-namespace morvale {
+#include "obj/text_room.h"
 
-// Slack a face line needs at its destination beyond its text: numbers are
-// stored and copied 8 and 16 bytes at a time.
-inline constexpr std::size_t faceLineSlack = 16;
+namespace morvale {
 
 // The decimal digits of v < 10^8 without leading zeros as text bytes in a
 // word, first digit in the lowest byte, found by splitting v into eight
@@ -53,7 +51,7 @@ inline char* putInteger(char* out, std::int64_t v) {
     if constexpr (std::endian::native == std::endian::little) {
         if (v >= 0 && v < 100000000) return putDigitsBelow1e8(out, static_cast<std::uint32_t>(v));
     }
-    return std::to_chars(out, out + 20, v).ptr;
+    return std::to_chars(out, out + integerMaxChars, v).ptr;
 }
 
 // Adds `step` (0 to 9) to the number whose digits `word` holds (last digit

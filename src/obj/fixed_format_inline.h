@@ -18,7 +18,8 @@ namespace morvale {
 // digits and the point with four decimals, each part's bytes in a word,
 // first byte lowest. Writing it is three stores, and nothing is read back
 // from memory (a wide read of bytes just written one by one stalls the
-// store buffer). Writes up to 8 bytes past its end.
+// store buffer). Stores each part a word wide (textWordBytes): up to 8 bytes
+// past its end.
 struct ShortText {
     std::uint64_t integerDigits = 0;
     std::uint64_t pointAndDecimals = 0;
@@ -40,10 +41,6 @@ inline bool fixed4Short(double value, ShortText& text) {
     if constexpr (std::endian::native != std::endian::little) {
         return false;
     } else {
-        static constexpr char pairs[201] =
-            "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-            "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-            "8081828384858687888990919293949596979899";
         const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
         const unsigned biased = static_cast<unsigned>(bits >> 52) & 0x7ffu;
         // value = mantissa * 2^-shift with shift in 1..63: from 2^-11 up to 2^52.
@@ -65,8 +62,8 @@ inline bool fixed4Short(double value, ShortText& text) {
 
         text.integerDigits = digitWordBelow1e8(static_cast<std::uint32_t>(integer), text.digits);
         std::uint16_t high, low;
-        std::memcpy(&high, pairs + 2 * (scaled / 100), 2);
-        std::memcpy(&low, pairs + 2 * (scaled % 100), 2);
+        std::memcpy(&high, digitPairs + 2 * (scaled / 100), 2);
+        std::memcpy(&low, digitPairs + 2 * (scaled % 100), 2);
         text.pointAndDecimals = '.' | (std::uint64_t{high} << 8) | (std::uint64_t{low} << 24);
         text.negative = static_cast<unsigned>(bits >> 63);
         return true;

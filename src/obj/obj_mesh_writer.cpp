@@ -14,9 +14,6 @@ namespace {
 // Lines reserved at once: few checks per line, little room left unused at a chunk's end.
 constexpr std::size_t linesPerReserve = 64;
 
-constexpr std::size_t faceLineRoom(int corners) {
-    return 1 + static_cast<std::size_t>(corners) * 21 + 2 + faceLineSlack;
-}
 // A turn of face lines fills one chunk: small turns keep the two threads in
 // step, chunks of a turn's size keep the block's memory low.
 constexpr std::size_t faceTurnLines = 4096;
@@ -48,29 +45,24 @@ std::size_t turnLinesFitting(std::int64_t largest, int corners, const FaceAttrib
     return (faceChunkBytes - linesPerReserve * attributeFaceLineRoom) / line;
 }
 
-constexpr std::uint64_t signIf(bool negate) { return negate ? std::uint64_t{1} << 63 : 0; }
-
 }  // namespace
 
 ObjMeshWriter::ObjMeshWriter(OutputFile& output, const std::filesystem::path& outputPath, const ObjTexts& texts,
                              std::int32_t presetIndex, const std::atomic<bool>& cancelRequested,
                              ProgressReporter& progress, bool threaded)
     : output_(output), outputPath_(outputPath), texts_(texts), layout_(vertexLayoutFor(presetIndex)),
-      presetIndex_(presetIndex), putVertexLines_(putVertexLinesFor(layout_)), eastSign_(signIf(layout_.negateEast)),
-      northSign_(signIf(layout_.negateNorth)), elevationSign_(signIf(layout_.negateElevation)),
-      cancelRequested_(cancelRequested), progress_(progress), threaded_(threaded) {}
+      presetIndex_(presetIndex), putVertexLines_(putVertexLinesFor(layout_)), eastSign_(signBitIf(layout_.negateEast)),
+      northSign_(signBitIf(layout_.negateNorth)), elevationSign_(signBitIf(layout_.negateElevation)),
+      cancelRequested_(cancelRequested), progress_(progress), threaded_(threaded) {
+    if (!eastTexts_.allocate()) throw std::bad_alloc();
+}
 
 ObjMeshWriter::~ObjMeshWriter() { finishBlock(); }
 
 ObjMeshWriter::PutVertexLines ObjMeshWriter::putVertexLinesFor(const VertexLayout& layout) {
-    switch (layout.eastSlot * 3 + layout.northSlot) {
-    case 1: return &ObjMeshWriter::putVertexLines<0, 1>;
-    case 2: return &ObjMeshWriter::putVertexLines<0, 2>;
-    case 3: return &ObjMeshWriter::putVertexLines<1, 0>;
-    case 5: return &ObjMeshWriter::putVertexLines<1, 2>;
-    case 6: return &ObjMeshWriter::putVertexLines<2, 0>;
-    default: return &ObjMeshWriter::putVertexLines<2, 1>;
-    }
+    return withVertexSlots(layout, []<int eastSlot, int northSlot>() -> PutVertexLines {
+        return &ObjMeshWriter::putVertexLines<eastSlot, northSlot>;
+    });
 }
 
 void ObjMeshWriter::startBlock(bool faceBlock) {

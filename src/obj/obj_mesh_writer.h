@@ -174,7 +174,6 @@ private:
         last.eastBits = std::bit_cast<std::uint64_t>(p[3]);
         last.hasEast = true;
         const bool shortElevation = elevation_.set(flipSign(p[2], elevationSign_));
-        static_assert(std::has_single_bit(shortTextBytes));
         if ((west.length | east.length | last.north.length | last.south.length) < shortTextBytes) [[likely]] {
             const auto fits = [](TextRef t) { return ShortRef{t.text, t.length}; };
             const ShortRef w = fits(west), e = fits(east), n = fits(last.north), s = fits(last.south);
@@ -186,7 +185,7 @@ private:
         return putPlaneIn<eastSlot, northSlot>(out, west, east, last.north, last.south, elevation_.text());
     }
     // The texts of the last plane's edges (still valid: the caches keep the
-    // last two texts asked for) and the bits of their values.
+    // last textsKeptValid texts asked for) and the bits of their values.
     struct PlaneTexts {
         bool hasRow = false, hasEast = false;
         std::uint64_t northBits = 0, southBits = 0, eastBits = 0;
@@ -198,10 +197,6 @@ private:
         out = putVertexIn<eastSlot, northSlot>(out, east, north, z);
         out = putVertexIn<eastSlot, northSlot>(out, east, south, z);
         return putVertexIn<eastSlot, northSlot>(out, west, south, z);
-    }
-    // Negation as a sign flip without a branch: the same bits as -value.
-    static double flipSign(double value, std::uint64_t sign) {
-        return std::bit_cast<double>(std::bit_cast<std::uint64_t>(value) ^ sign);
     }
     using PutVertexLines = char* (ObjMeshWriter::*)(char*, const double*, std::size_t);
     static PutVertexLines putVertexLinesFor(const VertexLayout& layout);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "morvale_version.h"
+#include "obj/text_room.h"
 
 namespace morvale {
 namespace {
@@ -16,7 +17,7 @@ char* appendText(char* out, std::string_view text) {
     return out + text.size();
 }
 
-char* appendInteger(char* out, std::int64_t value) { return std::to_chars(out, out + 20, value).ptr; }
+char* appendInteger(char* out, std::int64_t value) { return std::to_chars(out, out + integerMaxChars, value).ptr; }
 
 void writeCountComment(OutputFile& output, std::int64_t count, std::string_view tail) {
     char line[64];

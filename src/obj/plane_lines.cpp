@@ -10,16 +10,6 @@
 #include "obj/fixed_format.h"
 
 namespace morvale {
-namespace {
-
-constexpr std::uint64_t signIf(bool negate) { return negate ? std::uint64_t{1} << 63 : 0; }
-
-// Negation as a sign flip without a branch: the same bits as -value.
-double flipSign(double value, std::uint64_t sign) {
-    return std::bit_cast<double>(std::bit_cast<std::uint64_t>(value) ^ sign);
-}
-
-}  // namespace
 
 bool PlaneLines::fits(const char* text, const char* end, EdgeText& to) {
     const std::size_t length = static_cast<std::size_t>(end - text);
@@ -35,9 +25,9 @@ bool PlaneLines::prepare(const PlaneLattice& lattice, std::int32_t presetIndex) 
     if (columns < 1 || columns > maxColumns) return false;
     const VertexLayout layout = vertexLayoutFor(presetIndex);
     lattice_ = lattice;
-    eastSign_ = signIf(layout.negateEast);
-    northSign_ = signIf(layout.negateNorth);
-    elevationSign_ = signIf(layout.negateElevation);
+    eastSign_ = signBitIf(layout.negateEast);
+    northSign_ = signBitIf(layout.negateNorth);
+    elevationSign_ = signBitIf(layout.negateElevation);
     row_ = -1;
     elevation_ = LastText();
     const CellEdges& e = lattice.edges;
@@ -49,7 +39,7 @@ bool PlaneLines::prepare(const PlaneLattice& lattice, std::int32_t presetIndex) 
         return fits(scratch, putFixed4(flipSign(value, northSign_), scratch), to);
     };
     const auto coordinate = [&](double value, EdgeText& to) {
-        return fits(scratch, putTexCoordNumber(scratch, value), to);
+        return fits(scratch, putTexCoordNumber(value, scratch), to);
     };
     // Edges and coordinates run monotonically down the rows: the longest
     // texts are those of the first and the last row.
@@ -77,14 +67,10 @@ bool PlaneLines::prepare(const PlaneLattice& lattice, std::int32_t presetIndex) 
         west_ = east_ = westU_ = eastU_ = {};
         return false;
     }
-    switch (layout.eastSlot * 3 + layout.northSlot) {
-    case 1: putPlain_ = &PlaneLines::putPlanes<0, 1, false>, putWithUv_ = &PlaneLines::putPlanes<0, 1, true>; break;
-    case 2: putPlain_ = &PlaneLines::putPlanes<0, 2, false>, putWithUv_ = &PlaneLines::putPlanes<0, 2, true>; break;
-    case 3: putPlain_ = &PlaneLines::putPlanes<1, 0, false>, putWithUv_ = &PlaneLines::putPlanes<1, 0, true>; break;
-    case 5: putPlain_ = &PlaneLines::putPlanes<1, 2, false>, putWithUv_ = &PlaneLines::putPlanes<1, 2, true>; break;
-    case 6: putPlain_ = &PlaneLines::putPlanes<2, 0, false>, putWithUv_ = &PlaneLines::putPlanes<2, 0, true>; break;
-    default: putPlain_ = &PlaneLines::putPlanes<2, 1, false>, putWithUv_ = &PlaneLines::putPlanes<2, 1, true>; break;
-    }
+    withVertexSlots(layout, [&]<int eastSlot, int northSlot>() {
+        putPlain_ = &PlaneLines::putPlanes<eastSlot, northSlot, false>;
+        putWithUv_ = &PlaneLines::putPlanes<eastSlot, northSlot, true>;
+    });
     return true;
 }
 
@@ -96,8 +82,8 @@ void PlaneLines::startRow(std::int32_t row) {
     // prepare() checked the longest texts of the window.
     [[maybe_unused]] bool ok = fits(scratch, putFixed4(flipSign(yNorth(e, row), northSign_), scratch), north_) &&
                                fits(scratch, putFixed4(flipSign(ySouth(e, row), northSign_), scratch), south_) &&
-                               fits(scratch, putTexCoordNumber(scratch, cornerV(lattice_.uvExtent, row)), northV_) &&
-                               fits(scratch, putTexCoordNumber(scratch, cornerV(lattice_.uvExtent, row + 1)), southV_);
+                               fits(scratch, putTexCoordNumber(cornerV(lattice_.uvExtent, row), scratch), northV_) &&
+                               fits(scratch, putTexCoordNumber(cornerV(lattice_.uvExtent, row + 1), scratch), southV_);
     assert(ok);
 }
 

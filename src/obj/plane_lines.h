@@ -9,7 +9,7 @@
 //
 // Trade-off: the column texts take up to 4 x 17 bytes a column, so only
 // windows up to maxColumns wide keep them, and only when every edge text is
-// shorter than 16 bytes (coordinates below 10^10 in magnitude); otherwise
+// shorter than shortTextBytes (16: coordinates below 10^10 in magnitude); otherwise
 // prepare() says no and the planes come as vertices.
 
 #include <cstddef>
@@ -40,9 +40,9 @@ public:
     }
 
 private:
-    // A text shorter than 16 bytes, copied 16 bytes wide.
+    // A text shorter than shortTextBytes, copied that wide.
     struct EdgeText {
-        char text[16] = {};
+        char text[shortTextBytes] = {};
         std::uint8_t length = 0;
         ShortRef ref() const { return {text, length}; }
     };

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "obj/attribute_text.h"
-#include "obj/fixed6_format.h"
+#include "obj/fixed_format.h"
 #include "obj/mtl_writer.h"
 #include "test_support.h"
 

@@ -97,6 +97,7 @@ TEST(PipelineText, ColumnTextsGiveEachValuesOwnText) {
     // zero's two signs, texts too long for an entry, and more distinct values
     // than entries: whatever the guess, the text is the value's own.
     ColumnTexts texts;
+    ASSERT_TRUE(texts.allocate());
     std::mt19937_64 random(5);
     std::vector<double> columns;
     for (int c = 0; c < 3000; ++c) columns.push_back((c - 1500) * 0.25);

@@ -35,17 +35,17 @@ TEST(TextFormat, FixedBuffersNeverOverflow) {
         wchar_t guard[4];
     } small{};
     small.guard[0] = L'#';
-    EXPECT_EQ(morvale::formatText16(small.text, L"%d/%ls", 42, L"abcdefghijkl"), 15);
+    EXPECT_EQ(morvale::formatText(small.text, L"%d/%ls", 42, L"abcdefghijkl"), 15);
     EXPECT_EQ(std::wstring(small.text), L"42/abcdefghijkl");
-    EXPECT_EQ(morvale::formatText16(small.text, L"%d/%ls", 420, L"abcdefghijkl"), -1);
+    EXPECT_EQ(morvale::formatText(small.text, L"%d/%ls", 420, L"abcdefghijkl"), -1);
     EXPECT_EQ(std::wstring(small.text), L"420/abcdefghijk");
     EXPECT_EQ(small.guard[0], L'#');
 
     wchar_t large[512];
-    EXPECT_EQ(morvale::formatText512(large, L"%.2f s, %lld", 1.5, 5'000'000'000LL), 18);
+    EXPECT_EQ(morvale::formatText(large, L"%.2f s, %lld", 1.5, 5'000'000'000LL), 18);
     EXPECT_EQ(std::wstring(large), L"1.50 s, 5000000000");
     std::wstring tooLong(600, L'z');
-    EXPECT_EQ(morvale::formatText512(large, L"%ls", tooLong.c_str()), -1);
+    EXPECT_EQ(morvale::formatText(large, L"%ls", tooLong.c_str()), -1);
     EXPECT_EQ(std::wstring(large), tooLong.substr(0, 511));
 }
 
