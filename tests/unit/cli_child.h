@@ -67,12 +67,14 @@ inline ChildRun runConverter(const std::vector<std::string>& args, const Termina
             close(master);
             close(slave);
         }
+        // Opened before the user changes: the build folder may lie where that user cannot reach.
+        const int program = open(argp[0], O_RDONLY | O_CLOEXEC);
         if (user != nullptr && !becomeUser(*user)) {
             static const char refused[] = "the child could not become the user whom permissions bind\n";
             (void)!write(1, refused, sizeof refused - 1);
             _exit(126);
         }
-        execv(argp[0], argp.data());
+        if (program >= 0) fexecve(program, argp.data(), environ);
         _exit(127);
     }
     close(outPipe[1]);
