@@ -248,7 +248,7 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
             else if (is(*value, "ok"))
                 o.seamsStaleOk = true;
             else
-                return fail("unknown --seams-stale '" + toNarrow(*value) + "' (error or ok)");
+                return fail(unknownValue(*option, toNarrow(*value)));
             break;
         case OptionId::uv: o.attributes.uv = true; break;
         case OptionId::normals: o.attributes.normals = true; break;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "base/platform_file.h"
+
 namespace morvale {
 
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -48,11 +50,7 @@ std::string outputProblem(const std::filesystem::path& path) {
     std::error_code error;
     const bool existed = std::filesystem::exists(path, error);
     errno = 0;
-#ifdef _WIN32
-    std::FILE* file = _wfopen(path.c_str(), existed ? L"r+b" : L"wb");
-#else
-    std::FILE* file = std::fopen(path.c_str(), existed ? "r+b" : "wb");
-#endif
+    std::FILE* file = openFile(path, existed ? "r+b" : "wb", existed ? L"r+b" : L"wb");
     const int reason = errno;
     if (file != nullptr) {
         std::fclose(file);

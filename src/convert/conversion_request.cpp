@@ -94,7 +94,6 @@ private:
     double surfaceLowest_ = 0.0;
 };
 
-// The files a run wrote, removed when what it wrote must not stay.
 std::int64_t windowCells(const ConversionSettings& s) {
     return (std::int64_t{s.cropXMax} - s.cropXMin + 1) * (std::int64_t{s.cropYMax} - s.cropYMin + 1);
 }

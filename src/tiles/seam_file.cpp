@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/input_file.h"
+#include "base/platform_file.h"
 
 namespace morvale {
 
@@ -55,13 +56,7 @@ struct Decoder {
     double f64() { return std::bit_cast<double>(u64()); }
 };
 
-FileHandle openForWriting(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return FileHandle(_wfopen(path.c_str(), L"wb"));
-#else
-    return FileHandle(std::fopen(path.c_str(), "wb"));
-#endif
-}
+FileHandle openForWriting(const std::filesystem::path& path) { return FileHandle(openFile(path, "wb", L"wb")); }
 
 bool readExactly(std::FILE* file, unsigned char* p, std::size_t n) { return std::fread(p, 1, n, file) == n; }
 
