@@ -8,6 +8,7 @@
 #include <optional>
 #include <system_error>
 
+#include "base/platform_file.h"
 #include "convert/conversion_files.h"
 #include "mesh/floating_planes.h"
 #include "mesh/forwarding_sink.h"
@@ -38,60 +39,72 @@ ConversionResult finishRun(ConversionStats& stats, std::atomic<bool>& cancelRequ
     return written ? conversionFinished : conversionWriteFailed;
 }
 
+// The elevations of the vertices that passed, lowest and highest.
+struct VertexRange {
+    double lowest = DBL_MAX;
+    double highest = -DBL_MAX;
+
+    void add(const VertexBatch& batch) {
+        for (std::size_t i = 0; i < batch.count; ++i) {
+            const double z = batch.position[3 * i + 2];
+            lowest = std::min(lowest, z);
+            highest = std::max(highest, z);
+        }
+    }
+    // In grid units (output elevations are grid elevations scaled; a
+    // negative scale turns the range over); false when no vertex passed.
+    bool inGrid(double unitScale, double& low, double& high) const {
+        if (lowest > highest) return false;
+        low = std::min(lowest / unitScale, highest / unitScale);
+        high = std::max(lowest / unitScale, highest / unitScale);
+        return true;
+    }
+};
+
 // In front of the solid. The default base depends on the elevations of the
 // surface, known only once its vertices passed: they are watched on their way
-// and the base is set before the solid needs it (at endVertices). A given base
-// that is not below the lowest vertex would make walls that cross the surface:
-// the run is stopped there (through the cancel flag, which the run clears at
-// its end) and its partial files removed. A writer that cannot take vertices
-// after a block taken ahead, where the solid puts its base copies, has the
-// builder hand them over in order.
+// and the base is set before the solid needs it (at endVertices). A writer
+// that cannot take vertices after a block taken ahead, where the solid puts
+// its base copies, has the builder hand them over in order.
 class SolidFront final : public ForwardingSink {
 public:
-    SolidFront(SolidFilter& solid, double unitScale, std::optional<double> givenBase, bool aheadAllowed,
-               std::atomic<bool>& cancelRequested)
-        : ForwardingSink(solid), solid_(solid), unitScale_(unitScale), givenBase_(givenBase),
-          aheadAllowed_(aheadAllowed), cancelRequested_(cancelRequested) {}
+    SolidFront(SolidFilter& solid, double unitScale, bool defaultBase, bool aheadAllowed)
+        : ForwardingSink(solid), solid_(solid), unitScale_(unitScale), defaultBase_(defaultBase),
+          aheadAllowed_(aheadAllowed) {}
 
     bool acceptsVerticesAhead() override { return aheadAllowed_ && solid_.acceptsVerticesAhead(); }
     void vertices(const VertexBatch& batch) override {
-        for (std::size_t i = 0; i < batch.count; ++i) {
-            const double z = batch.position[3 * i + 2];
-            lowest_ = std::min(lowest_, z);
-            highest_ = std::max(highest_, z);
-        }
+        range_.add(batch);
         solid_.vertices(batch);
     }
     void endVertices() override {
-        if (lowest_ <= highest_) {
-            // Output elevations are grid elevations scaled (and shifted only
-            // with --center-z, which a given base excludes), so the rules
-            // carry over scaled; a negative scale turns the range over.
-            const double lowestInGrid = std::min(lowest_ / unitScale_, highest_ / unitScale_);
-            const double highestInGrid = std::max(lowest_ / unitScale_, highest_ / unitScale_);
-            if (!givenBase_) {
-                solid_.setBaseElevation(defaultSolidBase(lowestInGrid, highestInGrid) * unitScale_);
-            } else if (*givenBase_ >= lowestInGrid) {
-                baseNotBelow_ = true;
-                surfaceLowest_ = lowestInGrid;
-                cancelRequested_.store(true);
-            }
-        }
+        // The rule is in grid units; output elevations are grid elevations
+        // scaled and shifted, so it carries over scaled.
+        double lowest = 0.0, highest = 0.0;
+        if (defaultBase_ && range_.inGrid(unitScale_, lowest, highest))
+            solid_.setBaseElevation(defaultSolidBase(lowest, highest) * unitScale_);
         solid_.endVertices();
     }
-    bool baseNotBelow() const { return baseNotBelow_; }
-    double surfaceLowest() const { return surfaceLowest_; }
 
 private:
     SolidFilter& solid_;
     double unitScale_;
-    std::optional<double> givenBase_;  // grid units
+    bool defaultBase_;
     bool aheadAllowed_;
-    std::atomic<bool>& cancelRequested_;
-    double lowest_ = DBL_MAX;
-    double highest_ = -DBL_MAX;
-    bool baseNotBelow_ = false;
-    double surfaceLowest_ = 0.0;
+    VertexRange range_;
+};
+
+// Takes a surface only to find its lowest vertex: a given solid base is
+// checked against it before the output is touched.
+class LowestVertex final : public MeshSink {
+public:
+    void begin(const MeshInfo&) override {}
+    void vertices(const VertexBatch& batch) override { range.add(batch); }
+    void endVertices() override {}
+    void faces(const FaceBatch&) override {}
+    MeshWritten end() override { return MeshWritten{0, 0, true}; }
+
+    VertexRange range;
 };
 
 std::int64_t windowCells(const ConversionSettings& s) {
@@ -143,7 +156,7 @@ std::string solidBaseNotBelowText(const ConversionRequest& request, const Conver
     char text[256];
     std::snprintf(text, sizeof text,
                   "--solid %.10g is not below the lowest elevation of the surface, %.10g: the walls would cross "
-                  "it; give a lower base; nothing written (the partial output was removed)",
+                  "it; give a lower base; nothing written",
                   request.solidBase.value_or(0.0), stats.surfaceLowest);
     return text;
 }
@@ -180,6 +193,40 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     job.attributes = request.attributes;
     job.writingStage = format.writingStage;
 
+    // The mesh of the mode, simplified or not, into `sink`.
+    const bool floating = settings.mode == TerrainMode::FloatingPlanes;
+    const auto build = [&](const TerrainJob& run, MeshSink& sink) {
+        SimplifiedBuilt simplified;
+        if (request.maxError || request.maxTriangles > 0) {
+            // Faces past the memory budget wait beside the output, as the solid's surface does.
+            SimplifyRequest simplify{request.maxError.value_or(0.0), request.maxTriangles, request.outputPath};
+            simplify.spoolPath += ".faces.tmp";
+            simplified = floating ? buildMergedPlanesMesh(run, simplify.maxError, sink)
+                                  : buildSimplifiedInterpolatedMesh(run, simplify, sink);
+        } else {
+            simplified.built = floating ? buildFloatingPlanesMesh(run, sink) : buildInterpolatedMesh(run, sink);
+        }
+        return simplified;
+    };
+
+    // A given solid base must lie below the surface's lowest vertex, or the
+    // walls would cross the surface. That vertex is known only once the
+    // surface is built: a first build, that writes nothing, finds it before
+    // the output (which may hold an earlier conversion) is touched.
+    if (request.solid && request.solidBase) {
+        SilentProgress quiet;
+        TerrainJob first = job;
+        first.progress = &quiet;
+        LowestVertex lowest;
+        build(first, lowest);
+        double low = 0.0, high = 0.0;
+        if (lowest.range.inGrid(settings.unitScale, low, high) && *request.solidBase >= low) {
+            stats.surfaceLowest = low;
+            return conversionSolidBaseNotBelow;
+        }
+        if (job.input != nullptr && !seekTo(job.input, request.header.dataStart)) job.input = nullptr;
+    }
+
     std::unique_ptr<OpenWriter> writer;
     try {
         if (const ConversionResult opened =
@@ -201,35 +248,16 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         options.spoolPath = spool;
         if (request.solidBase) options.baseElevation = *request.solidBase * settings.unitScale;
         solid.emplace(writer->sink(), options, &cancelRequested);
-        sink = &solidFront.emplace(*solid, settings.unitScale, request.solidBase, format.verticesAfterAhead,
-                                   cancelRequested);
+        sink = &solidFront.emplace(*solid, settings.unitScale, !request.solidBase, format.verticesAfterAhead);
     }
 
-    const bool floating = settings.mode == TerrainMode::FloatingPlanes;
-    SimplifiedBuilt simplified;
-    if (request.maxError || request.maxTriangles > 0) {
-        // Faces past the memory budget wait beside the output, as the solid's surface does.
-        SimplifyRequest simplify{request.maxError.value_or(0.0), request.maxTriangles, request.outputPath};
-        simplify.spoolPath += ".faces.tmp";
-        simplified = floating ? buildMergedPlanesMesh(job, simplify.maxError, *sink)
-                              : buildSimplifiedInterpolatedMesh(job, simplify, *sink);
-    } else {
-        simplified.built = floating ? buildFloatingPlanesMesh(job, *sink) : buildInterpolatedMesh(job, *sink);
-    }
+    const SimplifiedBuilt simplified = build(job, *sink);
     const TerrainBuilt& built = simplified.built;
-    const bool solidBaseNotBelow = solidFront && solidFront->baseNotBelow();
-    if (solidBaseNotBelow) stats.surfaceLowest = solidFront->surfaceLowest();
     solidFront.reset();
     solid.reset();
     const bool closed = writer->close();
     writer.reset();
     input.reset();
-    if (solidBaseNotBelow) {
-        std::error_code ignored;
-        for (const std::filesystem::path& file : outputFiles(request)) std::filesystem::remove(file, ignored);
-        cancelRequested.store(false);
-        return conversionSolidBaseNotBelow;
-    }
     if (built.failure != BuildFailure::none)
         return built.failure == BuildFailure::vertexTable ? conversionVertexTableFailed : conversionQuadTableFailed;
     const bool written = closed && built.written;

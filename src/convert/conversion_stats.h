@@ -21,8 +21,8 @@ enum : ConversionResult {
     // converted (the window reads the header when a grid is opened).
     conversionHeaderCorrupted = -8,
     // --solid BASE at or above the lowest vertex of the surface: the walls
-    // would cross it. Known once the vertices passed; the partial output is
-    // removed (ConversionStats::surfaceLowest tells the lowest elevation).
+    // would cross it. Found by a first build before the output is touched
+    // (ConversionStats::surfaceLowest tells the lowest elevation).
     conversionSolidBaseNotBelow = -9,
     // A tile that the seam index it is converted with does not match: edited
     // since the index was written, or not in it. Listed, never converted.

@@ -409,9 +409,13 @@ TEST(BadInput, ASolidBaseNotBelowTheSurfaceIsRefusedAndNothingStays) {
             std::vector<std::string> args{(dir / "grid.asc").string(), "-o", (dir / out).string(), "--solid", base};
             // A textured OBJ also writes its material file.
             if (fs::path(out).extension() == ".obj") args.insert(args.end(), {"--texture", "x.png"});
+            // An earlier conversion under the output's name stays as it was.
+            writeFile(dir / out, "earlier");
             const ChildRun run = runConverter(args);
             EXPECT_EQ(run.status, 2) << run.out;
             EXPECT_TRUE(contains(run.out, "lowest elevation of the surface, 1:")) << run.out;
+            EXPECT_EQ(readFile(dir / out), "earlier");
+            fs::remove(dir / out);
             EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
         }
     }
