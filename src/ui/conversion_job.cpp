@@ -3,8 +3,12 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <string>
+#include <string_view>
 
+#include "app/mesh_options.h"
 #include "convert/conversion_request.h"
+#include "convert/texture_check.h"
 #include "obj/obj_writer.h"
 #include "app/summary_text.h"
 #include "ui/app_state.h"
@@ -55,7 +59,33 @@ ConversionRequest currentRequest() {
     request.inputNameNarrow = appState.inputNameNarrow;
     request.objectNameNarrow = appState.objectNameNarrow;
     request.objHeaderText = objHeaderText();
+    applyMeshOptions(appState.meshOptions, request);
     return request;
+}
+
+std::wstring widened(std::string_view text) { return std::wstring(text.begin(), text.end()); }
+
+// What the converter says of a request before it writes anything: a refusal
+// ends the press in an error box with its message, a warning is shown and the
+// job goes on. True when the job may start.
+bool acceptedRequest(const ConversionRequest& request) {
+    if (const char* conflict = conversionConflict(request)) {
+        MessageBoxW(appState.mainWindow, (widened(conflict) + L"; nothing written").c_str(), L"Error...",
+                    MB_OK | MB_ICONERROR);
+        return false;
+    }
+    const TextureNote texture = checkTextureFor(request.attributes.texture, request.format);
+    if (texture.verdict != TextureVerdict::fine)
+        MessageBoxW(appState.mainWindow, widened(texture.text).c_str(),
+                    texture.verdict == TextureVerdict::refused ? L"Error..." : L"Warning...",
+                    MB_OK | (texture.verdict == TextureVerdict::refused ? MB_ICONERROR : MB_ICONWARNING));
+    if (texture.verdict == TextureVerdict::refused) return false;
+    if (const char* refusal = conversionRefusal(request)) {
+        MessageBoxW(appState.mainWindow, (widened(refusal) + L"; nothing written").c_str(), L"Error...",
+                    MB_OK | MB_ICONERROR);
+        return false;
+    }
+    return true;
 }
 
 void showBox(const wchar_t* text, const wchar_t* caption, UINT icon) {
@@ -83,6 +113,7 @@ void startOrCancelConversion() {
     // A cancel pressed just as the last job ended must not stop this one.
     appState.cancelRequested = false;
     job().request = currentRequest();
+    if (!acceptedRequest(job().request)) return;
     enterJobState(true);
     job().startTick = GetTickCount();
     const HANDLE worker = CreateThread(nullptr, 0, conversionWorker, appState.mainWindow, 0, nullptr);
@@ -113,11 +144,16 @@ void finishConversion(ConversionResult result) {
     SetWindowTextW(findControl(idConvertButton), convertButtonText);
     const HWND statusLine = findControl(idStatusLine);
     SendMessageW(findControl(idProgressBar), PBM_SETPOS, 0, 0);
-    if (isFailureResult(result)) {
+    if (result == conversionSolidBaseNotBelow) {
+        SetWindowTextW(statusLine, L"Error...");
+        showBox(widened(solidBaseNotBelowText(job().request, conversionStats)).c_str(), L"Error...", MB_ICONERROR);
+    } else if (isFailureResult(result)) {
         SetWindowTextW(statusLine, L"Error...");
         showBox(failureText(result), L"Error...", MB_ICONERROR);
     } else {
-        const SummaryBox summary = composeSummary(conversionStats);
+        SummaryBox summary = composeSummary(conversionStats);
+        if (meshOptionsChosen(appState.meshOptions))
+            addMeshSummary(summary, outputWriter(job().request.format).label, conversionStats);
         SetWindowTextW(statusLine, summary.statusText.c_str());
         showBox(summary.text.c_str(), summary.caption.c_str(), summary.icon);
     }
