@@ -8,7 +8,7 @@
 
 #include "app/mesh_options.h"
 #include "convert/conversion_request.h"
-#include "convert/texture_check.h"
+#include "convert/request_notes.h"
 #include "obj/obj_writer.h"
 #include "app/summary_text.h"
 #include "ui/app_state.h"
@@ -65,25 +65,14 @@ ConversionRequest currentRequest() {
 
 std::wstring widened(std::string_view text) { return std::wstring(text.begin(), text.end()); }
 
-// What the converter says of a request before it writes anything: a refusal
-// ends the press in an error box with its message, a warning is shown and the
-// job goes on. True when the job may start.
+// What the converter says of a request before it writes anything, each in a
+// box: a refusal ends the press with its message. True when the job may start.
 bool acceptedRequest(const ConversionRequest& request) {
-    if (const char* conflict = conversionConflict(request)) {
-        MessageBoxW(appState.mainWindow, (widened(conflict) + L"; nothing written").c_str(), L"Error...",
-                    MB_OK | MB_ICONERROR);
-        return false;
-    }
-    const TextureNote texture = checkTextureFor(request.attributes.texture, request.format);
-    if (texture.verdict != TextureVerdict::fine)
-        MessageBoxW(appState.mainWindow, widened(texture.text).c_str(),
-                    texture.verdict == TextureVerdict::refused ? L"Error..." : L"Warning...",
-                    MB_OK | (texture.verdict == TextureVerdict::refused ? MB_ICONERROR : MB_ICONWARNING));
-    if (texture.verdict == TextureVerdict::refused) return false;
-    if (const char* refusal = conversionRefusal(request)) {
-        MessageBoxW(appState.mainWindow, (widened(refusal) + L"; nothing written").c_str(), L"Error...",
-                    MB_OK | MB_ICONERROR);
-        return false;
+    for (const RequestNote& note : requestNotes(request)) {
+        const bool refused = isRefusal(note.kind);
+        MessageBoxW(appState.mainWindow, widened(note.text).c_str(), refused ? L"Error..." : L"Warning...",
+                    MB_OK | (refused ? MB_ICONERROR : MB_ICONWARNING));
+        if (refused) return false;
     }
     return true;
 }
