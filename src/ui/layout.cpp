@@ -96,7 +96,7 @@ constexpr ControlSpec controls[] = {
     // Added after the specified controls, so that they lie above the output
     // fields, whose texts seldom reach this far right.
     {idMeshOptionsButton, top, K::imageButton, L"Mesh options...", 692, 540, 118, 40, F::regular},
-    {idMeshOptionsLine, top, K::label, L"", 375, 559, 310, 20, F::regular},
+    {idMeshOptionsLine, top, K::name, L"", 375, 559, 310, 20, F::regular},
 };
 
 // Fonts go out group by group, each right after the last control of its group.
