@@ -64,7 +64,8 @@ for ((i = 0; i < ${#words[@]}; i++)); do
     --uv-extent) [ "$next" = window ] && dialog_keys+=("key:alt+w"); i=$((i + 1)); converter_options+=("$word" "$next") ;;
     --normals) dialog_keys+=("key:alt+n"); converter_options+=(--normals) ;;
     --texture)
-      image=$(windows_path "$next")
+      # A Linux path is typed as Wine shows it; a Windows one (C:\maps\x.png) as given.
+      if [[ $next == /* ]]; then image=$(windows_path "$next"); else image=${next//\//\\}; fi
       dialog_keys+=("key:alt+d" "type:$image"); i=$((i + 1)); converter_options+=(--texture "$image") ;;
     --solid)
       dialog_keys+=("key:alt+p"); converter_options+=(--solid)
