@@ -2,8 +2,8 @@
 // The window's mesh options: what morvale-convert's --format, --max-error,
 // --max-triangles, --uv, --uv-extent, --normals, --texture and --solid ask,
 // kept as one record until the program ends or another grid opens (nothing
-// is stored). With the defaults a conversion is the specified window's, byte
-// for byte.
+// is stored). With the defaults a conversion writes what the window always
+// wrote, byte for byte.
 //
 // Which choices go together is the converter's own rule
 // (conversionConflict): a choice is offered when adding it to the options

@@ -22,7 +22,7 @@ SummaryBox composeSummary(const ConversionStats& stats);
 
 // With mesh options chosen in the window, the summary's text goes on with
 // the format ("GLB") and, for a simplified surface, the error reached (its
-// triangles are the summary's own count); without, it stays as specified.
+// triangles are the summary's own count); without, it stays as it always was.
 void addMeshSummary(SummaryBox& box, const char* formatLabel, const ConversionStats& stats);
 
 }  // namespace morvale

@@ -20,7 +20,7 @@ struct AppState {
     HWND mainWindow = nullptr;
     std::filesystem::path inputPath;   // the open grid
     std::filesystem::path outputPath;  // the file the next conversion writes
-    // Its format and the mesh options (OBJ and none: the specified window's file).
+    // Its format and the mesh options (OBJ and none: the file the window always wrote).
     MeshOptions meshOptions;
     std::string inputNameNarrow;   // UTF-8 file name of the input, for the OBJ header
     std::string objectNameNarrow;  // UTF-8 base name, for the OBJ object and group lines

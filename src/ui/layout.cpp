@@ -93,7 +93,7 @@ constexpr ControlSpec controls[] = {
     {idConvertButton, top, K::imageButton, convertButtonText, 692, 623, 118, 40, F::regular},
     {idStatusLabel, top, K::label, L"Status:", 240, 675, 100, 20, F::regular},
     {idStatusLine, top, K::label, L"", 283, 675, 500, 20, F::regular},
-    // Added after the specified controls, so that they lie above the output
+    // Added after the first controls, so that they lie above the output
     // fields, whose texts seldom reach this far right.
     {idMeshOptionsButton, top, K::imageButton, L"Mesh options...", 692, 540, 118, 40, F::regular},
     {idMeshOptionsLine, top, K::name, L"", 375, 559, 310, 20, F::regular},
