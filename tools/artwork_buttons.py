@@ -74,12 +74,20 @@ def glyph_cancel(c, x, y, ink):
     c.line([(x + 11.4, y + 5.6), (x + 5.6, y + 11.4)], ink, 1.8)
 
 
+def glyph_options(c, x, y, ink):
+    # Three sliders: the settings of the mesh.
+    for row, knob in ((3, 5), (8, 11), (13, 7)):
+        c.line([(x + 1, y + row), (x + 15, y + row)], ink, 1.6)
+        c.ellipse((x + knob - 2.2, y + row - 2.2, x + knob + 2.2, y + row + 2.2), outline=ink, fill=ink, width=1.0)
+
+
 GLYPHS = {
     "folder": glyph_folder,
     "reset": glyph_reset,
     "save": glyph_save,
     "convert": glyph_convert,
     "cancel": glyph_cancel,
+    "options": glyph_options,
 }
 
 

@@ -59,6 +59,10 @@ PICTURES = [
     (135, "cancel_normal", button(118, "Cancel", "cancel", CANCEL, "normal", 14)),
     (136, "cancel_hot", button(118, "Cancel", "cancel", CANCEL, "hot", 14)),
     (137, "cancel_pressed", button(118, "Cancel", "cancel", CANCEL, "pressed", 14)),
+    (138, "options_normal", button(118, "Options", "options", ACCENT, "normal", 14)),
+    (139, "options_disabled", button(118, "Options", "options", ACCENT, "disabled", 14)),
+    (140, "options_hot", button(118, "Options", "options", ACCENT, "hot", 14)),
+    (141, "options_pressed", button(118, "Options", "options", ACCENT, "pressed", 14)),
 ]
 
 

@@ -1,5 +1,8 @@
 #include "app/summary_text.h"
 
+#include <string>
+#include <string_view>
+
 #include "app/text_format.h"
 
 namespace morvale {
@@ -63,6 +66,18 @@ SummaryBox composeSummary(const ConversionStats& stats) {
         box.icon = 64;
     }
     return box;
+}
+
+void addMeshSummary(SummaryBox& box, const char* formatLabel, const ConversionStats& stats) {
+    // The triangles are the summary's own line: a simplified surface counts its triangles there.
+    const std::string_view label = formatLabel;
+    wchar_t text[128];
+    formatText(text, L"\n\nFormat:  %ls", std::wstring(label.begin(), label.end()).c_str());
+    box.text += text;
+    if (stats.errorReached >= 0.0) {
+        formatText(text, L"\nError reached:  %.6g", stats.errorReached);
+        box.text += text;
+    }
 }
 
 }  // namespace morvale

@@ -20,4 +20,9 @@ struct SummaryBox {
 // The summary box after a finished (or cancelled) run.
 SummaryBox composeSummary(const ConversionStats& stats);
 
+// With mesh options chosen in the window, the summary's text goes on with
+// the format ("GLB") and, for a simplified surface, the error reached (its
+// triangles are the summary's own count); without, it stays as it always was.
+void addMeshSummary(SummaryBox& box, const char* formatLabel, const ConversionStats& stats);
+
 }  // namespace morvale

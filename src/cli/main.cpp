@@ -24,7 +24,7 @@
 #include "convert/conversion_files.h"
 #include "convert/conversion_request.h"
 #include "convert/exit_status.h"
-#include "convert/texture_check.h"
+#include "convert/request_notes.h"
 #include "grid/degrees_grid.h"
 #include "grid/raster_signature.h"
 #include "grid/utf16_text.h"
@@ -177,16 +177,10 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     request.objHeaderText = objHeaderText();
     request.attributes = options.attributes;
 
-    if (const char* conflict = conversionConflict(request)) {
-        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
-        return ExitStatus::usageError;
-    }
-    const TextureNote texture = checkTextureFor(request.attributes.texture, request.format);
-    if (texture.verdict != TextureVerdict::fine) std::fprintf(stderr, "morvale-convert: %s\n", texture.text.c_str());
-    if (texture.verdict == TextureVerdict::refused) return ExitStatus::usageError;
-    if (const char* refusal = conversionRefusal(request)) {
-        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", refusal);
-        return ExitStatus::outputFailed;
+    for (const RequestNote& note : requestNotes(request)) {
+        std::fprintf(stderr, "morvale-convert: %s\n", note.text.c_str());
+        if (note.kind == RequestNoteKind::beyondLimits) return ExitStatus::outputFailed;
+        if (isRefusal(note.kind)) return ExitStatus::usageError;
     }
 
     if (const DegreesSign degrees = gridInDegrees(header, options.input); degrees != DegreesSign::none)

@@ -73,7 +73,8 @@ struct OutputWriter {
     // Takes vertices after a block taken ahead (MeshInfo::verticesAhead):
     // only then may the solid's base copies follow a surface taken ahead.
     bool verticesAfterAhead;
-    bool inWindow;  // offered by the window's save dialog
+    bool inWindow;           // offered by the window's save dialog
+    const char* windowType;  // its type there, before " (*.ext)": "OBJ files" (null when not offered)
     const char* writingStage;
     // Why a mesh of at most `bounds` cannot be written (null when it can); null: no limits.
     const char* (*limits)(const MeshBounds& bounds);

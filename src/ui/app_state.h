@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/mesh_options.h"
 #include "convert/conversion_settings.h"
 #include "convert/conversion_stats.h"
 #include "grid/grid_header.h"
@@ -18,9 +19,11 @@ struct AppState {
     HINSTANCE instance = nullptr;
     HWND mainWindow = nullptr;
     std::filesystem::path inputPath;   // the open grid
-    std::filesystem::path outputPath;  // the OBJ file the next conversion writes
-    std::string inputNameNarrow;       // UTF-8 file name of the input, for the OBJ header
-    std::string objectNameNarrow;      // UTF-8 base name, for the OBJ object and group lines
+    std::filesystem::path outputPath;  // the file the next conversion writes
+    // Its format and the mesh options (OBJ and none: the file the window always wrote).
+    MeshOptions meshOptions;
+    std::string inputNameNarrow;   // UTF-8 file name of the input, for the OBJ header
+    std::string objectNameNarrow;  // UTF-8 base name, for the OBJ object and group lines
     std::atomic<bool> running{false};
     std::atomic<bool> cancelRequested{false};
     // The unit scale shown when a grid opens; every reset sets it back to 1.

@@ -72,8 +72,13 @@ enum ControlId : int {
     idConvertButton = 266,
     idStatusLabel = 267,
     idStatusLine = 268,
+    // After the window's first controls: the mesh options of the Step 04 frame
+    // (mesh_options_dialog.h), its button and the line that says what is on.
+    idMeshOptionsButton = 269,
+    idMeshOptionsLine = 270,
 };
 
+// The window's first controls; the added ones follow them.
 inline constexpr int firstControlId = idOpenButton;
 inline constexpr int lastControlId = idStatusLine;
 

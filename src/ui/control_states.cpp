@@ -9,6 +9,7 @@
 #include "ui/control_ids.h"
 #include "ui/control_text.h"
 #include "ui/layout.h"
+#include "ui/mesh_options_dialog.h"
 
 namespace morvale::ui {
 namespace {
@@ -36,6 +37,7 @@ void resetWindowState() {
     appState.cancelRequested = false;
     CheckDlgButton(appState.mainWindow, idInterpolatedButton, BST_CHECKED);
     CheckDlgButton(appState.mainWindow, idFloatingPlanesButton, BST_UNCHECKED);
+    resetMeshOptions();
     setCropControlsEnabled(false);
     setInfoPanelEnabled(false);
     setSettingsEnabled(false);
@@ -59,6 +61,7 @@ void setSettingsEnabled(bool enable) {
                     idCenterZLabel, idPresetBox, idPresetLabel, idUnitScaleEdit, idUnitScaleLabel},
                    enable);
     enableRange(idOutputCaption, idOutputNameValue, enable);
+    enableControls({idMeshOptionsButton, idMeshOptionsLine}, enable);
     enableControls({idConvertFrame, idConvertCaption, idConvertButton, idStatusLabel, idStatusLine},
                    appState.running || enable);
 }

@@ -3,8 +3,12 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <string>
+#include <string_view>
 
+#include "app/mesh_options.h"
 #include "convert/conversion_request.h"
+#include "convert/request_notes.h"
 #include "obj/obj_writer.h"
 #include "app/summary_text.h"
 #include "ui/app_state.h"
@@ -55,7 +59,22 @@ ConversionRequest currentRequest() {
     request.inputNameNarrow = appState.inputNameNarrow;
     request.objectNameNarrow = appState.objectNameNarrow;
     request.objHeaderText = objHeaderText();
+    applyMeshOptions(appState.meshOptions, request);
     return request;
+}
+
+std::wstring widened(std::string_view text) { return std::wstring(text.begin(), text.end()); }
+
+// What the converter says of a request before it writes anything, each in a
+// box: a refusal ends the press with its message. True when the job may start.
+bool acceptedRequest(const ConversionRequest& request) {
+    for (const RequestNote& note : requestNotes(request)) {
+        const bool refused = isRefusal(note.kind);
+        MessageBoxW(appState.mainWindow, widened(note.text).c_str(), refused ? L"Error..." : L"Warning...",
+                    MB_OK | (refused ? MB_ICONERROR : MB_ICONWARNING));
+        if (refused) return false;
+    }
+    return true;
 }
 
 void showBox(const wchar_t* text, const wchar_t* caption, UINT icon) {
@@ -83,6 +102,7 @@ void startOrCancelConversion() {
     // A cancel pressed just as the last job ended must not stop this one.
     appState.cancelRequested = false;
     job().request = currentRequest();
+    if (!acceptedRequest(job().request)) return;
     enterJobState(true);
     job().startTick = GetTickCount();
     const HANDLE worker = CreateThread(nullptr, 0, conversionWorker, appState.mainWindow, 0, nullptr);
@@ -113,11 +133,16 @@ void finishConversion(ConversionResult result) {
     SetWindowTextW(findControl(idConvertButton), convertButtonText);
     const HWND statusLine = findControl(idStatusLine);
     SendMessageW(findControl(idProgressBar), PBM_SETPOS, 0, 0);
-    if (isFailureResult(result)) {
+    if (result == conversionSolidBaseNotBelow) {
+        SetWindowTextW(statusLine, L"Error...");
+        showBox(widened(solidBaseNotBelowText(job().request, conversionStats)).c_str(), L"Error...", MB_ICONERROR);
+    } else if (isFailureResult(result)) {
         SetWindowTextW(statusLine, L"Error...");
         showBox(failureText(result), L"Error...", MB_ICONERROR);
     } else {
-        const SummaryBox summary = composeSummary(conversionStats);
+        SummaryBox summary = composeSummary(conversionStats);
+        if (meshOptionsChosen(appState.meshOptions))
+            addMeshSummary(summary, outputWriter(job().request.format).label, conversionStats);
         SetWindowTextW(statusLine, summary.statusText.c_str());
         showBox(summary.text.c_str(), summary.caption.c_str(), summary.icon);
     }

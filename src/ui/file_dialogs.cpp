@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <filesystem>
 #include <iterator>
@@ -16,6 +17,7 @@
 #include "ui/control_ids.h"
 #include "ui/info_panel.h"
 #include "ui/layout.h"
+#include "ui/mesh_options_dialog.h"
 
 namespace morvale::ui {
 namespace {
@@ -38,10 +40,13 @@ constexpr wchar_t gridFilter[] = L"Any text/ascii files (*.*)\0*.*\0";
 std::wstring widened(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 // The output formats the window offers (the writers' table), "OBJ files
-// (*.obj)" and "*.obj" each; the first is the extension of a name typed without one.
+// (*.obj)" and "*.obj" each, OBJ first; the first is the extension of a name
+// typed without one while the first type is chosen (the dialog takes the
+// chosen type's own otherwise).
 struct OutputTypes {
     std::wstring filter;  // its final empty text is the terminator of c_str()
     std::wstring defaultExtension;
+    std::vector<OutputFormat> formats;  // by type, the dialog's index less one
 };
 
 OutputTypes windowOutputTypes() {
@@ -49,13 +54,21 @@ OutputTypes windowOutputTypes() {
     for (const OutputWriter& writer : outputWriters()) {
         if (!writer.inWindow) continue;
         const std::wstring extension = widened(writer.extension);
-        types.filter += widened(writer.label) + L" files (*" + extension + L")";
+        types.filter += widened(writer.windowType) + L" (*" + extension + L")";
         types.filter += L'\0';
         types.filter += L"*" + extension;
         types.filter += L'\0';
         if (types.defaultExtension.empty()) types.defaultExtension = extension.substr(1);
+        types.formats.push_back(writer.format);
     }
     return types;
+}
+
+// The extension typed decides; a name with none of the formats' (".txt") takes the chosen type.
+OutputFormat chosenFormat(const OutputTypes& types, DWORD typeIndex, const std::filesystem::path& path) {
+    OutputFormat format = OutputFormat::obj;
+    if (knownFormatOfPath(path, format)) return format;
+    return typeIndex >= 1 && typeIndex <= types.formats.size() ? types.formats[typeIndex - 1] : OutputFormat::obj;
 }
 
 OPENFILENAMEW dialogRequest(DialogPath& name, const wchar_t* filter, const wchar_t* defaultExtension, DWORD flags) {
@@ -102,11 +115,16 @@ void chooseOutputFile() {
     const OutputTypes types = windowOutputTypes();
     OPENFILENAMEW request = dialogRequest(name, types.filter.c_str(), types.defaultExtension.c_str(),
                                           OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT);
+    // The dialog opens on the type of the current format.
+    const auto current = std::find(types.formats.begin(), types.formats.end(), appState.meshOptions.format);
+    request.nFilterIndex = current == types.formats.end() ? 1 : static_cast<DWORD>(current - types.formats.begin() + 1);
     if (!GetSaveFileNameW(&request)) {
         reportDialogFailure();
         return;
     }
     appState.outputPath = std::filesystem::path(name.data());
+    appState.meshOptions.format = chosenFormat(types, request.nFilterIndex, appState.outputPath);
+    showMeshOptionsLine();
     // The object name inside the file stays the one derived from the grid.
     const OutputPathTexts texts = splitOutputPath(appState.outputPath);
     SetWindowTextW(findControl(idOutputFolderValue), texts.folderText.c_str());

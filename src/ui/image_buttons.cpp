@@ -20,6 +20,7 @@ constexpr LookPictures openPictures{IDI_OPEN_PRESSED, IDI_OPEN_HOT, IDI_OPEN_NOR
 constexpr LookPictures linkPictures{IDI_LINK_PRESSED, IDI_LINK_HOT, IDI_LINK_NORMAL, 0};
 constexpr LookPictures resetPictures{IDI_RESET_PRESSED, IDI_RESET_HOT, IDI_RESET_NORMAL, IDI_RESET_DISABLED};
 constexpr LookPictures saveAsPictures{IDI_SAVEAS_PRESSED, IDI_SAVEAS_HOT, IDI_SAVEAS_NORMAL, IDI_SAVEAS_DISABLED};
+constexpr LookPictures optionsPictures{IDI_OPTIONS_PRESSED, IDI_OPTIONS_HOT, IDI_OPTIONS_NORMAL, IDI_OPTIONS_DISABLED};
 constexpr LookPictures convertPictures{IDI_CONVERT_PRESSED, IDI_CONVERT_HOT, IDI_CONVERT_NORMAL, IDI_CONVERT_DISABLED};
 // While a job runs the convert button cancels; it is never disabled then.
 constexpr LookPictures cancelPictures{IDI_CANCEL_PRESSED, IDI_CANCEL_HOT, IDI_CANCEL_NORMAL, IDI_CONVERT_DISABLED};
@@ -80,6 +81,7 @@ int buttonPicture(int controlId, ButtonLook look, TerrainMode mode, bool running
         return modePicture(look, mode == TerrainMode::FloatingPlanes, IDI_PLATES_SELECTED, IDI_PLATES_UNSELECTED);
     case idCropResetButton: return pick(resetPictures, look);
     case idSaveAsButton: return pick(saveAsPictures, look);
+    case idMeshOptionsButton: return pick(optionsPictures, look);
     case idConvertButton: return pick(running ? cancelPictures : convertPictures, look);
     default: return 0;
     }

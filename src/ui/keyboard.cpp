@@ -14,9 +14,9 @@ namespace {
 
 // The user's path through the window; the link is no step, so it comes last.
 constexpr int tabStops[] = {
-    idOpenButton,      idInterpolatedButton, idCropCheckBox,    idXMinEdit,      idYMinEdit,
-    idXMaxEdit,        idYMaxEdit,           idCropResetButton, idPresetBox,     idOffsetsCheckBox,
-    idCenterZCheckBox, idUnitScaleEdit,      idSaveAsButton,    idConvertButton, idLinkButton,
+    idOpenButton,   idInterpolatedButton, idCropCheckBox,  idXMinEdit,        idYMinEdit,        idXMaxEdit,
+    idYMaxEdit,     idCropResetButton,    idPresetBox,     idOffsetsCheckBox, idCenterZCheckBox, idUnitScaleEdit,
+    idSaveAsButton, idMeshOptionsButton,  idConvertButton, idLinkButton,
 };
 
 bool isModeButton(int id) { return id == idInterpolatedButton || id == idFloatingPlanesButton; }
@@ -74,7 +74,7 @@ std::span<const int> tabOrder() { return tabStops; }
 int focusedControlId() {
     for (HWND window = GetFocus(); window != nullptr && window != appState.mainWindow; window = GetParent(window)) {
         const int id = GetDlgCtrlID(window);
-        if (id >= firstControlId && id <= lastControlId && findControl(id) == window) return id;
+        if (findControlSpec(id) != nullptr && findControl(id) == window) return id;
     }
     return 0;
 }

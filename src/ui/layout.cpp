@@ -93,12 +93,16 @@ constexpr ControlSpec controls[] = {
     {idConvertButton, top, K::imageButton, convertButtonText, 692, 623, 118, 40, F::regular},
     {idStatusLabel, top, K::label, L"Status:", 240, 675, 100, 20, F::regular},
     {idStatusLine, top, K::label, L"", 283, 675, 500, 20, F::regular},
+    // Added after the first controls, so that they lie above the output
+    // fields, whose texts seldom reach this far right.
+    {idMeshOptionsButton, top, K::imageButton, L"Mesh options...", 692, 540, 118, 40, F::regular},
+    {idMeshOptionsLine, top, K::name, L"", 375, 559, 310, 20, F::regular},
 };
 
 // Fonts go out group by group, each right after the last control of its group.
-constexpr int fontGroupEnds[] = {idOpenButton,    idNoDataValue,           idMemoryTotalValue,
-                                 idLinkButton,    idFloatingPlanesCaption, idCropResetButton,
-                                 idUnitScaleEdit, idOutputNameValue,       idStatusLine};
+constexpr int fontGroupEnds[] = {
+    idOpenButton,      idNoDataValue,   idMemoryTotalValue, idLinkButton, idFloatingPlanesCaption,
+    idCropResetButton, idUnitScaleEdit, idOutputNameValue,  idStatusLine, idMeshOptionsLine};
 
 struct PictureSet {
     int firstId, lastId, width, height;
@@ -111,13 +115,14 @@ constexpr PictureSet pictureSets[] = {
     {IDI_RESET_NORMAL, IDI_RESET_PRESSED, 118, 40},
     {IDI_SAVEAS_NORMAL, IDI_SAVEAS_PRESSED, 118, 40},
     {IDI_CONVERT_NORMAL, IDI_CANCEL_PRESSED, 118, 40},  // convert, then cancel
+    {IDI_OPTIONS_NORMAL, IDI_OPTIONS_PRESSED, 118, 40},
 };
 
 // Created with the window, freed when it is gone (after its controls).
 struct WindowResources {
     OwnedFont regular;
     OwnedFont bold;
-    std::array<OwnedIcon, IDI_CANCEL_PRESSED + 1> pictures;
+    std::array<OwnedIcon, IDI_OPTIONS_PRESSED + 1> pictures;
 };
 WindowResources resources;
 
@@ -275,6 +280,8 @@ void buildMainWindow() {
         }
     }
     keepFieldsAboveTheirLabels();
+    // The options button lies over the right end of the output name field: above it.
+    SetWindowPos(findControl(idMeshOptionsButton), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void releaseWindowResources() { resources = WindowResources{}; }

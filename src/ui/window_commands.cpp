@@ -10,6 +10,7 @@
 #include "ui/conversion_job.h"
 #include "ui/file_dialogs.h"
 #include "ui/layout.h"
+#include "ui/mesh_options_dialog.h"
 #include "ui/presets.h"
 
 namespace morvale::ui {
@@ -65,6 +66,7 @@ void handleCommand(WPARAM wParam) {
     case idCropCheckBox: onCropBoxClicked(); break;
     case idCropResetButton: resetCropWindow(); break;
     case idSaveAsButton: chooseOutputFile(); break;
+    case idMeshOptionsButton: showMeshOptionsDialog(); break;
     case idConvertButton: startOrCancelConversion(); break;
     default: break;
     }

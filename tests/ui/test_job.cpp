@@ -317,3 +317,36 @@ UI_TEST(job, closingTheWindowDuringAJobFinishesTheFileWithoutABox) {
     CHECK(conversionStats.status == -1 && conversionStats.rowsRead < 600);
     CHECK(testing_support::readFile(output).find("\r\ng big\r\n") != std::string::npos);
 }
+
+UI_TEST(job, meshOptionsRunTheConvertersRequestAndTheSummaryNamesTheFormat) {
+    TestWindow window;
+    const std::filesystem::path grid = sharedGridPath("ava_slideTopo.asc");
+    const std::filesystem::path folder = scratchFolder();
+    openGrid(grid);
+    appState.outputPath = folder / L"window.glb";
+    appState.meshOptions.format = OutputFormat::glb;
+    appState.meshOptions.maxError = 1.0;
+    appState.meshOptions.attributes.uv = true;
+    appState.meshOptions.attributes.normals = true;
+    const SeenBox box = convertAndReadBox(window.handle());
+    CHECK_EQ(box.caption, std::wstring(L"Converting done..."));
+    const std::size_t format = box.text.find(L"\n\nFormat:  GLB\nError reached:  ");
+    CHECK(format != std::wstring::npos && box.text.find(L"Quads  0\n") != std::wstring::npos);
+    CHECK_EQ(runConverter(quoted(grid) + L" -o " + quoted(folder / L"converter.glb") +
+                          L" --format glb --max-error 1 --uv --normals"),
+             0);
+    const std::string written = testing_support::readFile(folder / L"window.glb");
+    CHECK(written.size() > 1000 && written == testing_support::readFile(folder / L"converter.glb"));
+
+    // A request the converter refuses starts nothing: its message, nothing written.
+    appState.meshOptions = MeshOptions{};
+    appState.meshOptions.solid = true;
+    click(idFloatingPlanesButton);
+    appState.outputPath = folder / L"refused.obj";
+    BoxCloser closer(window.handle());
+    click(idConvertButton);
+    const SeenBox refused = closer.result();
+    CHECK_EQ(refused.text, std::wstring(L"--solid closes the interpolated surface only: floating planes share no "
+                                        L"edges to close into a solid; nothing written"));
+    CHECK(!conversionJobActive() && !std::filesystem::exists(folder / L"refused.obj"));
+}

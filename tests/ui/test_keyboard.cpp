@@ -43,8 +43,8 @@ UI_TEST(keyboard, tabVisitsTheEnabledControlsInStepOrder) {
 
     openGrid(sharedGridPath("richdem_pit.asc"));
     const std::vector<int> uncropped{idInterpolatedButton, idCropCheckBox,  idPresetBox,    idOffsetsCheckBox,
-                                     idCenterZCheckBox,    idUnitScaleEdit, idSaveAsButton, idConvertButton,
-                                     idLinkButton,         idOpenButton};
+                                     idCenterZCheckBox,    idUnitScaleEdit, idSaveAsButton, idMeshOptionsButton,
+                                     idConvertButton,      idLinkButton,    idOpenButton};
     CHECK(tabRound(idOpenButton, false) == uncropped);
 
     // Ticked crop box: its edits and reset button join, in their places; the
@@ -52,14 +52,14 @@ UI_TEST(keyboard, tabVisitsTheEnabledControlsInStepOrder) {
     click(idCropCheckBox);
     click(idFloatingPlanesButton);
     const std::vector<int> forwards{
-        idFloatingPlanesButton, idCropCheckBox, idXMinEdit,        idYMinEdit,        idXMaxEdit,      idYMaxEdit,
-        idCropResetButton,      idPresetBox,    idOffsetsCheckBox, idCenterZCheckBox, idUnitScaleEdit, idSaveAsButton,
-        idConvertButton,        idLinkButton,   idOpenButton};
+        idFloatingPlanesButton, idCropCheckBox,  idXMinEdit,        idYMinEdit,        idXMaxEdit,      idYMaxEdit,
+        idCropResetButton,      idPresetBox,     idOffsetsCheckBox, idCenterZCheckBox, idUnitScaleEdit, idSaveAsButton,
+        idMeshOptionsButton,    idConvertButton, idLinkButton,      idOpenButton};
     CHECK(tabRound(idOpenButton, false) == forwards);
     const std::vector<int> backwards{
-        idLinkButton,   idConvertButton,        idSaveAsButton, idUnitScaleEdit, idCenterZCheckBox, idOffsetsCheckBox,
-        idPresetBox,    idCropResetButton,      idYMaxEdit,     idXMaxEdit,      idYMinEdit,        idXMinEdit,
-        idCropCheckBox, idFloatingPlanesButton, idOpenButton};
+        idLinkButton,      idConvertButton, idMeshOptionsButton,    idSaveAsButton, idUnitScaleEdit, idCenterZCheckBox,
+        idOffsetsCheckBox, idPresetBox,     idCropResetButton,      idYMaxEdit,     idXMaxEdit,      idYMinEdit,
+        idXMinEdit,        idCropCheckBox,  idFloatingPlanesButton, idOpenButton};
     CHECK(tabRound(idOpenButton, true) == backwards);
 
     // A field reached with Tab has its text selected, so typing replaces it.

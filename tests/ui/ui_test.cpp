@@ -49,12 +49,15 @@ BOOL CALLBACK findOwnedDialogWindow(HWND window, LPARAM search) {
     return FALSE;
 }
 
-// A visible dialog owned by the given window that has the given control, or null.
+}  // namespace
+
 HWND findOwnedDialog(HWND owner, int childId) {
     DialogSearch search{owner, childId, nullptr};
     EnumWindows(findOwnedDialogWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+namespace {
 
 // A message box's text is the static 0xFFFF; a file dialog's name box is the
 // combo box 0x47c of the explorer style.

@@ -83,6 +83,9 @@ private:
     std::thread helper_;
 };
 
+// A visible dialog owned by the given window that has the given control, or null.
+HWND findOwnedDialog(HWND owner, int childId);
+
 // Sends the main window a WM_DROPFILES with the given wide paths.
 void dropFiles(HWND window, const std::vector<std::wstring>& paths);
 
