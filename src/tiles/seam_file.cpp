@@ -7,6 +7,7 @@
 
 #include "base/input_file.h"
 #include "base/platform_file.h"
+#include "base/staged_file.h"
 
 namespace morvale {
 
@@ -118,7 +119,9 @@ SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex&
     head.u64(index.tiles.size());
     head.u64(fnvHash(fnvStart, table.bytes.data(), table.bytes.size()));
 
-    FileHandle out = openForWriting(path);
+    // Under a temporary name until complete: a failed or killed run keeps an earlier index whole.
+    const StagedFile staged = stageFile(path);
+    FileHandle out = openForWriting(staged.written);
     if (!out) return SeamFileResult::unopenable;
     bool ok = std::fwrite(head.bytes.data(), 1, head.bytes.size(), out.get()) == head.bytes.size() &&
               std::fwrite(table.bytes.data(), 1, table.bytes.size(), out.get()) == table.bytes.size();
@@ -133,7 +136,9 @@ SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex&
     }
     ok = std::fflush(out.get()) == 0 && ok;
     ok = std::fclose(out.release()) == 0 && ok;
-    return ok ? SeamFileResult::ok : SeamFileResult::writeFailed;
+    if (ok && !commitStaged(staged)) return SeamFileResult::ok;
+    discardStaged(staged);
+    return SeamFileResult::writeFailed;
 }
 
 namespace {
