@@ -61,14 +61,9 @@ bool mayWrite(const std::filesystem::path& path) {
 StagedFile stageFile(const std::filesystem::path& final) {
     StagedFile file{final, final};
     std::error_code error;
-    if (std::filesystem::is_symlink(std::filesystem::symlink_status(final, error))) {
-        const std::filesystem::path target = std::filesystem::weakly_canonical(final, error);
-        if (error) return file;
-        file.final = file.written = target;
-    }
-    const std::filesystem::file_type type = std::filesystem::status(file.final, error).type();
+    const std::filesystem::file_type type = std::filesystem::symlink_status(final, error).type();
     const bool replaceable = type == std::filesystem::file_type::not_found ||
-                             (type == std::filesystem::file_type::regular && mayWrite(file.final));
+                             (type == std::filesystem::file_type::regular && mayWrite(final));
     if (replaceable) file.written = temporaryName(file.final);
     return file;
 }

@@ -10,11 +10,11 @@
 // or several, never share one. It ends in ".tmp": no glob for the format's
 // extension takes it for a result.
 //
-// What cannot be replaced by a rename is written in place, as before: a
-// device or a pipe (/dev/stdout), a folder (whose open fails as it did) and
-// an existing file this process may not write (a read-only file stays
-// refused; a rename would replace it). A link is followed: the file it
-// points to is replaced and the link stays.
+// What a rename must not replace is written in place, as before: a device
+// or a pipe, a folder (whose open fails as it did), an existing file this
+// process may not write (a read-only file stays refused; a rename would
+// replace it) and a link, whose target may be anything (/dev/stdout leads to
+// the descriptor the shell opened, in append mode perhaps).
 
 #include <filesystem>
 #include <system_error>
@@ -22,7 +22,7 @@
 namespace morvale {
 
 struct StagedFile {
-    std::filesystem::path final;    // where the file ends (a link's target)
+    std::filesystem::path final;    // where the file ends
     std::filesystem::path written;  // where it is written: a temporary name, or `final` itself
     bool staged() const { return written != final; }
 };

@@ -450,7 +450,7 @@ TEST(BadInput, AFullDiskKeepsTheEarlierFilesAndSaysWhy) {
         for (const char* name : c.earlier) fs::remove(dir / name);
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
     }
-    // Without the limit the same run completes; through a link, the link stays and its file is replaced.
+    // Without the limit the same run completes; a link is written through, and stays.
     writeFile(dir / "target.obj", "earlier");
     fs::create_symlink("target.obj", dir / "link.obj");
     const ChildRun run = runConverter({(dir / "grid.asc").string(), "-o", (dir / "link.obj").string(), "-q"});
