@@ -13,8 +13,8 @@
 // What a rename must not replace is written in place, as before: a device
 // or a pipe, a folder (whose open fails as it did), an existing file this
 // process may not write (a read-only file stays refused; a rename would
-// replace it) and a link, whose target may be anything (/dev/stdout leads to
-// the descriptor the shell opened, in append mode perhaps).
+// replace it) and a link, whose target may be anything (/dev/stdout leads
+// through /proc to whatever the shell opened).
 
 #include <filesystem>
 #include <system_error>
