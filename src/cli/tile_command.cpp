@@ -17,6 +17,9 @@
 #include <unistd.h>
 #endif
 
+#include "app/summary_text.h"
+#include "app/text_format.h"
+#include "convert/conversion_files.h"
 #include "convert/texture_check.h"
 #include "grid/degrees_grid.h"
 #include "grid/raster_signature.h"
@@ -393,6 +396,15 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         outcomes = runTileJobs(jobs, &index, workers, cancelRequested, tileConverter(), line);
     }
     for (const TileOutcome& outcome : outcomes) worst = std::max(worst, outcome.exitStatus);
+    // Quiet or not, an output that failed is named with the system's reason (a task's log shows it).
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        const ConversionResult result = outcomes[i].result;
+        if (result != conversionOutputUncreatable && result != conversionWriteFailed) continue;
+        const std::filesystem::path& output = jobs[i].request.outputPath;
+        const std::string problem = outputProblem(output, outcomes[i].stats.outputError);
+        std::fprintf(stderr, "morvale-convert: %s\n", asciiText(failureText(result)).c_str());
+        if (!problem.empty()) std::fprintf(stderr, "  '%s': %s\n", utf8(output).c_str(), problem.c_str());
+    }
     jobs.insert(jobs.end(), inputs.unreadable.begin(), inputs.unreadable.end());
     outcomes.insert(outcomes.end(), inputs.unreadableOutcomes.begin(), inputs.unreadableOutcomes.end());
     if (!quiet) std::printf("\n%s", tileTableText(jobs, outcomes).c_str());
