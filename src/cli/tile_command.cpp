@@ -19,6 +19,7 @@
 
 #include "app/summary_text.h"
 #include "app/text_format.h"
+#include "base/platform_file.h"
 #include "convert/conversion_files.h"
 #include "convert/texture_check.h"
 #include "grid/degrees_grid.h"
@@ -355,10 +356,12 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         if (cancelRequested.load()) return ExitStatus::cancelled;
     }
     if (options.writeSeams) {
-        const SeamFileResult written = writeSeamFile(*options.writeSeams, index);
+        std::error_code reason;
+        const SeamFileResult written = writeSeamFile(*options.writeSeams, index, &reason);
         if (written != SeamFileResult::ok) {
-            std::fprintf(stderr, "morvale-convert: the seam index '%s' %s\n", utf8(*options.writeSeams).c_str(),
-                         seamFileResultText(written));
+            std::fprintf(stderr, "morvale-convert: the seam index '%s' %s%s%s\n", utf8(*options.writeSeams).c_str(),
+                         seamFileResultText(written), reason ? ": " : "",
+                         reason ? systemErrorText(reason).c_str() : "");
             return ExitStatus::outputFailed;
         }
         if (!quiet)
