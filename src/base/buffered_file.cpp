@@ -12,6 +12,7 @@ bool BufferedFile::open(const std::filesystem::path& path, const char* narrowMod
     close();
     file_ = openFile(path, narrowMode, wideMode);
     failed_ = false;
+    error_ = file_ == nullptr ? lastFileError() : std::error_code{};
     used_ = 0;
     filePosition_ = 0;
     if (file_ == nullptr) return false;
@@ -23,7 +24,10 @@ bool BufferedFile::open(const std::filesystem::path& path, const char* narrowMod
 
 void BufferedFile::flush() {
     if (used_ == 0) return;
-    if (file_ == nullptr || failed_ || std::fwrite(buffer_.data(), 1, used_, file_) != used_) failed_ = true;
+    if (file_ == nullptr || failed_)
+        failed_ = true;
+    else if (std::fwrite(buffer_.data(), 1, used_, file_) != used_)
+        failedWrite();
     filePosition_ += static_cast<std::int64_t>(used_);
     used_ = 0;
 }
@@ -31,7 +35,10 @@ void BufferedFile::flush() {
 void BufferedFile::writeOutside(const void* bytes, std::size_t count) {
     flush();
     if (count >= directBytes || count > buffer_.size()) {
-        if (file_ == nullptr || failed_ || std::fwrite(bytes, 1, count, file_) != count) failed_ = true;
+        if (file_ == nullptr || failed_)
+            failed_ = true;
+        else if (std::fwrite(bytes, 1, count, file_) != count)
+            failedWrite();
         filePosition_ += static_cast<std::int64_t>(count);
         return;
     }
@@ -64,10 +71,12 @@ bool BufferedFile::readBack(std::int64_t offset, void* bytes, std::size_t count)
     return read;
 }
 
+void BufferedFile::failedWrite() { markFailed(lastFileError()); }
+
 bool BufferedFile::close() {
     if (file_ == nullptr) return !failed_;
     flush();
-    if (std::fclose(file_) != 0) failed_ = true;
+    if (std::fclose(file_) != 0) failedWrite();
     file_ = nullptr;
     return !failed_;
 }

@@ -5,13 +5,15 @@
 // chunk, an image block) goes to the file as it is, since copying it into the
 // buffer first would cost a pass over every byte and the page cache gathers
 // the writes anyway. The position counts what is still buffered. Write
-// errors are remembered and reported by close(); nothing throws.
+// errors are remembered, with the system's reason, and reported by close();
+// nothing throws.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace morvale {
@@ -55,17 +57,25 @@ public:
     bool close();
     bool isOpen() const { return file_ != nullptr; }
     bool failed() const { return failed_; }
+    // The system's reason for the first failure that had one (empty: none, or
+    // none told, as for a seek the file does not support).
+    std::error_code error() const { return error_; }
     // A failure of the caller's own (a seek it needed, a cut) that close() reports.
-    void markFailed() { failed_ = true; }
+    void markFailed(std::error_code reason = {}) {
+        failed_ = true;
+        if (!error_) error_ = reason;
+    }
 
 private:
     void writeOutside(const void* bytes, std::size_t count);  // a large piece, or a full buffer
     void flush();
+    void failedWrite();  // a C library write or close just failed
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
     std::int64_t filePosition_ = 0;
     bool failed_ = false;
+    std::error_code error_;
 };
 
 }  // namespace morvale

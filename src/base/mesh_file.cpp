@@ -39,7 +39,7 @@ bool MeshFile::close(std::int64_t length) {
         std::error_code error;
         std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(length), error);
         if (error) {
-            file_.markFailed();
+            file_.markFailed(error);
             return false;
         }
     }

@@ -67,6 +67,8 @@ public:
     // `length` >= 0 cuts the file to that many bytes after closing.
     bool close(std::int64_t length = -1);
     bool failed() const { return file_.failed(); }
+    // The system's reason for the first failure (BufferedFile::error).
+    std::error_code error() const { return file_.error(); }
 
 private:
     BufferedFile file_;

@@ -33,6 +33,8 @@ public:
     bool close() { return file_.close(); }
     bool isOpen() const { return file_.isOpen(); }
     bool failed() const { return file_.failed(); }
+    // The system's reason for the first failure (BufferedFile::error).
+    std::error_code error() const { return file_.error(); }
 
     // Where the next byte goes, counting what is still buffered.
     std::int64_t position() const { return file_.position(); }

@@ -123,7 +123,7 @@ constexpr ExitStatusEntry exitStatuses[] = {
      "PNG, JPEG, SRTM .hgt, zip, gzip) is named, with\nthe gdal_translate command that makes a grid of it"},
     {ExitStatus::outputFailed,
      "output could not be created or written, or is\nthe input itself (the next line gives the path\nand the system's "
-     "reason)"},
+     "reason); a file already under\nthe output's name stays as it was"},
     {ExitStatus::cancelled, "cancelled with Ctrl-C"},
 };
 

@@ -78,7 +78,12 @@ void printFailedChecks(const std::filesystem::path& input, const ConversionStats
 }
 
 // The path and the system's reason under the window's text, which has neither.
-void printOutputProblem(const ConversionRequest& request) {
+void printOutputProblem(const ConversionRequest& request, const ConversionStats& stats) {
+    if (stats.outputError) {
+        std::fprintf(stderr, "  '%s': %s\n", utf8Text(request.outputPath).c_str(),
+                     outputProblem(request.outputPath, stats.outputError).c_str());
+        return;
+    }
     for (const std::filesystem::path& path : outputFiles(request)) {
         const std::string problem = outputProblem(path);
         if (problem.empty()) continue;
@@ -211,7 +216,8 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
     if (isFailureResult(result)) {
         std::fprintf(stderr, "morvale-convert: %s\n", asciiText(failureText(result)).c_str());
-        if (result == conversionOutputUncreatable || result == conversionWriteFailed) printOutputProblem(request);
+        if (result == conversionOutputUncreatable || result == conversionWriteFailed)
+            printOutputProblem(request, stats);
         return conversionExitStatus(result, stats);
     }
     if (!stats.budgetReached)

@@ -17,6 +17,10 @@
 #include <unistd.h>
 #endif
 
+#include "app/summary_text.h"
+#include "app/text_format.h"
+#include "base/platform_file.h"
+#include "convert/conversion_files.h"
 #include "convert/texture_check.h"
 #include "grid/degrees_grid.h"
 #include "grid/raster_signature.h"
@@ -352,10 +356,12 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         if (cancelRequested.load()) return ExitStatus::cancelled;
     }
     if (options.writeSeams) {
-        const SeamFileResult written = writeSeamFile(*options.writeSeams, index);
+        std::error_code reason;
+        const SeamFileResult written = writeSeamFile(*options.writeSeams, index, &reason);
         if (written != SeamFileResult::ok) {
-            std::fprintf(stderr, "morvale-convert: the seam index '%s' %s\n", utf8(*options.writeSeams).c_str(),
-                         seamFileResultText(written));
+            std::fprintf(stderr, "morvale-convert: the seam index '%s' %s%s%s\n", utf8(*options.writeSeams).c_str(),
+                         seamFileResultText(written), reason ? ": " : "",
+                         reason ? systemErrorText(reason).c_str() : "");
             return ExitStatus::outputFailed;
         }
         if (!quiet)
@@ -393,6 +399,15 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         outcomes = runTileJobs(jobs, &index, workers, cancelRequested, tileConverter(), line);
     }
     for (const TileOutcome& outcome : outcomes) worst = std::max(worst, outcome.exitStatus);
+    // Quiet or not, an output that failed is named with the system's reason (a task's log shows it).
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        const ConversionResult result = outcomes[i].result;
+        if (result != conversionOutputUncreatable && result != conversionWriteFailed) continue;
+        const std::filesystem::path& output = jobs[i].request.outputPath;
+        const std::string problem = outputProblem(output, outcomes[i].stats.outputError);
+        std::fprintf(stderr, "morvale-convert: %s\n", asciiText(failureText(result)).c_str());
+        if (!problem.empty()) std::fprintf(stderr, "  '%s': %s\n", utf8(output).c_str(), problem.c_str());
+    }
     jobs.insert(jobs.end(), inputs.unreadable.begin(), inputs.unreadable.end());
     outcomes.insert(outcomes.end(), inputs.unreadableOutcomes.begin(), inputs.unreadableOutcomes.end());
     if (!quiet) std::printf("\n%s", tileTableText(jobs, outcomes).c_str());

@@ -46,18 +46,23 @@ ConversionResult openConversionFiles(const ConversionRequest& request, FileHandl
     return conversionFinished;
 }
 
-std::string outputProblem(const std::filesystem::path& path) {
+std::string outputProblem(const std::filesystem::path& path, const std::error_code& reason) {
+    std::string text;
     std::error_code error;
-    const bool existed = std::filesystem::exists(path, error);
-    errno = 0;
-    std::FILE* file = openFile(path, existed ? "r+b" : "wb", existed ? L"r+b" : L"wb");
-    const int reason = errno;
-    if (file != nullptr) {
-        std::fclose(file);
-        if (!existed) std::filesystem::remove(path, error);
-        return {};
+    if (reason) {
+        text = systemErrorText(reason);
+    } else {
+        const bool existed = std::filesystem::exists(path, error);
+        errno = 0;
+        std::FILE* file = openFile(path, existed ? "r+b" : "wb", existed ? L"r+b" : L"wb");
+        const int probed = errno;
+        if (file != nullptr) {
+            std::fclose(file);
+            if (!existed) std::filesystem::remove(path, error);
+            return {};
+        }
+        text = std::strerror(probed);
     }
-    std::string text = std::strerror(reason);
     const std::filesystem::path folder = path.parent_path().empty() ? "." : path.parent_path();
     if (!std::filesystem::is_directory(folder, error)) {
         const std::u8string name = folder.u8string();

@@ -2,6 +2,7 @@
 // Opening the two files of a conversion, with the checks that keep the input safe.
 
 #include <string>
+#include <system_error>
 
 #include "base/input_file.h"
 #include "base/output_file.h"
@@ -20,11 +21,12 @@ ConversionResult openConversionInput(const ConversionRequest& request, FileHandl
 ConversionResult openConversionFiles(const ConversionRequest& request, FileHandle& input, bool& positioned,
                                      OutputFile& output);
 
-// Why `path` cannot be created or written, as the system tells it (errno's
-// text), asked by opening it again once a run failed to: an existing file is
-// opened without truncating it, a new one is removed at once. Empty when it
-// opens now.
-std::string outputProblem(const std::filesystem::path& path);
+// Why `path` cannot be created or written: the system's text for `reason`,
+// the error the run met (ConversionStats::outputError), else asked by
+// opening it again: an existing file is opened without truncating it, a new
+// one is removed at once. A missing folder is named. Empty when no reason
+// is known and it opens now.
+std::string outputProblem(const std::filesystem::path& path, const std::error_code& reason = {});
 
 // True when both paths name the same existing file (through links and "..").
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);

@@ -7,8 +7,10 @@
 #include <new>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 #include "base/platform_file.h"
+#include "base/staged_file.h"
 #include "convert/conversion_files.h"
 #include "mesh/floating_planes.h"
 #include "mesh/forwarding_sink.h"
@@ -227,13 +229,26 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         if (job.input != nullptr && !seekTo(job.input, request.header.dataStart)) job.input = nullptr;
     }
 
+    // Every file is written under a temporary name beside its own and put in
+    // place when the run ends as a conversion (a cancelled one too: its file
+    // is its result); a run that fails leaves the earlier files as they were.
+    std::vector<StagedFile> staged;
+    for (const std::filesystem::path& path : outputFiles(request)) staged.push_back(stageFile(path));
+    const auto discard = [&staged] {
+        for (const StagedFile& file : staged) discardStaged(file);
+    };
+    const std::filesystem::path noCompanion;
     std::unique_ptr<OpenWriter> writer;
     try {
-        if (const ConversionResult opened =
-                format.open(WriterRun{request, cancelRequested, progress, job.threaded}, writer);
-            opened != conversionFinished)
+        const WriterRun run{request,          cancelRequested,   progress,
+                            job.threaded,     staged[0].written, staged.size() > 1 ? staged[1].written : noCompanion,
+                            stats.outputError};
+        if (const ConversionResult opened = format.open(run, writer); opened != conversionFinished) {
+            discard();
             return opened;
+        }
     } catch (const std::bad_alloc&) {
+        discard();
         return conversionVertexTableFailed;
     }
 
@@ -256,11 +271,23 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     solidFront.reset();
     solid.reset();
     const bool closed = writer->close();
+    std::error_code writeError = writer->writeError();
     writer.reset();
     input.reset();
-    if (built.failure != BuildFailure::none)
+    if (built.failure != BuildFailure::none) {
+        discard();
         return built.failure == BuildFailure::vertexTable ? conversionVertexTableFailed : conversionQuadTableFailed;
-    const bool written = closed && built.written;
+    }
+    bool written = closed && built.written;
+    // The companion first: an output in place never names a file that is not.
+    for (auto file = staged.rbegin(); written && file != staged.rend(); ++file) {
+        writeError = commitStaged(*file);
+        written = !writeError;
+    }
+    if (!written) {
+        discard();
+        stats.outputError = writeError;
+    }
 
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const ConversionResult result = finishRun(stats, cancelRequested, seconds, settings, built, written);

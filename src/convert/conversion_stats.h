@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <system_error>
 
 namespace morvale {
 
@@ -48,6 +49,9 @@ struct ConversionStats {
     double errorReached = -1.0;  // simplified Interpolated runs: the largest vertical error; else -1
     bool budgetReached = true;   // false: --max-triangles asked for fewer than holes and borders need
     double surfaceLowest = 0.0;  // conversionSolidBaseNotBelow: the surface's lowest elevation (grid units)
+    // conversionOutputUncreatable and conversionWriteFailed: the system's
+    // reason, when it told one ("No space left on device").
+    std::error_code outputError;
 };
 
 // Fills stats at the end of a run; reads the cancel flag to mark a cancelled run.

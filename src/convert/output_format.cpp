@@ -21,6 +21,7 @@ public:
         writer.reset();
         return output.close();
     }
+    std::error_code writeError() const override { return output.error(); }
 
     OutputFile output;
     std::string mtllib, usemtl;  // outlive the writer
@@ -30,18 +31,22 @@ public:
 ConversionResult openObj(const WriterRun& run, std::unique_ptr<OpenWriter>& opened) {
     const ConversionRequest& request = run.request;
     auto file = std::make_unique<ObjFile>();
-    if (!file->output.open(request.outputPath)) return conversionOutputUncreatable;
+    if (!file->output.open(run.outputFile)) {
+        run.openError = file->output.error();
+        return conversionOutputUncreatable;
+    }
     const std::filesystem::path& texture = request.attributes.texture;
     if (!texture.empty()) {
         const std::string material = materialName(request.objectNameNarrow);
-        const MtlOutcome mtl = writeMtlFile(request.outputPath, material, texture);
+        const MtlOutcome mtl = writeMtlFile(request.outputPath, material, texture, run.companionFile);
+        run.openError = mtl.error;
         if (mtl.result != MtlResult::written)
             return mtl.result == MtlResult::cannotCreate ? conversionOutputUncreatable : conversionWriteFailed;
         file->mtllib = mtllibLine(mtlPathFor(request.outputPath));
         file->usemtl = usemtlLine(material);
     }
     ObjMeshWriter& writer =
-        file->writer.emplace(file->output, request.outputPath,
+        file->writer.emplace(file->output, run.outputFile,
                              ObjTexts{request.objHeaderText, request.inputNameNarrow, request.objectNameNarrow},
                              request.settings.presetIndex, run.cancelRequested, run.progress, run.threaded);
     writer.useMaterial(file->mtllib, file->usemtl);
@@ -57,6 +62,7 @@ public:
     explicit OwnFile(const WriterRun& run) : writer(&run.cancelRequested, &run.progress) {}
     MeshSink& sink() override { return writer; }
     bool close() override { return true; }  // end() closed the file (or the writer does as it goes)
+    std::error_code writeError() const override { return writer.writeError(); }
 
     Writer writer;
 };
@@ -64,7 +70,10 @@ public:
 template <class Writer, class Options>
 ConversionResult openOwnFile(const WriterRun& run, const Options& options, std::unique_ptr<OpenWriter>& opened) {
     auto file = std::make_unique<OwnFile<Writer>>(run);
-    if (!file->writer.open(run.request.outputPath, options)) return conversionOutputUncreatable;
+    if (!file->writer.open(run.outputFile, options)) {
+        run.openError = file->writer.writeError();
+        return conversionOutputUncreatable;
+    }
     opened = std::move(file);
     return conversionFinished;
 }
@@ -93,12 +102,16 @@ ConversionResult openGltf(const WriterRun& run, std::unique_ptr<OpenWriter>& ope
     if (isSameFile(run.request.inputPath, gltfBufferPath(run.request.outputPath))) return conversionOutputIsInput;
     GlbOptions options = glbOptions(run.request);
     options.container = GltfContainer::separate;
+    options.bufferPath = run.companionFile;
+    options.bufferName = gltfBufferPath(run.request.outputPath).filename();
     return openOwnFile<GlbWriter>(run, options, opened);
 }
 
 ConversionResult openStl(const WriterRun& run, std::unique_ptr<OpenWriter>& opened) {
     StlOptions options;
     options.presetIndex = run.request.settings.presetIndex;
+    options.spoolPath = run.request.outputPath;  // beside the output's final name, as the other spools
+    options.spoolPath += ".vertices.tmp";
     return openOwnFile<StlWriter>(run, options, opened);
 }
 

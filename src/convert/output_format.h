@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "base/progress_reporter.h"
@@ -49,6 +50,8 @@ public:
     // Once the stream ended: lets the writer go and closes what it kept
     // open; false when closing failed.
     virtual bool close() = 0;
+    // The system's reason for the first failed write (empty: none told).
+    virtual std::error_code writeError() const = 0;
 };
 
 // What a writer is made from.
@@ -57,6 +60,12 @@ struct WriterRun {
     std::atomic<bool>& cancelRequested;
     ProgressReporter& progress;
     bool threaded;  // false: every stage on the calling thread
+    // Where the output and its companion are written: temporary names beside
+    // the request's, which the conversion renames into place once complete.
+    const std::filesystem::path& outputFile;
+    const std::filesystem::path& companionFile;
+    // Set to the system's reason when the writer's file cannot be created.
+    std::error_code& openError;
 };
 
 struct OutputWriter {

@@ -227,7 +227,7 @@ GlbWriter::GlbWriter(const std::atomic<bool>* cancelRequested, ProgressReporter*
 
 bool GlbWriter::open(const std::filesystem::path& path, const GlbOptions& options) {
     options_ = options;
-    return files_.open(path, options.container, file_);
+    return files_.open(path, options.container, file_, options.bufferPath, options.bufferName);
 }
 
 void GlbWriter::begin(const MeshInfo& info) {

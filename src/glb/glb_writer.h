@@ -64,6 +64,9 @@ struct GlbOptions {
     double offset[3] = {0.0, 0.0, 0.0};  // map frame (east, north, elevation), output units
     std::filesystem::path texture;       // empty: no texture
     GltfContainer container = GltfContainer::binary;
+    // A .gltf's buffer: where it is written and the file name its "uri"
+    // gives (empty: NAME.bin beside the .gltf for both).
+    std::filesystem::path bufferPath, bufferName;
 };
 
 class GlbWriter final : public MeshSink {
@@ -75,6 +78,8 @@ public:
     bool open(const std::filesystem::path& path, const GlbOptions& options);
     // Known once begin() ran (the image is embedded only with texture coordinates).
     TextureStatus textureStatus() const { return textureStatus_; }
+    // The system's reason for the first failed write, or the failed open (empty: none told).
+    std::error_code writeError() const { return files_.error() ? files_.error() : file_.error(); }
 
     bool acceptsVerticesAhead() override { return true; }
     void begin(const MeshInfo& info) override;

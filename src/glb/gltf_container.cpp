@@ -52,7 +52,8 @@ GltfFiles::~GltfFiles() {
     if (json_) std::fclose(json_);
 }
 
-bool GltfFiles::open(const std::filesystem::path& path, GltfContainer container, MeshFile& buffer) {
+bool GltfFiles::open(const std::filesystem::path& path, GltfContainer container, MeshFile& buffer,
+                     const std::filesystem::path& bufferPath, const std::filesystem::path& bufferName) {
     container_ = container;
     if (container == GltfContainer::binary) {
         if (!buffer.open(path)) return false;
@@ -65,10 +66,13 @@ bool GltfFiles::open(const std::filesystem::path& path, GltfContainer container,
         buffer.writeZeros(static_cast<std::size_t>(chunkHeaderBytes));
         return true;
     }
-    bufferPath_ = gltfBufferPath(path);
-    uri_ = uriOfName(bufferPath_.filename());
+    bufferPath_ = bufferPath.empty() ? gltfBufferPath(path) : bufferPath;
+    uri_ = uriOfName(bufferName.empty() ? bufferPath_.filename() : bufferName);
     json_ = openFile(path, "wb", L"wb");
-    if (!json_) return false;
+    if (!json_) {
+        error_ = lastFileError();
+        return false;
+    }
     if (!buffer.open(bufferPath_)) {
         std::fclose(json_);
         json_ = nullptr;
@@ -82,7 +86,11 @@ bool GltfFiles::close(MeshFile& buffer, const char* json, std::size_t jsonBytes,
     const bool hasBuffer = bufferBytes >= 0;
     if (container_ == GltfContainer::separate) {
         bool written = json_ != nullptr && std::fwrite(json, 1, jsonBytes, json_) == jsonBytes;
-        if (json_ && std::fclose(json_) != 0) written = false;
+        if (!written) error_ = lastFileError();
+        if (json_ && std::fclose(json_) != 0) {
+            if (written) error_ = lastFileError();
+            written = false;
+        }
         json_ = nullptr;
         written = buffer.close(hasBuffer ? bufferBytes : 0) && written;
         if (!hasBuffer) removeQuietly(bufferPath_);

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "base/mesh_file.h"
 
@@ -45,12 +46,18 @@ public:
     GltfFiles& operator=(const GltfFiles&) = delete;
 
     // Creates the file (or both files) at `path`, `buffer` the one the buffer
-    // goes into; false, with nothing left, when it cannot.
-    bool open(const std::filesystem::path& path, GltfContainer container, MeshFile& buffer);
+    // goes into; false, with nothing left, when it cannot. A .gltf's buffer
+    // is written at `bufferPath` and its "uri" names `bufferName` (empty:
+    // NAME.bin beside `path`, for both; a file written under a temporary
+    // name refers to the buffer's final one).
+    bool open(const std::filesystem::path& path, GltfContainer container, MeshFile& buffer,
+              const std::filesystem::path& bufferPath = {}, const std::filesystem::path& bufferName = {});
     // The file offset of the buffer's first byte in its file.
     std::int64_t bufferStart() const { return container_ == GltfContainer::binary ? glbBufferStart : 0; }
     // The buffer's "uri", percent-encoded (empty for a .glb, whose buffer is its BIN chunk).
     const std::string& bufferUri() const { return uri_; }
+    // The system's reason when the .gltf's own file failed (the buffer's is the MeshFile's).
+    std::error_code error() const { return error_; }
     // Writes the document's `jsonBytes` of `json` and ends the buffer at
     // `bufferBytes` (negative: the document has no buffer). False when a
     // write failed or a .glb would reach 4 GiB.
@@ -61,6 +68,7 @@ private:
     std::FILE* json_ = nullptr;  // .gltf only
     std::filesystem::path bufferPath_;
     std::string uri_;
+    std::error_code error_;
 };
 
 }  // namespace morvale

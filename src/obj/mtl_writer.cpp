@@ -68,17 +68,21 @@ std::string missingImageWarning(const std::filesystem::path& image) {
 }
 
 MtlOutcome writeMtlFile(const std::filesystem::path& objPath, std::string_view material,
-                        const std::filesystem::path& image) {
+                        const std::filesystem::path& image, const std::filesystem::path& writeTo) {
     MtlOutcome outcome;
     std::error_code error;
     outcome.imageMissing = !std::filesystem::is_regular_file(image, error);
     OutputFile output;
-    if (!output.open(mtlPathFor(objPath))) {
+    if (!output.open(writeTo.empty() ? mtlPathFor(objPath) : writeTo)) {
         outcome.result = MtlResult::cannotCreate;
+        outcome.error = output.error();
         return outcome;
     }
     output.writeText(mtlText(material, mtlImageReference(image, objPath)));
-    if (!output.close()) outcome.result = MtlResult::writeFailed;
+    if (!output.close()) {
+        outcome.result = MtlResult::writeFailed;
+        outcome.error = output.error();
+    }
     return outcome;
 }
 

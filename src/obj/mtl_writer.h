@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace morvale {
 
@@ -40,10 +41,12 @@ enum class MtlResult : std::uint8_t {
 struct MtlOutcome {
     MtlResult result = MtlResult::written;
     bool imageMissing = false;  // warn with missingImageWarning
+    std::error_code error;      // the system's reason for a failure
 };
 
-// Writes mtlPathFor(objPath) for `image`.
+// Writes mtlPathFor(objPath) for `image`, at `writeTo` when given (a
+// temporary name, renamed into place with the OBJ).
 MtlOutcome writeMtlFile(const std::filesystem::path& objPath, std::string_view material,
-                        const std::filesystem::path& image);
+                        const std::filesystem::path& image, const std::filesystem::path& writeTo = {});
 
 }  // namespace morvale

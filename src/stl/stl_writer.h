@@ -44,6 +44,8 @@ public:
     StlWriter(const std::atomic<bool>* cancelRequested, ProgressReporter* progress);
 
     bool open(const std::filesystem::path& path, const StlOptions& options);
+    // The system's reason for the first failed write, or the failed open (empty: none told).
+    std::error_code writeError() const { return file_.error(); }
 
     bool acceptsVerticesAhead() override { return true; }
     void begin(const MeshInfo& info) override;

@@ -7,6 +7,7 @@
 
 #include "base/input_file.h"
 #include "base/platform_file.h"
+#include "base/staged_file.h"
 
 namespace morvale {
 
@@ -75,7 +76,7 @@ bool windowFits(const TileWindow& w, const GridHeader& merged) {
 
 }  // namespace
 
-SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex& index) {
+SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex& index, std::error_code* reason) {
     Encoder table;
     std::uint64_t dataOffset = 0;  // relative to the data's start until the table's size is known
     std::vector<std::uint64_t> offsets;
@@ -118,22 +119,35 @@ SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex&
     head.u64(index.tiles.size());
     head.u64(fnvHash(fnvStart, table.bytes.data(), table.bytes.size()));
 
-    FileHandle out = openForWriting(path);
-    if (!out) return SeamFileResult::unopenable;
-    bool ok = std::fwrite(head.bytes.data(), 1, head.bytes.size(), out.get()) == head.bytes.size() &&
-              std::fwrite(table.bytes.data(), 1, table.bytes.size(), out.get()) == table.bytes.size();
+    // Under a temporary name until complete: a failed or killed run keeps an earlier index whole.
+    const StagedFile staged = stageFile(path);
+    FileHandle out = openForWriting(staged.written);
+    if (!out) {
+        if (reason != nullptr) *reason = lastFileError();
+        return SeamFileResult::unopenable;
+    }
+    std::error_code error;  // the first failure's
+    const auto put = [&](const std::vector<unsigned char>& bytes) {
+        if (!error && std::fwrite(bytes.data(), 1, bytes.size(), out.get()) != bytes.size()) error = lastFileError();
+    };
+    put(head.bytes);
+    put(table.bytes);
     Encoder block;
     for (const SeamTile& tile : index.tiles) {
-        for (std::size_t i = 0; ok && i < tile.border.size(); i += valuesPerBlock) {
+        for (std::size_t i = 0; !error && i < tile.border.size(); i += valuesPerBlock) {
             block.bytes.clear();
             const std::size_t n = std::min(valuesPerBlock, tile.border.size() - i);
             for (std::size_t k = 0; k < n; ++k) block.f64(tile.border[i + k]);
-            ok = std::fwrite(block.bytes.data(), 1, block.bytes.size(), out.get()) == block.bytes.size();
+            put(block.bytes);
         }
     }
-    ok = std::fflush(out.get()) == 0 && ok;
-    ok = std::fclose(out.release()) == 0 && ok;
-    return ok ? SeamFileResult::ok : SeamFileResult::writeFailed;
+    if (std::fflush(out.get()) != 0 && !error) error = lastFileError();
+    if (std::fclose(out.release()) != 0 && !error) error = lastFileError();
+    if (!error) error = commitStaged(staged);
+    if (!error) return SeamFileResult::ok;
+    discardStaged(staged);
+    if (reason != nullptr) *reason = error;
+    return SeamFileResult::writeFailed;
 }
 
 namespace {

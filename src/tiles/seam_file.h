@@ -18,6 +18,7 @@
 // that needs only a few tiles' borders reads the table and those alone.
 
 #include <filesystem>
+#include <system_error>
 
 #include "tiles/seam_index.h"
 
@@ -33,7 +34,10 @@ enum class SeamFileResult : std::uint8_t {
     writeFailed,  // a write or the final flush failed
 };
 
-SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex& index);
+// Writes the index at path (under a temporary name beside it, renamed into
+// place once complete); on failure `reason`, when given, gets the system's error.
+SeamFileResult writeSeamFile(const std::filesystem::path& path, const SeamIndex& index,
+                             std::error_code* reason = nullptr);
 
 // Reads the index at path. With `near`, the border values are read only for
 // the tiles within `depth` cells of that window (the others keep an empty

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <random>
 
@@ -399,6 +401,71 @@ TEST(BadInput, OutputsThatCannotBeCreatedAreLeftAlone) {
     EXPECT_TRUE(fs::is_empty(dir / "locked"));
 }
 
+// A disk that fills up in the middle of a write (a file-size limit, which
+// binds root too, with SIGXFSZ ignored so that the write fails instead of the
+// process): every earlier file under the outputs' names stays as it was, no
+// temporary file stays, and the message gives the system's reason.
+TEST(BadInput, AFullDiskKeepsTheEarlierFilesAndSaysWhy) {
+    ScratchDir dir;
+    std::string grid = "ncols 120\nnrows 120\n" + goodTail.substr(0, goodTail.find("1 2 3"));
+    for (int r = 0; r < 120; ++r)
+        for (int c = 0; c < 120; ++c) grid += std::to_string((r * 31 + c * 17) % 1000) + (c == 119 ? "\n" : " ");
+    writeFile(dir / "grid.asc", grid);
+    writeFile(dir / "east.asc", "ncols 120\nnrows 120\nxllcorner 120" + grid.substr(grid.find("\nyllcorner")));
+    const auto limited = [](const std::vector<std::string>& args) {
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 8 << 10;  // the material file fits, no mesh does
+        void (*disposition)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+        const ChildRun run = runConverter(args);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, disposition);
+        return run;
+    };
+    const struct {
+        const char* output;
+        std::vector<std::string> extra;
+        std::vector<const char*> earlier;  // the files of the output
+        const char* named;                 // the file the message names with the reason
+    } cases[] = {{"out.obj", {"--texture", "x.png"}, {"out.obj", "out.mtl"}, "out.obj"},
+                 {"out.glb", {}, {"out.glb"}, "out.glb"},
+                 {"out.gltf", {"--normals"}, {"out.gltf", "out.bin"}, "out.gltf"},
+                 {"out.stl", {}, {"out.stl"}, "out.stl"},
+                 {"tiles", {(dir / "east.asc").string()}, {"tiles/grid.obj", "tiles/east.obj"}, "tiles/grid.obj"},
+                 {"set.seams", {(dir / "east.asc").string()}, {"set.seams"}, "set.seams"}};
+    fs::create_directory(dir / "tiles");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        for (const char* name : c.earlier) writeFile(dir / name, "earlier");
+        const fs::path out = dir / c.output;
+        const bool seams = out.extension() == ".seams";  // a tile set's index, with the tile east of it
+        std::vector<std::string> args{(dir / "grid.asc").string(), "-q", seams ? "--write-seams" : "-o", out.string()};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const ChildRun run = limited(args);
+        EXPECT_EQ(run.status, 4) << run.out;
+        const std::string named = (dir / c.named).string();
+        EXPECT_TRUE(contains(run.out, seams
+                                          ? "seam index '" + named + "' could not be written completely: File too large"
+                                          : "Can't write output file...\n  '" + named + "': File too large"))
+            << run.out;
+        for (const char* name : c.earlier) EXPECT_EQ(readFile(dir / name), "earlier") << name;
+        for (const char* name : c.earlier) fs::remove(dir / name);
+        std::size_t files = 0;
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.path()))
+            files += entry.is_regular_file();
+        EXPECT_EQ(files, 2u);  // the grids
+    }
+    // Without the limit the same run completes; a link is written through, and stays.
+    writeFile(dir / "target.obj", "earlier");
+    fs::create_symlink("target.obj", dir / "link.obj");
+    const ChildRun run = runConverter({(dir / "grid.asc").string(), "-o", (dir / "link.obj").string(), "-q"});
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(fs::is_symlink(dir / "link.obj"));
+    EXPECT_TRUE(tallyObj(dir / "target.obj").endsWithQuads);
+}
+
 TEST(BadInput, ASolidBaseNotBelowTheSurfaceIsRefusedAndNothingStays) {
     // The lowest vertex of the interpolated surface of goodGrid is its corner cell, 1.
     ScratchDir dir;
@@ -575,6 +642,8 @@ Interrupted interrupt(const fs::path& grid, const fs::path& out, std::vector<std
     EXPECT_TRUE(result.obj.endsWithQuads);
     EXPECT_EQ(result.obj.vertexComment, result.obj.vertexLines);
     fs::remove(out);
+    // The cancelled file was put in place: no temporary one stays beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.parent_path()), fs::directory_iterator()), 1);
     return result;
 }
 
@@ -625,4 +694,50 @@ TEST(BadInput, CtrlCInEveryStageKeepsTheClosingSections) {
         EXPECT_EQ(r.obj.vertexLines, 4 * r.obj.quadComment);
     }
     EXPECT_EQ(fs::file_size(grid), size);
+}
+
+// A tile's task killed in the middle (as a scheduler ends one) leaves no
+// file under the tile's name, and running that task again completes the set
+// as one process converts it (but the time line).
+TEST(BadInput, AKilledTileTaskLeavesNoFileAndARerunCompletesTheSet) {
+    ScratchDir dir;
+    const int ncols = 800, nrows = 500;
+    for (const int tile : {0, 1}) {
+        std::string text = "ncols " + std::to_string(ncols) + "\nnrows " + std::to_string(nrows) + "\nxllcorner " +
+                           std::to_string(tile * ncols) + "\nyllcorner 0\ncellsize 1\n";
+        for (int r = 0; r < nrows; ++r)
+            for (int c = 0; c < ncols; ++c)
+                text += std::to_string((r * 7 + c * 3 + tile) % 89) + (c + 1 == ncols ? "\n" : " ");
+        writeFile(dir / (tile == 0 ? "a.asc" : "b.asc"), text);
+    }
+    const std::string a = (dir / "a.asc").string(), b = (dir / "b.asc").string(), seams = (dir / "set.seams").string();
+    ASSERT_EQ(runConverter({a, b, "-o", (dir / "whole").string(), "-q"}).status, 0);
+    ASSERT_EQ(runConverter({a, b, "--write-seams", seams, "-q"}).status, 0);
+    const std::vector<std::string> taskA{a, "--seams", seams, "-o", (dir / "tasks").string()};
+    ASSERT_EQ(runConverter({b, "--seams", seams, "-o", (dir / "tasks").string(), "-q"}).status, 0);
+    // Killed once the tile's mesh has begun to reach the disk.
+    const fs::path tasks = dir / "tasks";
+    const auto writing = [&tasks] {
+        std::error_code error;
+        for (const fs::directory_entry& entry : fs::directory_iterator(tasks, error))
+            if (entry.path().filename().string().starts_with("a.obj") && entry.file_size(error) > 0) return true;
+        return false;
+    };
+    bool sent = false;
+    const ChildRun killed = runConverter(taskA, [&](const std::string& shown, pid_t child) {
+        if (sent || !contains(shown, "converting")) return;
+        for (int wait = 0; wait < 10000 && !writing(); ++wait) usleep(1000);
+        sent = kill(child, SIGKILL) == 0;
+    });
+    ASSERT_TRUE(sent) << killed.terminal;
+    EXPECT_EQ(killed.status, -1) << "the task ended before the kill";
+    EXPECT_FALSE(fs::exists(dir / "tasks" / "a.obj"));
+    ASSERT_EQ(runConverter(taskA).status, 0);
+    const auto withoutTime = [](std::string text) {
+        std::size_t start = 0;
+        for (int line = 1; line < 4; ++line) start = text.find('\n', start) + 1;
+        return text.erase(start, text.find('\n', start) - start);
+    };
+    for (const char* tile : {"a.obj", "b.obj"})
+        EXPECT_EQ(withoutTime(readFile(dir / "tasks" / tile)), withoutTime(readFile(dir / "whole" / tile))) << tile;
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "base/mesh_file.h"
+#include "base/staged_file.h"
 #include "test_support.h"
 
 using namespace morvale;
@@ -39,4 +42,32 @@ TEST(MeshFile, WritesAcrossTheBufferKeepEveryByteInOrder) {
     EXPECT_EQ(file.position(), static_cast<std::int64_t>(expected.size()));
     ASSERT_TRUE(file.close());
     EXPECT_TRUE(readFile(dir / "m.bin") == expected);
+}
+
+// Where an output is written until it is complete: beside it under a name of
+// its own for every call (tasks and threads writing into one folder), put in
+// place over an earlier file or removed; what a rename must not replace (a
+// folder, a device) is written in place (a read-only file: BadInput's test
+// of outputs that cannot be created, as a user whom permissions bind).
+TEST(StagedFile, TemporaryNamesBesideTheOutputNeverMeet) {
+    ScratchDir dir;
+    writeFile(dir / "out.obj", "earlier");
+    const StagedFile first = stageFile(dir / "out.obj");
+    const StagedFile second = stageFile(dir / "out.obj");
+    ASSERT_TRUE(first.staged() && second.staged());
+    EXPECT_NE(first.written, second.written);
+    for (const StagedFile& file : {first, second}) {
+        EXPECT_EQ(file.written.parent_path(), dir.path());
+        EXPECT_EQ(file.written.extension(), ".tmp");
+    }
+    writeFile(first.written, "new");
+    writeFile(second.written, "other");
+    EXPECT_FALSE(commitStaged(first));
+    discardStaged(second);
+    EXPECT_EQ(readFile(dir / "out.obj"), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+
+    std::filesystem::create_directory(dir / "folder.obj");
+    for (const std::filesystem::path& inPlace : {dir / "folder.obj", std::filesystem::path("/dev/null")})
+        EXPECT_FALSE(stageFile(inPlace).staged()) << inPlace;
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <chrono>
@@ -250,6 +251,74 @@ TEST(TileSets, PlanningWarnsAboutTilesThatCannotJoin) {
     ASSERT_EQ(placed.alone.size(), 2u);
     EXPECT_EQ(placed.alone[0].reason, AloneReason::notInIndex);
     EXPECT_EQ(placed.alone[1].reason, AloneReason::offLattice);
+}
+
+// The merged grid is measured from the westernmost and southernmost tiles
+// wherever they come in the inputs: every order of three tiles (east before
+// west, north before south) gives the same origin and windows.
+TEST(TileSets, PlansInAnyOrderGiveTheSameMergedGrid) {
+    const std::vector<TileHeader> tiles{{"ne.asc", header(104.0, 3.0, 1.0, 4, 3)},
+                                        {"nw.asc", header(100.0, 3.0, 1.0, 4, 3)},
+                                        {"sw.asc", header(100.0, 0.0, 1.0, 4, 3)}};
+    std::vector<std::size_t> order{0, 1, 2};
+    do {
+        std::vector<TileHeader> inputs;
+        for (const std::size_t i : order) inputs.push_back(tiles[i]);
+        SCOPED_TRACE(inputs[0].path.string() + " " + inputs[1].path.string() + " " + inputs[2].path.string());
+        const TileSetPlan plan = planTileSet(inputs);
+        EXPECT_EQ(plan.merged.xll, 100.0);
+        EXPECT_EQ(plan.merged.yll, 0.0);
+        EXPECT_EQ(plan.merged.ncols, 8);
+        EXPECT_EQ(plan.merged.nrows, 6);
+        ASSERT_EQ(plan.tiles.size(), 3u);
+        for (const SetTile& tile : plan.tiles) {
+            const TileWindow expected = tile.path == "ne.asc"   ? TileWindow{0, 4, 3, 4}
+                                        : tile.path == "nw.asc" ? TileWindow{0, 0, 3, 4}
+                                                                : TileWindow{3, 0, 3, 4};
+            EXPECT_EQ(tile.window, expected) << tile.path;
+        }
+    } while (std::next_permutation(order.begin(), order.end()));
+}
+
+// Tiles wider and taller than the border lines on both sides (the first pass
+// skips their inner cells early), down to one inner cell: every stored border
+// cell holds the file's value bit for bit (no data as such), and every
+// border cell is stored.
+TEST(TileSets, WideTilesKeepEveryBorderCellAsTheFileHasIt) {
+    ScratchDir dir;
+    const std::atomic<bool> cancel{false};
+    SilentProgress silent;
+    for (const auto& [ncols, nrows] : {std::pair{9, 7}, std::pair{5, 5}, std::pair{6, 11}}) {
+        std::vector<std::vector<double>> rows(static_cast<std::size_t>(nrows));
+        for (int r = 0; r < nrows; ++r)
+            for (int c = 0; c < ncols; ++c)
+                rows[r].push_back((r * 5 + c) % 7 == 3 ? noData : std::ldexp(r * 131 + c * 17 + 1, -3) - 40.0);
+        const auto path = dir / ("wide_" + std::to_string(ncols) + "x" + std::to_string(nrows) + ".asc");
+        writeFile(path, gridText(rows, 0.0, 0.0, 1.0, false));
+        SCOPED_TRACE(path.filename().string());
+        SetTile tile{path, {}, TileWindow{0, 0, nrows, ncols}};
+        ASSERT_EQ(readGridHeader(path, tile.header), gridHeaderOk);
+        SeamTile seams;
+        ASSERT_TRUE(collectTileSeams(tile, seamDepth, cancel, silent, seams).opened);
+        std::int64_t stored = 0;
+        for (int r = 0; r < nrows; ++r) {
+            for (int c = 0; c < ncols; ++c) {
+                SCOPED_TRACE(std::to_string(r) + "," + std::to_string(c));
+                const bool border = r < seamDepth || r >= nrows - seamDepth || c < seamDepth || c >= ncols - seamDepth;
+                const std::int64_t slot = borderSlot(tile.window, seamDepth, r, c);
+                EXPECT_EQ(slot >= 0, border);
+                if (slot < 0) continue;
+                ++stored;
+                const double value = seams.border[static_cast<std::size_t>(slot)];
+                if (rows[r][c] == noData)
+                    EXPECT_TRUE(isSeamNoData(value));
+                else
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(rows[r][c]));
+            }
+        }
+        EXPECT_EQ(stored, borderCellCount(tile.window, seamDepth));
+        EXPECT_EQ(seams.border.size(), static_cast<std::size_t>(stored));
+    }
 }
 
 TEST(TileSets, SeamFileRoundTripsBitForBitAndRefusesDamage) {
