@@ -15,6 +15,7 @@ constexpr const char* usageRows[] = {
     "INPUT.asc [options]",
     "INPUT.asc... [-o FOLDER] [options]",
     "FOLDER [-o FOLDER] [options]",
+    "INPUT.asc --tile-size N[xM] [--tile R,C] [options]",
 };
 
 constexpr const char description[] =
@@ -105,6 +106,15 @@ constexpr OptionEntry options[] = {
      "with --seams, a tile edited since the index was\n"
      "written, or not in it: error (default; exit 3\n"
      "for that tile) or ok (converted on its own)",
+     true},
+    {OptionId::tileSize, nullptr, "--tile-size", "N[xM]", false, ValueKind::text, nullptr,
+     "cut one input into tiles of N x M cells (N x N),\n"
+     "each written as NAME_rROW_cCOL; neighbours meet\n"
+     "exactly, with no seam index",
+     true},
+    {OptionId::tile, nullptr, "--tile", "R,C", false, ValueKind::text, nullptr,
+     "with --tile-size, convert only the tile in row R\n"
+     "and column C (from 1, north-west first)",
      true},
     {OptionId::quiet, "-q", "--quiet", nullptr, false, ValueKind::none, nullptr, "print only errors and a failed check",
      true},

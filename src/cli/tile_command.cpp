@@ -20,6 +20,7 @@
 #include "convert/texture_check.h"
 #include "grid/degrees_grid.h"
 #include "grid/raster_signature.h"
+#include "tiles/grid_tiling.h"
 #include "tiles/seam_file.h"
 #include "tiles/seam_freshness.h"
 #include "tiles/tile_jobs.h"
@@ -238,9 +239,90 @@ bool hasMeshExtension(const std::filesystem::path& path) {
     return false;
 }
 
+// --tile-size: one input cut into tiles, each the whole grid cropped to it,
+// so no seam index is read or written.
+ExitStatus runGridTiles(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
+    const bool quiet = options.quiet;
+    if (options.output && hasMeshExtension(*options.output)) {
+        std::fprintf(stderr,
+                     "morvale-convert: -o '%s' names the output folder of the tiles, but ends as a mesh file "
+                     "does; give a folder name\n",
+                     utf8(*options.output).c_str());
+        return ExitStatus::usageError;
+    }
+    ConversionRequest common;
+    common.settings.mode = options.mode;
+    common.format = options.format.value_or(OutputFormat::obj);
+    common.attributes = options.attributes;
+    common.maxError = options.maxError;
+    if (const char* conflict = conversionConflict(common)) {
+        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
+        return ExitStatus::usageError;
+    }
+    const TextureNote texture = checkTextureFor(options.attributes.texture, common.format);
+    if (texture.verdict != TextureVerdict::fine) std::fprintf(stderr, "morvale-convert: %s\n", texture.text.c_str());
+    if (texture.verdict == TextureVerdict::refused) return ExitStatus::usageError;
+
+    Inputs inputs = readInputs(options);
+    if (inputs.readable.empty()) return ExitStatus::inputRefused;  // the input has had its message
+    const TileHeader& input = inputs.readable[0];
+    warnAboutDegrees(inputs.readable);
+    const GridTiling tiling = tileGrid(input.header.ncols, input.header.nrows, *options.tileSize);
+    if (tiling.size.cols < options.tileSize->cols || tiling.size.rows < options.tileSize->rows)
+        std::fprintf(stderr,
+                     "morvale-convert: note: --tile-size %dx%d is larger than the grid's %d x %d cells; the tiles "
+                     "are %d x %d cells\n",
+                     static_cast<int>(options.tileSize->cols), static_cast<int>(options.tileSize->rows),
+                     static_cast<int>(input.header.ncols), static_cast<int>(input.header.nrows),
+                     static_cast<int>(tiling.size.cols), static_cast<int>(tiling.size.rows));
+    if (options.tileRow > tiling.tileRows || options.tileCol > tiling.tileCols) {
+        std::fprintf(stderr,
+                     "morvale-convert: --tile %d,%d lies outside the set of %d rows and %d columns of tiles; "
+                     "nothing written\n",
+                     static_cast<int>(options.tileRow), static_cast<int>(options.tileCol),
+                     static_cast<int>(tiling.tileRows), static_cast<int>(tiling.tileCols));
+        return ExitStatus::usageError;
+    }
+    if (options.output) {
+        std::error_code error;
+        std::filesystem::create_directories(*options.output, error);
+        if (!std::filesystem::is_directory(*options.output, error)) {
+            std::fprintf(stderr, "morvale-convert: cannot create the output folder '%s'\n",
+                         utf8(*options.output).c_str());
+            return ExitStatus::outputFailed;
+        }
+    }
+    CorrectedSettings corrected = correctSettingValues(settingValues(options), input.header.ncols, input.header.nrows);
+    corrected.settings.mode = options.mode;
+    for (const std::string& warning : correctionWarnings(options, corrected, input.header.ncols, input.header.nrows))
+        std::fprintf(stderr, "morvale-convert: warning: %s\n", warning.c_str());
+    common.settings = corrected.settings;
+    const std::vector<TileJob> jobs =
+        prepareGridTileJobs(input, tiling, common, options.output, options.tileRow, options.tileCol);
+    const int workers = workerCount(options.jobs, jobs.size());
+    if (!quiet) {
+        std::printf("tiles:        %d x %d of %d x %d cells from a grid of %d x %d cells\n",
+                    static_cast<int>(tiling.tileCols), static_cast<int>(tiling.tileRows),
+                    static_cast<int>(tiling.size.cols), static_cast<int>(tiling.size.rows),
+                    static_cast<int>(input.header.ncols), static_cast<int>(input.header.nrows));
+        std::printf("jobs:         %d\n", workers);
+        std::fflush(stdout);
+    }
+    std::vector<TileOutcome> outcomes;
+    {
+        SetProgressLine line(stderr, "converting", jobs.size(), !quiet && isatty(fileno(stderr)));
+        outcomes = runTileJobs(jobs, nullptr, workers, cancelRequested, tileConverter(), line);
+    }
+    ExitStatus worst = ExitStatus::success;
+    for (const TileOutcome& outcome : outcomes) worst = std::max(worst, outcome.exitStatus);
+    if (!quiet) std::printf("\n%s", tileTableText(jobs, outcomes).c_str());
+    return worst;
+}
+
 }  // namespace
 
 ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
+    if (options.tileSize) return runGridTiles(options, cancelRequested);
     const bool quiet = options.quiet;
     const bool terminal = !quiet && isatty(fileno(stderr));
     if (options.centerZ) {

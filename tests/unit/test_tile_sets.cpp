@@ -20,6 +20,7 @@
 #include "convert/conversion_request.h"
 #include "grid/grid_body.h"
 #include "test_support.h"
+#include "tiles/grid_tiling.h"
 #include "tiles/seam_file.h"
 #include "tiles/tile_cell_source.h"
 #include "tiles/tile_jobs.h"
@@ -422,6 +423,47 @@ TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
     }
 }
 
+// The corners (0-based, north-west first) of each job's output, every vertex
+// checked against the merged grid's full mesh `full` (offsets, preset 0, scale 1).
+std::vector<std::set<std::pair<int, int>>> keptCorners(const std::vector<TileJob>& jobs,
+                                                       const std::set<std::string>& full, std::size_t& total) {
+    std::vector<std::set<std::pair<int, int>>> kept(jobs.size());
+    total = 0;
+    for (std::size_t t = 0; t < jobs.size(); ++t)
+        for (const std::string& line : vertexLines(jobs[t].request.outputPath)) {
+            EXPECT_TRUE(full.count(line)) << jobs[t].request.outputPath.filename() << ": " << line;
+            if (line.rfind("v ", 0) != 0) continue;  // a normal line of its own
+            double x = 0, y = 0;
+            EXPECT_EQ(std::sscanf(line.c_str(), "v %lf %lf", &x, &y), 2);
+            const double top = CutGrid::yll + CutGrid::nrows * CutGrid::size;
+            kept[t].insert({static_cast<int>(std::lround((top - y) / CutGrid::size)),
+                            static_cast<int>(std::lround((x - CutGrid::xll) / CutGrid::size))});
+            ++total;
+        }
+    return kept;
+}
+
+// A corner one tile keeps is kept by every tile with data beside it.
+void expectSeamCornersAlike(const CutGrid& grid, const std::vector<TileJob>& jobs,
+                            const std::vector<TileWindow>& windows,
+                            const std::vector<std::set<std::pair<int, int>>>& kept) {
+    auto hasData = [&](const TileWindow& w, int row, int col) {
+        return row >= w.rowOffset && row < w.rowOffset + w.nrows && col >= w.colOffset && col < w.colOffset + w.ncols &&
+               grid.cells[row][col] != noData;
+    };
+    for (std::size_t a = 0; a < jobs.size(); ++a)
+        for (const auto& [r, c] : kept[a])
+            for (std::size_t b = 0; b < jobs.size(); ++b) {
+                const TileWindow& w = windows[b];
+                if (b == a ||
+                    !(hasData(w, r - 1, c - 1) || hasData(w, r - 1, c) || hasData(w, r, c - 1) || hasData(w, r, c)))
+                    continue;
+                EXPECT_TRUE(kept[b].count({r, c}))
+                    << jobs[a].request.outputPath.filename() << " keeps corner " << r << "," << c << ", "
+                    << jobs[b].request.outputPath.filename() << " does not";
+            }
+}
+
 // Simplified tiles: every vertex is a corner of the merged grid's full mesh,
 // and a corner on a tile's edge is kept alike by every tile with data beside it
 // (no crack, no T-junction along a seam).
@@ -455,39 +497,92 @@ TEST(TileSets, SimplifiedTilesKeepTheSameSeamCorners) {
         const std::vector<TileJob> jobs = prepareTileJobs(set.plan, common, out);
         for (const TileOutcome& o : runTileJobs(jobs, &set.index, 2, cancel, tileConverter(), quiet))
             ASSERT_EQ(exitCode(o.exitStatus), 0);
-        // The corners (0-based, north-west first) each tile kept.
-        std::vector<std::set<std::pair<int, int>>> kept(jobs.size());
         std::size_t total = 0;
-        for (std::size_t t = 0; t < jobs.size(); ++t)
-            for (const std::string& line : vertexLines(jobs[t].request.outputPath)) {
-                EXPECT_TRUE(full.count(line)) << jobs[t].request.inputPath.filename() << ": " << line;
-                if (line.rfind("v ", 0) != 0) continue;  // a normal line of its own
-                double x = 0, y = 0;
-                ASSERT_EQ(std::sscanf(line.c_str(), "v %lf %lf", &x, &y), 2);
-                const double top = CutGrid::yll + CutGrid::nrows * CutGrid::size;
-                kept[t].insert({static_cast<int>(std::lround((top - y) / CutGrid::size)),
-                                static_cast<int>(std::lround((x - CutGrid::xll) / CutGrid::size))});
-                ++total;
-            }
+        const auto kept = keptCorners(jobs, full, total);
         if (maxError > 1e6) {
             EXPECT_LT(total, full.size() / 2);
         }
-        auto hasData = [&](const TileWindow& w, int row, int col) {
-            return row >= w.rowOffset && row < w.rowOffset + w.nrows && col >= w.colOffset &&
-                   col < w.colOffset + w.ncols && grid.cells[row][col] != noData;
-        };
-        for (std::size_t a = 0; a < jobs.size(); ++a)
-            for (const auto& [r, c] : kept[a])
-                for (std::size_t b = 0; b < jobs.size(); ++b) {
-                    const TileWindow& w = jobs[b].tile->window;
-                    if (b == a ||
-                        !(hasData(w, r - 1, c - 1) || hasData(w, r - 1, c) || hasData(w, r, c - 1) || hasData(w, r, c)))
-                        continue;
-                    EXPECT_TRUE(kept[b].count({r, c}))
-                        << jobs[a].request.inputPath.filename() << " keeps corner " << r << "," << c << ", "
-                        << jobs[b].request.inputPath.filename() << " does not";
-                }
+        std::vector<TileWindow> windows;
+        for (const TileJob& job : jobs) windows.push_back(job.tile->window);
+        expectSeamCornersAlike(grid, jobs, windows, kept);
     }
+}
+
+// One grid cut by --tile-size: every tile is the whole grid's mesh over its
+// window (both modes, attributes, offsets), and simplified tiles keep their
+// seam corners alike; the names sort in reading order.
+TEST(TileSets, AGridCutIntoTilesMeetsAsTheWholeGrid) {
+    ScratchDir dir;
+    const CutGrid grid(dir);
+    TileHeader input{grid.merged, {}};
+    ASSERT_EQ(readGridHeader(grid.merged, input.header), gridHeaderOk);
+    std::atomic<bool> cancel{false};
+    NoProgress quiet;
+    const GridTiling tiling = tileGrid(CutGrid::ncols, CutGrid::nrows, {4, 3});  // the last column 3 wide
+    ASSERT_EQ(tiling.tileCols, 3);
+    ASSERT_EQ(tiling.tileRows, 3);
+    struct Variant {
+        TerrainMode mode;
+        bool offsets;
+        bool attributes;
+        double maxError;  // below zero: not simplified
+    };
+    const Variant variants[] = {{TerrainMode::Interpolated, false, true, -1.0},
+                                {TerrainMode::FloatingPlanes, true, true, -1.0},
+                                {TerrainMode::Interpolated, true, true, 40.0},
+                                {TerrainMode::Interpolated, true, false, 1e9}};
+    int k = 0;
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(k);
+        ConversionRequest common;
+        common.settings.mode = v.mode;
+        common.settings.useXllYllOffsets = v.offsets;
+        common.attributes.uv = common.attributes.normals = v.attributes;
+        const auto out = dir / ("cut" + std::to_string(k++));
+        std::filesystem::create_directory(out);
+        const std::set<std::string> full = vertexLines([&] {
+            const ConversionRequest whole = mergedRequest(grid, common, out / "whole.obj");
+            ConversionStats stats;
+            SilentProgress silent;
+            EXPECT_EQ(runConversion(whole, cancel, silent, stats), conversionFinished);
+            return whole.outputPath;
+        }());
+        if (v.maxError >= 0.0) common.maxError = v.maxError;
+        const std::vector<TileJob> jobs = prepareGridTileJobs(input, tiling, common, out);
+        ASSERT_EQ(jobs.size(), 9u);
+        EXPECT_EQ(jobs[5].request.outputPath, out / "merged_r2_c3.obj");
+        for (const TileOutcome& o : runTileJobs(jobs, nullptr, 2, cancel, tileConverter(), quiet))
+            EXPECT_EQ(exitCode(o.exitStatus), 0);
+        if (v.maxError < 0.0) {
+            std::set<std::string> fromTiles;
+            for (const TileJob& job : jobs) {
+                const std::set<std::string> lines = vertexLines(job.request.outputPath);
+                fromTiles.insert(lines.begin(), lines.end());
+            }
+            EXPECT_EQ(fromTiles, full);
+            continue;
+        }
+        std::size_t total = 0;
+        const auto kept = keptCorners(jobs, full, total);
+        std::vector<TileWindow> windows;
+        for (const TileJob& job : jobs) {
+            const ConversionSettings& s = job.request.settings;
+            windows.push_back(
+                {s.cropYMin - 1, s.cropXMin - 1, s.cropYMax - s.cropYMin + 1, s.cropXMax - s.cropXMin + 1});
+        }
+        expectSeamCornersAlike(grid, jobs, windows, kept);
+    }
+    // One cell a tile: 9 rows, 11 columns; one tile alone is that tile's job.
+    const GridTiling cells = tileGrid(CutGrid::ncols, CutGrid::nrows, {1, 1});
+    const std::vector<TileJob> all = prepareGridTileJobs(input, cells, {}, dir.path());
+    ASSERT_EQ(all.size(), 99u);
+    EXPECT_EQ(all.front().request.outputPath.filename(), "merged_r1_c01.obj");
+    EXPECT_EQ(all[10].request.outputPath.filename(), "merged_r1_c11.obj");
+    for (std::size_t i = 1; i < all.size(); ++i) EXPECT_LT(all[i - 1].request.outputPath, all[i].request.outputPath);
+    const std::vector<TileJob> one = prepareGridTileJobs(input, cells, {}, dir.path(), 9, 2);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].request.outputPath, all[89].request.outputPath);
+    EXPECT_EQ(tileGrid(5, 4, {7, 9}).size.cols, 5);  // larger than the grid: one tile
 }
 
 TEST(TileSets, SetRunKeepsGoingPastAFailureAndReportsTheWorst) {
