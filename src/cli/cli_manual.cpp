@@ -97,10 +97,13 @@ constexpr OptionEntry options[] = {
      "(default: the number of cores)",
      true},
     {OptionId::writeSeams, nullptr, "--write-seams", "FILE", false, ValueKind::file, nullptr,
-     "save the seam index of the inputs' tile set", true},
-    {OptionId::seams, nullptr, "--seams", "FILE", false, ValueKind::file, nullptr,
+     "save the seam index of the inputs' tile set (on\n"
+     "a part of the set's files: a piece of the index)",
+     true},
+    {OptionId::seams, nullptr, "--seams", "FILE", false, ValueKind::path, nullptr,
      "convert with the seam index saved in FILE, so one\n"
-     "tile of a set converts alone",
+     "tile of a set converts alone; repeat it for the\n"
+     "pieces of an index, or give their folder",
      true},
     {OptionId::seamsStale, nullptr, "--seams-stale", "WHAT", false, ValueKind::words, "error ok",
      "with --seams, a tile edited since the index was\n"

@@ -265,7 +265,10 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
             break;
         }
         case OptionId::writeSeams: o.writeSeams = std::filesystem::path(*value); break;
-        case OptionId::seams: o.seams = std::filesystem::path(*value); break;
+        case OptionId::seams:
+            o.seams = std::filesystem::path(*value);
+            o.seamPieces.push_back(*o.seams);
+            break;
         case OptionId::seamsStale:
             if (is(*value, "error"))
                 o.seamsStaleOk = false;

@@ -40,6 +40,7 @@ struct CliOptions {
     int jobs = 0;
     std::optional<std::filesystem::path> writeSeams;
     std::optional<std::filesystem::path> seams;
+    std::vector<std::filesystem::path> seamPieces;  // every --seams given: index files, pieces or their folders
     bool seamsStaleOk = false;
     // One input cut into tiles (--tile-size), and the one tile to convert (--tile; 0: all).
     std::optional<TileSize> tileSize;

@@ -23,6 +23,7 @@
 #include "tiles/grid_tiling.h"
 #include "tiles/seam_file.h"
 #include "tiles/seam_freshness.h"
+#include "tiles/seam_pieces.h"
 #include "tiles/tile_jobs.h"
 #include "tiles/tile_run.h"
 #include "tiles/tile_set.h"
@@ -229,6 +230,25 @@ void checkAgainstIndex(TileSetPlan& plan, const SeamIndex& index, const CliOptio
     plan.alone.clear();
 }
 
+// A neighbour whose file is there but whose border no index lists would meet
+// the tile with a crack (its cells would count as a hole): the tile is refused.
+void checkNeighbours(TileSetPlan& plan, const SeamIndex& index, std::int32_t ring, Inputs& inputs) {
+    std::vector<SetTile> kept;
+    for (const SetTile& tile : plan.tiles) {
+        const std::filesystem::path neighbour = unindexedNeighbour(index, tile.path, tile.window, ring);
+        if (neighbour.empty()) {
+            kept.push_back(tile);
+            continue;
+        }
+        std::fprintf(stderr,
+                     "morvale-convert: %s: its neighbour %s is in no seam index given; write its piece with "
+                     "--write-seams and give it too (or move the neighbour's file away)\n",
+                     quoted(tile.path).c_str(), quoted(neighbour).c_str());
+        refuseInput(inputs, tile.path, conversionTileNotAsIndexed);
+    }
+    plan.tiles = std::move(kept);
+}
+
 // True when the path ends as a mesh file of any format does (.obj, .glb...).
 bool hasMeshExtension(const std::filesystem::path& path) {
     const std::u8string text = path.extension().u8string();  // string() may throw on Windows beyond ASCII
@@ -372,23 +392,24 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
     SeamIndex index;
     TileSetPlan plan;
     if (options.seams) {
-        SeamFileResult read = readSeamTable(*options.seams, index);
-        if (read == SeamFileResult::ok) {
+        // One index file, or the pieces of one (files or their folders) merged.
+        SeamPieces pieces;
+        SeamPiecesRead read = readSeamPieceTables(listSeamPieces(options.seamPieces), pieces);
+        if (read.result == SeamPiecesResult::ok) {
             std::vector<TileWindow> known;
-            for (const SeamTile& tile : index.tiles) known.push_back(tile.window);
-            plan = placeOnMergedGrid(index.merged, known, inputs.readable);
+            for (const SeamTile& tile : pieces.index.tiles) known.push_back(tile.window);
+            plan = placeOnMergedGrid(pieces.index.merged, known, inputs.readable);
             // One tile (one process per tile) reads only its neighbours' borders.
-            if (plan.tiles.size() == 1)
-                read = readSeamFile(*options.seams, index, &plan.tiles[0].window);
-            else if (!plan.tiles.empty())
-                read = readSeamFile(*options.seams, index);
+            if (!plan.tiles.empty())
+                read = loadSeamPieceBorders(pieces, plan.tiles.size() == 1 ? &plan.tiles[0].window : nullptr);
         }
-        if (read != SeamFileResult::ok) {
-            std::fprintf(stderr, "morvale-convert: the seam index '%s' %s\n", utf8(*options.seams).c_str(),
-                         seamFileResultText(read));
+        if (read.result != SeamPiecesResult::ok) {
+            std::fprintf(stderr, "morvale-convert: %s\n", seamPiecesText(pieces, read).c_str());
             return ExitStatus::inputRefused;
         }
+        index = std::move(pieces.index);
         checkAgainstIndex(plan, index, options, cancelRequested, inputs);
+        if (!options.seamsStaleOk) checkNeighbours(plan, index, options.attributes.normals ? 2 : 1, inputs);
         if (!inputs.unreadable.empty()) worst = ExitStatus::inputRefused;
         // Normals at a tile's edge reach two lines into its neighbours.
         if (options.attributes.normals && index.depth < 2) {
@@ -400,6 +421,10 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         }
     } else {
         plan = planTileSet(inputs.readable);
+        // A piece of the index may hold a single tile.
+        if (options.writeSeams && inputs.readable.size() == 1 && plan.tiles.empty() &&
+            plan.alone[0].reason == AloneReason::lonely)
+            plan = planOneTile(inputs.readable[0]);
     }
     for (const AloneTile& alone : plan.alone)
         std::fprintf(stderr, "morvale-convert: warning: %s; %s\n", aloneReasonText(alone).c_str(),

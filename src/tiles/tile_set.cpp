@@ -166,6 +166,18 @@ TileSetPlan planTileSet(const std::vector<TileHeader>& inputs) {
     return plan;
 }
 
+TileSetPlan planOneTile(const TileHeader& input) {
+    TileSetPlan plan;
+    GridHeader& merged = plan.merged;
+    merged = input.header;
+    merged.xll = cornerXll(input.header);
+    merged.yll = cornerYll(input.header);
+    merged.xllIsCenter = merged.yllIsCenter = false;
+    merged.dataStart = -1;
+    plan.tiles.push_back({input.path, input.header, {0, 0, input.header.nrows, input.header.ncols}});
+    return plan;
+}
+
 TileSetPlan placeOnMergedGrid(const GridHeader& merged, const std::vector<TileWindow>& known,
                               const std::vector<TileHeader>& inputs) {
     TileSetPlan plan;

@@ -671,3 +671,42 @@ TEST(BadInput, TileSizesAndTilesThatCannotCutTheGridAreRefused) {
     EXPECT_TRUE(contains(large.out, "note: --tile-size 7x9 is larger than the grid's 3 x 2 cells")) << large.out;
     EXPECT_TRUE(fs::exists(out / "grid_r1_c1.obj"));
 }
+
+// Seam pieces that are not of one set, and a tile whose neighbour has no
+// piece: exit 3 with the reason, nothing written.
+TEST(BadInput, SeamPiecesOfAnotherSetOrWithANeighbourMissingAreRefused) {
+    ScratchDir dir;
+    const std::string tail = "cellsize 1\nNODATA_value -9999\n1 2\n3 4\n";
+    writeFile(dir / "a.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\n" + tail);
+    writeFile(dir / "b.asc", "ncols 2\nnrows 2\nxllcorner 2\nyllcorner 0\n" + tail);
+    fs::create_directory(dir / "other");
+    writeFile(dir / "other" / "half.asc", "ncols 2\nnrows 2\nxllcorner 0.5\nyllcorner 0\n" + tail);
+    writeFile(dir / "other" / "big.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 2\n1 2\n3 4\n");
+    for (const char* grid : {"a", "other/half", "other/big"})
+        ASSERT_EQ(runConverter({(dir / (std::string(grid) + ".asc")).string(), "--write-seams",
+                                (dir / (std::string(grid) + ".seams")).string()})
+                      .status,
+                  0);
+    const fs::path out = dir / "out";
+    const struct {
+        const char* piece;
+        const char* says;
+    } refused[] = {
+        {"other/half.seams", "half.seams' lie on different lattices: they are not pieces of one set"},
+        {"other/big.seams", "have different cell sizes: they are not pieces of one set"},
+        {nullptr, "b.asc' is in no seam index given; write its piece with --write-seams"},
+    };
+    for (const auto& row : refused) {
+        SCOPED_TRACE(row.says);
+        std::vector<std::string> args{(dir / "a.asc").string(), "--seams", (dir / "a.seams").string(), "-o",
+                                      out.string()};
+        if (row.piece) args.insert(args.end(), {"--seams", (dir / row.piece).string()});
+        const ChildRun run = runConverter(args);
+        EXPECT_EQ(run.status, 3) << run.out;
+        EXPECT_TRUE(contains(run.out, row.says)) << run.out;
+        EXPECT_FALSE(fs::exists(out / "a.obj"));
+    }
+    fs::remove(dir / "b.asc");  // a hole, not a missing piece
+    EXPECT_EQ(
+        runConverter({(dir / "a.asc").string(), "--seams", (dir / "a.seams").string(), "-o", out.string()}).status, 0);
+}

@@ -22,6 +22,7 @@
 #include "test_support.h"
 #include "tiles/grid_tiling.h"
 #include "tiles/seam_file.h"
+#include "tiles/seam_pieces.h"
 #include "tiles/tile_cell_source.h"
 #include "tiles/tile_jobs.h"
 #include "tiles/tile_run.h"
@@ -583,6 +584,79 @@ TEST(TileSets, AGridCutIntoTilesMeetsAsTheWholeGrid) {
     ASSERT_EQ(one.size(), 1u);
     EXPECT_EQ(one[0].request.outputPath, all[89].request.outputPath);
     EXPECT_EQ(tileGrid(5, 4, {7, 9}).size.cols, 5);  // larger than the grid: one tile
+}
+
+// The first pass in pieces (one a tile, read in any order) merges into the
+// whole set's index; one tile's borders come only from the pieces near it; a
+// neighbour's file with no piece is found, a missing file is a hole.
+TEST(TileSets, SeamPiecesMergeIntoTheWholeSetsIndex) {
+    const CutSet set;
+    const ScratchDir& dir = set.dir;
+    std::filesystem::create_directory(dir / "pieces");
+    std::atomic<bool> cancel{false};
+    NoProgress quiet;
+    for (const SetTile& tile : set.plan.tiles) {
+        std::vector<char> opened;
+        const SeamIndex piece =
+            collectSetSeams(planOneTile({tile.path, tile.header}), seamDepth, 1, cancel, quiet, opened);
+        ASSERT_EQ(writeSeamFile(dir / "pieces" / (tile.path.stem().string() + ".seams"), piece), SeamFileResult::ok);
+    }
+    // Backwards, so that the first piece read is neither the westernmost nor the southernmost.
+    std::vector<std::filesystem::path> files = listSeamPieces({dir / "pieces", dir / "pieces" / "tile_00.seams"});
+    ASSERT_EQ(files.size(), set.plan.tiles.size());
+    std::reverse(files.begin(), files.end());
+    SeamPieces pieces;
+    ASSERT_EQ(readSeamPieceTables(files, pieces).result, SeamPiecesResult::ok);
+    const SeamIndex& merged = pieces.index;
+    EXPECT_EQ(merged.merged.ncols, set.index.merged.ncols);
+    EXPECT_EQ(merged.merged.nrows, set.index.merged.nrows);
+    EXPECT_EQ(merged.merged.xll, set.index.merged.xll);
+    EXPECT_EQ(merged.merged.yll, set.index.merged.yll);
+    const auto recorded = [&](const SeamTile& tile) {
+        for (const SeamTile& whole : set.index.tiles)
+            if (whole.name == tile.name) return whole;
+        ADD_FAILURE() << tile.name;
+        return SeamTile{};
+    };
+    // The middle tile of the west column: its neighbours' borders only.
+    const TileWindow middle = set.index.tiles[3].window;
+    ASSERT_EQ(loadSeamPieceBorders(pieces, &middle).result, SeamPiecesResult::ok);
+    std::size_t loaded = 0;
+    for (const SeamTile& tile : merged.tiles) {
+        EXPECT_EQ(tile.window, recorded(tile).window) << tile.name;
+        if (tile.border.empty()) continue;
+        ++loaded;
+        EXPECT_EQ(seamBorderHash(tile.border), recorded(tile).borderHash) << tile.name;
+    }
+    EXPECT_EQ(loaded, 6u);  // itself, north, north-east, east, south and south-east
+    ASSERT_EQ(loadSeamPieceBorders(pieces, nullptr).result, SeamPiecesResult::ok);
+    for (const SeamTile& tile : merged.tiles)
+        EXPECT_EQ(seamBorderHash(tile.border), recorded(tile).borderHash) << tile.name;
+
+    // Without tile_01's piece, its file is the missing neighbour of tile_00, unless it is gone too.
+    const SetTile& northWest = set.plan.tiles[0];
+    std::filesystem::remove(dir / "pieces" / "tile_01.seams");
+    ASSERT_EQ(readSeamPieceTables(listSeamPieces({dir / "pieces"}), pieces).result, SeamPiecesResult::ok);
+    EXPECT_EQ(unindexedNeighbour(pieces.index, northWest.path, northWest.window, 1), dir / "tile_01.asc");
+    EXPECT_EQ(unindexedNeighbour(pieces.index, set.plan.tiles[6].path, set.plan.tiles[6].window, 2), "");
+    std::filesystem::remove(dir / "tile_01.asc");
+    EXPECT_EQ(unindexedNeighbour(pieces.index, northWest.path, northWest.window, 1), "");
+
+    // Pieces of another set refuse to join.
+    SeamIndex other;
+    ASSERT_EQ(readSeamFile(dir / "pieces" / "tile_00.seams", other), SeamFileResult::ok);
+    for (const auto& [change, result] :
+         {std::pair{0.25, SeamPiecesResult::offLattice}, {1.0, SeamPiecesResult::cellSize}}) {
+        SeamIndex moved = other;
+        if (change == 1.0)
+            moved.merged.cellsize *= 2.0;
+        else
+            moved.merged.xll += change * moved.merged.cellsize;
+        ASSERT_EQ(writeSeamFile(dir / "other.seams", moved), SeamFileResult::ok);
+        EXPECT_EQ(readSeamPieceTables({dir / "pieces" / "tile_02.seams", dir / "other.seams"}, pieces).result, result);
+    }
+    EXPECT_EQ(readSeamPieceTables({dir / "pieces" / "tile_00.seams", dir / "pieces" / "tile_00.seams"}, pieces).result,
+              SeamPiecesResult::overlap);
 }
 
 TEST(TileSets, SetRunKeepsGoingPastAFailureAndReportsTheWorst) {
