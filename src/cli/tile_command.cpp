@@ -20,6 +20,7 @@
 #include "convert/texture_check.h"
 #include "grid/degrees_grid.h"
 #include "grid/raster_signature.h"
+#include "tiles/grid_cuts.h"
 #include "tiles/grid_tiling.h"
 #include "tiles/seam_file.h"
 #include "tiles/seam_freshness.h"
@@ -317,8 +318,16 @@ ExitStatus runGridTiles(const CliOptions& options, const std::atomic<bool>& canc
     for (const std::string& warning : correctionWarnings(options, corrected, input.header.ncols, input.header.nrows))
         std::fprintf(stderr, "morvale-convert: warning: %s\n", warning.c_str());
     common.settings = corrected.settings;
-    const std::vector<TileJob> jobs =
+    std::vector<TileJob> jobs =
         prepareGridTileJobs(input, tiling, common, options.output, options.tileRow, options.tileCol);
+    // Where the tiles' columns start in every row, so that no tile reads the grid from its start. One
+    // tile alone reads it from the start: finding its rows would cost as much.
+    const GridCuts cuts = options.tileRow > 0 ? GridCuts{}
+                                              : indexGridCuts(input.path, input.header, tilingCutColumns(tiling), 1,
+                                                              input.header.nrows, cancelRequested);
+    const GridCutCellSource cells(input.path, input.header, cuts);
+    if (cuts.plain)
+        for (TileJob& job : jobs) job.request.cells = &cells;
     const int workers = workerCount(options.jobs, jobs.size());
     if (!quiet) {
         std::printf("tiles:        %d x %d of %d x %d cells from a grid of %d x %d cells\n",

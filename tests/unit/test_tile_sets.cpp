@@ -20,6 +20,7 @@
 #include "convert/conversion_request.h"
 #include "grid/grid_body.h"
 #include "test_support.h"
+#include "tiles/grid_cuts.h"
 #include "tiles/grid_tiling.h"
 #include "tiles/seam_file.h"
 #include "tiles/seam_pieces.h"
@@ -657,6 +658,62 @@ TEST(TileSets, SeamPiecesMergeIntoTheWholeSetsIndex) {
     }
     EXPECT_EQ(readSeamPieceTables({dir / "pieces" / "tile_00.seams", dir / "pieces" / "tile_00.seams"}, pieces).result,
               SeamPiecesResult::overlap);
+}
+
+// A grid cut by --tile-size reads each tile from the offsets of its columns:
+// the same cells and counts as the crop read from the grid's start, for every
+// tile's window and its widened one; a grid that is not plain (a row over two
+// lines, a word, a short body) is read from the start instead.
+TEST(TileSets, TilesReadFromColumnOffsetsGetTheCropReadsCells) {
+    ScratchDir dir;
+    const std::string head = "ncols 7\nnrows 5\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
+    const std::string rows[5] = {"1 2.5 -3 4e2 5 6 7", "  8\t9 NaN -9999 12 13 +14  ", "15 16 17 18 19 20 21",
+                                 "22 23 24 25 26 27 28", "29 30 31 32 33 34 35"};
+    const auto body = [&](const char* join, const char* last) {
+        std::string text;
+        for (int r = 0; r < 5; ++r) text += rows[r] + (r == 2 ? "\n\n \r\n" : "") + (r < 4 ? join : last);
+        return text;
+    };
+    const struct {
+        std::string text;
+        bool plain;
+    } grids[] = {
+        {head + body("\n", "\n"), true},
+        {head + body("\r\n", ""), true},
+        {(head + body("\n", "\n")).replace(head.size() + 2, 1, "\n"), false},   // row 1 over two lines
+        {(head + body("\n", "\n")).replace(head.size() + 4, 3, "abc"), false},  // a word
+        {(head + body("\n", "\n")).replace(head.size() + 4, 3, "1e999"), false},
+        {(head + body("\n", "\n")).substr(0, head.size() + 60), false},  // short
+    };
+    std::atomic<bool> cancel{false};
+    int k = 0;
+    for (const auto& grid : grids) {
+        SCOPED_TRACE(k);
+        const auto path = dir / ("g" + std::to_string(k++) + ".asc");
+        writeFile(path, grid.text);
+        GridHeader h;
+        ASSERT_EQ(readGridHeader(path, h), gridHeaderOk);
+        const GridTiling tiling = tileGrid(h.ncols, h.nrows, {3, 2});
+        const GridCuts cuts = indexGridCuts(path, h, tilingCutColumns(tiling), 1, h.nrows, cancel);
+        EXPECT_EQ(cuts.plain, grid.plain);
+        const GridCutCellSource source(path, h, cuts);
+        for (std::int32_t row = 1; row <= tiling.tileRows; ++row)
+            for (std::int32_t col = 1; col <= tiling.tileCols; ++col)
+                for (const std::int32_t widen : {0, 1}) {
+                    const CropWindow t = gridTileWindow(tiling, row, col);
+                    const CropWindow w{std::max(t.xMin - widen, 1), std::max(t.yMin - widen, 1),
+                                       std::min(t.xMax + widen, h.ncols), std::min(t.yMax + widen, h.nrows)};
+                    const std::int32_t lastRow = std::min(w.yMax + 1, h.nrows);
+                    const MergedRead crop = readMerged(path, w, lastRow, cancel);
+                    Recorder got;
+                    SilentProgress silent;
+                    const GridBodyCounts counts = source.read(w, lastRow, cancel, silent, got);
+                    EXPECT_EQ(got.cells, crop.cells) << row << "," << col << " widened " << widen;
+                    EXPECT_EQ(counts.rowsRead, crop.counts.rowsRead);
+                    EXPECT_EQ(counts.recordsRead, crop.counts.recordsRead);
+                    EXPECT_EQ(counts.noDataCount, crop.counts.noDataCount);
+                }
+    }
 }
 
 TEST(TileSets, SetRunKeepsGoingPastAFailureAndReportsTheWorst) {
