@@ -36,15 +36,14 @@ bool hasSeamsExtension(const std::filesystem::path& path) {
 }  // namespace
 
 std::vector<std::filesystem::path> listSeamPieces(const std::vector<std::filesystem::path>& given) {
-    std::vector<std::filesystem::path> files, seen;
-    // A piece named twice (also through its folder) is read once.
+    std::vector<std::filesystem::path> files;
+    std::set<std::filesystem::path> seen;
+    // A piece named twice (also through its folder) is read once; the names are compared as written,
+    // without asking the file system, which a folder of many thousand pieces would feel.
     const auto add = [&](const std::filesystem::path& path) {
         std::error_code error;
-        std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-        if (error) canonical = path.lexically_normal();
-        if (std::find(seen.begin(), seen.end(), canonical) != seen.end()) return;
-        seen.push_back(canonical);
-        files.push_back(path);
+        std::filesystem::path absolute = std::filesystem::absolute(path, error);
+        if (seen.insert((error ? path : absolute).lexically_normal()).second) files.push_back(path);
     };
     for (const std::filesystem::path& path : given) {
         std::error_code error;
