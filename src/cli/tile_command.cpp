@@ -260,6 +260,41 @@ bool hasMeshExtension(const std::filesystem::path& path) {
     return false;
 }
 
+// What every tile's request shares, checked before any file is read: false
+// (after its message) when the options cannot go together.
+bool prepareCommon(const CliOptions& options, OutputFormat format, bool checkTexture, ConversionRequest& common) {
+    common.settings.mode = options.mode;
+    common.format = format;
+    common.attributes = options.attributes;
+    common.maxError = options.maxError;
+    if (const char* conflict = conversionConflict(common)) {
+        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
+        return false;
+    }
+    if (!checkTexture) return true;
+    const TextureNote texture = checkTextureFor(options.attributes.texture, common.format);
+    if (texture.verdict != TextureVerdict::fine) std::fprintf(stderr, "morvale-convert: %s\n", texture.text.c_str());
+    return texture.verdict != TextureVerdict::refused;
+}
+
+// False (after its message) when the output folder cannot be made.
+bool makeOutputFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (std::filesystem::is_directory(folder, error)) return true;
+    std::fprintf(stderr, "morvale-convert: cannot create the output folder '%s'\n", utf8(folder).c_str());
+    return false;
+}
+
+// The settings for a grid (or merged grid) of ncols x nrows, each correction a warning.
+ConversionSettings correctedSettings(const CliOptions& options, std::int32_t ncols, std::int32_t nrows) {
+    CorrectedSettings corrected = correctSettingValues(settingValues(options), ncols, nrows);
+    corrected.settings.mode = options.mode;
+    for (const std::string& warning : correctionWarnings(options, corrected, ncols, nrows))
+        std::fprintf(stderr, "morvale-convert: warning: %s\n", warning.c_str());
+    return corrected.settings;
+}
+
 // --tile-size: one input cut into tiles, each the whole grid cropped to it,
 // so no seam index is read or written.
 ExitStatus runGridTiles(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
@@ -272,17 +307,8 @@ ExitStatus runGridTiles(const CliOptions& options, const std::atomic<bool>& canc
         return ExitStatus::usageError;
     }
     ConversionRequest common;
-    common.settings.mode = options.mode;
-    common.format = options.format.value_or(OutputFormat::obj);
-    common.attributes = options.attributes;
-    common.maxError = options.maxError;
-    if (const char* conflict = conversionConflict(common)) {
-        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
+    if (!prepareCommon(options, options.format.value_or(OutputFormat::obj), true, common))
         return ExitStatus::usageError;
-    }
-    const TextureNote texture = checkTextureFor(options.attributes.texture, common.format);
-    if (texture.verdict != TextureVerdict::fine) std::fprintf(stderr, "morvale-convert: %s\n", texture.text.c_str());
-    if (texture.verdict == TextureVerdict::refused) return ExitStatus::usageError;
 
     Inputs inputs = readInputs(options);
     if (inputs.readable.empty()) return ExitStatus::inputRefused;  // the input has had its message
@@ -304,20 +330,8 @@ ExitStatus runGridTiles(const CliOptions& options, const std::atomic<bool>& canc
                      static_cast<int>(tiling.tileRows), static_cast<int>(tiling.tileCols));
         return ExitStatus::usageError;
     }
-    if (options.output) {
-        std::error_code error;
-        std::filesystem::create_directories(*options.output, error);
-        if (!std::filesystem::is_directory(*options.output, error)) {
-            std::fprintf(stderr, "morvale-convert: cannot create the output folder '%s'\n",
-                         utf8(*options.output).c_str());
-            return ExitStatus::outputFailed;
-        }
-    }
-    CorrectedSettings corrected = correctSettingValues(settingValues(options), input.header.ncols, input.header.nrows);
-    corrected.settings.mode = options.mode;
-    for (const std::string& warning : correctionWarnings(options, corrected, input.header.ncols, input.header.nrows))
-        std::fprintf(stderr, "morvale-convert: warning: %s\n", warning.c_str());
-    common.settings = corrected.settings;
+    if (options.output && !makeOutputFolder(*options.output)) return ExitStatus::outputFailed;
+    common.settings = correctedSettings(options, input.header.ncols, input.header.nrows);
     std::vector<TileJob> jobs =
         prepareGridTileJobs(input, tiling, common, options.output, options.tileRow, options.tileCol);
     // Where the tiles' columns start in every row, so that no tile reads the grid from its start. One
@@ -375,22 +389,11 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         return ExitStatus::usageError;
     }
 
-    // What every tile's request shares, checked before any file is read.
     ConversionRequest common;
-    common.settings.mode = options.mode;
-    common.format = options.format ? *options.format : outputFile ? formatOfPath(*options.output) : OutputFormat::obj;
-    common.attributes = options.attributes;
-    common.maxError = options.maxError;
-    if (const char* conflict = conversionConflict(common)) {
-        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
-        return ExitStatus::usageError;
-    }
-    if (!options.writeSeams) {
-        const TextureNote texture = checkTextureFor(options.attributes.texture, common.format);
-        if (texture.verdict != TextureVerdict::fine)
-            std::fprintf(stderr, "morvale-convert: %s\n", texture.text.c_str());
-        if (texture.verdict == TextureVerdict::refused) return ExitStatus::usageError;
-    }
+    const OutputFormat format = options.format ? *options.format
+                                : outputFile   ? formatOfPath(*options.output)
+                                               : OutputFormat::obj;
+    if (!prepareCommon(options, format, !options.writeSeams, common)) return ExitStatus::usageError;
 
     Inputs inputs = readInputs(options);
     warnAboutDegrees(inputs.readable);
@@ -479,22 +482,9 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         return worst;
     }
 
-    if (options.output && !outputFile) {
-        std::error_code error;
-        std::filesystem::create_directories(*options.output, error);
-        if (!std::filesystem::is_directory(*options.output, error)) {
-            std::fprintf(stderr, "morvale-convert: cannot create the output folder '%s'\n",
-                         utf8(*options.output).c_str());
-            return ExitStatus::outputFailed;
-        }
-    }
-    const std::int32_t ncols = plan.merged.ncols > 0 ? plan.merged.ncols : 1;
-    const std::int32_t nrows = plan.merged.nrows > 0 ? plan.merged.nrows : 1;
-    CorrectedSettings corrected = correctSettingValues(settingValues(options), ncols, nrows);
-    corrected.settings.mode = options.mode;
-    for (const std::string& warning : correctionWarnings(options, corrected, ncols, nrows))
-        std::fprintf(stderr, "morvale-convert: warning: %s\n", warning.c_str());
-    common.settings = corrected.settings;
+    if (options.output && !outputFile && !makeOutputFolder(*options.output)) return ExitStatus::outputFailed;
+    common.settings = correctedSettings(options, plan.merged.ncols > 0 ? plan.merged.ncols : 1,
+                                        plan.merged.nrows > 0 ? plan.merged.nrows : 1);
     std::vector<TileJob> jobs = prepareTileJobs(plan, common, outputFile ? std::nullopt : options.output);
     if (outputFile)
         for (TileJob& job : jobs) job.request.outputPath = *options.output;

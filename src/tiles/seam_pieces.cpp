@@ -19,14 +19,6 @@ bool overlaps(const TileWindow& a, const TileWindow& b) {
            std::int64_t{b.colOffset} < std::int64_t{a.colOffset} + a.ncols;
 }
 
-std::string quoted(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    std::string out(1, '\'');
-    out.append(text.begin(), text.end());
-    out.push_back('\'');
-    return out;
-}
-
 bool hasSeamsExtension(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
     for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -143,7 +135,7 @@ SeamPiecesRead loadSeamPieceBorders(SeamPieces& pieces, const TileWindow* near) 
 }
 
 std::string seamPiecesText(const SeamPieces& pieces, const SeamPiecesRead& read) {
-    const auto name = [&](std::size_t p) { return p < pieces.files.size() ? quoted(pieces.files[p]) : "?"; };
+    const auto name = [&](std::size_t p) { return p < pieces.files.size() ? quotedPath(pieces.files[p]) : "?"; };
     const std::string first = name(0);
     switch (read.result) {
     case SeamPiecesResult::ok: return "ok";

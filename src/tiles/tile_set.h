@@ -112,6 +112,9 @@ struct LatticePlace {
 };
 LatticePlace placeOnLattice(const GridHeader& reference, const GridHeader& header);
 
+// The path in single quotes, as the messages about tiles name files.
+std::string quotedPath(const std::filesystem::path& path);
+
 // "'b.asc' overlaps 'a.asc'" and the like: why a tile is not part of the set.
 std::string aloneReasonText(const AloneTile& tile);
 
