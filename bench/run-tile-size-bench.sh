@@ -11,6 +11,7 @@
 #     neighbours' borders, the table printed) is its wall time less the
 #     conversion's own time (the table's seconds).
 # Every run writes its meshes into a scratch folder; medians of RUNS runs.
+# MORVALE_BENCH_SIZE=0 measures the task alone.
 #
 #   bench/run-tile-size-bench.sh
 #
@@ -38,22 +39,24 @@ work=$(mktemp -d "$cache/tile-size.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/bench-grid.sh"
 
-grid=$cache/grid-${size}x${size}.asc
-bench_grid "$build" "$grid" "$size" "$size"
-echo "== $size x $size cells ($(du -m "$grid" | cut -f1) MB) whole and cut by --tile-size $tile, medians of $runs runs"
-for ((i = 1; i <= runs; i++)); do
-  rm -rf "$work/out" && mkdir -p "$work/out"
-  run whole "$convert" "$grid" -o "$work/out/whole.obj" --quiet
-  rm -rf "$work/out" && mkdir -p "$work/out"
-  run cut "$convert" "$grid" --tile-size "$tile" -j 2 -o "$work/out" --quiet
-done
-rm -rf "$work/out"
-awk -v tw="$(median "$work/whole")" -v tc="$(median "$work/cut")" -v cw="$(median "$work/whole" 3)" \
-    -v cc="$(median "$work/cut" 3)" -v mw="$(maxOf "$work/whole")" -v mc="$(maxOf "$work/cut")" -v t="$tile" 'BEGIN {
-  printf "  %-36s %9s %9s %9s\n", "", "median s", "cpu s", "peak MB"
-  printf "  %-36s %9.2f %9.2f %9.1f\n", "whole grid, one mesh", tw, cw, mw / 1024
-  printf "  %-36s %9.2f %9.2f %9.1f\n", "--tile-size " t " -j 2, one process", tc, cc, mc / 1024
-  printf "  set vs whole: %.2fx the time, %.2fx the processor time, %.2fx the peak memory\n", tc / tw, cc / cw, mc / mw }'
+if ((size > 0)); then
+  grid=$cache/grid-${size}x${size}.asc
+  bench_grid "$build" "$grid" "$size" "$size"
+  echo "== $size x $size cells ($(du -m "$grid" | cut -f1) MB) whole and cut by --tile-size $tile, medians of $runs runs"
+  for ((i = 1; i <= runs; i++)); do
+    rm -rf "$work/out" && mkdir -p "$work/out"
+    run whole "$convert" "$grid" -o "$work/out/whole.obj" --quiet
+    rm -rf "$work/out" && mkdir -p "$work/out"
+    run cut "$convert" "$grid" --tile-size "$tile" -j 2 -o "$work/out" --quiet
+  done
+  rm -rf "$work/out"
+  awk -v tw="$(median "$work/whole")" -v tc="$(median "$work/cut")" -v cw="$(median "$work/whole" 3)" \
+      -v cc="$(median "$work/cut" 3)" -v mw="$(maxOf "$work/whole")" -v mc="$(maxOf "$work/cut")" -v t="$tile" 'BEGIN {
+    printf "  %-36s %9s %9s %9s\n", "", "median s", "cpu s", "peak MB"
+    printf "  %-36s %9.2f %9.2f %9.1f\n", "whole grid, one mesh", tw, cw, mw / 1024
+    printf "  %-36s %9.2f %9.2f %9.1f\n", "--tile-size " t " -j 2, one process", tc, cc, mc / 1024
+    printf "  set vs whole: %.2fx the time, %.2fx the processor time, %.2fx the peak memory\n", tc / tw, cc / cw, mc / mw }'
+fi
 
 small=$cache/grid-4000x4000.asc
 bench_grid "$build" "$small" 4000 4000
@@ -74,7 +77,10 @@ for ((i = 1; i <= runs; i++)); do
   # The measure's line comes last; the table's row names the tile.
   echo "${lines##*$'\n'}" | cut -d' ' -f1-3 >>"$work/task"
   echo "$lines" | awk '$1 ~ /tile_1_1.asc$/ { print $(NF - 1) }' >>"$work/conversion"
+  run alone "$convert" "$inner" -o "$work/out/alone.obj" --quiet
 done
-awk -v tt="$(median "$work/task")" -v tc="$(median "$work/conversion")" -v mt="$(maxOf "$work/task")" 'BEGIN {
+awk -v tt="$(median "$work/task")" -v tc="$(median "$work/conversion")" -v mt="$(maxOf "$work/task")" \
+    -v ta="$(median "$work/alone")" 'BEGIN {
   printf "  task %.3f s (peak %.1f MB), of which the conversion %.3f s: overhead %.3f s, %.1f %% of the conversion\n",
-    tt, mt / 1024, tc, tt - tc, 100 * (tt - tc) / tc }'
+    tt, mt / 1024, tc, tt - tc, 100 * (tt - tc) / tc
+  printf "  the same tile converted alone, no index: %.3f s; the index costs the task %.3f s\n", ta, tt - ta }'

@@ -71,7 +71,12 @@ start_slurm() {
     --log-file="$s/munged.log" --seed-file="$s/munge.seed" ||
     fail "munged cannot start (run as root with munge installed): $(cat "$s/munged.log" 2>/dev/null)"
   pids+=("$(cat "$s/munged.pid")")
-  local port=$((20000 + RANDOM % 20000))
+  # Two free ports side by side (a port that answers is taken).
+  local port
+  for _ in $(seq 20); do
+    port=$((20000 + RANDOM % 20000))
+    (echo >"/dev/tcp/127.0.0.1/$port") 2>/dev/null || (echo >"/dev/tcp/127.0.0.1/$((port + 1))") 2>/dev/null || break
+  done
   cat >"$s/slurm.conf" <<CONF
 ClusterName=morvale
 SlurmctldHost=$host(127.0.0.1)
