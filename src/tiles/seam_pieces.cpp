@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <map>
 #include <set>
 #include <system_error>
 
@@ -93,43 +94,64 @@ SeamPiecesRead readSeamPieceTables(const std::vector<std::filesystem::path>& fil
         const GridHeader& m = tables[p].merged;
         pieces.rowShift.push_back(north - (places[p].gy + m.nrows));
         pieces.colShift.push_back(places[p].gx - west);
+        pieces.firstTile.push_back(index.tiles.size());
         for (SeamTile& tile : tables[p].tiles) {
             tile.window.rowOffset += static_cast<std::int32_t>(pieces.rowShift[p]);
             tile.window.colOffset += static_cast<std::int32_t>(pieces.colShift[p]);
-            for (std::size_t t = 0; t < index.tiles.size(); ++t)
-                if (overlaps(index.tiles[t].window, tile.window))
-                    return {SeamPiecesResult::overlap, SeamFileResult::ok, p, pieces.pieceOf[t]};
             index.tiles.push_back(std::move(tile));
             pieces.pieceOf.push_back(p);
         }
+    }
+    // Two pieces listing cells of one tile: each tile is compared only with those
+    // in the same squares of a lattice as coarse as the largest tile, so that a
+    // set of any size is checked in one pass.
+    std::int64_t square = 1;
+    for (const SeamTile& tile : index.tiles)
+        square = std::max<std::int64_t>({square, tile.window.nrows, tile.window.ncols});
+    std::map<std::pair<std::int64_t, std::int64_t>, std::vector<std::size_t>> squares;
+    for (std::size_t t = 0; t < index.tiles.size(); ++t) {
+        const TileWindow& w = index.tiles[t].window;
+        for (std::int64_t r = w.rowOffset / square; r <= (std::int64_t{w.rowOffset} + w.nrows - 1) / square; ++r)
+            for (std::int64_t c = w.colOffset / square; c <= (std::int64_t{w.colOffset} + w.ncols - 1) / square; ++c) {
+                std::vector<std::size_t>& there = squares[{r, c}];
+                for (const std::size_t other : there)
+                    if (overlaps(index.tiles[other].window, w))
+                        return {SeamPiecesResult::overlap, SeamFileResult::ok, pieces.pieceOf[t],
+                                pieces.pieceOf[other]};
+                there.push_back(t);
+            }
     }
     return {};
 }
 
 SeamPiecesRead loadSeamPieceBorders(SeamPieces& pieces, const TileWindow* near) {
     SeamIndex& index = pieces.index;
+    // The pieces that hold a tile near the window; the others are not opened.
+    std::vector<char> wanted(pieces.files.size(), near == nullptr);
+    if (near != nullptr) {
+        const TileWindow wide{near->rowOffset - index.depth, near->colOffset - index.depth,
+                              near->nrows + 2 * index.depth, near->ncols + 2 * index.depth};
+        for (std::size_t t = 0; t < index.tiles.size(); ++t)
+            if (overlaps(index.tiles[t].window, wide)) wanted[pieces.pieceOf[t]] = 1;
+    }
     for (std::size_t p = 0; p < pieces.files.size(); ++p) {
-        // The window in the piece's own offsets; a piece with no tile near it is not opened.
+        if (!wanted[p]) continue;
+        // The window in the piece's own offsets.
         TileWindow local{};
         if (near != nullptr) {
             local = *near;
             local.rowOffset = static_cast<std::int32_t>(local.rowOffset - pieces.rowShift[p]);
             local.colOffset = static_cast<std::int32_t>(local.colOffset - pieces.colShift[p]);
-            const TileWindow wide{near->rowOffset - index.depth, near->colOffset - index.depth,
-                                  near->nrows + 2 * index.depth, near->ncols + 2 * index.depth};
-            bool wanted = false;
-            for (std::size_t t = 0; t < index.tiles.size() && !wanted; ++t)
-                wanted = pieces.pieceOf[t] == p && overlaps(index.tiles[t].window, wide);
-            if (!wanted) continue;
         }
         SeamIndex piece;
         if (const SeamFileResult r = readSeamFile(pieces.files[p], piece, near ? &local : nullptr);
             r != SeamFileResult::ok)
             return {SeamPiecesResult::pieceFailed, r, p};
-        std::size_t k = 0;
-        for (std::size_t t = 0; t < index.tiles.size(); ++t)
-            if (pieces.pieceOf[t] == p && k < piece.tiles.size())
-                index.tiles[t].border = std::move(piece.tiles[k++].border);
+        for (std::size_t k = 0; k < piece.tiles.size(); ++k) {
+            const std::size_t t = pieces.firstTile[p] + k;
+            if (t < index.tiles.size() && pieces.pieceOf[t] == p)
+                index.tiles[t].border = std::move(piece.tiles[k].border);
+        }
     }
     return {};
 }

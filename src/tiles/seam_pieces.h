@@ -42,6 +42,7 @@ struct SeamPieces {
     SeamIndex index;  // the union; every tile's border empty until loaded
     std::vector<std::filesystem::path> files;
     std::vector<std::size_t> pieceOf;              // per tile of the index: its piece in `files`
+    std::vector<std::size_t> firstTile;            // per piece: its first tile in the index (its tiles follow)
     std::vector<std::int64_t> rowShift, colShift;  // per piece: its window offsets in the union minus its own
 };
 
