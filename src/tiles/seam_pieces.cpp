@@ -21,7 +21,8 @@ bool overlaps(const TileWindow& a, const TileWindow& b) {
 }
 
 bool hasSeamsExtension(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
+    const std::u8string text = path.extension().u8string();  // string() may throw on Windows beyond ASCII
+    std::string extension(text.begin(), text.end());
     for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return extension == ".seams";
 }
