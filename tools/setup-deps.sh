@@ -3,7 +3,8 @@
 # Usage: tools/setup-deps.sh [native|all]
 #   native: the Linux build (compiler, CMake, GoogleTest, man for the manual
 #           page test, clang-format for the layout check) and the mesh file
-#           checkers (admesh, assimp, the glTF validator from npm)
+#           checkers (admesh, assimp, the glTF validator from npm), GNU
+#           parallel, Slurm and munge for the tile recipes' tests
 #   all:    also the Windows cross compiler, Wine, Xvfb, the tools of the window
 #           tests, and what makes and checks the packages (tools/package.sh)
 set -euo pipefail
@@ -11,6 +12,8 @@ set -euo pipefail
 want=(g++ cmake make libgtest-dev clang libclang-rt-14-dev clang-format man-db gzip admesh assimp-utils)
 # Node may come from elsewhere with its own npm; Debian's npm only when none is there.
 command -v npm >/dev/null || want+=(nodejs npm)
+# The tile set recipes' engines (tests/scripts/tile_recipes.sh): GNU parallel, and Slurm with munge.
+want+=(parallel slurm-wlm munge)
 if [ "${1:-all}" = all ]; then
   # The -posix compiler package only: the meta packages drag in the win32
   # thread model, which cannot run std::thread.

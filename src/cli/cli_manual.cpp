@@ -15,6 +15,7 @@ constexpr const char* usageRows[] = {
     "INPUT.asc [options]",
     "INPUT.asc... [-o FOLDER] [options]",
     "FOLDER [-o FOLDER] [options]",
+    "INPUT.asc --tile-size N[xM] [--tile R,C] [options]",
 };
 
 constexpr const char description[] =
@@ -96,15 +97,27 @@ constexpr OptionEntry options[] = {
      "(default: the number of cores)",
      true},
     {OptionId::writeSeams, nullptr, "--write-seams", "FILE", false, ValueKind::file, nullptr,
-     "save the seam index of the inputs' tile set", true},
-    {OptionId::seams, nullptr, "--seams", "FILE", false, ValueKind::file, nullptr,
+     "save the seam index of the inputs' tile set (on\n"
+     "a part of the set's files: a piece of the index)",
+     true},
+    {OptionId::seams, nullptr, "--seams", "FILE", false, ValueKind::path, nullptr,
      "convert with the seam index saved in FILE, so one\n"
-     "tile of a set converts alone",
+     "tile of a set converts alone; repeat it for the\n"
+     "pieces of an index, or give their folder",
      true},
     {OptionId::seamsStale, nullptr, "--seams-stale", "WHAT", false, ValueKind::words, "error ok",
      "with --seams, a tile edited since the index was\n"
      "written, or not in it: error (default; exit 3\n"
      "for that tile) or ok (converted on its own)",
+     true},
+    {OptionId::tileSize, nullptr, "--tile-size", "N[xM]", false, ValueKind::text, nullptr,
+     "cut one input into tiles of N x M cells (N x N),\n"
+     "each written as NAME_rROW_cCOL; neighbours meet\n"
+     "exactly, with no seam index",
+     true},
+    {OptionId::tile, nullptr, "--tile", "R,C", false, ValueKind::text, nullptr,
+     "with --tile-size, convert only the tile in row R\n"
+     "and column C (from 1, north-west first)",
      true},
     {OptionId::quiet, "-q", "--quiet", nullptr, false, ValueKind::none, nullptr, "print only errors and a failed check",
      true},

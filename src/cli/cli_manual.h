@@ -37,6 +37,8 @@ enum class OptionId {
     writeSeams,
     seams,
     seamsStale,
+    tileSize,
+    tile,
     quiet,
     help,
     version,

@@ -90,6 +90,30 @@ bool readCrop(const std::string& text, std::int32_t (&crop)[4], std::string& err
     return true;
 }
 
+// "N" or "NxM" (--tile-size), or "R,C" (--tile): two whole numbers from 1,
+// the second the first when `separator` and it are left out.
+bool readPair(const char* option, const std::string& text, char separator, bool secondOptional, std::int32_t& first,
+              std::int32_t& second, std::string& error) {
+    const std::size_t split = text.find(separator);
+    if (split == std::string::npos && !secondOptional) {
+        error = std::string(option) + " takes two numbers, R,C, not '" + text + "'";
+        return false;
+    }
+    const std::string parts[2] = {text.substr(0, split),
+                                  split == std::string::npos ? text.substr(0, split) : text.substr(split + 1)};
+    std::int32_t* values[2] = {&first, &second};
+    for (int i = 0; i < 2; ++i) {
+        std::int64_t value = 0;
+        if (!readNumber(option, parts[i], value, error)) return false;
+        if (value < 1 || value > INT32_MAX) {
+            error = std::string(option) + " takes numbers from 1, not '" + text + "'";
+            return false;
+        }
+        *values[i] = static_cast<std::int32_t>(value);
+    }
+    return true;
+}
+
 // A value outside an option's words: the words, and the nearest when one is near.
 std::string unknownValue(const OptionEntry& option, const std::string& value) {
     std::vector<std::string_view> words;
@@ -241,7 +265,10 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
             break;
         }
         case OptionId::writeSeams: o.writeSeams = std::filesystem::path(*value); break;
-        case OptionId::seams: o.seams = std::filesystem::path(*value); break;
+        case OptionId::seams:
+            o.seams = std::filesystem::path(*value);
+            o.seamPieces.push_back(*o.seams);
+            break;
         case OptionId::seamsStale:
             if (is(*value, "error"))
                 o.seamsStaleOk = false;
@@ -249,6 +276,16 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
                 o.seamsStaleOk = true;
             else
                 return fail(unknownValue(*option, toNarrow(*value)));
+            break;
+        case OptionId::tileSize: {
+            TileSize size;
+            if (!readPair("--tile-size", toNarrow(*value), 'x', true, size.cols, size.rows, parsed.error))
+                return parsed;
+            o.tileSize = size;
+            break;
+        }
+        case OptionId::tile:
+            if (!readPair("--tile", toNarrow(*value), ',', false, o.tileRow, o.tileCol, parsed.error)) return parsed;
             break;
         case OptionId::uv: o.attributes.uv = true; break;
         case OptionId::normals: o.attributes.normals = true; break;
@@ -268,6 +305,22 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
     }
     if (!haveInput && !o.help && !o.version) return fail("no input file given");
     if (o.writeSeams && o.seams) return fail("--write-seams and --seams cannot be used together");
+    if (o.tileRow > 0 && !o.tileSize) return fail("--tile names a tile of --tile-size: give both");
+    if (o.tileSize) {
+        std::error_code error;
+        if (o.inputs.size() > 1 || std::filesystem::is_directory(o.input, error))
+            return fail("--tile-size cuts one input into tiles; several inputs are a tile set already");
+        if (o.writeSeams || o.seams)
+            return fail("--tile-size needs no seam index: the input itself is the merged grid");
+        if (o.centerZ)
+            return fail("--center-z cannot be used with --tile-size: each tile would be shifted by its own range");
+        if (o.solid) return fail("--solid cannot be used with --tile-size: each tile would stand on walls of its own");
+        if (o.maxTriangles > 0)
+            return fail(
+                "--max-triangles cannot be used with --tile-size: each tile would choose its own error bound; "
+                "give --max-error instead");
+        if (o.cropGiven) return fail("--crop cannot be used with --tile-size: the tiles cover the whole grid");
+    }
     if (isTileSetRun(o) && o.solid)
         return fail(
             "--solid cannot be used with several inputs: each tile would stand on walls of its own, "
@@ -322,7 +375,7 @@ std::vector<std::string> correctionWarnings(const CliOptions& options, const Cor
 
 bool isTileSetRun(const CliOptions& options) {
     std::error_code error;
-    return options.inputs.size() > 1 || options.writeSeams || options.seams ||
+    return options.inputs.size() > 1 || options.writeSeams || options.seams || options.tileSize ||
            (!options.inputs.empty() && std::filesystem::is_directory(options.input, error));
 }
 

@@ -9,6 +9,7 @@
 #include "app/settings_correction.h"
 #include "mesh/texture_coords.h"
 #include "convert/output_format.h"
+#include "tiles/grid_tiling.h"
 
 namespace morvale::cli {
 
@@ -39,7 +40,12 @@ struct CliOptions {
     int jobs = 0;
     std::optional<std::filesystem::path> writeSeams;
     std::optional<std::filesystem::path> seams;
-    bool seamsStaleOk = false;  // --seams-stale ok: a tile the index does not match converts alone
+    std::vector<std::filesystem::path> seamPieces;  // every --seams given: index files, pieces or their folders
+    bool seamsStaleOk = false;
+    // One input cut into tiles (--tile-size), and the one tile to convert (--tile; 0: all).
+    std::optional<TileSize> tileSize;
+    std::int32_t tileRow = 0;
+    std::int32_t tileCol = 0;  // --seams-stale ok: a tile the index does not match converts alone
     bool help = false;
     bool version = false;
 };

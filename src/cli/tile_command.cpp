@@ -24,8 +24,11 @@
 #include "convert/texture_check.h"
 #include "grid/degrees_grid.h"
 #include "grid/raster_signature.h"
+#include "tiles/grid_cuts.h"
+#include "tiles/grid_tiling.h"
 #include "tiles/seam_file.h"
 #include "tiles/seam_freshness.h"
+#include "tiles/seam_pieces.h"
 #include "tiles/tile_jobs.h"
 #include "tiles/tile_run.h"
 #include "tiles/tile_set.h"
@@ -232,6 +235,25 @@ void checkAgainstIndex(TileSetPlan& plan, const SeamIndex& index, const CliOptio
     plan.alone.clear();
 }
 
+// A neighbour whose file is there but whose border no index lists would meet
+// the tile with a crack (its cells would count as a hole): the tile is refused.
+void checkNeighbours(TileSetPlan& plan, const SeamIndex& index, std::int32_t ring, Inputs& inputs) {
+    std::vector<SetTile> kept;
+    for (const SetTile& tile : plan.tiles) {
+        const std::filesystem::path neighbour = unindexedNeighbour(index, tile.path, tile.window, ring);
+        if (neighbour.empty()) {
+            kept.push_back(tile);
+            continue;
+        }
+        std::fprintf(stderr,
+                     "morvale-convert: %s: its neighbour %s is in no seam index given; write its piece with "
+                     "--write-seams and give it too (or move the neighbour's file away)\n",
+                     quoted(tile.path).c_str(), quoted(neighbour).c_str());
+        refuseInput(inputs, tile.path, conversionTileNotAsIndexed);
+    }
+    plan.tiles = std::move(kept);
+}
+
 // True when the path ends as a mesh file of any format does (.obj, .glb...).
 bool hasMeshExtension(const std::filesystem::path& path) {
     const std::u8string text = path.extension().u8string();  // string() may throw on Windows beyond ASCII
@@ -242,9 +264,112 @@ bool hasMeshExtension(const std::filesystem::path& path) {
     return false;
 }
 
+// What every tile's request shares, checked before any file is read: false
+// (after its message) when the options cannot go together.
+bool prepareCommon(const CliOptions& options, OutputFormat format, bool checkTexture, ConversionRequest& common) {
+    common.settings.mode = options.mode;
+    common.format = format;
+    common.attributes = options.attributes;
+    common.maxError = options.maxError;
+    if (const char* conflict = conversionConflict(common)) {
+        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
+        return false;
+    }
+    if (!checkTexture) return true;
+    const TextureNote texture = checkTextureFor(options.attributes.texture, common.format);
+    if (texture.verdict != TextureVerdict::fine) std::fprintf(stderr, "morvale-convert: %s\n", texture.text.c_str());
+    return texture.verdict != TextureVerdict::refused;
+}
+
+// False (after its message) when the output folder cannot be made.
+bool makeOutputFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (std::filesystem::is_directory(folder, error)) return true;
+    std::fprintf(stderr, "morvale-convert: cannot create the output folder '%s'\n", utf8(folder).c_str());
+    return false;
+}
+
+// The settings for a grid (or merged grid) of ncols x nrows, each correction a warning.
+ConversionSettings correctedSettings(const CliOptions& options, std::int32_t ncols, std::int32_t nrows) {
+    CorrectedSettings corrected = correctSettingValues(settingValues(options), ncols, nrows);
+    corrected.settings.mode = options.mode;
+    for (const std::string& warning : correctionWarnings(options, corrected, ncols, nrows))
+        std::fprintf(stderr, "morvale-convert: warning: %s\n", warning.c_str());
+    return corrected.settings;
+}
+
+// --tile-size: one input cut into tiles, each the whole grid cropped to it,
+// so no seam index is read or written.
+ExitStatus runGridTiles(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
+    const bool quiet = options.quiet;
+    if (options.output && hasMeshExtension(*options.output)) {
+        std::fprintf(stderr,
+                     "morvale-convert: -o '%s' names the output folder of the tiles, but ends as a mesh file "
+                     "does; give a folder name\n",
+                     utf8(*options.output).c_str());
+        return ExitStatus::usageError;
+    }
+    ConversionRequest common;
+    if (!prepareCommon(options, options.format.value_or(OutputFormat::obj), true, common))
+        return ExitStatus::usageError;
+
+    Inputs inputs = readInputs(options);
+    if (inputs.readable.empty()) return ExitStatus::inputRefused;  // the input has had its message
+    const TileHeader& input = inputs.readable[0];
+    warnAboutDegrees(inputs.readable);
+    const GridTiling tiling = tileGrid(input.header.ncols, input.header.nrows, *options.tileSize);
+    if (tiling.size.cols < options.tileSize->cols || tiling.size.rows < options.tileSize->rows)
+        std::fprintf(stderr,
+                     "morvale-convert: note: --tile-size %dx%d is larger than the grid's %d x %d cells; the tiles "
+                     "are %d x %d cells\n",
+                     static_cast<int>(options.tileSize->cols), static_cast<int>(options.tileSize->rows),
+                     static_cast<int>(input.header.ncols), static_cast<int>(input.header.nrows),
+                     static_cast<int>(tiling.size.cols), static_cast<int>(tiling.size.rows));
+    if (options.tileRow > tiling.tileRows || options.tileCol > tiling.tileCols) {
+        std::fprintf(stderr,
+                     "morvale-convert: --tile %d,%d lies outside the set of %d rows and %d columns of tiles; "
+                     "nothing written\n",
+                     static_cast<int>(options.tileRow), static_cast<int>(options.tileCol),
+                     static_cast<int>(tiling.tileRows), static_cast<int>(tiling.tileCols));
+        return ExitStatus::usageError;
+    }
+    if (options.output && !makeOutputFolder(*options.output)) return ExitStatus::outputFailed;
+    common.settings = correctedSettings(options, input.header.ncols, input.header.nrows);
+    std::vector<TileJob> jobs =
+        prepareGridTileJobs(input, tiling, common, options.output, options.tileRow, options.tileCol);
+    // Where the tiles' columns start in every row, so that no tile reads the grid from its start. One
+    // tile alone reads it from the start: finding its rows would cost as much.
+    const GridCuts cuts = options.tileRow > 0 ? GridCuts{}
+                                              : indexGridCuts(input.path, input.header, tilingCutColumns(tiling), 1,
+                                                              input.header.nrows, cancelRequested);
+    const GridCutCellSource cells(input.path, input.header, cuts);
+    if (cuts.plain)
+        for (TileJob& job : jobs) job.request.cells = &cells;
+    const int workers = workerCount(options.jobs, jobs.size());
+    if (!quiet) {
+        std::printf("tiles:        %d x %d of %d x %d cells from a grid of %d x %d cells\n",
+                    static_cast<int>(tiling.tileCols), static_cast<int>(tiling.tileRows),
+                    static_cast<int>(tiling.size.cols), static_cast<int>(tiling.size.rows),
+                    static_cast<int>(input.header.ncols), static_cast<int>(input.header.nrows));
+        std::printf("jobs:         %d\n", workers);
+        std::fflush(stdout);
+    }
+    std::vector<TileOutcome> outcomes;
+    {
+        SetProgressLine line(stderr, "converting", jobs.size(), !quiet && isatty(fileno(stderr)));
+        outcomes = runTileJobs(jobs, nullptr, workers, cancelRequested, tileConverter(), line);
+    }
+    ExitStatus worst = ExitStatus::success;
+    for (const TileOutcome& outcome : outcomes) worst = std::max(worst, outcome.exitStatus);
+    if (!quiet) std::printf("\n%s", tileTableText(jobs, outcomes).c_str());
+    return worst;
+}
+
 }  // namespace
 
 ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
+    if (options.tileSize) return runGridTiles(options, cancelRequested);
     const bool quiet = options.quiet;
     const bool terminal = !quiet && isatty(fileno(stderr));
     if (options.centerZ) {
@@ -268,22 +393,11 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         return ExitStatus::usageError;
     }
 
-    // What every tile's request shares, checked before any file is read.
     ConversionRequest common;
-    common.settings.mode = options.mode;
-    common.format = options.format ? *options.format : outputFile ? formatOfPath(*options.output) : OutputFormat::obj;
-    common.attributes = options.attributes;
-    common.maxError = options.maxError;
-    if (const char* conflict = conversionConflict(common)) {
-        std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
-        return ExitStatus::usageError;
-    }
-    if (!options.writeSeams) {
-        const TextureNote texture = checkTextureFor(options.attributes.texture, common.format);
-        if (texture.verdict != TextureVerdict::fine)
-            std::fprintf(stderr, "morvale-convert: %s\n", texture.text.c_str());
-        if (texture.verdict == TextureVerdict::refused) return ExitStatus::usageError;
-    }
+    const OutputFormat format = options.format ? *options.format
+                                : outputFile   ? formatOfPath(*options.output)
+                                               : OutputFormat::obj;
+    if (!prepareCommon(options, format, !options.writeSeams, common)) return ExitStatus::usageError;
 
     Inputs inputs = readInputs(options);
     warnAboutDegrees(inputs.readable);
@@ -294,23 +408,24 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
     SeamIndex index;
     TileSetPlan plan;
     if (options.seams) {
-        SeamFileResult read = readSeamTable(*options.seams, index);
-        if (read == SeamFileResult::ok) {
+        // One index file, or the pieces of one (files or their folders) merged.
+        SeamPieces pieces;
+        SeamPiecesRead read = readSeamPieceTables(listSeamPieces(options.seamPieces), pieces);
+        if (read.result == SeamPiecesResult::ok) {
             std::vector<TileWindow> known;
-            for (const SeamTile& tile : index.tiles) known.push_back(tile.window);
-            plan = placeOnMergedGrid(index.merged, known, inputs.readable);
+            for (const SeamTile& tile : pieces.index.tiles) known.push_back(tile.window);
+            plan = placeOnMergedGrid(pieces.index.merged, known, inputs.readable);
             // One tile (one process per tile) reads only its neighbours' borders.
-            if (plan.tiles.size() == 1)
-                read = readSeamFile(*options.seams, index, &plan.tiles[0].window);
-            else if (!plan.tiles.empty())
-                read = readSeamFile(*options.seams, index);
+            if (!plan.tiles.empty())
+                read = loadSeamPieceBorders(pieces, plan.tiles.size() == 1 ? &plan.tiles[0].window : nullptr);
         }
-        if (read != SeamFileResult::ok) {
-            std::fprintf(stderr, "morvale-convert: the seam index '%s' %s\n", utf8(*options.seams).c_str(),
-                         seamFileResultText(read));
+        if (read.result != SeamPiecesResult::ok) {
+            std::fprintf(stderr, "morvale-convert: %s\n", seamPiecesText(pieces, read).c_str());
             return ExitStatus::inputRefused;
         }
+        index = std::move(pieces.index);
         checkAgainstIndex(plan, index, options, cancelRequested, inputs);
+        if (!options.seamsStaleOk) checkNeighbours(plan, index, options.attributes.normals ? 2 : 1, inputs);
         if (!inputs.unreadable.empty()) worst = ExitStatus::inputRefused;
         // Normals at a tile's edge reach two lines into its neighbours.
         if (options.attributes.normals && index.depth < 2) {
@@ -322,6 +437,10 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         }
     } else {
         plan = planTileSet(inputs.readable);
+        // A piece of the index may hold a single tile.
+        if (options.writeSeams && inputs.readable.size() == 1 && plan.tiles.empty() &&
+            plan.alone[0].reason == AloneReason::lonely)
+            plan = planOneTile(inputs.readable[0]);
     }
     for (const AloneTile& alone : plan.alone)
         std::fprintf(stderr, "morvale-convert: warning: %s; %s\n", aloneReasonText(alone).c_str(),
@@ -369,22 +488,9 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         return worst;
     }
 
-    if (options.output && !outputFile) {
-        std::error_code error;
-        std::filesystem::create_directories(*options.output, error);
-        if (!std::filesystem::is_directory(*options.output, error)) {
-            std::fprintf(stderr, "morvale-convert: cannot create the output folder '%s'\n",
-                         utf8(*options.output).c_str());
-            return ExitStatus::outputFailed;
-        }
-    }
-    const std::int32_t ncols = plan.merged.ncols > 0 ? plan.merged.ncols : 1;
-    const std::int32_t nrows = plan.merged.nrows > 0 ? plan.merged.nrows : 1;
-    CorrectedSettings corrected = correctSettingValues(settingValues(options), ncols, nrows);
-    corrected.settings.mode = options.mode;
-    for (const std::string& warning : correctionWarnings(options, corrected, ncols, nrows))
-        std::fprintf(stderr, "morvale-convert: warning: %s\n", warning.c_str());
-    common.settings = corrected.settings;
+    if (options.output && !outputFile && !makeOutputFolder(*options.output)) return ExitStatus::outputFailed;
+    common.settings = correctedSettings(options, plan.merged.ncols > 0 ? plan.merged.ncols : 1,
+                                        plan.merged.nrows > 0 ? plan.merged.nrows : 1);
     std::vector<TileJob> jobs = prepareTileJobs(plan, common, outputFile ? std::nullopt : options.output);
     if (outputFile)
         for (TileJob& job : jobs) job.request.outputPath = *options.output;

@@ -50,4 +50,26 @@ std::vector<TileJob> prepareTileJobs(const TileSetPlan& plan, const ConversionRe
     return jobs;
 }
 
+std::vector<TileJob> prepareGridTileJobs(const TileHeader& input, const GridTiling& tiling,
+                                         const ConversionRequest& common,
+                                         const std::optional<std::filesystem::path>& outputFolder, std::int32_t onlyRow,
+                                         std::int32_t onlyCol) {
+    std::vector<TileJob> jobs;
+    const bool one = onlyRow > 0 && onlyCol > 0;
+    for (std::int32_t row = 1; row <= tiling.tileRows; ++row) {
+        for (std::int32_t col = 1; col <= tiling.tileCols; ++col) {
+            if (one && (row != onlyRow || col != onlyCol)) continue;
+            TileJob job = jobFor(input.path, input.header, gridTileWindow(tiling, row, col), common, outputFolder);
+            std::filesystem::path& out = job.request.outputPath;
+            std::filesystem::path name = out.stem();
+            name += gridTileSuffix(tiling, row, col);
+            name += out.extension();
+            out.replace_filename(name);
+            job.name = name.stem();
+            jobs.push_back(std::move(job));
+        }
+    }
+    return jobs;
+}
+
 }  // namespace morvale

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "convert/conversion_request.h"
+#include "tiles/grid_tiling.h"
 #include "tiles/tile_run.h"
 
 namespace morvale {
@@ -29,5 +30,14 @@ namespace morvale {
 // Set tiles come first, in the plan's order.
 std::vector<TileJob> prepareTileJobs(const TileSetPlan& plan, const ConversionRequest& common,
                                      const std::optional<std::filesystem::path>& outputFolder);
+
+// The jobs of one grid cut by `tiling` (grid_tiling.h), in reading order, or
+// only tile (onlyRow, onlyCol) when both are above 0: each the whole grid's
+// request cropped to its tile, written beside the input or into
+// `outputFolder` as NAME_rROW_cCOL with the format's extension.
+std::vector<TileJob> prepareGridTileJobs(const TileHeader& input, const GridTiling& tiling,
+                                         const ConversionRequest& common,
+                                         const std::optional<std::filesystem::path>& outputFolder,
+                                         std::int32_t onlyRow = 0, std::int32_t onlyCol = 0);
 
 }  // namespace morvale

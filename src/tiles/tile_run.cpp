@@ -153,7 +153,10 @@ std::vector<TileOutcome> runTileJobs(const std::vector<TileJob>& jobs, const Sea
 
 std::string tileTableText(const std::vector<TileJob>& jobs, const std::vector<TileOutcome>& outcomes) {
     std::size_t nameWidth = 4;
-    for (const TileJob& job : jobs) nameWidth = std::max(nameWidth, utf8Text(job.request.inputPath).size());
+    const auto jobName = [](const TileJob& job) {
+        return utf8Text(job.name.empty() ? job.request.inputPath : job.name);
+    };
+    for (const TileJob& job : jobs) nameWidth = std::max(nameWidth, jobName(job).size());
     auto row = [&](const std::string& name, const char* set, const std::string& result, const std::string& vertices,
                    const std::string& faces, const std::string& seconds, const std::string& output) {
         char middle[160];
@@ -169,7 +172,7 @@ std::string tileTableText(const std::vector<TileJob>& jobs, const std::vector<Ti
         const std::int64_t faces = o.stats.quadCount > 0 ? o.stats.quadCount : o.stats.triangleCount;
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.2f", o.stats.seconds);
-        text += row(utf8Text(jobs[i].request.inputPath), jobs[i].tile ? "set" : "alone", resultText(o),
+        text += row(jobName(jobs[i]), jobs[i].tile || !jobs[i].name.empty() ? "set" : "alone", resultText(o),
                     counted ? groupedText(o.stats.vertexCount) : "-", counted ? groupedText(faces) : "-",
                     counted ? seconds : "-", utf8Text(jobs[i].request.outputPath));
     }

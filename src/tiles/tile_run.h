@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ struct TileJob {
     ConversionRequest request;
     const SetTile* tile = nullptr;
     std::int32_t ringDepth = 1;  // 2 when the conversion computes vertex normals
+    std::filesystem::path name;  // the table's name for the job; the input's path when empty
 };
 
 struct TileOutcome {

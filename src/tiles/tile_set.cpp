@@ -17,14 +17,6 @@ constexpr double cellSizeTolerance = 1e-9;
 // (and llround its range).
 constexpr double farthestLatticeCell = 1e15;
 
-std::string quoted(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    std::string out(1, '\'');
-    out.append(text.begin(), text.end());
-    out.push_back('\'');
-    return out;
-}
-
 struct Placed {
     std::size_t input;
     std::int64_t gx;
@@ -32,6 +24,14 @@ struct Placed {
 };
 
 }  // namespace
+
+std::string quotedPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    std::string out(1, '\'');
+    out.append(text.begin(), text.end());
+    out.push_back('\'');
+    return out;
+}
 
 double cornerXll(const GridHeader& header) {
     return header.xllIsCenter ? header.xll - header.cellsize * 0.5 : header.xll;
@@ -166,6 +166,18 @@ TileSetPlan planTileSet(const std::vector<TileHeader>& inputs) {
     return plan;
 }
 
+TileSetPlan planOneTile(const TileHeader& input) {
+    TileSetPlan plan;
+    GridHeader& merged = plan.merged;
+    merged = input.header;
+    merged.xll = cornerXll(input.header);
+    merged.yll = cornerYll(input.header);
+    merged.xllIsCenter = merged.yllIsCenter = false;
+    merged.dataStart = -1;
+    plan.tiles.push_back({input.path, input.header, {0, 0, input.header.nrows, input.header.ncols}});
+    return plan;
+}
+
 TileSetPlan placeOnMergedGrid(const GridHeader& merged, const std::vector<TileWindow>& known,
                               const std::vector<TileHeader>& inputs) {
     TileSetPlan plan;
@@ -197,18 +209,19 @@ std::string aloneReasonText(const AloneTile& tile) {
     switch (tile.reason) {
     case AloneReason::cellSize:
         std::snprintf(number, sizeof number, "%.10g", tile.measure);
-        return quoted(tile.path) + " has another cell size (" + number + ") than the set";
+        return quotedPath(tile.path) + " has another cell size (" + number + ") than the set";
     case AloneReason::offLattice:
         std::snprintf(number, sizeof number, "%.3g", tile.measure);
-        return quoted(tile.path) + " lies " + number + " cells off the set's lattice";
-    case AloneReason::overlaps: return quoted(tile.path) + " overlaps " + quoted(tile.other);
-    case AloneReason::notInIndex: return quoted(tile.path) + " is not in the seam index";
+        return quotedPath(tile.path) + " lies " + number + " cells off the set's lattice";
+    case AloneReason::overlaps: return quotedPath(tile.path) + " overlaps " + quotedPath(tile.other);
+    case AloneReason::notInIndex: return quotedPath(tile.path) + " is not in the seam index";
     case AloneReason::changed:
-        return quoted(tile.path) + " changed since the seam index was written (its border lines differ)";
-    case AloneReason::lonely: return quoted(tile.path) + " shares its lattice with no other input";
-    case AloneReason::tooLarge: return quoted(tile.path) + ": the set would have more than 2147483647 rows or columns";
+        return quotedPath(tile.path) + " changed since the seam index was written (its border lines differ)";
+    case AloneReason::lonely: return quotedPath(tile.path) + " shares its lattice with no other input";
+    case AloneReason::tooLarge:
+        return quotedPath(tile.path) + ": the set would have more than 2147483647 rows or columns";
     }
-    return quoted(tile.path);
+    return quotedPath(tile.path);
 }
 
 PartialSeam findPartialSeam(const TileSetPlan& plan) {

@@ -92,6 +92,10 @@ double cornerYll(const GridHeader& header);
 // Plans the set of the given inputs (in the order given; see the lattice rule above).
 TileSetPlan planTileSet(const std::vector<TileHeader>& inputs);
 
+// One tile as a set of its own: the piece of a seam index that one task of a
+// distributed first pass writes (planTileSet leaves a lonely tile alone).
+TileSetPlan planOneTile(const TileHeader& input);
+
 // Places tiles on the lattice of an existing merged grid (a seam index's):
 // each tile that lies on it with a window listed in `known` joins the set;
 // the others are alone (notInIndex when on the lattice but not listed).
@@ -107,6 +111,9 @@ struct LatticePlace {
     std::int64_t gy = 0;  // lattice row of the south edge, from merged's south edge
 };
 LatticePlace placeOnLattice(const GridHeader& reference, const GridHeader& header);
+
+// The path in single quotes, as the messages about tiles name files.
+std::string quotedPath(const std::filesystem::path& path);
 
 // "'b.asc' overlaps 'a.asc'" and the like: why a tile is not part of the set.
 std::string aloneReasonText(const AloneTile& tile);

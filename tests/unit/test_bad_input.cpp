@@ -740,4 +740,87 @@ TEST(BadInput, AKilledTileTaskLeavesNoFileAndARerunCompletesTheSet) {
     };
     for (const char* tile : {"a.obj", "b.obj"})
         EXPECT_EQ(withoutTime(readFile(dir / "tasks" / tile)), withoutTime(readFile(dir / "whole" / tile))) << tile;
+
+// --tile-size and --tile: a usage error naming the value, or a note when the
+// tile is larger than the grid; nothing written on a refusal.
+TEST(BadInput, TileSizesAndTilesThatCannotCutTheGridAreRefused) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc", goodGrid);
+    writeFile(dir / "more.asc", goodGrid);
+    const std::string grid = (dir / "grid.asc").string();
+    const fs::path out = dir / "tiles";
+    const struct {
+        std::vector<std::string> args;
+        const char* says;
+    } refused[] = {
+        {{grid, "--tile-size", "0"}, "--tile-size takes numbers from 1, not '0'"},
+        {{grid, "--tile-size", "-3"}, "--tile-size takes numbers from 1, not '-3'"},
+        {{grid, "--tile-size", "2x0"}, "--tile-size takes numbers from 1, not '2x0'"},
+        {{grid, "--tile-size", "2y"}, "--tile-size: '2y' is not a number"},
+        {{grid, "--tile", "1,1"}, "--tile names a tile of --tile-size: give both"},
+        {{grid, "--tile-size", "2", "--tile", "1"}, "--tile takes two numbers, R,C, not '1'"},
+        {{grid, "--tile-size", "2", "--tile", "1,3"}, "--tile 1,3 lies outside the set of 1 rows and 2 columns"},
+        {{grid, (dir / "more.asc").string(), "--tile-size", "2"}, "several inputs are a tile set already"},
+        {{dir.path().string(), "--tile-size", "2"}, "several inputs are a tile set already"},
+        {{grid, "--tile-size", "2", "--crop", "1,1,2,2"}, "--crop cannot be used with --tile-size"},
+        {{grid, "--tile-size", "2", "--center-z"}, "--center-z cannot be used with --tile-size"},
+        {{grid, "--tile-size", "2", "--solid"}, "--solid cannot be used with --tile-size"},
+        {{grid, "--tile-size", "2", "--max-triangles", "9"}, "--max-triangles cannot be used with --tile-size"},
+        {{grid, "--tile-size", "2", "--write-seams", "x.seams"}, "--tile-size needs no seam index"},
+    };
+    for (const auto& row : refused) {
+        SCOPED_TRACE(row.says);
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), {"-o", out.string()});
+        const ChildRun run = runConverter(args);
+        EXPECT_EQ(run.status, 2) << run.out;
+        EXPECT_TRUE(contains(run.out, row.says)) << run.out;
+        EXPECT_FALSE(fs::exists(out));
+    }
+    const ChildRun meshName = runConverter({grid, "--tile-size", "2", "-o", (dir / "t.obj").string()});
+    EXPECT_EQ(meshName.status, 2) << meshName.out;
+    EXPECT_FALSE(fs::exists(dir / "t.obj"));
+    const ChildRun large = runConverter({grid, "--tile-size", "7x9", "-o", out.string(), "-q"});
+    EXPECT_EQ(large.status, 0) << large.out;
+    EXPECT_TRUE(contains(large.out, "note: --tile-size 7x9 is larger than the grid's 3 x 2 cells")) << large.out;
+    EXPECT_TRUE(fs::exists(out / "grid_r1_c1.obj"));
+}
+
+// Seam pieces that are not of one set, and a tile whose neighbour has no
+// piece: exit 3 with the reason, nothing written.
+TEST(BadInput, SeamPiecesOfAnotherSetOrWithANeighbourMissingAreRefused) {
+    ScratchDir dir;
+    const std::string tail = "cellsize 1\nNODATA_value -9999\n1 2\n3 4\n";
+    writeFile(dir / "a.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\n" + tail);
+    writeFile(dir / "b.asc", "ncols 2\nnrows 2\nxllcorner 2\nyllcorner 0\n" + tail);
+    fs::create_directory(dir / "other");
+    writeFile(dir / "other" / "half.asc", "ncols 2\nnrows 2\nxllcorner 0.5\nyllcorner 0\n" + tail);
+    writeFile(dir / "other" / "big.asc", "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 2\n1 2\n3 4\n");
+    for (const char* grid : {"a", "other/half", "other/big"})
+        ASSERT_EQ(runConverter({(dir / (std::string(grid) + ".asc")).string(), "--write-seams",
+                                (dir / (std::string(grid) + ".seams")).string()})
+                      .status,
+                  0);
+    const fs::path out = dir / "out";
+    const struct {
+        const char* piece;
+        const char* says;
+    } refused[] = {
+        {"other/half.seams", "half.seams' lie on different lattices: they are not pieces of one set"},
+        {"other/big.seams", "have different cell sizes: they are not pieces of one set"},
+        {nullptr, "b.asc' is in no seam index given; write its piece with --write-seams"},
+    };
+    for (const auto& row : refused) {
+        SCOPED_TRACE(row.says);
+        std::vector<std::string> args{(dir / "a.asc").string(), "--seams", (dir / "a.seams").string(), "-o",
+                                      out.string()};
+        if (row.piece) args.insert(args.end(), {"--seams", (dir / row.piece).string()});
+        const ChildRun run = runConverter(args);
+        EXPECT_EQ(run.status, 3) << run.out;
+        EXPECT_TRUE(contains(run.out, row.says)) << run.out;
+        EXPECT_FALSE(fs::exists(out / "a.obj"));
+    }
+    fs::remove(dir / "b.asc");  // a hole, not a missing piece
+    EXPECT_EQ(
+        runConverter({(dir / "a.asc").string(), "--seams", (dir / "a.seams").string(), "-o", out.string()}).status, 0);
 }

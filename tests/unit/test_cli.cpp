@@ -217,3 +217,25 @@ TEST(Cli, TileSetsTakeTheFormatAndWarnAboutPartlySharedEdgesWhenSimplified) {
     const ToolRun full = runCli(quoted(dir.path()) + " -o " + quoted(dir / "obj"));
     EXPECT_EQ(full.output.find("share only part"), std::string::npos) << full.output;
 }
+
+// --tile-size writes one file a tile; --tile converts one alone, reading the
+// grid only down to the row below the tile (the rows further down are broken).
+TEST(Cli, TileSizeCutsOneGridAndOneTileReadsOnlyDownToItsRing) {
+    ScratchDir dir;
+    writeFile(dir / "g.asc",
+              "ncols 5\nnrows 5\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3 4 5\n6 7 8 9 1\n2 3 4 5 6\n"
+              "7 8 9 1 2\n3 4 5 6 7\n");
+    const ToolRun all = runCli(quoted(dir / "g.asc") + " --tile-size 3x2 --format glb -o " + quoted(dir / "all"));
+    EXPECT_EQ(all.status, 0) << all.output;
+    for (const char* name : {"g_r1_c1.glb", "g_r1_c2.glb", "g_r2_c1.glb", "g_r2_c2.glb", "g_r3_c1.glb", "g_r3_c2.glb"})
+        EXPECT_EQ(readFile(dir / "all" / name).substr(0, 4), "glTF") << name;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "all"), {}), 6);
+    std::string broken = readFile(dir / "g.asc");
+    broken.replace(broken.find("7 8 9 1 2"), 9, "7 8 9 1 2\nnot numbers at all");
+    writeFile(dir / "broken.asc", broken);
+    const ToolRun one =
+        runCli(quoted(dir / "broken.asc") + " --tile-size 3x2 --tile 1,2 --format glb -o " + quoted(dir / "one"));
+    EXPECT_EQ(one.status, 0) << one.output;
+    EXPECT_EQ(readFile(dir / "one" / "broken_r1_c2.glb"), readFile(dir / "all" / "g_r1_c2.glb"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "one"), {}), 1);
+}

@@ -21,7 +21,10 @@
 #include "convert/conversion_request.h"
 #include "grid/grid_body.h"
 #include "test_support.h"
+#include "tiles/grid_cuts.h"
+#include "tiles/grid_tiling.h"
 #include "tiles/seam_file.h"
+#include "tiles/seam_pieces.h"
 #include "tiles/tile_cell_source.h"
 #include "tiles/tile_jobs.h"
 #include "tiles/tile_run.h"
@@ -491,6 +494,47 @@ TEST(TileSets, EveryTileHasTheMergedGridsVerticesOfItsCorners) {
     }
 }
 
+// The corners (0-based, north-west first) of each job's output, every vertex
+// checked against the merged grid's full mesh `full` (offsets, preset 0, scale 1).
+std::vector<std::set<std::pair<int, int>>> keptCorners(const std::vector<TileJob>& jobs,
+                                                       const std::set<std::string>& full, std::size_t& total) {
+    std::vector<std::set<std::pair<int, int>>> kept(jobs.size());
+    total = 0;
+    for (std::size_t t = 0; t < jobs.size(); ++t)
+        for (const std::string& line : vertexLines(jobs[t].request.outputPath)) {
+            EXPECT_TRUE(full.count(line)) << jobs[t].request.outputPath.filename() << ": " << line;
+            if (line.rfind("v ", 0) != 0) continue;  // a normal line of its own
+            double x = 0, y = 0;
+            EXPECT_EQ(std::sscanf(line.c_str(), "v %lf %lf", &x, &y), 2);
+            const double top = CutGrid::yll + CutGrid::nrows * CutGrid::size;
+            kept[t].insert({static_cast<int>(std::lround((top - y) / CutGrid::size)),
+                            static_cast<int>(std::lround((x - CutGrid::xll) / CutGrid::size))});
+            ++total;
+        }
+    return kept;
+}
+
+// A corner one tile keeps is kept by every tile with data beside it.
+void expectSeamCornersAlike(const CutGrid& grid, const std::vector<TileJob>& jobs,
+                            const std::vector<TileWindow>& windows,
+                            const std::vector<std::set<std::pair<int, int>>>& kept) {
+    auto hasData = [&](const TileWindow& w, int row, int col) {
+        return row >= w.rowOffset && row < w.rowOffset + w.nrows && col >= w.colOffset && col < w.colOffset + w.ncols &&
+               grid.cells[row][col] != noData;
+    };
+    for (std::size_t a = 0; a < jobs.size(); ++a)
+        for (const auto& [r, c] : kept[a])
+            for (std::size_t b = 0; b < jobs.size(); ++b) {
+                const TileWindow& w = windows[b];
+                if (b == a ||
+                    !(hasData(w, r - 1, c - 1) || hasData(w, r - 1, c) || hasData(w, r, c - 1) || hasData(w, r, c)))
+                    continue;
+                EXPECT_TRUE(kept[b].count({r, c}))
+                    << jobs[a].request.outputPath.filename() << " keeps corner " << r << "," << c << ", "
+                    << jobs[b].request.outputPath.filename() << " does not";
+            }
+}
+
 // Simplified tiles: every vertex is a corner of the merged grid's full mesh,
 // and a corner on a tile's edge is kept alike by every tile with data beside it
 // (no crack, no T-junction along a seam).
@@ -524,37 +568,219 @@ TEST(TileSets, SimplifiedTilesKeepTheSameSeamCorners) {
         const std::vector<TileJob> jobs = prepareTileJobs(set.plan, common, out);
         for (const TileOutcome& o : runTileJobs(jobs, &set.index, 2, cancel, tileConverter(), quiet))
             ASSERT_EQ(exitCode(o.exitStatus), 0);
-        // The corners (0-based, north-west first) each tile kept.
-        std::vector<std::set<std::pair<int, int>>> kept(jobs.size());
         std::size_t total = 0;
-        for (std::size_t t = 0; t < jobs.size(); ++t)
-            for (const std::string& line : vertexLines(jobs[t].request.outputPath)) {
-                EXPECT_TRUE(full.count(line)) << jobs[t].request.inputPath.filename() << ": " << line;
-                if (line.rfind("v ", 0) != 0) continue;  // a normal line of its own
-                double x = 0, y = 0;
-                ASSERT_EQ(std::sscanf(line.c_str(), "v %lf %lf", &x, &y), 2);
-                const double top = CutGrid::yll + CutGrid::nrows * CutGrid::size;
-                kept[t].insert({static_cast<int>(std::lround((top - y) / CutGrid::size)),
-                                static_cast<int>(std::lround((x - CutGrid::xll) / CutGrid::size))});
-                ++total;
-            }
+        const auto kept = keptCorners(jobs, full, total);
         if (maxError > 1e6) {
             EXPECT_LT(total, full.size() / 2);
         }
-        auto hasData = [&](const TileWindow& w, int row, int col) {
-            return row >= w.rowOffset && row < w.rowOffset + w.nrows && col >= w.colOffset &&
-                   col < w.colOffset + w.ncols && grid.cells[row][col] != noData;
-        };
-        for (std::size_t a = 0; a < jobs.size(); ++a)
-            for (const auto& [r, c] : kept[a])
-                for (std::size_t b = 0; b < jobs.size(); ++b) {
-                    const TileWindow& w = jobs[b].tile->window;
-                    if (b == a ||
-                        !(hasData(w, r - 1, c - 1) || hasData(w, r - 1, c) || hasData(w, r, c - 1) || hasData(w, r, c)))
-                        continue;
-                    EXPECT_TRUE(kept[b].count({r, c}))
-                        << jobs[a].request.inputPath.filename() << " keeps corner " << r << "," << c << ", "
-                        << jobs[b].request.inputPath.filename() << " does not";
+        std::vector<TileWindow> windows;
+        for (const TileJob& job : jobs) windows.push_back(job.tile->window);
+        expectSeamCornersAlike(grid, jobs, windows, kept);
+    }
+}
+
+// One grid cut by --tile-size: every tile is the whole grid's mesh over its
+// window (both modes, attributes, offsets), and simplified tiles keep their
+// seam corners alike; the names sort in reading order.
+TEST(TileSets, AGridCutIntoTilesMeetsAsTheWholeGrid) {
+    ScratchDir dir;
+    const CutGrid grid(dir);
+    TileHeader input{grid.merged, {}};
+    ASSERT_EQ(readGridHeader(grid.merged, input.header), gridHeaderOk);
+    std::atomic<bool> cancel{false};
+    NoProgress quiet;
+    const GridTiling tiling = tileGrid(CutGrid::ncols, CutGrid::nrows, {4, 3});  // the last column 3 wide
+    ASSERT_EQ(tiling.tileCols, 3);
+    ASSERT_EQ(tiling.tileRows, 3);
+    struct Variant {
+        TerrainMode mode;
+        bool offsets;
+        bool attributes;
+        double maxError;  // below zero: not simplified
+    };
+    const Variant variants[] = {{TerrainMode::Interpolated, false, true, -1.0},
+                                {TerrainMode::FloatingPlanes, true, true, -1.0},
+                                {TerrainMode::Interpolated, true, true, 40.0},
+                                {TerrainMode::Interpolated, true, false, 1e9}};
+    int k = 0;
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(k);
+        ConversionRequest common;
+        common.settings.mode = v.mode;
+        common.settings.useXllYllOffsets = v.offsets;
+        common.attributes.uv = common.attributes.normals = v.attributes;
+        const auto out = dir / ("cut" + std::to_string(k++));
+        std::filesystem::create_directory(out);
+        const std::set<std::string> full = vertexLines([&] {
+            const ConversionRequest whole = mergedRequest(grid, common, out / "whole.obj");
+            ConversionStats stats;
+            SilentProgress silent;
+            EXPECT_EQ(runConversion(whole, cancel, silent, stats), conversionFinished);
+            return whole.outputPath;
+        }());
+        if (v.maxError >= 0.0) common.maxError = v.maxError;
+        const std::vector<TileJob> jobs = prepareGridTileJobs(input, tiling, common, out);
+        ASSERT_EQ(jobs.size(), 9u);
+        EXPECT_EQ(jobs[5].request.outputPath, out / "merged_r2_c3.obj");
+        for (const TileOutcome& o : runTileJobs(jobs, nullptr, 2, cancel, tileConverter(), quiet))
+            EXPECT_EQ(exitCode(o.exitStatus), 0);
+        if (v.maxError < 0.0) {
+            std::set<std::string> fromTiles;
+            for (const TileJob& job : jobs) {
+                const std::set<std::string> lines = vertexLines(job.request.outputPath);
+                fromTiles.insert(lines.begin(), lines.end());
+            }
+            EXPECT_EQ(fromTiles, full);
+            continue;
+        }
+        std::size_t total = 0;
+        const auto kept = keptCorners(jobs, full, total);
+        std::vector<TileWindow> windows;
+        for (const TileJob& job : jobs) {
+            const ConversionSettings& s = job.request.settings;
+            windows.push_back(
+                {s.cropYMin - 1, s.cropXMin - 1, s.cropYMax - s.cropYMin + 1, s.cropXMax - s.cropXMin + 1});
+        }
+        expectSeamCornersAlike(grid, jobs, windows, kept);
+    }
+    // One cell a tile: 9 rows, 11 columns; one tile alone is that tile's job.
+    const GridTiling cells = tileGrid(CutGrid::ncols, CutGrid::nrows, {1, 1});
+    const std::vector<TileJob> all = prepareGridTileJobs(input, cells, {}, dir.path());
+    ASSERT_EQ(all.size(), 99u);
+    EXPECT_EQ(all.front().request.outputPath.filename(), "merged_r1_c01.obj");
+    EXPECT_EQ(all[10].request.outputPath.filename(), "merged_r1_c11.obj");
+    for (std::size_t i = 1; i < all.size(); ++i) EXPECT_LT(all[i - 1].request.outputPath, all[i].request.outputPath);
+    const std::vector<TileJob> one = prepareGridTileJobs(input, cells, {}, dir.path(), 9, 2);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].request.outputPath, all[89].request.outputPath);
+    EXPECT_EQ(tileGrid(5, 4, {7, 9}).size.cols, 5);  // larger than the grid: one tile
+}
+
+// The first pass in pieces (one a tile, read in any order) merges into the
+// whole set's index; one tile's borders come only from the pieces near it; a
+// neighbour's file with no piece is found, a missing file is a hole.
+TEST(TileSets, SeamPiecesMergeIntoTheWholeSetsIndex) {
+    const CutSet set;
+    const ScratchDir& dir = set.dir;
+    std::filesystem::create_directory(dir / "pieces");
+    std::atomic<bool> cancel{false};
+    NoProgress quiet;
+    for (const SetTile& tile : set.plan.tiles) {
+        std::vector<char> opened;
+        const SeamIndex piece =
+            collectSetSeams(planOneTile({tile.path, tile.header}), seamDepth, 1, cancel, quiet, opened);
+        ASSERT_EQ(writeSeamFile(dir / "pieces" / (tile.path.stem().string() + ".seams"), piece), SeamFileResult::ok);
+    }
+    // Backwards, so that the first piece read is neither the westernmost nor the southernmost.
+    std::vector<std::filesystem::path> files = listSeamPieces({dir / "pieces", dir / "pieces" / "tile_00.seams"});
+    ASSERT_EQ(files.size(), set.plan.tiles.size());
+    std::reverse(files.begin(), files.end());
+    SeamPieces pieces;
+    ASSERT_EQ(readSeamPieceTables(files, pieces).result, SeamPiecesResult::ok);
+    const SeamIndex& merged = pieces.index;
+    EXPECT_EQ(merged.merged.ncols, set.index.merged.ncols);
+    EXPECT_EQ(merged.merged.nrows, set.index.merged.nrows);
+    EXPECT_EQ(merged.merged.xll, set.index.merged.xll);
+    EXPECT_EQ(merged.merged.yll, set.index.merged.yll);
+    const auto recorded = [&](const SeamTile& tile) {
+        for (const SeamTile& whole : set.index.tiles)
+            if (whole.name == tile.name) return whole;
+        ADD_FAILURE() << tile.name;
+        return SeamTile{};
+    };
+    // The middle tile of the west column: its neighbours' borders only.
+    const TileWindow middle = set.index.tiles[3].window;
+    ASSERT_EQ(loadSeamPieceBorders(pieces, &middle).result, SeamPiecesResult::ok);
+    std::size_t loaded = 0;
+    for (const SeamTile& tile : merged.tiles) {
+        EXPECT_EQ(tile.window, recorded(tile).window) << tile.name;
+        if (tile.border.empty()) continue;
+        ++loaded;
+        EXPECT_EQ(seamBorderHash(tile.border), recorded(tile).borderHash) << tile.name;
+    }
+    EXPECT_EQ(loaded, 6u);  // itself, north, north-east, east, south and south-east
+    ASSERT_EQ(loadSeamPieceBorders(pieces, nullptr).result, SeamPiecesResult::ok);
+    for (const SeamTile& tile : merged.tiles)
+        EXPECT_EQ(seamBorderHash(tile.border), recorded(tile).borderHash) << tile.name;
+
+    // Without tile_01's piece, its file is the missing neighbour of tile_00, unless it is gone too.
+    const SetTile& northWest = set.plan.tiles[0];
+    std::filesystem::remove(dir / "pieces" / "tile_01.seams");
+    ASSERT_EQ(readSeamPieceTables(listSeamPieces({dir / "pieces"}), pieces).result, SeamPiecesResult::ok);
+    EXPECT_EQ(unindexedNeighbour(pieces.index, northWest.path, northWest.window, 1), dir / "tile_01.asc");
+    EXPECT_EQ(unindexedNeighbour(pieces.index, set.plan.tiles[6].path, set.plan.tiles[6].window, 2), "");
+    std::filesystem::remove(dir / "tile_01.asc");
+    EXPECT_EQ(unindexedNeighbour(pieces.index, northWest.path, northWest.window, 1), "");
+
+    // Pieces of another set refuse to join.
+    SeamIndex other;
+    ASSERT_EQ(readSeamFile(dir / "pieces" / "tile_00.seams", other), SeamFileResult::ok);
+    for (const auto& [change, result] :
+         {std::pair{0.25, SeamPiecesResult::offLattice}, {1.0, SeamPiecesResult::cellSize}}) {
+        SeamIndex moved = other;
+        if (change == 1.0)
+            moved.merged.cellsize *= 2.0;
+        else
+            moved.merged.xll += change * moved.merged.cellsize;
+        ASSERT_EQ(writeSeamFile(dir / "other.seams", moved), SeamFileResult::ok);
+        EXPECT_EQ(readSeamPieceTables({dir / "pieces" / "tile_02.seams", dir / "other.seams"}, pieces).result, result);
+    }
+    EXPECT_EQ(readSeamPieceTables({dir / "pieces" / "tile_00.seams", dir / "pieces" / "tile_00.seams"}, pieces).result,
+              SeamPiecesResult::overlap);
+}
+
+// A grid cut by --tile-size reads each tile from the offsets of its columns:
+// the same cells and counts as the crop read from the grid's start, for every
+// tile's window and its widened one; a grid that is not plain (a row over two
+// lines, a word, a short body) is read from the start instead.
+TEST(TileSets, TilesReadFromColumnOffsetsGetTheCropReadsCells) {
+    ScratchDir dir;
+    const std::string head = "ncols 7\nnrows 5\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
+    const std::string rows[5] = {"1 2.5 -3 4e2 5 6 7", "  8\t9 NaN -9999 12 13 +14  ", "15 16 17 18 19 20 21",
+                                 "22 23 24 25 26 27 28", "29 30 31 32 33 34 35"};
+    const auto body = [&](const char* join, const char* last) {
+        std::string text;
+        for (int r = 0; r < 5; ++r) text += rows[r] + (r == 2 ? "\n\n \r\n" : "") + (r < 4 ? join : last);
+        return text;
+    };
+    const struct {
+        std::string text;
+        bool plain;
+    } grids[] = {
+        {head + body("\n", "\n"), true},
+        {head + body("\r\n", ""), true},
+        {(head + body("\n", "\n")).replace(head.size() + 2, 1, "\n"), false},   // row 1 over two lines
+        {(head + body("\n", "\n")).replace(head.size() + 4, 3, "abc"), false},  // a word
+        {(head + body("\n", "\n")).replace(head.size() + 4, 3, "1e999"), false},
+        {(head + body("\n", "\n")).substr(0, head.size() + 60), false},  // short
+    };
+    std::atomic<bool> cancel{false};
+    int k = 0;
+    for (const auto& grid : grids) {
+        SCOPED_TRACE(k);
+        const auto path = dir / ("g" + std::to_string(k++) + ".asc");
+        writeFile(path, grid.text);
+        GridHeader h;
+        ASSERT_EQ(readGridHeader(path, h), gridHeaderOk);
+        const GridTiling tiling = tileGrid(h.ncols, h.nrows, {3, 2});
+        const GridCuts cuts = indexGridCuts(path, h, tilingCutColumns(tiling), 1, h.nrows, cancel);
+        EXPECT_EQ(cuts.plain, grid.plain);
+        const GridCutCellSource source(path, h, cuts);
+        for (std::int32_t row = 1; row <= tiling.tileRows; ++row)
+            for (std::int32_t col = 1; col <= tiling.tileCols; ++col)
+                for (const std::int32_t widen : {0, 1}) {
+                    const CropWindow t = gridTileWindow(tiling, row, col);
+                    const CropWindow w{std::max(t.xMin - widen, 1), std::max(t.yMin - widen, 1),
+                                       std::min(t.xMax + widen, h.ncols), std::min(t.yMax + widen, h.nrows)};
+                    const std::int32_t lastRow = std::min(w.yMax + 1, h.nrows);
+                    const MergedRead crop = readMerged(path, w, lastRow, cancel);
+                    Recorder got;
+                    SilentProgress silent;
+                    const GridBodyCounts counts = source.read(w, lastRow, cancel, silent, got);
+                    EXPECT_EQ(got.cells, crop.cells) << row << "," << col << " widened " << widen;
+                    EXPECT_EQ(counts.rowsRead, crop.counts.rowsRead);
+                    EXPECT_EQ(counts.recordsRead, crop.counts.recordsRead);
+                    EXPECT_EQ(counts.noDataCount, crop.counts.noDataCount);
                 }
     }
 }
