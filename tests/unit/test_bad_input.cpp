@@ -740,6 +740,7 @@ TEST(BadInput, AKilledTileTaskLeavesNoFileAndARerunCompletesTheSet) {
     };
     for (const char* tile : {"a.obj", "b.obj"})
         EXPECT_EQ(withoutTime(readFile(dir / "tasks" / tile)), withoutTime(readFile(dir / "whole" / tile))) << tile;
+}
 
 // --tile-size and --tile: a usage error naming the value, or a note when the
 // tile is larger than the grid; nothing written on a refusal.
