@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "app/correction_question.h"
 #include "convert/conversion_request.h"
 #include "obj/obj_writer.h"
 #include "app/summary_text.h"
@@ -79,7 +80,12 @@ void startOrCancelConversion() {
         if (appState.running && !withinDoubleClickOfStart()) appState.cancelRequested = true;
         return;
     }
-    gatherConversionSettings();
+    // No leaves the window idle, the corrected values in place.
+    const std::wstring question = gatherConversionSettings();
+    if (!question.empty() && MessageBoxW(appState.mainWindow, question.c_str(), correctionQuestionCaption,
+                                         MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
     // A cancel pressed just as the last job ended must not stop this one.
     appState.cancelRequested = false;
     job().request = currentRequest();

@@ -1,0 +1,89 @@
+// What the window tells before and after it acts: the question before a
+// correction that throws away what was typed, the note on a grid in degrees,
+// the whole text of a cut name field and every control's tooltip.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "ui/app_state.h"
+#include "ui/control_ids.h"
+#include "ui/conversion_job.h"
+#include "ui/info_panel.h"
+#include "ui/layout.h"
+#include "ui_test.h"
+
+using namespace morvale;
+using namespace morvale::ui;
+using namespace ui_test;
+
+namespace {
+
+void typeCrop(const wchar_t* xMin, const wchar_t* yMin, const wchar_t* xMax, const wchar_t* yMax) {
+    SetWindowTextW(findControl(idXMinEdit), xMin);
+    SetWindowTextW(findControl(idYMinEdit), yMin);
+    SetWindowTextW(findControl(idXMaxEdit), xMax);
+    SetWindowTextW(findControl(idYMaxEdit), yMax);
+}
+
+// Presses convert and answers the first box; a job that starts runs to its end.
+SeenBox convertAnswering(int answer) {
+    BoxCloser closer(appState.mainWindow, 10000, {}, answer);
+    click(idConvertButton);
+    CHECK(pumpUntil([] { return !conversionJobActive(); }));
+    return closer.result();
+}
+
+}  // namespace
+
+UI_TEST(notices, correctionsThatDiscardWhatWasTypedAreAskedAbout) {
+    TestWindow window;
+    openGrid(sharedGridPath("ava_slideTopo.asc"));  // 419 x 201
+    const std::filesystem::path output = scratchFolder() / L"asked.obj";
+    appState.outputPath = output;
+    click(idCropCheckBox);
+
+    // No: nothing converts, the corrected values stay in the fields.
+    typeCrop(L"400", L"1", L"300", L"201");
+    CHECK_EQ(convertAnswering(IDNO).text,
+             std::wstring(L"The crop was corrected to x 1..300, y 1..201: convert with these values?"));
+    CHECK(!std::filesystem::exists(output) && textOf(idStatusLine) == L"Ready...");
+    CHECK(textOf(idXMinEdit) == L"1" && textOf(idXMaxEdit) == L"300");
+
+    // Each kind of discarding correction asks: a crop text that is no number,
+    // a scale that is none, a scale longer than the field reads.
+    typeCrop(L"12abc", L"1", L"300", L"201");
+    CHECK_EQ(convertAnswering(IDNO).caption, std::wstring(L"Corrected values..."));
+    CHECK_EQ(textOf(idXMinEdit), std::wstring(L"12"));
+    for (const auto& [typed, shown] :
+         {std::pair{L"abc", L"1"}, std::pair{L"12345678901234567890123456789012", L"12345678901234"}}) {
+        SetWindowTextW(findControl(idUnitScaleEdit), typed);
+        CHECK_EQ(convertAnswering(IDNO).text,
+                 std::wstring(L"The unit scale was corrected to ") + shown + L": convert with this value?");
+        CHECK_EQ(textOf(idUnitScaleEdit), std::wstring(shown));
+    }
+    CHECK(!std::filesystem::exists(output));
+
+    // A plain clamp to the grid converts without a word.
+    SetWindowTextW(findControl(idUnitScaleEdit), L"1");
+    typeCrop(L"0", L"-3", L"9999", L"200");
+    CHECK_EQ(convertAnswering(IDOK).caption, std::wstring(L"Converting done..."));
+    CHECK(textOf(idXMinEdit) == L"1" && textOf(idXMaxEdit) == L"419");
+    std::filesystem::remove(output);
+
+    // Yes converts with the corrected values.
+    typeCrop(L"1", L"150", L"419", L"100");
+    {
+        BoxCloser question(window.handle(), 10000, {}, IDYES);
+        click(idConvertButton);
+        CHECK(question.result().found && conversionJobActive());
+    }
+    {
+        BoxCloser summary(window.handle(), 30000);
+        CHECK(pumpUntil([] { return !conversionJobActive(); }));
+        CHECK_EQ(summary.result().caption, std::wstring(L"Converting done..."));
+    }
+    CHECK(conversionSettings.cropYMin == 1 && conversionSettings.cropYMax == 100);
+    CHECK(std::filesystem::exists(output));
+}
