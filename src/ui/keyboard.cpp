@@ -61,7 +61,14 @@ void onModeArrow(int focusedId) {
     focusControl(otherId);
 }
 
-void onEnter() {
+// Enter presses the focused push button, as in a dialog; elsewhere it converts
+// (but never cancels: that is Escape's).
+void onEnter(int focusedId) {
+    const ControlSpec* focused = findControlSpec(focusedId);
+    if (focused != nullptr && focused->kind == ControlKind::imageButton && focusedId != idConvertButton) {
+        SendMessageW(findControl(focusedId), BM_CLICK, 0, 0);
+        return;
+    }
     if (!conversionJobActive() && canTakeFocus(idConvertButton)) startOrCancelConversion();
 }
 
@@ -103,7 +110,7 @@ bool handleWindowKey(const MSG& message) {
     case VK_RETURN:
         if (presetListIsOpen()) return false;
         // A held key must not start the next job as soon as one ends.
-        if (!repeated) onEnter();
+        if (!repeated) onEnter(focusedId);
         return true;
     case VK_ESCAPE:
         if (presetListIsOpen()) return false;
