@@ -25,6 +25,8 @@ struct AppState {
     std::atomic<bool> cancelRequested{false};
     // The unit scale shown when a grid opens; every reset sets it back to 1.
     double defaultUnitScale = 1.0;
+    // How to reproject the open grid when it is in degrees, else empty.
+    std::wstring degreesAdvice;
     // The control that had the keyboard when the window was last deactivated.
     int focusedControl = 0;
 };

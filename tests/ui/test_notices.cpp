@@ -87,3 +87,22 @@ UI_TEST(notices, correctionsThatDiscardWhatWasTypedAreAskedAbout) {
     CHECK(conversionSettings.cropYMin == 1 && conversionSettings.cropYMax == 100);
     CHECK(std::filesystem::exists(output));
 }
+
+UI_TEST(notices, aGridInDegreesIsToldInTheStatusLine) {
+    TestWindow window;
+    const std::filesystem::path folder = scratchFolder();
+    const std::string body = "1 2\r\n3 4\r\n";
+    writeTextFile(folder / L"alps.asc",
+                  "ncols 2\r\nnrows 2\r\nxllcorner 7.5\r\nyllcorner 46\r\ncellsize 0.000833\r\n" + body);
+    writeTextFile(folder / L"utm.asc", "ncols 2\r\nnrows 2\r\nxllcorner 7.5\r\nyllcorner 46\r\ncellsize 30\r\n" + body);
+    writeTextFile(folder / L"wgs.asc", "ncols 2\r\nnrows 2\r\nxllcorner 7.5\r\nyllcorner 46\r\ncellsize 30\r\n" + body);
+    writeTextFile(folder / L"wgs.prj", "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\"]]");
+    const std::wstring note = L"X and Y are degrees, elevations are not: reproject with gdalwarp for metres";
+    for (const auto& [name, shown] : {std::pair{L"alps.asc", note}, std::pair{L"utm.asc", std::wstring(L"Ready...")},
+                                      std::pair{L"wgs.asc", note}, std::pair{L"utm.asc", std::wstring(L"Ready...")}}) {
+        openGrid(folder / name);
+        CHECK(appState.inputPath == folder / name);  // opened all the same
+        CHECK_EQ(textOf(idStatusLine), shown);
+        CHECK_EQ(appState.degreesAdvice.find(L"gdalwarp") != std::wstring::npos, shown == note);
+    }
+}
