@@ -12,6 +12,7 @@
 #include "ui/conversion_job.h"
 #include "ui/info_panel.h"
 #include "ui/layout.h"
+#include "ui/tooltips.h"
 #include "ui_test.h"
 
 using namespace morvale;
@@ -103,6 +104,52 @@ UI_TEST(notices, aGridInDegreesIsToldInTheStatusLine) {
         openGrid(folder / name);
         CHECK(appState.inputPath == folder / name);  // opened all the same
         CHECK_EQ(textOf(idStatusLine), shown);
-        CHECK_EQ(appState.degreesAdvice.find(L"gdalwarp") != std::wstring::npos, shown == note);
+        // The status line's tooltip gives the commands in full.
+        CHECK_EQ(tooltipText(idStatusLine).find(L"gdalwarp ") != std::wstring::npos, shown == note);
     }
+}
+
+UI_TEST(notices, everyControlHasATooltipAndCutNamesShowWhole) {
+    TestWindow window;
+    for (const ControlSpec& entry : controlTable()) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.hwnd = window.handle();
+        tool.uId = reinterpret_cast<UINT_PTR>(findControl(entry.id));
+        CHECK(SendMessageW(tooltipWindow(), TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)) != 0);
+        if (tooltipText(entry.id).empty()) reportFailure(__FILE__, __LINE__, "no tooltip for " + show(entry.id));
+    }
+    // The presets in plain words, a line each.
+    const std::wstring presets = tooltipText(idPresetBox);
+    CHECK(presets.find(L"\nBlender: Y up") != std::wstring::npos);
+    CHECK(presets.find(L"Blender's default import Z up, east -X, north -Y; unit scale 2: twice the size") !=
+          std::wstring::npos);
+    CHECK(presets.find(L"\nMaya: Y up, east +X, north -Z; unit scale 100: 100 times the size") != std::wstring::npos);
+
+    // A name longer than its field ends with an ellipsis there, and its tooltip
+    // (asked as the tooltip asks) shows it whole.
+    const std::wstring name = L"gdalw_jacksboro_large_12345678_with_a_tail_that_goes_on_and_on_and_on.asc";
+    const std::filesystem::path grid = scratchFolder() / name;
+    writeTextFile(grid, "ncols 2\r\nnrows 1\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 5\r\n1 2\r\n");
+    openGrid(grid);
+    for (const auto& [id, whole] :
+         {std::pair{static_cast<int>(idFileNameValue), name},
+          std::pair{static_cast<int>(idOutputNameValue),
+                    std::wstring(L"gdalw_jacksboro_large_12345678_with_a_tail_that_goes_on_and_on_and_on.obj")}}) {
+        const HWND field = findControl(id);
+        CHECK((GetWindowLongPtrW(field, GWL_STYLE) & SS_ENDELLIPSIS) != 0);
+        const HDC dc = GetDC(field);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(field, WM_GETFONT, 0, 0)));
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, whole.c_str(), static_cast<int>(whole.size()), &extent);
+        ReleaseDC(field, dc);
+        RECT box{};
+        GetClientRect(field, &box);
+        CHECK(extent.cx > box.right);  // it is cut
+        NMTTDISPINFOW request{};
+        request.hdr = {tooltipWindow(), reinterpret_cast<UINT_PTR>(field), TTN_GETDISPINFOW};
+        SendMessageW(window.handle(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&request));
+        CHECK_EQ(std::wstring(request.lpszText), whole);
+    }
+    CHECK_EQ(tooltipText(idOutputFolderValue), textOf(idOutputFolderValue));
 }

@@ -95,6 +95,8 @@ TestWindow::TestWindow() {
     appState.focusedControl = 0;
     gridHeader = {};
     conversionSettings = {};
+    // The pointer waits off the window: a tooltip would cover what the tests read from the screen.
+    SetCursorPos(0, 0);
     if (!startMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL)) {
         reportFailure(__FILE__, __LINE__, "the main window did not start");
     }
