@@ -3,13 +3,17 @@
 # xdotool and the keyboard alone, as a person without a mouse would: open a
 # grid through the open dialog, pick Floating planes, tick the crop box and
 # type a window, pick "Blender", choose the output file, convert, read the
-# summary and close it, close the window. The prefix is the one of
+# summary and close it; then type a reversed crop, answer the correction
+# question No (nothing is written) and then Yes (the corrected window is
+# converted); close the window. The prefix is the one of
 # tools/morvale-window.sh (Segoe UI stand-in, Windows 10 colours). A
-# screenshot of the screen is saved after every step.
+# screenshot of the screen is saved after every step, and one of the window
+# alone once the output is chosen (window.png, as in docs/).
 #
 # Usage: tools/e2e-window.sh [GRID.asc]   (default: the shared ava_slideTopo.asc)
-# MORVALE_WINDOWS_BUILD_DIR chooses another build folder than the preset's.
-# Screenshots and the OBJ file go to BUILD_DIR/e2e-window/.
+# MORVALE_WINDOWS_BUILD_DIR chooses another build folder than the preset's;
+# MORVALE_E2E_OUTPUT another OBJ file than BUILD_DIR/e2e-window/e2e.obj.
+# Screenshots go to BUILD_DIR/e2e-window/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -31,7 +35,7 @@ grid=$(realpath "${1:-../shared/data/grids/ava_slideTopo.asc}")
 case $build_dir in /*) out_dir="$build_dir/e2e-window" ;; *) out_dir="$root/$build_dir/e2e-window" ;; esac
 rm -rf "$out_dir"
 mkdir -p "$out_dir"
-output="$out_dir/e2e.obj"
+output=${MORVALE_E2E_OUTPUT:-$out_dir/e2e.obj}
 wine_program=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
 
 # Wine shows the Linux file system as drive Z:.
@@ -73,6 +77,8 @@ wait_gone() {
 "$wine_program" "$build_dir/src/ui/morvale.exe" </dev/null >"$out_dir/morvale.log" 2>&1 &
 program=$!
 window=$(wait_window '^Morvale \(v0\.4\)$') || fail "the main window did not appear"
+# The pointer waits in the corner, where no tooltip covers the screenshots.
+xdotool mousemove 0 0
 # The X keyboard focus goes to the window once; from here on only keys are used.
 xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
 sleep 0.3
@@ -123,14 +129,43 @@ key Return
 wait_gone '^Save As$' || fail "the save dialog did not close"
 sleep 0.3
 shot output-chosen
+import -window "$window" "$out_dir/window.png"
 
-# Enter converts; Enter again closes the summary.
+# Enter on Save as would open its dialog again: Tab to convert, Enter converts;
+# Enter again closes the summary.
+tab
 key Return
 box=$(wait_window '^Converting done\.\.\.$') || fail "no summary box"
 shot summary
 key Return
 wait_gone '^Converting done\.\.\.$' || fail "the summary box did not close"
 shot after-summary
+first=$(md5sum <"$output")
+
+# Back to x min (the focus is on convert): a minimum above its maximum. Enter
+# in an edit converts, so the correction is asked about first.
+reversed_crop() {  # from where the keys in "$@" lead to x min, selected
+  key "$@"
+  xdotool type --delay 30 300
+  key Return
+  wait_window '^Corrected values\.\.\.$' >/dev/null || fail "no correction question"
+}
+reversed_crop $(printf 'shift+Tab %.0s' $(seq 10))
+shot question
+# No (the second button): the window stays idle, nothing is written.
+key Tab Return
+wait_gone '^Corrected values\.\.\.$' || fail "the question did not close"
+shot answered-no
+[ "$(md5sum <"$output")" = "$first" ] || fail "No converted all the same"
+# The fields show the corrected window; the focus is back on x min: select it and again.
+reversed_crop shift+Tab Tab
+# Yes (the default button) converts with the corrected window.
+key Return
+wait_window '^Converting done\.\.\.$' >/dev/null || fail "no summary box after Yes"
+shot answered-yes
+key Return
+wait_gone '^Converting done\.\.\.$' || fail "the summary box did not close"
+[ "$(md5sum <"$output")" != "$first" ] || fail "Yes did not convert the corrected window"
 
 # Close the window with the keyboard and wait for the program to end.
 key alt+F4
