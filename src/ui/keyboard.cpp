@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
@@ -61,11 +62,17 @@ void onModeArrow(int focusedId) {
     focusControl(otherId);
 }
 
+// A plain push button, not a check box or the push-like mode buttons.
+bool isPushButton(int id) {
+    const ControlSpec* spec = findControlSpec(id);
+    return spec != nullptr && std::wstring_view(controlClassName(spec->kind)) == L"BUTTON" &&
+           (controlClassStyle(spec->kind) & BS_TYPEMASK) == BS_PUSHBUTTON;
+}
+
 // Enter presses the focused push button, as in a dialog; elsewhere it converts
 // (but never cancels: that is Escape's).
 void onEnter(int focusedId) {
-    const ControlSpec* focused = findControlSpec(focusedId);
-    if (focused != nullptr && focused->kind == ControlKind::imageButton && focusedId != idConvertButton) {
+    if (isPushButton(focusedId) && focusedId != idConvertButton) {
         SendMessageW(findControl(focusedId), BM_CLICK, 0, 0);
         return;
     }
