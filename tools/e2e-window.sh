@@ -150,7 +150,9 @@ reversed_crop() {  # from where the keys in "$@" lead to x min, selected
   key Return
   wait_window '^Corrected values\.\.\.$' >/dev/null || fail "no correction question"
 }
-reversed_crop $(printf 'shift+Tab %.0s' $(seq 10))
+back=()
+for _ in $(seq 10); do back+=(shift+Tab); done
+reversed_crop "${back[@]}"
 shot question
 # No (the second button): the window stays idle, nothing is written.
 key Tab Return

@@ -84,7 +84,7 @@ void handleOpenResult(int result) {
         SetWindowTextW(findControl(idStatusLine), degreesNoteText);
         // The tooltip of the status line gives the commands in full.
         const std::string advice = degreesWarningText(degrees, gridHeader, appState.inputPath);
-        appState.degreesAdvice = wideFromUtf8(advice);
+        appState.degreesAdvice = names.fileNameText + L" " + wideFromUtf8(advice);
     }
 }
 
