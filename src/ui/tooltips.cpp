@@ -121,7 +121,7 @@ constexpr ControlTip tips[] = {
 constexpr int cutNameFields[] = {idFileNameValue, idOutputFolderValue, idOutputNameValue};
 
 // Wide enough for a preset's line; longer texts wrap.
-constexpr int tipWidth = 560;
+constexpr int tipWidth = 640;
 
 HWND tooltip = nullptr;
 
@@ -134,6 +134,14 @@ std::wstring presetTip() {
         text += L": " + wideFromUtf8(presetWords(static_cast<std::int32_t>(row)));
     }
     return text;
+}
+
+// The statics that show a text or the crop picture. A frame lies over the
+// controls of its step that are its siblings (they were made after it): with
+// the mouse it would take their clicks, so it lets the mouse through.
+bool takesTheMouse(ControlKind kind) {
+    return kind == ControlKind::label || kind == ControlKind::value || kind == ControlKind::name ||
+           kind == ControlKind::preview;
 }
 
 bool isNameField(int id) {
@@ -165,7 +173,8 @@ std::span<const int> nameFields() { return cutNameFields; }
 
 std::wstring tooltipText(int id) {
     if (id == idPresetBox || id == idPresetLabel) return presetTip();
-    if (id == idStatusLine && !appState.degreesAdvice.empty()) return appState.degreesAdvice;
+    // The status label lies over the start of the line.
+    if ((id == idStatusLine || id == idStatusLabel) && !appState.degreesAdvice.empty()) return appState.degreesAdvice;
     if (isNameField(id)) {
         const std::wstring whole = controlText(findControl(id));
         if (!whole.empty() && whole != L"---") return whole;
@@ -185,7 +194,7 @@ void createTooltips() {
     SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, tipWidth);
     for (const ControlSpec& entry : controlTable()) {
         const HWND control = findControl(entry.id);
-        if (controlClassName(entry.kind) == std::wstring_view(L"STATIC")) {
+        if (takesTheMouse(entry.kind)) {
             const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE) | SS_NOTIFY;
             SetWindowLongPtrW(control, GWL_STYLE, isNameField(entry.id) ? style | SS_ENDELLIPSIS : style);
         }

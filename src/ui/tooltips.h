@@ -27,8 +27,9 @@ std::span<const int> nameFields();
 std::wstring tooltipText(int id);
 
 // The tooltip window, one tool per control. Gives the name fields their
-// ellipsis and the static controls the mouse (SS_NOTIFY: a plain static lets
-// it through, so no tooltip would see it). After buildMainWindow.
+// ellipsis and the texts and the crop picture the mouse (SS_NOTIFY: a plain
+// static lets it through, so no tooltip would see it); the frames keep
+// letting it through. After buildMainWindow.
 void createTooltips();
 
 // The tooltip window of the window that exists now (null before it is made).

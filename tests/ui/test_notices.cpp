@@ -152,4 +152,20 @@ UI_TEST(notices, everyControlHasATooltipAndCutNamesShowWhole) {
         CHECK_EQ(std::wstring(request.lpszText), whole);
     }
     CHECK_EQ(tooltipText(idOutputFolderValue), textOf(idOutputFolderValue));
+
+    // The texts take the mouse for their tooltips, and a frame lies over its
+    // step's controls: still every control a person uses gets the mouse itself.
+    click(idCropCheckBox);  // all enabled: the mouse passes over disabled ones
+    for (const ControlSpec& entry : controlTable()) {
+        const ControlKind kind = entry.kind;
+        if (kind == ControlKind::frame || kind == ControlKind::preview || kind == ControlKind::label ||
+            kind == ControlKind::value || kind == ControlKind::name || kind == ControlKind::progressBar)
+            continue;
+        const HWND control = findControl(entry.id);
+        RECT box{};
+        GetWindowRect(control, &box);
+        const HWND hit = WindowFromPoint({(box.left + box.right) / 2, (box.top + box.bottom) / 2});
+        if (hit != control && GetParent(hit) != control)
+            reportFailure(__FILE__, __LINE__, "the mouse misses control " + show(entry.id));
+    }
 }
