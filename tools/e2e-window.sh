@@ -3,9 +3,12 @@
 # xdotool and the keyboard alone, as a person without a mouse would: open a
 # grid through the open dialog, pick Floating planes, tick the crop box and
 # type a window, pick "Blender", choose the output file, convert, read the
-# summary and close it, close the window. The prefix is the one of
+# summary and close it; then type a reversed crop, answer the correction
+# question No (nothing is written) and then Yes (the corrected window is
+# converted); close the window. The prefix is the one of
 # tools/morvale-window.sh (Segoe UI stand-in, Windows 10 colours). A
-# screenshot of the screen is saved after every step.
+# screenshot of the screen is saved after every step, and one of the window
+# alone once the output is chosen (window.png, as in docs/).
 #
 # Usage: tools/e2e-window.sh [GRID.asc] [--options "CONVERTER OPTIONS"]
 #   (default grid: the shared ava_slideTopo.asc)
@@ -16,7 +19,8 @@
 # compared with what the Windows morvale-convert writes for the same options
 # (an OBJ apart from line 4, its time), a GLB passes the glTF validator and an
 # STL admesh.
-# MORVALE_WINDOWS_BUILD_DIR chooses another build folder than the preset's.
+# MORVALE_WINDOWS_BUILD_DIR chooses another build folder than the preset's;
+# MORVALE_E2E_OUTPUT another output file than BUILD_DIR/e2e-window/e2e.EXT.
 # Screenshots and the output (e2e.obj, e2e.glb or e2e.stl) go to BUILD_DIR/e2e-window/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -76,7 +80,7 @@ for ((i = 0; i < ${#words[@]}; i++)); do
   esac
 done
 case $format in obj) type_row=0 ;; glb) type_row=1 ;; stl) type_row=2 ;; *) echo "e2e-window: no window type for $format" >&2; exit 2 ;; esac
-output="$out_dir/e2e.$format"
+output=${MORVALE_E2E_OUTPUT:-$out_dir/e2e.$format}
 wine_program=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
 
 
@@ -116,6 +120,8 @@ wait_gone() {
 "$wine_program" "$build_dir/src/ui/morvale.exe" </dev/null >"$out_dir/morvale.log" 2>&1 &
 program=$!
 window=$(wait_window '^Morvale \(v0\.4\)$') || fail "the main window did not appear"
+# The pointer waits in the corner, where no tooltip covers the screenshots.
+xdotool mousemove 0 0
 # The X keyboard focus goes to the window once; from here on only keys are used.
 xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
 sleep 0.3
@@ -177,6 +183,7 @@ key Return
 wait_gone '^Save As$' || fail "the save dialog did not close"
 sleep 0.3
 shot output-chosen
+import -window "$window" "$out_dir/window.png"
 
 if [ -n "$options" ]; then
   # The next stop is Mesh options; Enter takes the dialog, Tab goes on to Convert.
@@ -196,7 +203,10 @@ if [ -n "$options" ]; then
   tab
   key space
 else
-  # Enter converts.
+  # Enter on Save as or Mesh options would open their dialogs: Tab past
+  # Mesh options to Convert, and Enter converts.
+  tab
+  tab
   key Return
 fi
 # Enter closes the summary.
@@ -205,6 +215,37 @@ shot summary
 key Return
 wait_gone '^Converting done\.\.\.$' || fail "the summary box did not close"
 shot after-summary
+first=$(md5sum <"$output")
+
+# Only in the run without options, whose file is compared with nothing else.
+if [ -z "$options" ]; then
+  # Back to x min (the focus is on convert): a minimum above its maximum. Enter
+  # in an edit converts, so the correction is asked about first.
+  reversed_crop() {  # from where the keys in "$@" lead to x min, selected
+    key "$@"
+    xdotool type --delay 30 300
+    key Return
+    wait_window '^Corrected values\.\.\.$' >/dev/null || fail "no correction question"
+  }
+  back=()
+  for _ in $(seq 11); do back+=(shift+Tab); done
+  reversed_crop "${back[@]}"
+  shot question
+  # No (the second button): the window stays idle, nothing is written.
+  key Tab Return
+  wait_gone '^Corrected values\.\.\.$' || fail "the question did not close"
+  shot answered-no
+  [ "$(md5sum <"$output")" = "$first" ] || fail "No converted all the same"
+  # The fields show the corrected window; the focus is back on x min: select it and again.
+  reversed_crop shift+Tab Tab
+  # Yes (the default button) converts with the corrected window.
+  key Return
+  wait_window '^Converting done\.\.\.$' >/dev/null || fail "no summary box after Yes"
+  shot answered-yes
+  key Return
+  wait_gone '^Converting done\.\.\.$' || fail "the summary box did not close"
+  [ "$(md5sum <"$output")" != "$first" ] || fail "Yes did not convert the corrected window"
+fi
 
 # Close the window with the keyboard and wait for the program to end.
 key alt+F4

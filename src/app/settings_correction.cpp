@@ -17,61 +17,6 @@ bool isDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 std::wstring_view editText(const std::wstring& text) { return std::wstring_view(text).substr(0, editTextLimit); }
 
-// Base-10 integer read like wcstol: blanks, a sign, digits; no digits gives 0,
-// a value beyond 32 bits saturates at the nearest limit.
-std::int32_t parseEditInteger(const std::wstring& text) {
-    const std::wstring_view s = editText(text);
-    std::size_t i = 0;
-    while (i < s.size() && isCSpace(s[i])) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) negative = s[i++] == L'-';
-    long long value = 0;  // at most 14 digits: no overflow in 64 bits
-    for (; i < s.size() && isDigit(s[i]); ++i) value = value * 10 + (s[i] - L'0');
-    if (negative) value = -value;
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(value);
-}
-
-// A real read like wcstod in the "C" locale, decimal syntax only (the same on
-// every platform's runtime). Nothing that converts gives 0; an overflow gives
-// infinity, which the caller replaces.
-double parseEditReal(const std::wstring& text) {
-    const std::wstring_view s = editText(text);
-    std::size_t i = 0;
-    while (i < s.size() && isCSpace(s[i])) ++i;
-    std::string number;
-    if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) {
-        if (s[i] == L'-') number += '-';
-        ++i;
-    }
-    std::size_t digits = 0;
-    for (; i < s.size() && isDigit(s[i]); ++i, ++digits) number += static_cast<char>(s[i]);
-    if (i < s.size() && s[i] == L'.') {
-        number += '.';
-        for (++i; i < s.size() && isDigit(s[i]); ++i, ++digits) number += static_cast<char>(s[i]);
-    }
-    if (digits == 0) return 0.0;
-    if (i < s.size() && (s[i] == L'e' || s[i] == L'E')) {
-        std::size_t j = i + 1;
-        std::string exponent = "e";
-        if (j < s.size() && (s[j] == L'+' || s[j] == L'-')) exponent += static_cast<char>(s[j++]);
-        if (j < s.size() && isDigit(s[j])) {
-            for (; j < s.size() && isDigit(s[j]); ++j) exponent += static_cast<char>(s[j]);
-            number += exponent;
-        }
-    }
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (error == std::errc::result_out_of_range) {
-        // Tell overflow from underflow by the magnitude's sign of exponent.
-        const auto e = number.find('e');
-        const bool tiny = e != std::string::npos && number.find('-', e) != std::string::npos;
-        return tiny ? 0.0 : HUGE_VAL;
-    }
-    return value;
-}
-
 std::wstring formatInteger(std::int32_t value) { return std::to_wstring(value); }
 
 // "%.5g" in the "C" locale.
@@ -88,6 +33,61 @@ wchar_t foldPresetChar(wchar_t c) {
 }
 
 }  // namespace
+
+EditInteger readEditInteger(const std::wstring& text) {
+    const std::wstring_view s = editText(text);
+    std::size_t i = 0;
+    while (i < s.size() && isCSpace(s[i])) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) negative = s[i++] == L'-';
+    long long value = 0;  // at most 14 digits: no overflow in 64 bits
+    const std::size_t firstDigit = i;
+    for (; i < s.size() && isDigit(s[i]); ++i) value = value * 10 + (s[i] - L'0');
+    if (negative) value = -value;
+    const std::size_t readLength = i > firstDigit ? i : 0;
+    if (value > INT32_MAX) return {INT32_MAX, readLength};
+    if (value < INT32_MIN) return {INT32_MIN, readLength};
+    return {static_cast<std::int32_t>(value), readLength};
+}
+
+// wcstod's reading in the "C" locale, decimal syntax only, the same on every
+// platform's runtime.
+EditReal readEditReal(const std::wstring& text) {
+    const std::wstring_view s = editText(text);
+    std::size_t i = 0;
+    while (i < s.size() && isCSpace(s[i])) ++i;
+    std::string number;
+    if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) {
+        if (s[i] == L'-') number += '-';
+        ++i;
+    }
+    std::size_t digits = 0;
+    for (; i < s.size() && isDigit(s[i]); ++i, ++digits) number += static_cast<char>(s[i]);
+    if (i < s.size() && s[i] == L'.') {
+        number += '.';
+        for (++i; i < s.size() && isDigit(s[i]); ++i, ++digits) number += static_cast<char>(s[i]);
+    }
+    if (digits == 0) return {};
+    if (i < s.size() && (s[i] == L'e' || s[i] == L'E')) {
+        std::size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < s.size() && (s[j] == L'+' || s[j] == L'-')) exponent += static_cast<char>(s[j++]);
+        if (j < s.size() && isDigit(s[j])) {
+            for (; j < s.size() && isDigit(s[j]); ++j) exponent += static_cast<char>(s[j]);
+            number += exponent;
+            i = j;
+        }
+    }
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        // Tell overflow from underflow by the magnitude's sign of exponent.
+        const auto e = number.find('e');
+        const bool tiny = e != std::string::npos && number.find('-', e) != std::string::npos;
+        return {tiny ? 0.0 : HUGE_VAL, i};
+    }
+    return {value, i};
+}
 
 std::int32_t findPresetByName(std::wstring_view name) {
     while (!name.empty() && isCSpace(name.front())) name.remove_prefix(1);
@@ -107,10 +107,10 @@ CorrectedSettings correctSettings(const SettingsControls& controls, std::int32_t
     SettingValues values;
     values.cropEnabled = controls.cropEnabled;
     if (controls.cropEnabled) {
-        values.cropXMin = parseEditInteger(controls.cropXMinText);
-        values.cropYMin = parseEditInteger(controls.cropYMinText);
-        values.cropXMax = parseEditInteger(controls.cropXMaxText);
-        values.cropYMax = parseEditInteger(controls.cropYMaxText);
+        values.cropXMin = readEditInteger(controls.cropXMinText).value;
+        values.cropYMin = readEditInteger(controls.cropYMinText).value;
+        values.cropXMax = readEditInteger(controls.cropXMaxText).value;
+        values.cropYMax = readEditInteger(controls.cropYMaxText).value;
     }
     // The preset box is editable: its typed text decides when it names a
     // preset, an empty selection falls back to the first row.
@@ -125,7 +125,7 @@ CorrectedSettings correctSettings(const SettingsControls& controls, std::int32_t
     }
     values.useXllYllOffsets = controls.useXllYllOffsets;
     values.centerZ = controls.centerZ;
-    values.unitScale = parseEditReal(controls.unitScaleText);
+    values.unitScale = readEditReal(controls.unitScaleText).value;
     return correctSettingValues(values, ncols, nrows);
 }
 

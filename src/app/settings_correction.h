@@ -40,6 +40,21 @@ inline constexpr std::array<bool, exportPresets.size()> presetYUpImportedAsZUp{{
 // spaces and surrounding blanks ignored; -1 when no preset has that name.
 std::int32_t findPresetByName(std::wstring_view name);
 
+// An edit's number as the rules read it from the first 14 characters, and how
+// many characters the reading took (0 when it found no digits). Integers read
+// like wcstol and saturate at the 32-bit limits; reals read like wcstod in the
+// "C" locale, an overflow giving infinity. No digits read as 0.
+struct EditInteger {
+    std::int32_t value = 0;
+    std::size_t readLength = 0;
+};
+struct EditReal {
+    double value = 0.0;
+    std::size_t readLength = 0;
+};
+EditInteger readEditInteger(const std::wstring& text);
+EditReal readEditReal(const std::wstring& text);
+
 // What the settings controls hold when Convert is pressed.
 struct SettingsControls {
     bool cropEnabled = false;

@@ -18,6 +18,7 @@ namespace morvale::ui {
 struct AppState {
     HINSTANCE instance = nullptr;
     HWND mainWindow = nullptr;
+    HWND tooltip = nullptr;            // one tooltip window for every control
     std::filesystem::path inputPath;   // the open grid
     std::filesystem::path outputPath;  // the file the next conversion writes
     // Its format and the mesh options (OBJ and none: the file the window always wrote).
@@ -28,6 +29,8 @@ struct AppState {
     std::atomic<bool> cancelRequested{false};
     // The unit scale shown when a grid opens; every reset sets it back to 1.
     double defaultUnitScale = 1.0;
+    // How to reproject the open grid when it is in degrees, else empty.
+    std::wstring degreesAdvice;
     // The control that had the keyboard when the window was last deactivated.
     int focusedControl = 0;
 };

@@ -33,6 +33,7 @@ void resetWindowState() {
     SetWindowTextW(findControl(idStatusLine), L"Ready...");
     SendMessageW(findControl(idProgressBar), PBM_SETPOS, 0, 0);
     appState.defaultUnitScale = 1.0;
+    appState.degreesAdvice.clear();
     conversionSettings.mode = TerrainMode::Interpolated;
     appState.cancelRequested = false;
     CheckDlgButton(appState.mainWindow, idInterpolatedButton, BST_CHECKED);

@@ -16,6 +16,14 @@ void setControlTextf(HWND control, const wchar_t* format, ...) {
     SetWindowTextW(control, text);
 }
 
+std::wstring wideFromUtf8(std::string_view text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                                           static_cast<int>(wide.size()));
+    wide.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+    return wide;
+}
+
 std::wstring controlText(HWND control) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/correction_question.h"
 #include "app/mesh_options.h"
 #include "convert/conversion_request.h"
 #include "convert/request_notes.h"
@@ -98,7 +99,12 @@ void startOrCancelConversion() {
         if (appState.running && !withinDoubleClickOfStart()) appState.cancelRequested = true;
         return;
     }
-    gatherConversionSettings();
+    // No leaves the window idle, the corrected values in place.
+    const std::wstring question = gatherConversionSettings();
+    if (!question.empty() && MessageBoxW(appState.mainWindow, question.c_str(), correctionQuestionCaption,
+                                         MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
     // A cancel pressed just as the last job ended must not stop this one.
     appState.cancelRequested = false;
     job().request = currentRequest();

@@ -4,6 +4,7 @@
 
 #include "app/grid_names.h"
 #include "app/text_format.h"
+#include "grid/degrees_grid.h"
 #include "grid/grid_header.h"
 #include "grid/utf16_text.h"
 #include "ui/app_state.h"
@@ -78,6 +79,13 @@ void handleOpenResult(int result) {
     fillPanel(names);
     setDefaultSettings();
     setDefaultOutput(names);
+    const DegreesSign degrees = gridInDegrees(gridHeader, appState.inputPath);
+    if (degrees != DegreesSign::none) {
+        SetWindowTextW(findControl(idStatusLine), degreesNoteText);
+        // The tooltip of the status line gives the commands in full.
+        const std::string advice = degreesWarningText(degrees, gridHeader, appState.inputPath);
+        appState.degreesAdvice = names.fileNameText + L" " + wideFromUtf8(advice);
+    }
 }
 
 void openGrid(const std::filesystem::path& path) {

@@ -15,9 +15,15 @@ inline constexpr wchar_t headerErrorText[] =
     L"ncols [number]\nnrows [number]\nxllcenter or xllcorner [number]\nyllcenter or yllcorner [number]\n"
     L"cellsize [number]\nnodata_value [number]  <-- this last line is optional.";
 
+// The status line after opening a grid whose X and Y look like degrees
+// (grid/degrees_grid.h): the mesh would be a needle. Opening goes on.
+inline constexpr wchar_t degreesNoteText[] =
+    L"X and Y are degrees, elevations are not: reproject with gdalwarp for metres";
+
 // result is readGridHeader's: -1 and 0 show their message box and change
 // nothing; 1 resets the window and fills the panel, the default crop window,
-// preset, unit scale and output path for the grid in appState.inputPath.
+// preset, unit scale and output path for the grid in appState.inputPath, and
+// puts the degrees note in the status line when it applies.
 void handleOpenResult(int result);
 
 // Reads the header of the grid at path and hands the result to handleOpenResult;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
@@ -61,7 +62,20 @@ void onModeArrow(int focusedId) {
     focusControl(otherId);
 }
 
-void onEnter() {
+// A plain push button, not a check box or the push-like mode buttons.
+bool isPushButton(int id) {
+    const ControlSpec* spec = findControlSpec(id);
+    return spec != nullptr && std::wstring_view(controlClassName(spec->kind)) == L"BUTTON" &&
+           (controlClassStyle(spec->kind) & BS_TYPEMASK) == BS_PUSHBUTTON;
+}
+
+// Enter presses the focused push button, as in a dialog; elsewhere it converts
+// (but never cancels: that is Escape's).
+void onEnter(int focusedId) {
+    if (isPushButton(focusedId) && focusedId != idConvertButton) {
+        SendMessageW(findControl(focusedId), BM_CLICK, 0, 0);
+        return;
+    }
     if (!conversionJobActive() && canTakeFocus(idConvertButton)) startOrCancelConversion();
 }
 
@@ -103,7 +117,7 @@ bool handleWindowKey(const MSG& message) {
     case VK_RETURN:
         if (presetListIsOpen()) return false;
         // A held key must not start the next job as soon as one ends.
-        if (!repeated) onEnter();
+        if (!repeated) onEnter(focusedId);
         return true;
     case VK_ESCAPE:
         if (presetListIsOpen()) return false;

@@ -1,7 +1,8 @@
 #pragma once
 // The keys of a dialog-like window: Tab and Shift+Tab through the enabled
 // controls in the order of the steps, arrow keys within the mode pair, Enter
-// converts, Escape cancels a running job. Space is the buttons' own.
+// presses the focused push button or else converts, Escape cancels a running
+// job. Space is the buttons' own.
 
 #include <windows.h>
 

@@ -14,6 +14,7 @@
 #include "ui/layout.h"
 #include "ui/memory_monitor.h"
 #include "ui/owned_handles.h"
+#include "ui/tooltips.h"
 #include "ui/window_commands.h"
 #include "ui/window_progress.h"
 
@@ -46,6 +47,13 @@ LRESULT onPaint(HWND window) {
     { const PaintScope paint(window); }
     paintCropPreview();
     return DefWindowProcW(window, WM_PAINT, 0, 0);
+}
+
+LRESULT onNotify(LPARAM lParam) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->code != TTN_GETDISPINFOW) return drawImageButton(header);
+    onTooltipText(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
+    return 0;
 }
 
 LRESULT onTimer(HWND window, WPARAM timerId) {
@@ -88,6 +96,7 @@ bool startMainWindow(HINSTANCE instance, int showCommand) {
     appState.mainWindow = createMainWindow(instance);
     if (appState.mainWindow == nullptr) return false;
     buildMainWindow();
+    createTooltips();
     DragAcceptFiles(appState.mainWindow, TRUE);
     resetWindowState();
     SetTimer(appState.mainWindow, memoryTimerId, memoryTimerPeriodMs, nullptr);
@@ -112,7 +121,7 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
     case WM_DESTROY: return onDestroy(window);
     case WM_NCDESTROY: return onNcDestroy(window, wParam, lParam);
     case WM_PAINT: return onPaint(window);
-    case WM_NOTIFY: return drawImageButton(reinterpret_cast<const NMHDR*>(lParam));
+    case WM_NOTIFY: return onNotify(lParam);
     case WM_COMMAND: handleCommand(wParam); break;
     case WM_ACTIVATE: return onActivate(window, wParam, lParam);
     case WM_SETFOCUS: return onSetFocus(window, wParam, lParam);

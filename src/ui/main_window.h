@@ -15,7 +15,8 @@ inline constexpr int mainWindowHeight = 760;
 // half-difference, so the corner never leaves the screen.
 POINT mainWindowOrigin(int screenWidth, int screenHeight);
 
-// Registers the class, creates the main window with all its controls, accepts
+// Registers the class, creates the main window with all its controls and their
+// tooltips, accepts
 // dropped files, resets it to the no-file state, starts the memory timer and
 // shows the window. False when the class or the window cannot be made.
 bool startMainWindow(HINSTANCE instance, int showCommand);

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <cwchar>
-
+#include "app/correction_question.h"
 #include "app/settings_correction.h"
 #include "ui/app_state.h"
 #include "ui/control_ids.h"
@@ -13,24 +12,14 @@
 namespace morvale::ui {
 namespace {
 
-// Only the first 14 characters of an edit take part, as the settings rules expect.
-std::wstring readEdit(int id) {
-    wchar_t text[16] = {};
-    GetWindowTextW(findControl(id), text, 15);
-    return text;
-}
+// Whole: the rules read the first 14 characters, and the rest tells whether they read all of it.
+std::wstring readEdit(int id) { return controlText(findControl(id)); }
 
 bool isChecked(int id) { return SendMessageW(findControl(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 int presetSelection() { return static_cast<int>(SendMessageW(findControl(idPresetBox), CB_GETCURSEL, 0, 0)); }
 
 }  // namespace
-
-bool unitScaleWasReplaced(const std::wstring& text, double correctedScale) {
-    // The rules put exactly 1 in place of a scale near zero or not finite; a
-    // text that itself reads 1 was kept.
-    return correctedScale == 1.0 && std::wcstod(text.c_str(), nullptr) != 1.0;
-}
 
 void fillPresetList() {
     const HWND box = findControl(idPresetBox);
@@ -45,7 +34,7 @@ void onPresetSelected() {
     setControlTextf(findControl(idUnitScaleEdit), L"%d", exportPresets[row].defaultUnitScale);
 }
 
-void gatherConversionSettings() {
+std::wstring gatherConversionSettings() {
     SettingsControls controls;
     controls.cropEnabled = isChecked(idCropCheckBox);
     if (controls.cropEnabled) {
@@ -72,11 +61,11 @@ void gatherConversionSettings() {
         SetWindowTextW(findControl(idYMaxEdit), corrected.cropYMaxText.c_str());
     }
     SendMessageW(findControl(idPresetBox), CB_SETCURSEL, static_cast<WPARAM>(corrected.presetSelection), 0);
-    // The user's text stays as typed unless the rules replaced its value:
-    // rewriting "123456" as "%.5g" would make the next run use 123460.
-    if (unitScaleWasReplaced(controls.unitScaleText, corrected.settings.unitScale)) {
-        SetWindowTextW(findControl(idUnitScaleEdit), corrected.unitScaleText.c_str());
-    }
+    // The user's text stays as typed unless it was not used whole: rewriting
+    // "123456" as "%.5g" would make the next run use 123460.
+    const DiscardingCorrections discarded = findDiscardingCorrections(controls, corrected);
+    if (discarded.unitScale) SetWindowTextW(findControl(idUnitScaleEdit), discarded.unitScaleText.c_str());
+    return correctionQuestion(discarded, corrected);
 }
 
 }  // namespace morvale::ui

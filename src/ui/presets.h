@@ -9,11 +9,10 @@ namespace morvale::ui {
 void fillPresetList();
 // The preset box's selection changed: show that preset's unit scale.
 void onPresetSelected();
-// Whether the correction rules replaced the unit scale typed as `text` (its
-// corrected value is correctedScale); only then is the edit rewritten.
-bool unitScaleWasReplaced(const std::wstring& text, double correctedScale);
 // Reads the settings controls into conversionSettings (all but the mode),
-// corrected for the open grid, and shows the corrected values.
-void gatherConversionSettings();
+// corrected for the open grid, and shows the corrected values. Returns the
+// question to ask before converting when a correction threw away or turned
+// round what was typed (correction_question.h), else an empty text.
+std::wstring gatherConversionSettings();
 
 }  // namespace morvale::ui

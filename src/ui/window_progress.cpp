@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "ui/control_ids.h"
+#include "ui/control_text.h"
 #include "ui/layout.h"
 
 namespace morvale::ui {
@@ -11,10 +12,7 @@ namespace morvale::ui {
 void WindowProgress::showPreparing() { PostMessageW(mainWindow_, jobPreparingMessage, 0, 0); }
 
 void WindowProgress::beginStage(std::string_view text, int step) {
-    std::wstring wide(text.size() + 1, L'\0');
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                                           static_cast<int>(wide.size()));
-    wide.resize(static_cast<std::size_t>(length > 0 ? length : 0));
+    std::wstring wide = wideFromUtf8(text);
     {
         const std::lock_guard<std::mutex> guard(stageText_.lock);
         stageText_.text = std::move(wide);

@@ -94,8 +94,13 @@ UI_TEST(keyboard, arrowsChooseWithinTheModePairAndSpacePresses) {
 
 UI_TEST(keyboard, enterConvertsAndEscapeCancels) {
     TestWindow window;
-    // Convert is disabled without a grid: Enter does nothing.
-    pressKey(VK_RETURN);
+    // Convert is disabled without a grid: Enter on the open button opens, and
+    // a cancelled dialog leaves nothing started.
+    {
+        FileDialogAnswer cancel(window.handle(), L"");
+        pressKey(VK_RETURN);
+        CHECK(cancel.answered());
+    }
     CHECK(!conversionJobActive());
 
     openGrid(sharedGridPath("landlab_hugo_site.asc"));
@@ -134,4 +139,25 @@ UI_TEST(keyboard, enterConvertsAndEscapeCancels) {
     // Escape with no job changes nothing.
     pressKey(VK_ESCAPE);
     CHECK(!appState.cancelRequested && !conversionJobActive());
+}
+
+UI_TEST(keyboard, enterPressesTheFocusedPushButton) {
+    TestWindow window;
+    openGrid(sharedGridPath("richdem_pit.asc"));
+    const std::filesystem::path output = scratchFolder() / L"entered.obj";
+    SetFocus(findControl(idSaveAsButton));
+    {
+        FileDialogAnswer answer(window.handle(), output.wstring());
+        pressKey(VK_RETURN);
+        CHECK(answer.answered());
+    }
+    CHECK(appState.outputPath == output);
+    CHECK(!conversionJobActive() && !std::filesystem::exists(output));
+
+    click(idCropCheckBox);
+    SetWindowTextW(findControl(idXMinEdit), L"5");
+    SetFocus(findControl(idCropResetButton));
+    pressKey(VK_RETURN);
+    CHECK_EQ(textOf(idXMinEdit), std::wstring(L"1"));
+    CHECK(!conversionJobActive());
 }

@@ -302,6 +302,7 @@ UI_TEST(layout, everyLabelShowsWhole) {
         texts.emplace_back(id, id == idXllLabel ? L"xll center:" : L"yll center:");
     }
     texts.emplace_back(idStatusLine, L"Getting elevation data from input file and outputting the vertices...");
+    texts.emplace_back(idStatusLine, degreesNoteText);
     texts.emplace_back(idMemoryUsedValue, L"9999.99 MB");
     for (const auto& [id, text] : texts) {
         const ControlSpec* entry = findControlSpec(id);

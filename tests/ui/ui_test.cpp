@@ -98,6 +98,8 @@ TestWindow::TestWindow() {
     appState.focusedControl = 0;
     gridHeader = {};
     conversionSettings = {};
+    // The pointer waits off the window: a tooltip would cover what the tests read from the screen.
+    SetCursorPos(0, 0);
     if (!startMainWindow(GetModuleHandleW(nullptr), SW_SHOWNORMAL)) {
         reportFailure(__FILE__, __LINE__, "the main window did not start");
     }
@@ -139,8 +141,8 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
 
 void click(int controlId) { SendMessageW(morvale::ui::findControl(controlId), BM_CLICK, 0, 0); }
 
-BoxCloser::BoxCloser(HWND owner, int timeoutMs, std::function<void()> whileShown) {
-    helper_ = std::thread([this, owner, timeoutMs, whileShown] {
+BoxCloser::BoxCloser(HWND owner, int timeoutMs, std::function<void()> whileShown, int answer) {
+    helper_ = std::thread([this, owner, timeoutMs, whileShown, answer] {
         const HWND statusLine = morvale::ui::findControl(268);
         for (int waited = 0; waited < timeoutMs; waited += 20) {
             if (const HWND box = findOwnedDialog(owner, messageBoxTextId)) {
@@ -160,7 +162,7 @@ BoxCloser::BoxCloser(HWND owner, int timeoutMs, std::function<void()> whileShown
                     }
                 }
                 if (whileShown) whileShown();
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
                 return;
             }
             Sleep(20);

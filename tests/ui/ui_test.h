@@ -49,7 +49,7 @@ void click(int controlId);
 
 // Reads and closes, from a helper thread, the next message box owned by the
 // main window (the thread that shows a box waits inside it). whileShown runs
-// on the helper before the box is closed.
+// on the helper before the box is closed; answer is the button that closes it.
 struct SeenBox {
     bool found = false;
     std::wstring caption, text;
@@ -58,7 +58,7 @@ struct SeenBox {
 };
 class BoxCloser {
 public:
-    explicit BoxCloser(HWND owner, int timeoutMs = 10000, std::function<void()> whileShown = {});
+    explicit BoxCloser(HWND owner, int timeoutMs = 10000, std::function<void()> whileShown = {}, int answer = IDOK);
     ~BoxCloser() { result(); }
     SeenBox result();  // waits for the helper (at most a few seconds)
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/correction_question.h"
 #include "app/settings_correction.h"
 #include "mesh/axis_order.h"
 
@@ -159,4 +160,46 @@ TEST(AxisOrder, EveryPresetIsARotationOfTheMapFrame) {
     const VertexCoordinates cinema = applyAxisOrder(2, 2, 3, 4);
     EXPECT_EQ(cinema.second, 4);
     EXPECT_EQ(cinema.third, -3);
+}
+
+TEST(CorrectionQuestion, AsksOnlyWhenWhatWasTypedIsDiscardedOrReversed) {
+    const auto ask = [](const SettingsControls& c) {
+        const CorrectedSettings corrected = correctSettings(c, 100, 50);
+        return correctionQuestion(findDiscardingCorrections(c, corrected), corrected);
+    };
+    // A reversed window, a text that is no number, one longer than the 14 characters read.
+    EXPECT_EQ(ask(cropControls(L"400", L"1", L"300", L"50")),
+              L"The crop was corrected to x 1..100, y 1..50: convert with these values?");
+    for (const wchar_t* typed : {L"12abc", L"", L"abc", L"000000000000007"})
+        EXPECT_NE(ask(cropControls(typed, L"1", L"9", L"9")), L"") << typed;
+    EXPECT_NE(ask(cropControls(L"1", L"9", L"9", L"3")), L"");
+    // Clamps to the grid's edge stay silent, blanks around a number too; so
+    // does a window that is off.
+    EXPECT_EQ(ask(cropControls(L"0", L"-4", L"150", L"999")), L"");
+    EXPECT_EQ(ask(cropControls(L" 7 ", L"+2", L"7", L"12345678901234")), L"");
+    SettingsControls off = cropControls(L"9", L"x", L"1", L"");
+    off.cropEnabled = false;
+    EXPECT_EQ(ask(off), L"");
+
+    // The scale: what the field shows afterwards is exactly the number used.
+    for (const auto& [typed, shown] :
+         {std::pair{L"abc", L"1"}, std::pair{L"0,5", L"1"}, std::pair{L"1e999", L"1"}, std::pair{L"2abc", L"2"},
+          std::pair{L"", L"1"}, std::pair{L" 12345678901234567890123456789012", L"1234567890123"}}) {
+        SettingsControls c;
+        c.unitScaleText = typed;
+        const DiscardingCorrections found = findDiscardingCorrections(c, correctSettings(c, 5, 5));
+        EXPECT_TRUE(found.unitScale && !found.crop) << typed;
+        EXPECT_EQ(found.unitScaleText, shown) << typed;
+    }
+    for (const wchar_t* typed : {L"123456", L" 2.5 ", L"1.0", L"-0.001", L"1e3"}) {
+        SettingsControls c;
+        c.unitScaleText = typed;
+        EXPECT_FALSE(findDiscardingCorrections(c, correctSettings(c, 5, 5)).unitScale) << typed;
+    }
+    SettingsControls c;
+    c.unitScaleText = L"abc";
+    EXPECT_EQ(ask(c), L"The unit scale was corrected to 1: convert with this value?");
+    c = cropControls(L"5", L"1", L"2", L"50");
+    c.unitScaleText = L"3x";
+    EXPECT_EQ(ask(c), L"The crop was corrected to x 1..2, y 1..50 and the unit scale to 3: convert with these values?");
 }
