@@ -280,8 +280,14 @@ void buildMainWindow() {
         }
     }
     keepFieldsAboveTheirLabels();
-    // The options button lies over the right end of the output name field: above it.
+    // The options button lies over the right ends of the output fields: above
+    // them, and they clipped by it, or a field repainted (a new name, a
+    // tooltip's notice) would wipe the button's upper half.
     SetWindowPos(findControl(idMeshOptionsButton), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    for (const int fieldId : {idOutputFolderValue, idOutputNameValue}) {
+        const HWND field = findControl(fieldId);
+        SetWindowLongPtrW(field, GWL_STYLE, GetWindowLongPtrW(field, GWL_STYLE) | WS_CLIPSIBLINGS);
+    }
 }
 
 void releaseWindowResources() { resources = WindowResources{}; }
