@@ -264,10 +264,13 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
 
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const ConversionResult result = finishRun(stats, cancelRequested, seconds, settings, built, written);
-    if (!floating && (request.maxError || request.maxTriangles > 0)) {
-        // The simplified surface is made of triangles, not quads.
+    const bool simplifiedSurface = !floating && (request.maxError || request.maxTriangles > 0);
+    if (simplifiedSurface || request.solid) {
+        // The simplified surface and the solid are made of triangles, not quads.
         stats.triangleCount = built.quadCount;
         stats.quadCount = 0;
+    }
+    if (simplifiedSurface) {
         stats.errorReached = simplified.errorReached;
         stats.budgetReached = simplified.budgetReachable;
     }
