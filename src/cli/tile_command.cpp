@@ -270,6 +270,7 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
     common.format = options.format ? *options.format : outputFile ? formatOfPath(*options.output) : OutputFormat::obj;
     common.attributes = options.attributes;
     common.maxError = options.maxError;
+    common.zScale = options.zScale;
     if (const char* conflict = conversionConflict(common)) {
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
         return ExitStatus::usageError;

@@ -48,6 +48,12 @@ struct ConversionStats {
     double errorReached = -1.0;  // simplified Interpolated runs: the largest vertical error; else -1
     bool budgetReached = true;   // false: --max-triangles asked for fewer than holes and borders need
     double surfaceLowest = 0.0;  // conversionSolidBaseNotBelow: the surface's lowest elevation (grid units)
+    // With ConversionRequest::measureModel or a solid (output units): the
+    // surface's range and the solid's base (the lowest elevation without one).
+    bool modelMeasured = false;
+    double modelLowest = 0.0;
+    double modelHighest = 0.0;
+    double modelBase = 0.0;
 };
 
 // Fills stats at the end of a run; reads the cancel flag to mark a cancelled run.

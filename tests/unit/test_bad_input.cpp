@@ -300,6 +300,14 @@ TEST(BadInput, OptionMistakesAreRefusedWithTheTextAndWhatWasMeant) {
         {{"--mode", "floating-plane"}, "is not one of interpolated, floating-planes; did you mean floating-planes?"},
         {{"--uv-extent", "crop"}, "--uv-extent: 'crop' is not one of grid, window\n"},
         {{"--format", "objj"}, "did you mean obj?"},
+        {{"--z-scale", "0"}, "--z-scale: '0' is not above 0"},
+        {{"--z-scale", "-2"}, "--z-scale: '-2' is not above 0"},
+        {{"--z-scale", "inf"}, "--z-scale: 'inf' is not a finite number"},
+        {{"--z-scale", "nan"}, "--z-scale: 'nan' is not a finite number"},
+        {{"--size", "0"}, "--size: '0' is not above 0 millimetres"},
+        {{"--size", "150", "--scale", "2"}, "--size cannot be used with --scale"},
+        {{"--base-thickness", "-1"}, "--base-thickness: '-1' is not above 0"},
+        {{"--base-thickness", "2", "--solid", "0"}, "--base-thickness cannot be used with --solid BASE"},
     };
     const fs::path out = dir / "out.obj";
     for (const Mistake& mistake : mistakes) {

@@ -22,6 +22,7 @@
 #include "cli_child.h"
 #include "conversion_fixture.h"
 #include "mesh/simplify/terrain_simplifier.h"
+#include "mesh_file_shape.h"
 #include "obj_shape.h"
 #include "test_support.h"
 #include "tool_run.h"
@@ -70,6 +71,18 @@ Obj readObj(const std::filesystem::path& path) {
         }
     }
     return obj;
+}
+
+// A closed STL's volume by the divergence theorem, summed in double from its own corners.
+double stlVolume(const std::filesystem::path& path) {
+    const StlShape shape = inspectStl(readFile(path));
+    double volume = 0.0;
+    for (std::size_t t = 0; t + 9 <= shape.corners.size(); t += 9) {
+        const float* c = &shape.corners[t];
+        const double ax = c[0], ay = c[1], az = c[2], bx = c[3], by = c[4], bz = c[5], cx = c[6], cy = c[7], cz = c[8];
+        volume += (ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx)) / 6.0;
+    }
+    return volume;
 }
 
 // The surface height of triangle (a, b, c) at (x, y), when (x, y) lies inside it.
@@ -157,7 +170,48 @@ TEST(ConvertOutputs, SolidsAreClosedWithThePrismVolume) {
                                  "Total disconnected facets"})
             EXPECT_EQ(reported(report.output, zero), 0.0) << settings << " " << zero << "\n" << report.output;
         EXPECT_NEAR(reported(report.output, "Volume"), volume, 1e-5 * volume) << settings;
+        // admesh sums in single precision; in double from the STL's own corners the volume is exact.
+        EXPECT_NEAR(stlVolume(dir / "solid.stl"), volume, 1e-6 * volume) << settings;
     }
+}
+
+// What a print asks for: elevations exaggerated (after centring; the
+// simplifier's bound stays in grid units, so it keeps the same triangles), a
+// size in millimetres, and a base thickness under the lowest point.
+TEST(ConvertOutputs, PrintingOptionsScaleTheModel) {
+    ScratchDir dir;
+    const std::filesystem::path grid = sharedGrid("flopy_freyberg_top.asc");
+    for (const char* settings : {"--center-z", "--max-error 1 --center-z", "--mode floating-planes"}) {
+        const std::string common = std::string(settings) + " -q --format stl ";
+        ASSERT_EQ(convert(grid, common + "-o " + quoted(dir / "flat.stl")).status, 0);
+        ASSERT_EQ(convert(grid, common + "--z-scale 2.5 -o " + quoted(dir / "tall.stl")).status, 0);
+        const StlShape flat = inspectStl(readFile(dir / "flat.stl")), tall = inspectStl(readFile(dir / "tall.stl"));
+        ASSERT_EQ(flat.count, tall.count) << settings;
+        for (std::size_t i = 0; i < flat.corners.size(); i += 3) {
+            ASSERT_EQ(flat.corners[i], tall.corners[i]);
+            ASSERT_EQ(flat.corners[i + 1], tall.corners[i + 1]);
+            ASSERT_NEAR(tall.corners[i + 2], 2.5f * flat.corners[i + 2], 1e-3f) << settings << " corner " << i / 3;
+        }
+    }
+    // 20 x 40 cells of 250 (grid units taken as metres): the longer side, 10 km, becomes 150 mm.
+    const ToolRun print = convert(grid, "--size 150 --z-scale 4 --base-thickness 3 -o " + quoted(dir / "print.stl"));
+    ASSERT_EQ(print.status, 0) << print.output;
+    const StlShape solid = inspectStl(readFile(dir / "print.stl"));
+    float low[3] = {1e30f, 1e30f, 1e30f}, high[3] = {-1e30f, -1e30f, -1e30f};
+    for (std::size_t i = 0; i < solid.corners.size(); ++i) {
+        low[i % 3] = std::min(low[i % 3], solid.corners[i]);
+        high[i % 3] = std::max(high[i % 3], solid.corners[i]);
+    }
+    EXPECT_NEAR(std::max(high[0] - low[0], high[1] - low[1]), 150.0, 1e-3);
+    EXPECT_NEAR(reported(print.output, "Map scale: 1"), 66667, 0.5) << print.output;
+    EXPECT_NEAR(reported(print.output, "Model height"), high[2] - low[2], 0.006) << print.output;
+    EXPECT_EQ(reported(print.output, "Base thickness"), 3.0) << print.output;
+    EXPECT_EQ(reported(print.output, "Vertical exaggeration"), 4.0) << print.output;
+    // The base lies 3 mm under the surface's lowest corner: the lowest corner above the base.
+    float lowestAbove = 1e30f;
+    for (std::size_t i = 2; i < solid.corners.size(); i += 3)
+        if (solid.corners[i] > low[2]) lowestAbove = std::min(lowestAbove, solid.corners[i]);
+    EXPECT_NEAR(lowestAbove - low[2], 3.0f, 1e-4f);
 }
 
 TEST(ConvertOutputs, MaxErrorKeepsItsBoundAndCropsShareTheirBorder) {

@@ -68,6 +68,7 @@ public:
     // The base can be set late, once the window's elevation range is known:
     // it is used from endVertices() on.
     void setBaseElevation(double elevation) { options_.baseElevation = elevation; }
+    double baseElevation() const { return options_.baseElevation; }
 
     // It cuts its own spool to the kept vertices and passes the cut on.
     bool acceptsVerticesAhead() override { return inner_.acceptsVerticesAhead(); }
