@@ -178,7 +178,7 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
     request.outputPath = options.output ? *options.output : names.outputPath;
     if (!options.output) request.outputPath.replace_extension(formatExtension(request.format));
-    request.solid = options.solid;
+    request.solid = options.solid || outputWriter(request.format).alwaysSolid;
     request.solidBase = options.solidBase;
     request.baseThickness = options.baseThickness;
     request.zScale = options.zScale;
@@ -227,6 +227,10 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
     std::signal(SIGINT, SIG_DFL);
 
+    if (result == conversionSolidWithoutCells) {
+        std::fprintf(stderr, "morvale-convert: %s\n", solidWithoutCellsText);
+        return conversionExitStatus(result, stats);
+    }
     if (result == conversionSolidBaseNotBelow) {
         std::fprintf(stderr, "morvale-convert: %s\n", solidBaseNotBelowText(request, stats).c_str());
         return conversionExitStatus(result, stats);

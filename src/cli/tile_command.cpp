@@ -275,6 +275,13 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
         return ExitStatus::usageError;
     }
+    if (outputWriter(common.format).alwaysSolid) {
+        std::fprintf(stderr,
+                     "morvale-convert: %s holds a closed solid, which several inputs do not make (each tile would "
+                     "stand on walls of its own); nothing written\n",
+                     outputWriter(common.format).name);
+        return ExitStatus::usageError;
+    }
     if (!options.writeSeams) {
         const TextureNote texture = checkTextureFor(options.attributes.texture, common.format);
         if (texture.verdict != TextureVerdict::fine)

@@ -166,6 +166,12 @@ std::int64_t windowCells(const ConversionSettings& s) {
 
 const char* conversionConflict(const ConversionRequest& request) {
     const ConversionSettings& s = request.settings;
+    const OutputWriter& format = outputWriter(request.format);
+    if (format.notInThisBuild != nullptr) return format.notInThisBuild;
+    if (format.alwaysSolid && s.mode == TerrainMode::FloatingPlanes)
+        return "3MF holds a closed solid, which floating planes cannot make: use the interpolated mode";
+    if (format.alwaysSolid && s.centerZ)
+        return "3MF cannot be used with --center-z: the print stands on its base, which centring would move";
     if (request.solid && s.mode == TerrainMode::FloatingPlanes)
         return "--solid closes the interpolated surface only: floating planes share no edges to close into a solid";
     if (!(request.zScale > 0.0) || !std::isfinite(request.zScale))
@@ -279,6 +285,7 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         LowestVertex lowest;
         build(first, lowest);
         double low = 0.0, high = 0.0;
+        if (!lowest.range.inGrid(zUnits, low, high) && !cancelRequested.load()) return conversionSolidWithoutCells;
         if (lowest.range.inGrid(zUnits, low, high) && *request.solidBase >= low) {
             stats.surfaceLowest = low;
             return conversionSolidBaseNotBelow;
@@ -324,6 +331,14 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     if (built.failure != BuildFailure::none)
         return built.failure == BuildFailure::vertexTable ? conversionVertexTableFailed : conversionQuadTableFailed;
     const bool written = closed && built.written;
+    if (request.solid && !stats.modelMeasured && !cancelRequested.load()) {
+        // Nothing to close: what the writer made goes again.
+        for (const std::filesystem::path& path : outputFiles(request)) {
+            std::error_code ignored;
+            std::filesystem::remove(path, ignored);
+        }
+        return conversionSolidWithoutCells;
+    }
 
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const ConversionResult result = finishRun(stats, cancelRequested, seconds, settings, built, written);

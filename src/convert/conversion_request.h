@@ -59,6 +59,9 @@ struct ConversionRequest {
 const char* conversionConflict(const ConversionRequest& request);
 const char* conversionRefusal(const ConversionRequest& request);
 
+inline constexpr const char* solidWithoutCellsText =
+    "the crop window holds no data cell: a solid needs a surface to close; nothing written";
+
 // Why a run ended with conversionSolidBaseNotBelow, in one sentence.
 std::string solidBaseNotBelowText(const ConversionRequest& request, const ConversionStats& stats);
 

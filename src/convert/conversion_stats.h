@@ -27,6 +27,9 @@ enum : ConversionResult {
     // A tile that the seam index it is converted with does not match: edited
     // since the index was written, or not in it. Listed, never converted.
     conversionTileNotAsIndexed = -10,
+    // A solid asked of a crop window without a data cell: no surface to
+    // close. Its output is removed (or never touched, with --solid BASE).
+    conversionSolidWithoutCells = -11,
 };
 
 // True for the results that end a job with a failure box instead of a summary.

@@ -24,6 +24,7 @@
 #include "mesh/simplify/terrain_simplifier.h"
 #include "mesh_file_shape.h"
 #include "obj_shape.h"
+#include "threemf/threemf_writer.h"
 #include "test_support.h"
 #include "tool_run.h"
 
@@ -172,6 +173,27 @@ TEST(ConvertOutputs, SolidsAreClosedWithThePrismVolume) {
         EXPECT_NEAR(reported(report.output, "Volume"), volume, 1e-5 * volume) << settings;
         // admesh sums in single precision; in double from the STL's own corners the volume is exact.
         EXPECT_NEAR(stlVolume(dir / "solid.stl"), volume, 1e-6 * volume) << settings;
+    }
+}
+
+// lib3mf reads every 3MF back: a closed solid in millimetres with the
+// summary's triangles (only the vertices they name), whatever the options.
+TEST(ConvertOutputs, ThreeMfReadsBackAsTheSolidWritten) {
+    ScratchDir dir;
+    for (const char* grid : {"flopy_freyberg_top.asc", "landlab_hugo_site.asc"}) {
+        for (const char* settings : {"", "--max-error 1", "--size 120 --z-scale 3 --base-thickness 2",
+                                     "--crop 20,10,60,40 --solid 0 --preset blender", "--max-triangles 60"}) {
+            const std::filesystem::path out = dir / "print.3mf";
+            const ToolRun converted = convert(sharedGrid(grid), std::string(settings) + " -o " + quoted(out));
+            ASSERT_EQ(converted.status, 0) << grid << " " << settings << "\n" << converted.output;
+            morvale::ThreeMfContents contents;
+            ASSERT_TRUE(morvale::readThreeMf(out, contents)) << grid << " " << settings;
+            EXPECT_EQ(contents.objects, 1);
+            EXPECT_TRUE(contents.millimetres);
+            EXPECT_TRUE(contents.manifold) << grid << " " << settings;
+            EXPECT_EQ(contents.triangles, reported(converted.output, "Triangles")) << grid << " " << settings;
+            EXPECT_LE(contents.vertices, reported(converted.output, "Vertices")) << "only the vertices faces name";
+        }
     }
 }
 
