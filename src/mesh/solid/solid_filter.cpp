@@ -182,7 +182,6 @@ bool SolidFilter::writeBottom() {
         if (faceBuffer_.size() >= batchFaces * 3) flushFaces(false);
     }
     flushFaces(false);
-    bottomTriangles_ = static_cast<std::int64_t>(triangles.size() / 3);
     return true;
 }
 

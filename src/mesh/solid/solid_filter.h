@@ -100,7 +100,6 @@ private:
     std::vector<DirectedEdge> wallEdges_;
     std::vector<OutlineEdge> outline_;  // every wall's edge, for the bottom
     bool bottomOk_ = true;
-    std::int64_t bottomTriangles_ = 0;
 };
 
 }  // namespace morvale
