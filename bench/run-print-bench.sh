@@ -49,7 +49,7 @@ done
 
 row() {
   printf '%-22s %10.1f MB %8.2f s %8.1f MB\n' "$1" "$(awk '{ print $1 / 1e6 }' "$work/$2.bytes")" \
-    "$(median "$work/$2")" "$(awk '{ print $2 / 1024 }' <<<"$(maxOf "$work/$2")" )"
+    "$(median "$work/$2")" "$(awk -v k="$(maxOf "$work/$2")" 'BEGIN { print k / 1024 }')"
 }
 echo
 printf '%-22s %13s %10s %11s\n' "4000 x 4000, STL" "size" "time" "peak"
