@@ -13,6 +13,9 @@ namespace {
 constexpr std::size_t batchVertices = 4096;
 constexpr std::size_t batchFaces = 4096;
 constexpr std::size_t uvDoubles = 2;
+// A spooled surface vertex: east and north (a base copy takes the base's
+// elevation), then its texture coordinate when there is one.
+constexpr std::size_t xyDoubles = 2;
 }  // namespace
 
 double defaultSolidBase(double lowestElevation, double highestElevation) {
@@ -29,15 +32,15 @@ std::int64_t solidFaceBound(std::int64_t surfaceFaces, int faceCorners) {
 }
 
 SolidFilter::SolidFilter(MeshSink& inner, const SolidOptions& options, const std::atomic<bool>* cancelRequested)
-    : inner_(inner), options_(options),
-      surface_(sizeof(double) * (3 + uvDoubles), options.memoryBudget, options.spoolPath) {
+    : inner_(inner), options_(options) {
     gate_.cancelRequested = cancelRequested;
 }
 
 void SolidFilter::begin(const MeshInfo& info) {
     assert(info.faceCorners == 3 || info.faceCorners == 4);
     info_ = info;
-    recordDoubles_ = info.uv ? 3 + uvDoubles : 3;
+    recordDoubles_ = info.uv ? xyDoubles + uvDoubles : xyDoubles;
+    surface_.emplace(sizeof(double) * recordDoubles_, options_.memoryBudget, options_.spoolPath);
     MeshInfo out = info;
     out.normals = NormalLayout::none;
     // The bottom is triangles: quads are split like the STL writer splits them.
@@ -52,11 +55,11 @@ void SolidFilter::vertices(const VertexBatch& batch) {
     out.normal = nullptr;
     out.cancellable = false;
     inner_.vertices(out);
-    double record[3 + uvDoubles] = {};
+    double record[xyDoubles + uvDoubles] = {};
     for (std::size_t i = 0; i < batch.count; ++i) {
-        std::memcpy(record, batch.position + 3 * i, 3 * sizeof(double));
-        if (info_.uv) std::memcpy(record + 3, batch.uv + 2 * i, uvDoubles * sizeof(double));
-        surface_.append(record);
+        std::memcpy(record, batch.position + 3 * i, xyDoubles * sizeof(double));
+        if (info_.uv) std::memcpy(record + xyDoubles, batch.uv + 2 * i, uvDoubles * sizeof(double));
+        surface_->append(record);
     }
     surfaceVertices_ += static_cast<std::int64_t>(batch.count);
 }
@@ -64,7 +67,7 @@ void SolidFilter::vertices(const VertexBatch& batch) {
 void SolidFilter::keepVertices(std::int64_t count) {
     if (count < surfaceVertices_) {
         surfaceVertices_ = count < 0 ? 0 : count;
-        surface_.truncate(surfaceVertices_);
+        surface_->truncate(surfaceVertices_);
     }
     inner_.keepVertices(count);
 }
@@ -81,17 +84,17 @@ void SolidFilter::endVertices() {
         const std::size_t count = static_cast<std::size_t>(
             std::min<std::int64_t>(static_cast<std::int64_t>(batchVertices), surfaceVertices_ - first));
         for (std::size_t i = 0; i < count; ++i) {
-            const unsigned char* bytes = surface_.at(first + static_cast<std::int64_t>(i));
+            const unsigned char* bytes = surface_->at(first + static_cast<std::int64_t>(i));
             if (!bytes) {
                 readable = false;
                 break;
             }
-            double record[3 + uvDoubles];
+            double record[xyDoubles + uvDoubles];
             std::memcpy(record, bytes, recordDoubles_ * sizeof(double));
             position[3 * i] = record[0];
             position[3 * i + 1] = record[1];
             position[3 * i + 2] = options_.baseElevation;
-            if (info_.uv) std::memcpy(&uv[uvDoubles * i], record + 3, uvDoubles * sizeof(double));
+            if (info_.uv) std::memcpy(&uv[uvDoubles * i], record + xyDoubles, uvDoubles * sizeof(double));
         }
         if (!readable) break;
         VertexBatch out;
@@ -167,7 +170,7 @@ bool SolidFilter::writeBottom() {
     ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
     std::vector<OutlinePoint> points(ends.size());
     for (std::size_t i = 0; i < ends.size(); ++i) {
-        const unsigned char* bytes = surface_.at(ends[i] - 1);
+        const unsigned char* bytes = surface_->at(ends[i] - 1);
         if (!bytes) return false;
         double xy[2];
         std::memcpy(xy, bytes, sizeof xy);
@@ -203,7 +206,7 @@ MeshWritten SolidFilter::end() {
     MeshWritten written = inner_.end();
     if (!bottomOk_) written.ok = false;
     // A spool that could not be written or read back left the solid open.
-    if (surface_.failed()) written.ok = false;
+    if (surface_ && surface_->failed()) written.ok = false;
     return written;
 }
 

@@ -37,6 +37,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "mesh/batch_gate.h"
@@ -90,8 +91,8 @@ private:
     SolidOptions options_;
     BatchGate gate_;
     MeshInfo info_;
-    RecordSpool surface_;
-    std::size_t recordDoubles_ = 3;
+    std::optional<RecordSpool> surface_;  // made by begin(), sized by the texture coordinates
+    std::size_t recordDoubles_ = 2;
     std::int64_t surfaceVertices_ = 0;
     bool baseWritten_ = false;
     EdgeTable openEdges_;                      // unpaired directed edges
