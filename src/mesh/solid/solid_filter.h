@@ -58,7 +58,7 @@ std::int64_t solidFaceBound(std::int64_t surfaceFaces, int faceCorners);
 
 struct SolidOptions {
     double baseElevation = 0.0;            // output units, the map frame's elevation
-    std::size_t memoryBudget = 64u << 20;  // bytes of surface vertices kept in RAM
+    std::size_t memoryBudget = 16u << 20;  // bytes of surface vertices kept in RAM (1M vertices)
     std::filesystem::path spoolPath;       // where they go past the budget (a file the filter removes)
 };
 
