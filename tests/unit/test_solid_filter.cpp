@@ -11,6 +11,7 @@
 
 #include "glb/glb_writer.h"
 #include "mesh/solid/edge_table.h"
+#include "mesh/solid/outline_bottom.h"
 #include "mesh/solid/solid_filter.h"
 #include "mesh_file_shape.h"
 #include "outline_harness.h"
@@ -209,6 +210,13 @@ TEST(OutlineBottom, CellPatternsCloseWithTheirOwnArea) {
     }
     // About one triangle per outline edge (each hole adds two).
     EXPECT_LE(triangles, edges * 5 / 4);
+    // Edges that do not close into loops are refused, the triangles left as they were.
+    std::vector<std::int64_t> kept{7, 8, 9};
+    const std::vector<OutlinePoint> points{{1, 0, 0}, {2, 1, 0}, {3, 1, 1}};
+    EXPECT_FALSE(triangulateOutline({{1, 2}, {2, 3}}, points, kept));
+    EXPECT_FALSE(triangulateOutline({{1, 2}, {2, 3}, {3, 1}, {1, 3}}, points, kept));
+    EXPECT_FALSE(triangulateOutline({{1, 3}, {3, 1}}, points, kept));  // slanted
+    EXPECT_EQ(kept, (std::vector<std::int64_t>{7, 8, 9}));
 }
 
 TEST(SolidFilter, DefaultBaseIsATenthOfTheReliefBelow) {

@@ -75,7 +75,7 @@ bool buildOutline(const std::vector<OutlineEdge>& edges, const std::vector<Outli
     });
     for (std::size_t i = 0, j = 0; i < n;) {
         const std::int64_t v = edges[static_cast<std::size_t>(arriving[i])].to;
-        std::size_t iEnd = i, jEnd = j;
+        std::size_t iEnd = i, jEnd = 0;
         while (iEnd < n && edges[static_cast<std::size_t>(arriving[iEnd])].to == v) ++iEnd;
         while (j < n && edges[static_cast<std::size_t>(leaving[j])].from < v) ++j;
         jEnd = j;
@@ -103,6 +103,9 @@ bool buildOutline(const std::vector<OutlineEdge>& edges, const std::vector<Outli
         i = iEnd;
         j = jEnd;
     }
+    // A leaving edge at a vertex no edge arrives at: not closed there.
+    for (std::size_t k = 0; k < n; ++k)
+        if (o.prev[k] == none) return false;
     return true;
 }
 
