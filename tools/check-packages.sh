@@ -38,6 +38,8 @@ grep -v '^running with root' <<<"$lintian_report" || true
 [ "$lintian_status" -eq 0 ] || fail "lintian reports errors"
 depends=$(dpkg-deb -f "$deb" Depends)
 case $depends in *libc6*libstdc++6*) ;; *) fail "unexpected dependencies: $depends" ;; esac
+# 3MF output is written through lib3mf's shared library.
+case $depends in *lib3mf1*) ;; *) fail "no dependency on lib3mf1 (3MF output): $depends" ;; esac
 
 step "Debian package: dpkg -i and -r in a throw-away root"
 fake=$work/root

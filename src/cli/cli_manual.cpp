@@ -92,6 +92,22 @@ constexpr OptionEntry options[] = {
      "the surface's lowest point (default: below it\n"
      "by a tenth of the relief)",
      true},
+    {OptionId::baseThickness, nullptr, "--base-thickness", "MM", false, ValueKind::number, nullptr,
+     "a closed solid (implies --solid) whose bottom lies\n"
+     "MM output units (millimetres with --size) below\n"
+     "the surface's lowest point",
+     true},
+    {OptionId::zScale, nullptr, "--z-scale", "F", false, ValueKind::number, nullptr,
+     "vertical exaggeration: elevations times F (after\n"
+     "--center-z, before the unit scale; --max-error\n"
+     "stays in the grid's elevation units)",
+     true},
+    {OptionId::size, nullptr, "--size", "MM", false, ValueKind::number, nullptr,
+     "for printing: the unit scale that makes the crop\n"
+     "window's longer side MM millimetres (not with\n"
+     "--scale); the summary gives the map scale, the\n"
+     "model's height and its base thickness",
+     true},
     {OptionId::jobs, "-j", nullptr, "N", false, ValueKind::number, nullptr,
      "convert N inputs at a time, one core each\n"
      "(default: the number of cores)",

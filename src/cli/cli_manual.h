@@ -42,6 +42,9 @@ enum class OptionId {
     quiet,
     help,
     version,
+    zScale,
+    size,
+    baseThickness,
 };
 
 // What an option's value is, for the shell's completion.

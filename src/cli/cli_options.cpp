@@ -264,6 +264,31 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
             o.maxTriangles = budget;
             break;
         }
+        case OptionId::zScale: {
+            const std::string text = toNarrow(*value);
+            if (!readNumber(name, text, o.zScale, parsed.error)) return parsed;
+            if (!(o.zScale > 0.0))
+                return fail("--z-scale: '" + text + "' is not above 0; elevations are multiplied by it");
+            break;
+        }
+        case OptionId::size: {
+            const std::string text = toNarrow(*value);
+            double size = 0.0;
+            if (!readNumber(name, text, size, parsed.error)) return parsed;
+            if (!(size > 0.0)) return fail("--size: '" + text + "' is not above 0 millimetres");
+            o.size = size;
+            break;
+        }
+        case OptionId::baseThickness: {
+            const std::string text = toNarrow(*value);
+            double thickness = 0.0;
+            if (!readNumber(name, text, thickness, parsed.error)) return parsed;
+            if (!(thickness > 0.0))
+                return fail("--base-thickness: '" + text + "' is not above 0; it is the slab under the lowest point");
+            o.baseThickness = thickness;
+            o.solid = true;
+            break;
+        }
         case OptionId::writeSeams: o.writeSeams = std::filesystem::path(*value); break;
         case OptionId::seams:
             o.seams = std::filesystem::path(*value);
@@ -305,6 +330,9 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
     }
     if (!haveInput && !o.help && !o.version) return fail("no input file given");
     if (o.writeSeams && o.seams) return fail("--write-seams and --seams cannot be used together");
+    if (o.size && o.scale) return fail("--size cannot be used with --scale: --size chooses the unit scale");
+    if (o.baseThickness && o.solidBase)
+        return fail("--base-thickness cannot be used with --solid BASE: both place the base; give one");
     if (o.tileRow > 0 && !o.tileSize) return fail("--tile names a tile of --tile-size: give both");
     if (o.tileSize) {
         std::error_code error;
@@ -320,11 +348,17 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
                 "--max-triangles cannot be used with --tile-size: each tile would choose its own error bound; "
                 "give --max-error instead");
         if (o.cropGiven) return fail("--crop cannot be used with --tile-size: the tiles cover the whole grid");
+        if (o.size)
+            return fail("--size cannot be used with --tile-size: each tile would get a scale of its own; give --scale");
     }
     if (isTileSetRun(o) && o.solid)
         return fail(
             "--solid cannot be used with several inputs: each tile would stand on walls of its own, "
             "inside the set between neighbours, not one solid");
+    if (isTileSetRun(o) && o.size)
+        return fail(
+            "--size cannot be used with several inputs: each tile would get a scale of its own; give --scale "
+            "instead");
     if (isTileSetRun(o) && o.maxTriangles > 0)
         return fail(
             "--max-triangles cannot be used with several inputs: each tile would choose its own error "

@@ -32,9 +32,12 @@ struct CliOptions {
     AttributeSettings attributes;        // --uv, --normals, --uv-extent, --texture
     std::optional<OutputFormat> format;  // else by the output's extension
     bool solid = false;
-    std::optional<double> solidBase;  // grid units
-    std::optional<double> maxError;   // grid elevation units
-    std::int64_t maxTriangles = 0;    // 0: no budget
+    std::optional<double> solidBase;      // grid units
+    std::optional<double> maxError;       // grid elevation units
+    std::int64_t maxTriangles = 0;        // 0: no budget
+    double zScale = 1.0;                  // vertical exaggeration
+    std::optional<double> size;           // millimetres of the window's longer side
+    std::optional<double> baseThickness;  // output units under the lowest point
     // Tile sets (several inputs or a folder): parallel jobs (0: one per core),
     // the seam index to save after the first pass, or to use instead of it.
     int jobs = 0;

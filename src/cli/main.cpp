@@ -1,5 +1,6 @@
 // morvale-convert: the conversion core for scripts and batch work.
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -147,6 +148,17 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     corrected.settings.mode = options.mode;
     for (const std::string& warning : cli::correctionWarnings(options, corrected, header.ncols, header.nrows))
         std::fprintf(stderr, "morvale-convert: warning: %s\n", warning.c_str());
+    // --size: the unit scale that makes the window's longer side that many millimetres.
+    const ConversionSettings& window = corrected.settings;
+    const double longerSide =
+        std::max(window.cropXMax - window.cropXMin + 1, window.cropYMax - window.cropYMin + 1) * header.cellsize;
+    if (options.size) {
+        SettingValues values = cli::settingValues(options);
+        values.unitScale = *options.size / longerSide;
+        const TerrainMode mode = corrected.settings.mode;
+        corrected = correctSettingValues(values, header.ncols, header.nrows);
+        corrected.settings.mode = mode;
+    }
 
     ConversionRequest request;
     request.inputPath = options.input;
@@ -171,8 +183,11 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
     request.outputPath = options.output ? *options.output : names.outputPath;
     if (!options.output) request.outputPath.replace_extension(formatExtension(request.format));
-    request.solid = options.solid;
+    request.solid = options.solid || outputWriter(request.format).alwaysSolid;
     request.solidBase = options.solidBase;
+    request.baseThickness = options.baseThickness;
+    request.zScale = options.zScale;
+    request.measureModel = options.size.has_value();
     request.maxError = options.maxError;
     request.maxTriangles = options.maxTriangles;
     request.header = header;
@@ -195,6 +210,7 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     if (!options.quiet) {
         printHeader(header, names);
         printSettings(corrected, request.outputPath);
+        if (options.zScale != 1.0) std::printf("z scale:      %.10g (vertical exaggeration)\n\n", options.zScale);
         std::fflush(stdout);
     }
 
@@ -210,6 +226,10 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     }
     std::signal(SIGINT, SIG_DFL);
 
+    if (result == conversionSolidWithoutCells) {
+        std::fprintf(stderr, "morvale-convert: %s\n", solidWithoutCellsText);
+        return conversionExitStatus(result, stats);
+    }
     if (result == conversionSolidBaseNotBelow) {
         std::fprintf(stderr, "morvale-convert: %s\n", solidBaseNotBelowText(request, stats).c_str());
         return conversionExitStatus(result, stats);
@@ -229,6 +249,13 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     if (!options.quiet) {
         std::printf("%s\n\n%s\n", asciiText(summary.caption).c_str(), asciiText(summary.text).c_str());
         if (stats.errorReached >= 0.0) std::printf("Error reached: %.9g\n", stats.errorReached);
+        if (options.zScale != 1.0) std::printf("Vertical exaggeration: %.10g\n", options.zScale);
+        if (options.size && stats.modelMeasured) {
+            // Grid units are taken as metres: a metre of the map is unitScale millimetres of the model.
+            std::printf("Map scale: 1 : %.0f\n", 1000.0 / corrected.settings.unitScale);
+            std::printf("Model height: %.2f mm (base to top)\n", stats.modelHighest - stats.modelBase);
+            std::printf("Base thickness: %.2f mm\n", stats.modelLowest - stats.modelBase);
+        }
     }
     const ExitStatus status = conversionExitStatus(result, stats);
     if (status == ExitStatus::checkFailed) printFailedChecks(options.input, stats);

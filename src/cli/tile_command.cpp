@@ -271,8 +271,16 @@ bool prepareCommon(const CliOptions& options, OutputFormat format, bool checkTex
     common.format = format;
     common.attributes = options.attributes;
     common.maxError = options.maxError;
+    common.zScale = options.zScale;
     if (const char* conflict = conversionConflict(common)) {
         std::fprintf(stderr, "morvale-convert: %s; nothing written\n", conflict);
+        return false;
+    }
+    if (outputWriter(common.format).alwaysSolid) {
+        std::fprintf(stderr,
+                     "morvale-convert: %s holds a closed solid, which tiles do not make (each tile would "
+                     "stand on walls of its own); nothing written\n",
+                     outputWriter(common.format).name);
         return false;
     }
     if (!checkTexture) return true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -70,9 +71,12 @@ struct VertexRange {
 // its base copies, has the builder hand them over in order.
 class SolidFront final : public ForwardingSink {
 public:
-    SolidFront(SolidFilter& solid, double unitScale, bool defaultBase, bool aheadAllowed)
-        : ForwardingSink(solid), solid_(solid), unitScale_(unitScale), defaultBase_(defaultBase),
-          aheadAllowed_(aheadAllowed) {}
+    // `elevationScale`: output units per grid elevation unit; `thickness`: the
+    // base that far below the lowest vertex (output units) instead of the rule.
+    SolidFront(SolidFilter& solid, double elevationScale, bool defaultBase, std::optional<double> thickness,
+               bool aheadAllowed, ConversionStats& stats)
+        : ForwardingSink(solid), solid_(solid), unitScale_(elevationScale), defaultBase_(defaultBase),
+          thickness_(thickness), aheadAllowed_(aheadAllowed), stats_(stats) {}
 
     bool acceptsVerticesAhead() override { return aheadAllowed_ && solid_.acceptsVerticesAhead(); }
     void vertices(const VertexBatch& batch) override {
@@ -83,8 +87,16 @@ public:
         // The rule is in grid units; output elevations are grid elevations
         // scaled and shifted, so it carries over scaled.
         double lowest = 0.0, highest = 0.0;
-        if (defaultBase_ && range_.inGrid(unitScale_, lowest, highest))
+        if (thickness_ && range_.lowest <= range_.highest)
+            solid_.setBaseElevation(range_.lowest - *thickness_);
+        else if (defaultBase_ && range_.inGrid(unitScale_, lowest, highest))
             solid_.setBaseElevation(defaultSolidBase(lowest, highest) * unitScale_);
+        if (range_.lowest <= range_.highest) {
+            stats_.modelMeasured = true;
+            stats_.modelLowest = range_.lowest;
+            stats_.modelHighest = range_.highest;
+            stats_.modelBase = solid_.baseElevation();
+        }
         solid_.endVertices();
     }
 
@@ -92,7 +104,46 @@ private:
     SolidFilter& solid_;
     double unitScale_;
     bool defaultBase_;
+    std::optional<double> thickness_;
     bool aheadAllowed_;
+    ConversionStats& stats_;
+    VertexRange range_;
+};
+
+// Watches the elevations on their way to the writer (a print's summary
+// gives the model's height); planes are counted by their cells.
+class ModelExtent final : public ForwardingSink {
+public:
+    ModelExtent(MeshSink& to, ConversionStats& stats) : ForwardingSink(to), stats_(stats) {}
+
+    bool acceptsPlanes(const PlaneLattice& lattice) override {
+        planeScale_ = lattice.elevationScale;
+        return to().acceptsPlanes(lattice);
+    }
+    void vertices(const VertexBatch& batch) override {
+        range_.add(batch);
+        to().vertices(batch);
+    }
+    void planes(const PlaneBatch& batch) override {
+        for (std::size_t i = 0; i < batch.count; ++i) {
+            const double z = batch.cell[i].value * planeScale_;
+            range_.lowest = std::min(range_.lowest, z);
+            range_.highest = std::max(range_.highest, z);
+        }
+        to().planes(batch);
+    }
+    MeshWritten end() override {
+        if (range_.lowest <= range_.highest) {
+            stats_.modelMeasured = true;
+            stats_.modelLowest = stats_.modelBase = range_.lowest;
+            stats_.modelHighest = range_.highest;
+        }
+        return to().end();
+    }
+
+private:
+    ConversionStats& stats_;
+    double planeScale_ = 1.0;
     VertexRange range_;
 };
 
@@ -117,8 +168,20 @@ std::int64_t windowCells(const ConversionSettings& s) {
 
 const char* conversionConflict(const ConversionRequest& request) {
     const ConversionSettings& s = request.settings;
+    const OutputWriter& format = outputWriter(request.format);
+    if (format.notInThisBuild != nullptr) return format.notInThisBuild;
+    if (format.alwaysSolid && s.mode == TerrainMode::FloatingPlanes)
+        return "3MF holds a closed solid, which floating planes cannot make: use the interpolated mode";
+    if (format.alwaysSolid && s.centerZ)
+        return "3MF cannot be used with --center-z: the print stands on its base, which centring would move";
     if (request.solid && s.mode == TerrainMode::FloatingPlanes)
         return "--solid closes the interpolated surface only: floating planes share no edges to close into a solid";
+    if (!(request.zScale > 0.0) || !std::isfinite(request.zScale))
+        return "--z-scale takes a finite factor above 0: elevations are multiplied by it";
+    if (request.baseThickness && request.solidBase)
+        return "--base-thickness cannot be used with --solid BASE: both place the base; give one";
+    if (request.baseThickness && !(*request.baseThickness > 0.0 && std::isfinite(*request.baseThickness)))
+        return "--base-thickness takes a finite thickness above 0: the slab under the surface's lowest point";
     if (request.solid && request.solidBase && s.centerZ)
         return "--solid BASE cannot be used with --center-z: BASE is an elevation of the grid, which centring moves";
     if (request.maxError && request.maxTriangles > 0)
@@ -184,6 +247,8 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     job.useXllYllOffsets = settings.useXllYllOffsets;
     job.centerZ = settings.centerZ;
     job.unitScale = settings.unitScale;
+    job.zScale = request.zScale;
+    const double zUnits = elevationScale(job);
     job.cells = request.cells;
     if (request.cells == nullptr && positioned) {
         job.input = input.get();
@@ -222,7 +287,8 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         LowestVertex lowest;
         build(first, lowest);
         double low = 0.0, high = 0.0;
-        if (lowest.range.inGrid(settings.unitScale, low, high) && *request.solidBase >= low) {
+        if (!lowest.range.inGrid(zUnits, low, high) && !cancelRequested.load()) return conversionSolidWithoutCells;
+        if (lowest.range.inGrid(zUnits, low, high) && *request.solidBase >= low) {
             stats.surfaceLowest = low;
             return conversionSolidBaseNotBelow;
         }
@@ -255,19 +321,23 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     // The solid sits between the builder and the writer.
     std::optional<SolidFilter> solid;
     std::optional<SolidFront> solidFront;
+    std::optional<ModelExtent> extent;
     MeshSink* sink = &writer->sink();
+    if (request.measureModel && !request.solid) sink = &extent.emplace(*sink, stats);
     if (request.solid) {
         SolidOptions options;
         std::filesystem::path spool = request.outputPath;
         spool += ".surface.tmp";
         options.spoolPath = spool;
-        if (request.solidBase) options.baseElevation = *request.solidBase * settings.unitScale;
+        if (request.solidBase) options.baseElevation = *request.solidBase * zUnits;
         solid.emplace(writer->sink(), options, &cancelRequested);
-        sink = &solidFront.emplace(*solid, settings.unitScale, !request.solidBase, format.verticesAfterAhead);
+        sink = &solidFront.emplace(*solid, zUnits, !request.solidBase, request.baseThickness, format.verticesAfterAhead,
+                                   stats);
     }
 
     const SimplifiedBuilt simplified = build(job, *sink);
     const TerrainBuilt& built = simplified.built;
+    extent.reset();
     solidFront.reset();
     solid.reset();
     const bool closed = writer->close();
@@ -277,6 +347,12 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
     if (built.failure != BuildFailure::none) {
         discard();
         return built.failure == BuildFailure::vertexTable ? conversionVertexTableFailed : conversionQuadTableFailed;
+    }
+    if (request.solid && !stats.modelMeasured && !cancelRequested.load()) {
+        // A window without data cells has nothing to close: nothing is kept,
+        // and the earlier files stay as they were.
+        discard();
+        return conversionSolidWithoutCells;
     }
     bool written = closed && built.written;
     // The companion first: an output in place never names a file that is not.
@@ -291,10 +367,13 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
 
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const ConversionResult result = finishRun(stats, cancelRequested, seconds, settings, built, written);
-    if (!floating && (request.maxError || request.maxTriangles > 0)) {
-        // The simplified surface is made of triangles, not quads.
+    const bool simplifiedSurface = !floating && (request.maxError || request.maxTriangles > 0);
+    if (simplifiedSurface || request.solid) {
+        // The simplified surface and the solid are made of triangles, not quads.
         stats.triangleCount = built.quadCount;
         stats.quadCount = 0;
+    }
+    if (simplifiedSurface) {
         stats.errorReached = simplified.errorReached;
         stats.budgetReached = simplified.budgetReachable;
     }

@@ -38,6 +38,15 @@ struct ConversionRequest {
     // (grid units), or by the default rule when it is not given.
     bool solid = false;
     std::optional<double> solidBase;
+    // Or the base this far below the surface's lowest vertex (output units,
+    // millimetres for a print); implies the solid.
+    std::optional<double> baseThickness;
+    // Vertical exaggeration: elevations multiplied by it, after any centring
+    // and before the unit scale. The simplifier's error stays in grid units.
+    double zScale = 1.0;
+    // Records the model's lowest and highest elevation and its base (output
+    // units) in the stats, for a print's summary.
+    bool measureModel = false;
     // Simplification: every full-mesh vertex within maxError (grid elevation
     // units) of the result, or at most maxTriangles triangles (Interpolated).
     std::optional<double> maxError;
@@ -49,6 +58,9 @@ struct ConversionRequest {
 // format's limits. runConversion refuses both as an uncreatable output.
 const char* conversionConflict(const ConversionRequest& request);
 const char* conversionRefusal(const ConversionRequest& request);
+
+inline constexpr const char* solidWithoutCellsText =
+    "the crop window holds no data cell: a solid needs a surface to close; nothing written";
 
 // Why a run ended with conversionSolidBaseNotBelow, in one sentence.
 std::string solidBaseNotBelowText(const ConversionRequest& request, const ConversionStats& stats);

@@ -28,6 +28,9 @@ enum : ConversionResult {
     // A tile that the seam index it is converted with does not match: edited
     // since the index was written, or not in it. Listed, never converted.
     conversionTileNotAsIndexed = -10,
+    // A solid asked of a crop window without a data cell: no surface to
+    // close. Its output is removed (or never touched, with --solid BASE).
+    conversionSolidWithoutCells = -11,
 };
 
 // True for the results that end a job with a failure box instead of a summary.
@@ -52,6 +55,12 @@ struct ConversionStats {
     // conversionOutputUncreatable and conversionWriteFailed: the system's
     // reason, when it told one ("No space left on device").
     std::error_code outputError;
+    // With ConversionRequest::measureModel or a solid (output units): the
+    // surface's range and the solid's base (the lowest elevation without one).
+    bool modelMeasured = false;
+    double modelLowest = 0.0;
+    double modelHighest = 0.0;
+    double modelBase = 0.0;
 };
 
 // Fills stats at the end of a run; reads the cancel flag to mark a cancelled run.

@@ -11,7 +11,8 @@ ExitStatus conversionExitStatus(ConversionResult result, const ConversionStats& 
     case conversionTileNotAsIndexed: return ExitStatus::inputRefused;
     // The option's value does not fit the grid: the remedy is another
     // command line, and nothing is left written, as for options refused upfront.
-    case conversionSolidBaseNotBelow: return ExitStatus::usageError;
+    case conversionSolidBaseNotBelow:
+    case conversionSolidWithoutCells: return ExitStatus::usageError;
     // Memory, the output file, or no conversion at all: the output was not written.
     default: return ExitStatus::outputFailed;
     }

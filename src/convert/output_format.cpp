@@ -9,6 +9,7 @@
 #include "obj/mtl_writer.h"
 #include "obj/obj_mesh_writer.h"
 #include "stl/stl_writer.h"
+#include "threemf/threemf_writer.h"
 
 namespace morvale {
 namespace {
@@ -115,6 +116,12 @@ ConversionResult openStl(const WriterRun& run, std::unique_ptr<OpenWriter>& open
     return openOwnFile<StlWriter>(run, options, opened);
 }
 
+ConversionResult openThreeMf(const WriterRun& run, std::unique_ptr<OpenWriter>& opened) {
+    ThreeMfOptions options;
+    options.objectName = run.request.objectNameNarrow;
+    return openOwnFile<ThreeMfWriter>(run, options, opened);
+}
+
 std::filesystem::path objMaterial(const ConversionRequest& request) {
     return request.attributes.texture.empty() ? std::filesystem::path{} : mtlPathFor(request.outputPath);
 }
@@ -130,6 +137,12 @@ const char* glbLimits(const MeshBounds& bounds) {
 
 const char* stlLimits(const MeshBounds& bounds) {
     return stlFits(bounds.faces, bounds.faceCorners) ? nullptr : stlTooManyTrianglesMessage;
+}
+
+const char* threeMfLimits(const MeshBounds& bounds) {
+    return threeMfFits(bounds.vertices, bounds.faces * (bounds.faceCorners == 4 ? 2 : 1))
+               ? nullptr
+               : "The mesh has more than 4 294 967 295 vertices or triangles, more than a 3MF file can number.";
 }
 
 constexpr OutputWriter writers[] = {
@@ -198,6 +211,25 @@ constexpr OutputWriter writers[] = {
      .limits = stlLimits,
      .open = openStl,
      .companion = nullptr},
+    {.format = OutputFormat::threemf,
+     .name = "3mf",
+     .extension = ".3mf",
+     .label = "3MF",
+     .description = "3MF for slicers: always a closed solid (implies\n"
+                    "--solid), in millimetres, Z up",
+     .holds = holdsSolid,
+     .holdsNotMessage = "--uv, --normals and --texture do not apply to 3MF, which holds a solid's triangles only",
+     .embedsTexture = false,
+     .verticesAfterAhead = true,
+     .inWindow = false,
+     .writingStage = "Creating output *.3MF file...",
+     .limits = threeMfLimits,
+     .open = openThreeMf,
+     .companion = nullptr,
+     .alwaysSolid = true,
+     .notInThisBuild = threeMfAvailable ? nullptr
+                                        : "3MF is not available in this build (it was made without lib3mf, as the "
+                                          "Windows build is); write STL for a slicer instead"},
 };
 
 bool sameIgnoringCase(const std::filesystem::path::string_type& text, const char* ascii) {

@@ -25,7 +25,7 @@ namespace morvale {
 
 struct ConversionRequest;
 
-enum class OutputFormat : std::uint8_t { obj, glb, gltf, stl };
+enum class OutputFormat : std::uint8_t { obj, glb, gltf, stl, threemf };
 
 // What a format's file holds besides positions and faces (bits of OutputWriter::holds).
 enum FormatHolds : unsigned {
@@ -92,6 +92,10 @@ struct OutputWriter {
     ConversionResult (*open)(const WriterRun& run, std::unique_ptr<OpenWriter>& writer);
     // The file it writes beside the output for `request` (empty: none).
     std::filesystem::path (*companion)(const ConversionRequest& request);
+    // Holds nothing but a closed solid: asking for it implies --solid.
+    bool alwaysSolid = false;
+    // Why this build cannot write it (null when it can).
+    const char* notInThisBuild = nullptr;
 };
 
 // The files a conversion of `request` creates: its output and the

@@ -90,7 +90,7 @@ TerrainBuilt buildFloatingPlanesMesh(const TerrainJob& job, MeshSink& sink) {
 
     PlaneLattice lattice;
     lattice.edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
-    lattice.elevationScale = job.unitScale;
+    lattice.elevationScale = elevationScale(job);
     lattice.window = window;
     lattice.uvExtent = uvExtentFor(job.attributes.uvExtent, window, job.header->ncols, job.header->nrows);
     // A sink that takes planes as cells formats each edge once; any other

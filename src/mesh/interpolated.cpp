@@ -187,6 +187,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     // Memory is sized by the window: one bit per cell for the data mask, and
     // a few window-wide rows.
     const double unitScale = job.unitScale;
+    const double zUnits = elevationScale(job);
     const CellEdges edges = makeCellEdges(header, job.useXllYllOffsets, unitScale);
     // Rows past those the body can fill take no memory (a header may promise far more).
     const std::int64_t numbers = mostNumbers(job);
@@ -218,7 +219,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     std::unique_ptr<CornerNormalStream> normals;
     try {
         if (attributes.normals)
-            normals = std::make_unique<CornerNormalStream>(window, unitScale, unitScale * header.cellsize);
+            normals = std::make_unique<CornerNormalStream>(window, zUnits, unitScale * header.cellsize);
         if (uv || normals) t.vertexRows.carryAttributes(normals != nullptr, uv);
     } catch (const std::exception&) {
         built.failure = BuildFailure::vertexTable;
@@ -239,7 +240,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     if (info.verticesAhead) {
         sink.begin(info);
         // The vertices fill the data mask themselves; the elevation range matters only for centring.
-        CornerVertices vertices(*mask, true, window, edges, unitScale, 0.0, t.corners, t.vertexRows);
+        CornerVertices vertices(*mask, true, window, edges, zUnits, 0.0, t.corners, t.vertexRows);
         vertices.carryAttributes(normals.get(), uv,
                                  uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
         handOverVertices(job.threaded, vertices, [&](auto& batcher) {
@@ -285,9 +286,9 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     } else {
         sink.begin(info);
         if (writeVertices) {
-            const double zShift = job.centerZ ? range.shift(unitScale) : 0.0;
+            const double zShift = job.centerZ ? range.shift(zUnits) : 0.0;
             t.vertexRows.setSteps(&t.steps);
-            CornerVertices vertices(*mask, false, window, edges, unitScale, zShift, t.corners, t.vertexRows);
+            CornerVertices vertices(*mask, false, window, edges, zUnits, zShift, t.corners, t.vertexRows);
             vertices.carryAttributes(normals.get(), uv,
                                      uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
             const CropWindow reading = normals ? wideReadingWindow(window, header.ncols, header.nrows) : window;

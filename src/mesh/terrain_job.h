@@ -26,6 +26,9 @@ struct TerrainJob {
     bool useXllYllOffsets = false;
     bool centerZ = false;
     double unitScale = 1.0;
+    // Vertical exaggeration: elevations are multiplied by it (after any
+    // centring) as well as by the unit scale; x and y are not.
+    double zScale = 1.0;
     // The body: `cells` when set, otherwise `input` positioned at dataStart
     // (null when it could not be positioned: no value is read).
     std::FILE* input = nullptr;
@@ -39,6 +42,9 @@ struct TerrainJob {
     // takes it from the writers' table).
     const char* writingStage = "Creating output *.OBJ file...";
 };
+
+// Output units per grid elevation unit.
+inline double elevationScale(const TerrainJob& job) { return job.unitScale * job.zScale; }
 
 enum class BuildFailure : std::uint8_t {
     none,

@@ -63,6 +63,7 @@ std::string resultText(const TileOutcome& outcome) {
         return outcome.inputKind ? std::string(outcome.inputKind) + ", not an ASCII grid" : "grid header corrupted";
     if (outcome.result == conversionTileNotAsIndexed) return "not as in the seam index";
     if (outcome.result == conversionSolidBaseNotBelow) return "--solid BASE not below the surface";
+    if (outcome.result == conversionSolidWithoutCells) return "no data cell to make a solid of";
     if (isFailureResult(outcome.result)) return asciiText(failureText(outcome.result));
     if (outcome.stats.status == -1) return "cancelled";
     return outcome.stats.status == 1 ? "OK" : "check failed";

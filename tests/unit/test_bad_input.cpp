@@ -302,6 +302,14 @@ TEST(BadInput, OptionMistakesAreRefusedWithTheTextAndWhatWasMeant) {
         {{"--mode", "floating-plane"}, "is not one of interpolated, floating-planes; did you mean floating-planes?"},
         {{"--uv-extent", "crop"}, "--uv-extent: 'crop' is not one of grid, window\n"},
         {{"--format", "objj"}, "did you mean obj?"},
+        {{"--z-scale", "0"}, "--z-scale: '0' is not above 0"},
+        {{"--z-scale", "-2"}, "--z-scale: '-2' is not above 0"},
+        {{"--z-scale", "inf"}, "--z-scale: 'inf' is not a finite number"},
+        {{"--z-scale", "nan"}, "--z-scale: 'nan' is not a finite number"},
+        {{"--size", "0"}, "--size: '0' is not above 0 millimetres"},
+        {{"--size", "150", "--scale", "2"}, "--size cannot be used with --scale"},
+        {{"--base-thickness", "-1"}, "--base-thickness: '-1' is not above 0"},
+        {{"--base-thickness", "2", "--solid", "0"}, "--base-thickness cannot be used with --solid BASE"},
     };
     const fs::path out = dir / "out.obj";
     for (const Mistake& mistake : mistakes) {
@@ -313,6 +321,16 @@ TEST(BadInput, OptionMistakesAreRefusedWithTheTextAndWhatWasMeant) {
         EXPECT_TRUE(contains(run.out, mistake.says)) << run.out;
         EXPECT_EQ(contains(run.out, "did you mean"), contains(mistake.says, "did you mean")) << run.out;
         EXPECT_FALSE(fs::exists(out));
+    }
+    // A 3MF is always a solid: what a solid cannot go with is refused for it by name.
+    for (const auto& [option, says] :
+         {std::pair<const char*, const char*>{"--mode=floating-planes", "3MF holds a closed solid, which floating"},
+          {"--center-z", "3MF cannot be used with --center-z"},
+          {"--uv", "--uv, --normals and --texture do not apply to 3MF"}}) {
+        const ChildRun run = runConverter({(dir / "grid.asc").string(), "-o", (dir / "out.3mf").string(), option});
+        EXPECT_EQ(run.status, 2) << run.out;
+        EXPECT_TRUE(contains(run.out, says)) << run.out;
+        EXPECT_FALSE(fs::exists(dir / "out.3mf"));
     }
     // --solid takes the word after it when that is a number or no input: an
     // existing file or a grid's name is the input.
@@ -489,6 +507,21 @@ TEST(BadInput, ASolidBaseNotBelowTheSurfaceIsRefusedAndNothingStays) {
     const ChildRun below =
         runConverter({(dir / "grid.asc").string(), "-o", (dir / "ok.obj").string(), "--solid", "0.99", "--quiet"});
     EXPECT_EQ(below.status, 0) << below.out;
+}
+
+TEST(BadInput, ASolidOfAWindowWithoutDataIsRefusedAndNothingStays) {
+    ScratchDir dir;
+    writeFile(dir / "grid.asc",
+              "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9\n-9 -9\n-9 5\n");
+    for (const char* out : {"empty.stl", "empty.3mf", "empty.obj"})
+        for (const char* base : {"--solid", "--solid=1", "--base-thickness=2"}) {
+            SCOPED_TRACE(std::string(out) + " " + base);
+            const ChildRun run =
+                runConverter({(dir / "grid.asc").string(), "--crop", "1,1,2,1", base, "-o", (dir / out).string()});
+            EXPECT_EQ(run.status, 2) << run.out;
+            EXPECT_TRUE(contains(run.out, "the crop window holds no data cell")) << run.out;
+            EXPECT_FALSE(fs::exists(dir / out));
+        }
 }
 
 TEST(BadInput, GridsInDegreesConvertWithAWarningThatSaysHowToGetMetres) {
@@ -768,6 +801,8 @@ TEST(BadInput, TileSizesAndTilesThatCannotCutTheGridAreRefused) {
         {{grid, "--tile-size", "2", "--solid"}, "--solid cannot be used with --tile-size"},
         {{grid, "--tile-size", "2", "--max-triangles", "9"}, "--max-triangles cannot be used with --tile-size"},
         {{grid, "--tile-size", "2", "--write-seams", "x.seams"}, "--tile-size needs no seam index"},
+        {{grid, "--tile-size", "2", "--size", "100"}, "--size cannot be used with --tile-size"},
+        {{grid, "--tile-size", "2", "--format", "3mf"}, "holds a closed solid, which tiles do not make"},
     };
     for (const auto& row : refused) {
         SCOPED_TRACE(row.says);

@@ -137,6 +137,8 @@ TEST(Cli, SeveralInputsRefuseACropAndConvertGridsThatCannotJoinAlone) {
     EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " -j 0").status, 2);
     EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --solid").status, 2);
     EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --max-triangles 100").status, 2);
+    EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --size 100").status, 2);
+    EXPECT_EQ(runCli(quoted(dir / "a.asc") + " " + quoted(dir / "b.asc") + " --base-thickness 2").status, 2);
 
     // a.asc and b.asc meet on one lattice; the index of their borders is written and nothing converted.
     const ToolRun seams = runCli(quoted(dir.path()) + " --write-seams " + quoted(dir / "set.seams"));

@@ -22,7 +22,9 @@
 #include "cli_child.h"
 #include "conversion_fixture.h"
 #include "mesh/simplify/terrain_simplifier.h"
+#include "mesh_file_shape.h"
 #include "obj_shape.h"
+#include "threemf/threemf_writer.h"
 #include "test_support.h"
 #include "tool_run.h"
 
@@ -72,6 +74,18 @@ Obj readObj(const std::filesystem::path& path) {
     return obj;
 }
 
+// A closed STL's volume by the divergence theorem, summed in double from its own corners.
+double stlVolume(const std::filesystem::path& path) {
+    const StlShape shape = inspectStl(readFile(path));
+    double volume = 0.0;
+    for (std::size_t t = 0; t + 9 <= shape.corners.size(); t += 9) {
+        const float* c = &shape.corners[t];
+        const double ax = c[0], ay = c[1], az = c[2], bx = c[3], by = c[4], bz = c[5], cx = c[6], cy = c[7], cz = c[8];
+        volume += (ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx)) / 6.0;
+    }
+    return volume;
+}
+
 // The surface height of triangle (a, b, c) at (x, y), when (x, y) lies inside it.
 bool heightIn(const std::array<double, 3>& a, const std::array<double, 3>& b, const std::array<double, 3>& c, double x,
               double y, double& z) {
@@ -110,8 +124,10 @@ TEST(ConvertOutputs, EveryFormatPassesItsReaders) {
                 const ToolRun info = runTool("assimp info " + quoted(out));
                 ASSERT_EQ(info.status, 0) << name << " " << settings << info.output;
                 EXPECT_EQ(reported(info.output, "Faces"), triangles) << grid << " " << settings << " " << format;
-                // assimp joins equal vertices (the planes' shared corners, the OBJ's) and unrolls STL's.
-                if (gltf && std::string(settings).find("floating") == std::string::npos) {
+                // assimp joins equal vertices (the planes' shared corners, the OBJ's), unrolls STL's
+                // and drops the solid's base copies that only the surface's inside had.
+                if (gltf && std::string(settings).find("floating") == std::string::npos &&
+                    std::string(settings).find("solid") == std::string::npos) {
                     EXPECT_EQ(reported(info.output, "Vertices"), reported(converted.output, "Vertices"))
                         << grid << " " << settings << " " << format;
                 }
@@ -155,7 +171,69 @@ TEST(ConvertOutputs, SolidsAreClosedWithThePrismVolume) {
                                  "Total disconnected facets"})
             EXPECT_EQ(reported(report.output, zero), 0.0) << settings << " " << zero << "\n" << report.output;
         EXPECT_NEAR(reported(report.output, "Volume"), volume, 1e-5 * volume) << settings;
+        // admesh sums in single precision; in double from the STL's own corners the volume is exact.
+        EXPECT_NEAR(stlVolume(dir / "solid.stl"), volume, 1e-6 * volume) << settings;
     }
+}
+
+// lib3mf reads every 3MF back: a closed solid in millimetres with the
+// summary's triangles (only the vertices they name), whatever the options.
+TEST(ConvertOutputs, ThreeMfReadsBackAsTheSolidWritten) {
+    ScratchDir dir;
+    for (const char* grid : {"flopy_freyberg_top.asc", "landlab_hugo_site.asc"}) {
+        for (const char* settings : {"", "--max-error 1", "--size 120 --z-scale 3 --base-thickness 2",
+                                     "--crop 20,10,60,40 --solid 0 --preset blender", "--max-triangles 60"}) {
+            const std::filesystem::path out = dir / "print.3mf";
+            const ToolRun converted = convert(sharedGrid(grid), std::string(settings) + " -o " + quoted(out));
+            ASSERT_EQ(converted.status, 0) << grid << " " << settings << "\n" << converted.output;
+            morvale::ThreeMfContents contents;
+            ASSERT_TRUE(morvale::readThreeMf(out, contents)) << grid << " " << settings;
+            EXPECT_EQ(contents.objects, 1);
+            EXPECT_TRUE(contents.millimetres);
+            EXPECT_TRUE(contents.manifold) << grid << " " << settings;
+            EXPECT_EQ(contents.triangles, reported(converted.output, "Triangles")) << grid << " " << settings;
+            EXPECT_LE(contents.vertices, reported(converted.output, "Vertices")) << "only the vertices faces name";
+        }
+    }
+}
+
+// What a print asks for: elevations exaggerated (after centring; the
+// simplifier's bound stays in grid units, so it keeps the same triangles), a
+// size in millimetres, and a base thickness under the lowest point.
+TEST(ConvertOutputs, PrintingOptionsScaleTheModel) {
+    ScratchDir dir;
+    const std::filesystem::path grid = sharedGrid("flopy_freyberg_top.asc");
+    for (const char* settings : {"--center-z", "--max-error 1 --center-z", "--mode floating-planes"}) {
+        const std::string common = std::string(settings) + " -q --format stl ";
+        ASSERT_EQ(convert(grid, common + "-o " + quoted(dir / "flat.stl")).status, 0);
+        ASSERT_EQ(convert(grid, common + "--z-scale 2.5 -o " + quoted(dir / "tall.stl")).status, 0);
+        const StlShape flat = inspectStl(readFile(dir / "flat.stl")), tall = inspectStl(readFile(dir / "tall.stl"));
+        ASSERT_EQ(flat.count, tall.count) << settings;
+        for (std::size_t i = 0; i < flat.corners.size(); i += 3) {
+            ASSERT_EQ(flat.corners[i], tall.corners[i]);
+            ASSERT_EQ(flat.corners[i + 1], tall.corners[i + 1]);
+            ASSERT_NEAR(tall.corners[i + 2], 2.5f * flat.corners[i + 2], 1e-3f) << settings << " corner " << i / 3;
+        }
+    }
+    // 20 x 40 cells of 250 (grid units taken as metres): the longer side, 10 km, becomes 150 mm.
+    const ToolRun print = convert(grid, "--size 150 --z-scale 4 --base-thickness 3 -o " + quoted(dir / "print.stl"));
+    ASSERT_EQ(print.status, 0) << print.output;
+    const StlShape solid = inspectStl(readFile(dir / "print.stl"));
+    float low[3] = {1e30f, 1e30f, 1e30f}, high[3] = {-1e30f, -1e30f, -1e30f};
+    for (std::size_t i = 0; i < solid.corners.size(); ++i) {
+        low[i % 3] = std::min(low[i % 3], solid.corners[i]);
+        high[i % 3] = std::max(high[i % 3], solid.corners[i]);
+    }
+    EXPECT_NEAR(std::max(high[0] - low[0], high[1] - low[1]), 150.0, 1e-3);
+    EXPECT_NEAR(reported(print.output, "Map scale: 1"), 66667, 0.5) << print.output;
+    EXPECT_NEAR(reported(print.output, "Model height"), high[2] - low[2], 0.006) << print.output;
+    EXPECT_EQ(reported(print.output, "Base thickness"), 3.0) << print.output;
+    EXPECT_EQ(reported(print.output, "Vertical exaggeration"), 4.0) << print.output;
+    // The base lies 3 mm under the surface's lowest corner: the lowest corner above the base.
+    float lowestAbove = 1e30f;
+    for (std::size_t i = 2; i < solid.corners.size(); i += 3)
+        if (solid.corners[i] > low[2]) lowestAbove = std::min(lowestAbove, solid.corners[i]);
+    EXPECT_NEAR(lowestAbove - low[2], 3.0f, 1e-4f);
 }
 
 TEST(ConvertOutputs, MaxErrorKeepsItsBoundAndCropsShareTheirBorder) {
@@ -359,10 +437,12 @@ TEST(ConvertOutputs, TheWritingStageNamesTheFormat) {
     RecordingProgress progress;
     morvale::ConversionStats stats;
     ASSERT_EQ(morvale::runConversion(solid, cancel, progress, stats), morvale::conversionFinished);
-    const ObjShape shape = inspectObj(readFile(dir / "solid.obj"));
-    EXPECT_TRUE(shape.sound) << shape.problem;
-    EXPECT_EQ(shape.faceLines, 4 + 4 + 8);
-    EXPECT_EQ(shape.quadComment, shape.faceLines);
+    // Surface, walls and bottom, all triangles; the last line keeps its word.
+    const std::string obj = readFile(dir / "solid.obj");
+    std::size_t faceLines = 0;
+    for (std::size_t at = obj.find("\nf "); at != std::string::npos; at = obj.find("\nf ", at + 1)) ++faceLines;
+    EXPECT_EQ(faceLines, 8u + 16 + 6);
+    EXPECT_TRUE(obj.ends_with("\n# 30 quads")) << obj.substr(obj.size() - 20);
 }
 
 // What a new row of the writers' table must bring: a name that parses, an

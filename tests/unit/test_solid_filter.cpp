@@ -11,8 +11,10 @@
 
 #include "glb/glb_writer.h"
 #include "mesh/solid/edge_table.h"
+#include "mesh/solid/outline_bottom.h"
 #include "mesh/solid/solid_filter.h"
 #include "mesh_file_shape.h"
+#include "outline_harness.h"
 #include "stl/stl_writer.h"
 #include "terrain_stream.h"
 #include "test_support.h"
@@ -74,9 +76,10 @@ TEST(SolidFilter, ClosedOutwardWithThePrismVolume) {
             const SolidShape solid = inspectSolid(shape.corners);
             EXPECT_TRUE(solid.manifold) << solid.problem;
             EXPECT_NEAR(solid.volume, expected, expected * 1e-5) << "triangles " << triangles;
-            // 38 cells: surface and bottom, and a wall for each boundary edge: 26 on the
-            // outline (a missing corner cell keeps its length) and 6 around the hole.
-            EXPECT_EQ(shape.count, 2u * 38 * 2 + 2 * (26 + 6));
+            // 38 cells: the surface, a wall for each boundary edge: 26 on the
+            // outline (a missing corner cell keeps its length) and 6 around the
+            // hole, and the bottom on those 32 edges' ends with one hole: 32 + 2 - 2.
+            EXPECT_EQ(shape.count, 2u * 38 + 2 * (26 + 6) + 32);
         }
     }
 }
@@ -153,13 +156,76 @@ TEST(SolidFilter, CancelledBeforeTheFacesAddsNothing) {
     EXPECT_EQ(inspectStl(readFile(dir / "c.stl")).count, 0u);
 }
 
+TEST(OutlineBottom, CellPatternsCloseWithTheirOwnArea) {
+    // Hand-made shapes first: a one-cell peninsula, cells touching only at a
+    // corner (both ways, around a hole and between islands), a ring, a comb;
+    // then random patterns, with straight-run corners kept or dropped.
+    const std::vector<std::pair<int, std::string>> shapes = {
+        {4,
+         "####"
+         "#..#"
+         "#.##"
+         "####"},
+        {3,
+         "#.#"
+         ".#."
+         "#.#"},
+        {4,
+         "####"
+         "#.##"
+         "##.#"
+         "####"},
+        {5,
+         "#.#.#"
+         "#####"
+         "#.#.#"
+         "#####"},
+        {4,
+         ".#.."
+         "####"
+         ".#.."
+         ".##."},
+    };
+    std::mt19937 random(7);
+    std::int64_t edges = 0, triangles = 0;
+    for (int round = 0; round < 400; ++round) {
+        OutlineCase c;
+        if (round < static_cast<int>(shapes.size()) * 2) {
+            const auto& [cols, text] = shapes[static_cast<std::size_t>(round / 2)];
+            c.cols = cols;
+            c.rows = static_cast<int>(text.size()) / cols;
+            for (char ch : text) c.data.push_back(ch == '#');
+        } else {
+            c.rows = 1 + static_cast<int>(random() % 12);
+            c.cols = 1 + static_cast<int>(random() % 12);
+            const unsigned density = 40 + random() % 55;
+            for (int i = 0; i < c.rows * c.cols; ++i) c.data.push_back(random() % 100 < density);
+        }
+        if (round % 2)
+            for (int i = 0; i < (c.rows + 1) * (c.cols + 1); ++i) c.dropCorner.push_back(random() % 3 != 0);
+        const OutlineCheck check = checkOutlineBottom(c);
+        ASSERT_TRUE(check.ok) << "round " << round << ": " << check.problem;
+        edges += check.outlineEdges;
+        triangles += check.triangles;
+    }
+    // About one triangle per outline edge (each hole adds two).
+    EXPECT_LE(triangles, edges * 5 / 4);
+    // Edges that do not close into loops are refused, the triangles left as they were.
+    std::vector<std::int64_t> kept{7, 8, 9};
+    const std::vector<OutlinePoint> points{{1, 0, 0}, {2, 1, 0}, {3, 1, 1}};
+    EXPECT_FALSE(triangulateOutline({{1, 2}, {2, 3}}, points, kept));
+    EXPECT_FALSE(triangulateOutline({{1, 2}, {2, 3}, {3, 1}, {1, 3}}, points, kept));
+    EXPECT_FALSE(triangulateOutline({{1, 3}, {3, 1}}, points, kept));  // slanted
+    EXPECT_EQ(kept, (std::vector<std::int64_t>{7, 8, 9}));
+}
+
 TEST(SolidFilter, DefaultBaseIsATenthOfTheReliefBelow) {
     EXPECT_DOUBLE_EQ(defaultSolidBase(100.0, 300.0), 80.0);
     EXPECT_DOUBLE_EQ(defaultSolidBase(-50.0, -10.0), -54.0);
     EXPECT_DOUBLE_EQ(defaultSolidBase(7.0, 7.0), 6.0);
     EXPECT_EQ(solidVertexBound(10), 20);
-    EXPECT_EQ(solidFaceBound(10, 4), 60);
-    EXPECT_EQ(solidFaceBound(10, 3), 80);
+    EXPECT_EQ(solidFaceBound(10, 4), 180);
+    EXPECT_EQ(solidFaceBound(10, 3), 130);
 }
 
 TEST(SolidFilter, ASpoolThatCannotBeWrittenFailsTheRun) {

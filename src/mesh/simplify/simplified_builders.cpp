@@ -123,8 +123,8 @@ private:
 struct CornerFrame {
     CellEdges edges;
     CropWindow window;
-    double unitScale = 1.0;
-    double zShift = 0.0;  // subtracted from every scaled elevation, as the full builder centres
+    double elevationScale = 1.0;  // output units per grid elevation unit
+    double zShift = 0.0;          // subtracted from every scaled elevation, as the full builder centres
     AttributeSink* attributes = nullptr;
     CropWindow uvExtent;
     NormalLines* normals = nullptr;
@@ -135,7 +135,7 @@ CornerFrame frameFor(const TerrainJob& job, AttributeSink& attributes) {
     CornerFrame f;
     f.edges = makeCellEdges(*job.header, job.useXllYllOffsets, job.unitScale);
     f.window = job.window;
-    f.unitScale = job.unitScale;
+    f.elevationScale = elevationScale(job);
     const AttributeSettings& asked = job.attributes;
     if (asked.writesUv() || asked.normals) {
         f.attributes = &attributes;
@@ -148,7 +148,7 @@ void placeCorner(void* context, std::int32_t cornerRow, std::int32_t cornerCol, 
     CornerFrame& f = *static_cast<CornerFrame*>(context);
     position[0] = cornerCol <= f.window.xMax ? xWest(f.edges, cornerCol) : xEast(f.edges, f.window.xMax);
     position[1] = cornerRow <= f.window.yMax ? yNorth(f.edges, cornerRow) : ySouth(f.edges, f.window.yMax);
-    position[2] = height * f.unitScale - f.zShift;
+    position[2] = height * f.elevationScale - f.zShift;
     if (f.attributes == nullptr) return;
     const double uv[2] = {cornerU(f.uvExtent, cornerCol), cornerV(f.uvExtent, cornerRow)};
     f.attributes->recordUv(uv);
@@ -188,7 +188,7 @@ GridBodyCounts feedSimplifier(const TerrainJob& job, TerrainSimplifier& simplifi
     std::vector<double> heights(static_cast<std::size_t>(cols) + 1);
     std::unique_ptr<CornerNormalStream> stream;
     if (normals != nullptr)
-        stream = std::make_unique<CornerNormalStream>(w, job.unitScale, job.unitScale * header.cellsize);
+        stream = std::make_unique<CornerNormalStream>(w, elevationScale(job), job.unitScale * header.cellsize);
     const std::int64_t late = normals != nullptr ? 1 : 0;
     std::int32_t nextLine = 0;
     const std::int32_t lineCount = w.yMax - w.yMin + 1;
@@ -282,7 +282,7 @@ SimplifiedBuilt buildSimplifiedInterpolatedMesh(const TerrainJob& job, const Sim
 
     AttributeSink attributeSink(sink, job.attributes, NormalLayout::perVertex);
     CornerFrame frame = frameFor(job, attributeSink);
-    if (centring != nullptr) frame.zShift = range.shift(job.unitScale);
+    if (centring != nullptr) frame.zShift = range.shift(elevationScale(job));
     std::unique_ptr<NormalLines> normals;
     try {
         if (job.attributes.normals) frame.normals = (normals = std::make_unique<NormalLines>(w)).get();
@@ -330,7 +330,7 @@ void placeRectangle(void* context, std::int32_t firstRow, std::int32_t firstCol,
     }
     const double west = xWest(f.edges, firstCol), east = xEast(f.edges, lastCol);
     const double north = yNorth(f.edges, firstRow), south = ySouth(f.edges, lastRow);
-    const double elevation = level * f.unitScale;
+    const double elevation = level * f.elevationScale;
     const double corners[12] = {west, north, elevation, east, north, elevation,
                                 east, south, elevation, west, south, elevation};
     std::copy_n(corners, 12, p);

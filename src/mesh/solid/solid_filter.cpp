@@ -5,12 +5,17 @@
 #include <cstring>
 #include <limits>
 
+#include "mesh/solid/outline_bottom.h"
+
 namespace morvale {
 
 namespace {
 constexpr std::size_t batchVertices = 4096;
 constexpr std::size_t batchFaces = 4096;
 constexpr std::size_t uvDoubles = 2;
+// A spooled surface vertex: east and north (a base copy takes the base's
+// elevation), then its texture coordinate when there is one.
+constexpr std::size_t xyDoubles = 2;
 }  // namespace
 
 double defaultSolidBase(double lowestElevation, double highestElevation) {
@@ -21,23 +26,25 @@ double defaultSolidBase(double lowestElevation, double highestElevation) {
 std::int64_t solidVertexBound(std::int64_t surfaceVertices) { return 2 * surfaceVertices; }
 
 std::int64_t solidFaceBound(std::int64_t surfaceFaces, int faceCorners) {
-    // Surface and bottom, and at most one wall per face edge (two triangles each without quads).
-    const std::int64_t wallFacesPerEdge = faceCorners == 4 ? 1 : 2;
-    return surfaceFaces * (2 + faceCorners * wallFacesPerEdge);
+    // The surface in triangles; per outline edge (at most one per face edge)
+    // a wall of two triangles and at most two of the bottom's.
+    return surfaceFaces * ((faceCorners - 2) + 4 * faceCorners);
 }
 
 SolidFilter::SolidFilter(MeshSink& inner, const SolidOptions& options, const std::atomic<bool>* cancelRequested)
-    : inner_(inner), options_(options),
-      surface_(sizeof(double) * (3 + uvDoubles), options.memoryBudget, options.spoolPath) {
+    : inner_(inner), options_(options) {
     gate_.cancelRequested = cancelRequested;
 }
 
 void SolidFilter::begin(const MeshInfo& info) {
     assert(info.faceCorners == 3 || info.faceCorners == 4);
     info_ = info;
-    recordDoubles_ = info.uv ? 3 + uvDoubles : 3;
+    recordDoubles_ = info.uv ? xyDoubles + uvDoubles : xyDoubles;
+    surface_.emplace(sizeof(double) * recordDoubles_, options_.memoryBudget, options_.spoolPath);
     MeshInfo out = info;
     out.normals = NormalLayout::none;
+    // The bottom is triangles: quads are split like the STL writer splits them.
+    out.faceCorners = 3;
     inner_.begin(out);
 }
 
@@ -48,11 +55,11 @@ void SolidFilter::vertices(const VertexBatch& batch) {
     out.normal = nullptr;
     out.cancellable = false;
     inner_.vertices(out);
-    double record[3 + uvDoubles] = {};
+    double record[xyDoubles + uvDoubles] = {};
     for (std::size_t i = 0; i < batch.count; ++i) {
-        std::memcpy(record, batch.position + 3 * i, 3 * sizeof(double));
-        if (info_.uv) std::memcpy(record + 3, batch.uv + 2 * i, uvDoubles * sizeof(double));
-        surface_.append(record);
+        std::memcpy(record, batch.position + 3 * i, xyDoubles * sizeof(double));
+        if (info_.uv) std::memcpy(record + xyDoubles, batch.uv + 2 * i, uvDoubles * sizeof(double));
+        surface_->append(record);
     }
     surfaceVertices_ += static_cast<std::int64_t>(batch.count);
 }
@@ -60,7 +67,7 @@ void SolidFilter::vertices(const VertexBatch& batch) {
 void SolidFilter::keepVertices(std::int64_t count) {
     if (count < surfaceVertices_) {
         surfaceVertices_ = count < 0 ? 0 : count;
-        surface_.truncate(surfaceVertices_);
+        surface_->truncate(surfaceVertices_);
     }
     inner_.keepVertices(count);
 }
@@ -77,17 +84,17 @@ void SolidFilter::endVertices() {
         const std::size_t count = static_cast<std::size_t>(
             std::min<std::int64_t>(static_cast<std::int64_t>(batchVertices), surfaceVertices_ - first));
         for (std::size_t i = 0; i < count; ++i) {
-            const unsigned char* bytes = surface_.at(first + static_cast<std::int64_t>(i));
+            const unsigned char* bytes = surface_->at(first + static_cast<std::int64_t>(i));
             if (!bytes) {
                 readable = false;
                 break;
             }
-            double record[3 + uvDoubles];
+            double record[xyDoubles + uvDoubles];
             std::memcpy(record, bytes, recordDoubles_ * sizeof(double));
             position[3 * i] = record[0];
             position[3 * i + 1] = record[1];
             position[3 * i + 2] = options_.baseElevation;
-            if (info_.uv) std::memcpy(&uv[uvDoubles * i], record + 3, uvDoubles * sizeof(double));
+            if (info_.uv) std::memcpy(&uv[uvDoubles * i], record + xyDoubles, uvDoubles * sizeof(double));
         }
         if (!readable) break;
         VertexBatch out;
@@ -105,7 +112,7 @@ void SolidFilter::endVertices() {
 
 void SolidFilter::flushFaces(bool stepAfter) {
     FaceBatch out;
-    out.count = faceBuffer_.size() / static_cast<std::size_t>(info_.faceCorners);
+    out.count = faceBuffer_.size() / 3;
     out.vertex = faceBuffer_.data();
     out.stepAfter = stepAfter;
     if (out.count > 0 || stepAfter) inner_.faces(out);
@@ -124,13 +131,13 @@ void SolidFilter::faces(const FaceBatch& batch) {
         bool named = true;
         for (int k = 0; k < corners; ++k) named = named && v[k] >= 1 && v[k] <= n;
         if (!named) continue;
-        surfaceBuffer_.insert(surfaceBuffer_.end(), v, v + corners);
+        surfaceBuffer_.insert(surfaceBuffer_.end(), {v[0], v[1], v[2]});
+        if (corners == 4) surfaceBuffer_.insert(surfaceBuffer_.end(), {v[0], v[2], v[3]});
         if (!baseWritten_) continue;
-        for (int k = corners - 1; k >= 0; --k) faceBuffer_.push_back(v[k] + n);
         for (int k = 0; k < corners; ++k) openEdges_.pair(v[k], v[(k + 1) % corners]);
     }
     FaceBatch surface;
-    surface.count = surfaceBuffer_.size() / static_cast<std::size_t>(corners);
+    surface.count = surfaceBuffer_.size() / 3;
     surface.vertex = surfaceBuffer_.data();
     surface.stepAfter = batch.stepAfter && !baseWritten_;
     inner_.faces(surface);
@@ -146,16 +153,39 @@ void SolidFilter::writeWalls(std::vector<DirectedEdge>& edges) {
     for (const DirectedEdge& e : edges) {
         // Seen from outside (right of from -> to, the surface lies left of it),
         // counter-clockwise: down at `from`, along the base, up at `to`.
-        if (info_.faceCorners == 4) {
-            faceBuffer_.insert(faceBuffer_.end(), {e.from, e.from + n, e.to + n, e.to});
-        } else {
-            faceBuffer_.insert(faceBuffer_.end(), {e.from, e.from + n, e.to + n});
-            faceBuffer_.insert(faceBuffer_.end(), {e.from, e.to + n, e.to});
-        }
-        if (faceBuffer_.size() >= batchFaces * static_cast<std::size_t>(info_.faceCorners)) flushFaces(false);
+        faceBuffer_.insert(faceBuffer_.end(), {e.from, e.from + n, e.to + n});
+        faceBuffer_.insert(faceBuffer_.end(), {e.from, e.to + n, e.to});
+        outline_.push_back({e.from, e.to});
+        if (faceBuffer_.size() >= batchFaces * 3) flushFaces(false);
     }
     flushFaces(false);
     edges.clear();
+}
+
+bool SolidFilter::writeBottom() {
+    std::vector<std::int64_t> ends;
+    ends.reserve(outline_.size());
+    for (const OutlineEdge& e : outline_) ends.push_back(e.from);
+    std::sort(ends.begin(), ends.end());
+    ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+    std::vector<OutlinePoint> points(ends.size());
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        const unsigned char* bytes = surface_->at(ends[i] - 1);
+        if (!bytes) return false;
+        double xy[2];
+        std::memcpy(xy, bytes, sizeof xy);
+        points[i] = {ends[i], xy[0], xy[1]};
+    }
+    std::vector<std::int64_t> triangles;
+    if (!triangulateOutline(outline_, points, triangles)) return false;
+    const std::int64_t n = surfaceVertices_;
+    // Seen from below: the surface's turn reversed.
+    for (std::size_t t = 0; t < triangles.size(); t += 3) {
+        faceBuffer_.insert(faceBuffer_.end(), {triangles[t] + n, triangles[t + 2] + n, triangles[t + 1] + n});
+        if (faceBuffer_.size() >= batchFaces * 3) flushFaces(false);
+    }
+    flushFaces(false);
+    return true;
 }
 
 void SolidFilter::settled(std::int64_t vertex) {
@@ -171,10 +201,12 @@ MeshWritten SolidFilter::end() {
     if (baseWritten_ && gate_.admit(true)) {
         openEdges_.take(std::numeric_limits<std::int64_t>::max(), wallEdges_);
         writeWalls(wallEdges_);
+        bottomOk_ = writeBottom();
     }
     MeshWritten written = inner_.end();
+    if (!bottomOk_) written.ok = false;
     // A spool that could not be written or read back left the solid open.
-    if (surface_.failed()) written.ok = false;
+    if (surface_ && surface_->failed()) written.ok = false;
     return written;
 }
 

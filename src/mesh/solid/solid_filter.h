@@ -3,13 +3,16 @@
 // closes the surface into a solid. It passes the surface through and adds
 //   - a base copy of every surface vertex at the base elevation, appended
 //     after the surface's vertices (vertex k's copy is k + N),
-//   - a flat bottom: every surface face reversed at the base level, so the
-//     bottom has the surface's own edges and meets the walls without
-//     T-junctions, whatever the surface's triangulation (simplified or not),
+//   - a flat bottom at the base level: the polygons the walls' lower edges
+//     outline, triangulated on the walls' own base vertices
+//     (outline_bottom.h), so it meets the walls without T-junctions, whatever
+//     the surface's triangulation (simplified or not), in about one triangle
+//     per outline edge,
 //   - vertical walls along every boundary edge of the surface (an edge used by
 //     one face only: the window's outline and the edges of no-data holes),
 //     down to the base level.
-// The result is watertight and every face faces outward, so its volume is
+// Faces go out as triangles (a quad as two, split as the STL writer splits
+// them). The result is watertight and every face faces outward, so its volume is
 // positive as long as the base lies below the whole surface.
 //
 // Known limit: where two boundary loops touch at one vertex (data cells that
@@ -21,7 +24,9 @@
 // replayed as base copies; boundary edges are found by pairing each face edge
 // with its reverse, and an edge still unpaired once settled() says no later
 // face can name its lower vertex is a boundary edge: its wall is written and
-// it is forgotten. Without settled() hints the unpaired edges wait for the end.
+// it is forgotten (its edge is kept for the bottom, which is written at the
+// end: memory grows with the outline, not with the surface). Without
+// settled() hints the unpaired edges wait for the end.
 //
 // Normals are dropped (a surface normal is wrong on a wall); texture
 // coordinates carry over to the base copies. The filter applies the cancel
@@ -32,12 +37,14 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "mesh/batch_gate.h"
 #include "mesh/mesh_sink.h"
 #include "base/record_spool.h"
 #include "mesh/solid/edge_table.h"
+#include "mesh/solid/outline_bottom.h"
 
 namespace morvale {
 
@@ -51,7 +58,7 @@ std::int64_t solidFaceBound(std::int64_t surfaceFaces, int faceCorners);
 
 struct SolidOptions {
     double baseElevation = 0.0;            // output units, the map frame's elevation
-    std::size_t memoryBudget = 64u << 20;  // bytes of surface vertices kept in RAM
+    std::size_t memoryBudget = 16u << 20;  // bytes of surface vertices kept in RAM (1M vertices)
     std::filesystem::path spoolPath;       // where they go past the budget (a file the filter removes)
 };
 
@@ -62,6 +69,7 @@ public:
     // The base can be set late, once the window's elevation range is known:
     // it is used from endVertices() on.
     void setBaseElevation(double elevation) { options_.baseElevation = elevation; }
+    double baseElevation() const { return options_.baseElevation; }
 
     // It cuts its own spool to the kept vertices and passes the cut on.
     bool acceptsVerticesAhead() override { return inner_.acceptsVerticesAhead(); }
@@ -77,19 +85,22 @@ public:
 private:
     void writeWalls(std::vector<DirectedEdge>& edges);
     void flushFaces(bool stepAfter);
+    bool writeBottom();
 
     MeshSink& inner_;
     SolidOptions options_;
     BatchGate gate_;
     MeshInfo info_;
-    RecordSpool surface_;
-    std::size_t recordDoubles_ = 3;
+    std::optional<RecordSpool> surface_;  // made by begin(), sized by the texture coordinates
+    std::size_t recordDoubles_ = 2;
     std::int64_t surfaceVertices_ = 0;
     bool baseWritten_ = false;
     EdgeTable openEdges_;                      // unpaired directed edges
     std::vector<std::int64_t> surfaceBuffer_;  // the surface faces of one batch
     std::vector<std::int64_t> faceBuffer_;     // added faces, handed on in batches
     std::vector<DirectedEdge> wallEdges_;
+    std::vector<OutlineEdge> outline_;  // every wall's edge, for the bottom
+    bool bottomOk_ = true;
 };
 
 }  // namespace morvale
