@@ -222,6 +222,7 @@ constexpr OutputWriter writers[] = {
      .embedsTexture = false,
      .verticesAfterAhead = true,
      .inWindow = false,
+     .windowType = nullptr,
      .writingStage = "Creating output *.3MF file...",
      .limits = threeMfLimits,
      .open = openThreeMf,

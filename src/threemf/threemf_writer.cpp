@@ -106,6 +106,7 @@ MeshWritten ThreeMfWriter::end() {
               lib3mf_model_addbuilditem(model.instance, mesh.instance, nullptr, &item.instance) == LIB3MF_OK &&
               lib3mf_model_querywriter(model.instance, "3mf", &writer.instance) == LIB3MF_OK;
     ok = ok && lib3mf_writer_writetofileutf8(writer.instance, path_.string().c_str()) == LIB3MF_OK;
+    failed_ = !ok;
     written.ok = ok;
 #else
     written.ok = false;

