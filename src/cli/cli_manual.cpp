@@ -29,6 +29,13 @@ constexpr const char description[] =
     "standard error, and the corrected values are printed. Ctrl-C cancels: the\n"
     "file written so far still ends with its closing sections.";
 
+// The options of rasters read through GDAL, handled only in a build with it.
+#ifdef MORVALE_GDAL
+constexpr bool gdalWired = true;
+#else
+constexpr bool gdalWired = false;
+#endif
+
 // The rows marked `false` at the end are documented but not handled yet.
 constexpr OptionEntry options[] = {
     {OptionId::output, "-o", "--output", "FILE", false, ValueKind::path, nullptr,
@@ -106,6 +113,18 @@ constexpr OptionEntry options[] = {
      "written, or not in it: error (default; exit 3\n"
      "for that tile) or ok (converted on its own)",
      true},
+    {OptionId::band, nullptr, "--band", "N", false, ValueKind::number, nullptr,
+     "the band of a raster read through GDAL to\n"
+     "convert (default: 1)",
+     gdalWired},
+    {OptionId::keepCrs, nullptr, "--keep-crs", nullptr, false, ValueKind::none, nullptr,
+     "keep a raster in degrees on its own grid instead\n"
+     "of warping it to its UTM zone in metres",
+     gdalWired},
+    {OptionId::cellsize, nullptr, "--cellsize", "C", false, ValueKind::number, nullptr,
+     "cell size C, for a raster without georeferencing\n"
+     "(default 1); replaces any grid's, with a warning",
+     gdalWired},
     {OptionId::quiet, "-q", "--quiet", nullptr, false, ValueKind::none, nullptr, "print only errors and a failed check",
      true},
     {OptionId::help, "-h", "--help", nullptr, false, ValueKind::none, nullptr, "show this help", true},

@@ -40,6 +40,9 @@ enum class OptionId {
     quiet,
     help,
     version,
+    band,
+    keepCrs,
+    cellsize,
 };
 
 // What an option's value is, for the shell's completion.

@@ -31,6 +31,10 @@ public:
     virtual GridBodyCounts read(const CropWindow& window, std::int32_t lastRow,
                                 const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
                                 CellSink& sink) const = 0;
+    // True when read's counts are those of the window asked for, as the body
+    // reader's are (a whole raster); false when they are always the source's
+    // own (a tile's, whatever window around it is read).
+    virtual bool countsTheWindowAsked() const { return false; }
 };
 
 }  // namespace morvale

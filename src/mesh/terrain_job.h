@@ -87,8 +87,8 @@ GridBodyCounts readBodyCells(const TerrainJob& job, const CropWindow& window, st
 
 // Reads the data cells two around `window` (what normals need) in file
 // order, calling onCell as readBodyCells does, and returns the counts of
-// `window` alone, as a plain read of it would. A cell source counts only its
-// own tile's cells whatever it is asked for, so its counts stand as they are.
+// `window` alone, as a plain read of it would. A tile's cell source counts only
+// its own cells whatever it is asked for, so its counts stand as they are.
 template <class OnCell>
 GridBodyCounts readWideBodyCells(const TerrainJob& job, const CropWindow& window, ProgressReporter& progress,
                                  OnCell&& onCell) {
@@ -100,7 +100,8 @@ GridBodyCounts readWideBodyCells(const TerrainJob& job, const CropWindow& window
                                                                    col >= window.xMin && col <= window.xMax;
                                                   onCell(row, col, value, inReading);
                                               });
-    return job.cells != nullptr ? wide : cropCounts(wide, reading, window, cropDataCells);
+    const bool ownCounts = job.cells != nullptr && !job.cells->countsTheWindowAsked();
+    return ownCounts ? wide : cropCounts(wide, reading, window, cropDataCells);
 }
 
 }  // namespace morvale
