@@ -179,3 +179,41 @@ TEST(RasterInput, ImagesWithoutGeoreferencingScalesAndBandsAreTakenAsGdalReadsTh
     EXPECT_EQ(second.status, 0) << second.out;
     EXPECT_EQ(vertexExtent(dir / "b.obj").high, vertexExtent(dir / "u.obj").high);
 }
+
+TEST(RasterInput, GeoTiffTilesAndTheirMosaicMeetLikeAsciiTiles) {
+    ScratchDir dir;
+    const fs::path whole = dir / "whole.tif";
+    gdal("gdal_translate -q -oo DATATYPE=Float64 " + quoted(sharedGrid("landlab_hugo_site.asc")) + " " + quoted(whole));
+    // Four tiles of the 76 x 55 grid, as GeoTIFFs and as GDAL's own ASCII grids.
+    for (const fs::path& folder : {dir / "asc", dir / "tif", dir / "asc-out", dir / "tif-out"})
+        fs::create_directories(folder);
+    for (const auto& [x, y, w, h] :
+         {std::array{0, 0, 40, 30}, std::array{40, 0, 36, 30}, std::array{0, 30, 40, 25}, std::array{40, 30, 36, 25}}) {
+        std::ostringstream window, name;
+        window << x << ' ' << y << ' ' << w << ' ' << h << ' ';
+        name << 't' << x << '_' << y;
+        gdal("gdal_translate -q -srcwin " + window.str() + quoted(whole) + " " +
+             quoted(dir / "tif" / (name.str() + ".tif")));
+        gdal("gdal_translate -q -of AAIGrid -srcwin " + window.str() + quoted(whole) + " " +
+             quoted(dir / "asc" / (name.str() + ".asc")));
+    }
+    // Normals reach two cells into the neighbours: only a set that meets gives the ASCII set's bytes.
+    for (const char* kind : {"asc", "tif"}) {
+        const ChildRun run = runConverter({(dir / kind).string(), "-o", (dir / (std::string(kind) + "-out")).string(),
+                                           "--normals", "--max-error", "1", "-q"});
+        EXPECT_EQ(run.status, 0) << run.out;
+    }
+    int tiles = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir / "asc-out")) {
+        EXPECT_EQ(meshBody(dir / "tif-out" / entry.path().filename()), meshBody(entry.path()));
+        ++tiles;
+    }
+    EXPECT_EQ(tiles, 4);
+
+    // A VRT that mosaics the GeoTIFF tiles converts as the whole grid does.
+    gdal("gdalbuildvrt -q " + quoted(dir / "mosaic.vrt") + " " + quoted(dir / "tif") + "/*.tif");
+    fs::copy_file(sharedGrid("landlab_hugo_site.asc"), dir / "mosaic.asc");
+    ASSERT_EQ(runConverter({(dir / "mosaic.vrt").string(), "-o", (dir / "v.obj").string(), "-q"}).status, 0);
+    ASSERT_EQ(runConverter({(dir / "mosaic.asc").string(), "-o", (dir / "a.obj").string(), "-q"}).status, 0);
+    EXPECT_EQ(meshBody(dir / "v.obj"), meshBody(dir / "a.obj"));
+}
