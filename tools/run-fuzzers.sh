@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, ASan, UBSan) and runs each for a
 # given time. Usage: tools/run-fuzzers.sh TARGET|all SECONDS
-#   TARGET: grid_header, grid_body, settings, conversion, mesh_writers or simplify
+#   TARGET: grid_header, grid_body, settings, conversion, mesh_writers, simplify or raster
 # The growing corpus lives in build/fuzz-corpus/TARGET, crash inputs in
 # build/fuzz-artifacts/TARGET; the grids of ../shared/data/grids are read in
 # place as extra seeds. Each run's CPU time is appended to build/fuzz-cpu.log.
@@ -9,12 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -ne 2 ]; then
-  echo "usage: $0 grid_header|grid_body|settings|conversion|mesh_writers|simplify|all SECONDS" >&2
+  echo "usage: $0 grid_header|grid_body|settings|conversion|mesh_writers|simplify|raster|all SECONDS" >&2
   exit 2
 fi
 which=$1
 seconds=$2
-all_targets=(grid_header grid_body settings conversion mesh_writers simplify)
+all_targets=(grid_header grid_body settings conversion mesh_writers simplify raster)
 if [ "$which" = all ]; then
   targets=("${all_targets[@]}")
 else
@@ -90,6 +90,8 @@ for target in "${targets[@]}"; do
     settings) write_settings_seeds "$seeds"; max_len=512; extra=() ;;
     mesh_writers) write_mesh_seeds "$seeds"; max_len=512; extra=() ;;
     simplify) write_simplify_seeds "$seeds"; max_len=2400; extra=() ;;
+    # Knob bytes only (the rasters are made from them): an empty seed is enough.
+    raster) mkdir -p "$seeds"; printf '\0' >"$seeds/zero"; max_len=8192; extra=() ;;
     *) write_grid_seeds "$seeds"; max_len=16384; extra=()
        [ -d "$shared_grids" ] && extra=("$shared_grids") ;;
   esac
