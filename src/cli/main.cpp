@@ -1,10 +1,10 @@
 // morvale-convert: the conversion core for scripts and batch work.
 
 #include <atomic>
-#include <memory>
-#include <optional>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 

@@ -21,6 +21,20 @@ public:
     virtual void cell(std::int32_t row, std::int32_t col, double value, bool inWindow) = 0;
 };
 
+// A CellSink that hands every cell to a callable, as readGridBody's consumer
+// takes them: a body reader's consumer fed from a cell source.
+template <class OnCell>
+class CallingCellSink final : public CellSink {
+public:
+    explicit CallingCellSink(OnCell& onCell) : onCell_(onCell) {}
+    void cell(std::int32_t row, std::int32_t col, double value, bool inWindow) override {
+        onCell_(row, col, value, inWindow);
+    }
+
+private:
+    OnCell& onCell_;
+};
+
 class CellSource {
 public:
     virtual ~CellSource() = default;

@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstdio>
+#include <type_traits>
 
 #include "base/input_file.h"
 #include "base/progress_reporter.h"
@@ -72,13 +73,7 @@ GridBodyCounts readBodyCells(const TerrainJob& job, const CropWindow& window, st
                              ProgressReporter& progress, OnCell&& onCell) {
     assert(job.header != nullptr && job.cancelRequested != nullptr);
     if (job.cells != nullptr) {
-        struct Forward final : CellSink {
-            explicit Forward(OnCell& f) : forward(f) {}
-            void cell(std::int32_t row, std::int32_t col, double value, bool inWindow) override {
-                forward(row, col, value, inWindow);
-            }
-            OnCell& forward;
-        } sink(onCell);
+        CallingCellSink<std::remove_reference_t<OnCell>> sink(onCell);
         return job.cells->read(window, lastRow, *job.cancelRequested, progress, sink);
     }
     if (job.input == nullptr) return {};

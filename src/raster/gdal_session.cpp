@@ -4,6 +4,7 @@
 #include <cpl_error.h>
 #include <gdal.h>
 
+#include <algorithm>
 #include <mutex>
 
 namespace morvale {
@@ -16,6 +17,10 @@ void startGdal() {
         GDALSetCacheMax64(static_cast<GIntBig>(gdalCacheBytes));
         GDALAllRegister();
     });
+}
+
+void setGdalCache(std::size_t bytes) {
+    GDALSetCacheMax64(static_cast<GIntBig>(std::clamp(bytes, gdalCacheLeastBytes, gdalCacheBytes)));
 }
 
 std::string gdalLastError() {

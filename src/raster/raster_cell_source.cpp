@@ -137,6 +137,18 @@ RasterOpened openRaster(const std::filesystem::path& path, const RasterOptions& 
             "cell size)");
     }
     handles->band = band;
+    // Read in rows, a raster needs two rows of its blocks in the cache (a strip
+    // may end inside one); a warp reads its source in chunks of its own.
+    if (opened.crsText.empty()) {
+        int blockWidth = 0, blockHeight = 0;
+        GDALGetBlockSize(band, &blockWidth, &blockHeight);
+        const std::size_t rowOfBlocks = static_cast<std::size_t>(std::max(blockHeight, 1)) *
+                                        static_cast<std::size_t>(header.ncols + std::max(blockWidth, 1)) *
+                                        static_cast<std::size_t>(GDALGetDataTypeSizeBytes(type));
+        setGdalCache(2 * rowOfBlocks);
+    } else {
+        setGdalCache(gdalCacheBytes);
+    }
     opened.status = RasterOpenStatus::opened;
     opened.source = std::make_unique<RasterCellSource>(std::move(handles), header, scale, offset);
     return opened;

@@ -11,8 +11,8 @@
 // NaN or infinite cells are holes; the band's scale and offset are applied.
 //
 // Cells are read in strips of GDAL's natural block height (held to a few
-// megabytes), through a block cache capped by startGdal, so memory stays
-// bounded whatever the raster's size. A read that fails midway stops the
+// megabytes), through a block cache of two rows of blocks (a warp's: 64 MB),
+// so memory stays bounded whatever the raster's size. A read that fails midway stops the
 // reading: the counts come up short and readError() gives GDAL's message.
 
 #include <cstdint>

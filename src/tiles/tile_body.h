@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <type_traits>
 
 #include "base/input_file.h"
 #include "base/progress_reporter.h"
@@ -32,13 +33,7 @@ GridBodyCounts readTileBody(const std::filesystem::path& path, const GridHeader&
                             std::int32_t lastRow, const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
                             OnCell&& onCell, bool& opened) {
     if (isRasterTile(path)) {
-        struct Forward final : CellSink {
-            explicit Forward(OnCell& f) : forward(f) {}
-            void cell(std::int32_t row, std::int32_t col, double value, bool inWindow) override {
-                forward(row, col, value, inWindow);
-            }
-            OnCell& forward;
-        } sink(onCell);
+        CallingCellSink<std::remove_reference_t<OnCell>> sink(onCell);
         return readRasterTile(path, window, lastRow, cancelRequested, progress, sink, opened);
     }
     FileHandle input = openForReading(path);

@@ -358,6 +358,9 @@ TEST(BadInput, CorrectedSettingsAreAWarningEvenWhenQuiet) {
         {{"--scale", "-5e-8", "--preset", "maya"}, "warning: --scale -5e-8 is corrected to 1"},
         {{"--crop", "1,1,3,2", "--scale", "1e-7"}, ""},
         {{"--preset", "maya"}, ""},
+#ifdef MORVALE_GDAL
+        {{"--cellsize", "2.5"}, "warning: --cellsize 2.5 replaces the grid's cell size, 1\n"},
+#endif
     };
     for (const Correction& correction : corrections) {
         std::vector<std::string> args{(dir / "grid.asc").string(), "-o", out.string(), "--quiet"};

@@ -132,7 +132,7 @@ TEST(RasterInput, RastersInDegreesLandInMetresWhereTheProjectedOriginalLies) {
     EXPECT_LE(d.high[2], p.high[2]);
     EXPECT_NEAR(d.high[2] - d.low[2], p.high[2] - p.low[2], 0.05 * (p.high[2] - p.low[2]));
 
-    // Its own grid kept, X and Y stay degrees (with the needle warning).
+    // Its own grid kept, X and Y stay degrees.
     const ChildRun kept = runConverter(
         {degrees.string(), "-o", (dir / "k.obj").string(), "--offsets", "--scale", "1", "--keep-crs", "-q"});
     EXPECT_EQ(kept.status, 0) << kept.out;
@@ -178,6 +178,11 @@ TEST(RasterInput, ImagesWithoutGeoreferencingScalesAndBandsAreTakenAsGdalReadsTh
         runConverter({(dir / "two.vrt").string(), "-o", (dir / "b.obj").string(), "--band", "2", "-q"});
     EXPECT_EQ(second.status, 0) << second.out;
     EXPECT_EQ(vertexExtent(dir / "b.obj").high, vertexExtent(dir / "u.obj").high);
+    // --cellsize over a raster's own cell size warns.
+    const ChildRun replaced =
+        runConverter({(dir / "scaled.tif").string(), "-o", (dir / "r.obj").string(), "--cellsize", "2", "-q"});
+    EXPECT_EQ(replaced.status, 0) << replaced.out;
+    EXPECT_TRUE(contains(replaced.out, "--cellsize 2 replaces the raster's cell size, 1\n")) << replaced.out;
 }
 
 TEST(RasterInput, GeoTiffTilesAndTheirMosaicMeetLikeAsciiTiles) {
