@@ -91,7 +91,7 @@ gdalwarp -q -ts 10000 10000 -r bilinear -ot Float32 "$plain" "$huge"
 rm -f "$plain" "$deflate"
 for mode in interpolated floating-planes; do
   rm -f "$work/huge"
-  run huge "$convert" "$huge" -o /dev/null --mode "$mode" --quiet
+  run huge "$convert" "$huge" -o /dev/null --format obj --mode "$mode" --quiet
   read -r seconds kib _ <"$work/huge"
   awk -v mode="$mode" -v s="$seconds" -v k="$kib" 'BEGIN {
     printf "  %-16s peak %7.1f MB  time %.2f s\n", mode, k / 1024, s }'

@@ -295,6 +295,10 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         return fail(
             "--max-triangles cannot be used with several inputs: each tile would choose its own error "
             "bound and neighbours would not meet; give --max-error instead");
+    if (isTileSetRun(o) && (o.band != 1 || o.keepCrs || o.cellsize))
+        return fail(
+            "--band, --keep-crs and --cellsize apply to one input: the tiles of a set are read as they are "
+            "(band 1, their own grid)");
     if (isTileSetRun(o) && o.cropGiven)
         return fail("--crop cannot be used with several inputs: a tile set is converted whole, tile by tile");
     return parsed;

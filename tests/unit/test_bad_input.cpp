@@ -698,6 +698,10 @@ TEST(BadInput, RastersGdalCannotConvertAreRefusedWithItsReason) {
     refused(dir / "oblong.tif", {}, "has cells of 1 by 0.5, not square; resample them square first");
     refused(dir / "rotated.vrt", {}, "is rotated or sheared (geotransform terms 5 and 5); warp it north-up first");
     refused(dir / "empty.vrt", {}, "");
+    // Options of one raster are refused for a tile set, whose tiles are read as they are.
+    const ChildRun set = runConverter({strips.string(), tiles.string(), "--keep-crs"});
+    EXPECT_EQ(set.status, 2) << set.out;
+    EXPECT_TRUE(contains(set.out, "--band, --keep-crs and --cellsize apply to one input")) << set.out;
 }
 #else
 TEST(BadInput, ABuildWithoutGdalSaysItReadsOnlyEsriAsciiGrids) {
