@@ -90,7 +90,9 @@ TEST(RasterInput, RealGridsAsGeoTiffsGiveTheAsciiGridsBytes) {
                     .status != 0)
                 continue;
             for (const std::vector<std::string>& extra : runs) {
-                SCOPED_TRACE(stem + " " + type + " " + extra[0] + " " + extra[1]);
+                std::string trace = stem + " " + type;
+                for (const std::string& arg : extra) trace += " " + arg;
+                SCOPED_TRACE(trace);
                 const fs::path ascObj = ascDir / "out.obj", tifObj = tifDir / "out.obj";
                 std::vector<std::string> ascArgs{asc.string(), "-o", ascObj.string(), "-q"};
                 std::vector<std::string> tifArgs{tif.string(), "-o", tifObj.string(), "-q"};
