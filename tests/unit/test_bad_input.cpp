@@ -698,6 +698,9 @@ TEST(BadInput, RastersGdalCannotConvertAreRefusedWithItsReason) {
     refused(dir / "oblong.tif", {}, "has cells of 1 by 0.5, not square; resample them square first");
     refused(dir / "rotated.vrt", {}, "is rotated or sheared (geotransform terms 5 and 5); warp it north-up first");
     refused(dir / "empty.vrt", {}, "");
+    // Ctrl-C while a raster is read: its progress steps, and the file keeps its closing sections.
+    gdal("gdalwarp -q -ts 2000 2000 " + quoted(strips) + " " + quoted(dir / "large.tif"));
+    interrupt(dir / "large.tif", dir / "large.obj", {}, "Getting elevation data from input file...", 10);
     // Options of one raster are refused for a tile set, whose tiles are read as they are.
     const ChildRun set = runConverter({strips.string(), tiles.string(), "--keep-crs"});
     EXPECT_EQ(set.status, 2) << set.out;
