@@ -66,9 +66,16 @@ function(morvale_core_layers)
   morvale_layer(morvale_convert convert DEPENDS morvale_obj morvale_glb morvale_stl morvale_threemf morvale_solid
                 morvale_simplify)
   morvale_layer(morvale_app app DEPENDS morvale_convert)
-  morvale_layer(morvale_tiles tiles DEPENDS morvale_app)
+  # Every other raster format, through GDAL (MORVALE_GDAL): a second cell source beside the grid's.
+  set(raster_layer)
+  if(MORVALE_GDAL)
+    morvale_layer(morvale_raster raster DEPENDS morvale_grid GDAL::GDAL)
+    set(raster_layer morvale_raster)
+  endif()
+  morvale_layer(morvale_tiles tiles DEPENDS morvale_app ${raster_layer})
   add_library(morvale_core INTERFACE)
   target_link_libraries(morvale_core INTERFACE morvale_tiles)
-  set(MORVALE_CORE_LAYERS morvale_base morvale_pipeline morvale_grid morvale_mesh morvale_solid morvale_simplify
-      morvale_obj morvale_glb morvale_stl morvale_threemf morvale_convert morvale_app morvale_tiles PARENT_SCOPE)
+  set(MORVALE_CORE_LAYERS morvale_base morvale_pipeline morvale_grid ${raster_layer} morvale_mesh morvale_solid
+      morvale_simplify morvale_obj morvale_glb morvale_stl morvale_threemf morvale_convert morvale_app morvale_tiles
+      PARENT_SCOPE)
 endfunction()

@@ -44,13 +44,15 @@ else()
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Morvale maintainers <maintainers@morvale.example.org>")
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # The libraries the program really links, as dpkg-shlibdeps finds them.
+  # The libraries the program really links, as dpkg-shlibdeps finds them
+  # (GDAL's runtime among them in a build with MORVALE_GDAL).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_PACKAGE_DESCRIPTION "morvale-convert turns a digital elevation model stored as an Esri ASCII
-grid (.asc) into a Wavefront OBJ mesh for 3D software, in two modes: one
-continuous interpolated surface, or one flat square per cell. It crops,
-orders the axes for common 3D packages and scales, and reads and writes
-grids of any size in bounded memory.")
+grid (.asc), or any raster GDAL reads (GeoTIFF, SRTM .hgt, VRT mosaics,
+16-bit PNG heightmaps), into a Wavefront OBJ mesh for 3D software, in two
+modes: one continuous interpolated surface, or one flat square per cell.
+It crops, orders the axes for common 3D packages and scales, and reads and
+writes grids of any size in bounded memory.")
 endif()
 
 include(CPack)

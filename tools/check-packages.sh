@@ -40,6 +40,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 case $depends in *libc6*libstdc++6*) ;; *) fail "unexpected dependencies: $depends" ;; esac
 # 3MF output is written through lib3mf's shared library.
 case $depends in *lib3mf1*) ;; *) fail "no dependency on lib3mf1 (3MF output): $depends" ;; esac
+# Rasters besides Esri ASCII grids are read through GDAL's runtime library.
+case $depends in *libgdal*) ;; *) fail "no dependency on GDAL's runtime: $depends" ;; esac
 
 step "Debian package: dpkg -i and -r in a throw-away root"
 fake=$work/root
@@ -57,6 +59,8 @@ contains() { grep -q -- "$2" <<<"$1"; }
 contains "$("$fake/usr/bin/morvale-convert" --version)" "^morvale-convert $version\$" || fail "installed --version"
 contains "$("$fake/usr/bin/morvale-convert" --help)" '^Exit status:' || fail "installed --help"
 "$fake/usr/bin/morvale-convert" "$work/grid.asc" -o "$work/linux.obj" --quiet || fail "installed converter"
+gdal_translate -q "$work/grid.asc" "$work/grid.tif" || fail "gdal_translate"
+"$fake/usr/bin/morvale-convert" "$work/grid.tif" -o "$work/tif.obj" --quiet || fail "installed converter on a GeoTIFF"
 contains "$(MANPATH="$fake/usr/share/man" man morvale-convert 2>/dev/null)" 'EXIT STATUS' || fail "man morvale-convert"
 completion=$(bash -c "source '$fake/usr/share/bash-completion/completions/morvale-convert' &&
   COMP_WORDS=(morvale-convert --mode f) COMP_CWORD=2 && _morvale_convert && echo \"\${COMPREPLY[*]}\"")

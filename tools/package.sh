@@ -56,7 +56,8 @@ for kind in "${kinds[@]}"; do
   case $kind in
     deb)
       if [ "$reuse" -eq 1 ]; then package_in build/native DEB
-      else package_in build/package-deb DEB; fi ;;
+      # GDAL on, whatever the default: the package depends on its runtime.
+      else package_in build/package-deb DEB -DMORVALE_GDAL=ON; fi ;;
     zip)
       if [ "$reuse" -eq 1 ]; then package_in build/windows ZIP
       else package_in build/package-windows ZIP --toolchain cmake/mingw-w64-x86_64.cmake; fi ;;

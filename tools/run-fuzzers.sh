@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, ASan, UBSan) and runs each for a
 # given time. Usage: tools/run-fuzzers.sh TARGET|all SECONDS
-#   TARGET: grid_header, grid_body, settings, conversion, mesh_writers, simplify or outline_bottom
+#   TARGET: grid_header, grid_body, settings, conversion, mesh_writers, simplify,
+#           outline_bottom or raster
 # The growing corpus lives in build/fuzz-corpus/TARGET, crash inputs in
 # build/fuzz-artifacts/TARGET; the grids of ../shared/data/grids are read in
 # place as extra seeds. Each run's CPU time is appended to build/fuzz-cpu.log.
@@ -9,12 +10,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ $# -ne 2 ]; then
-  echo "usage: $0 grid_header|grid_body|settings|conversion|mesh_writers|simplify|outline_bottom|all SECONDS" >&2
+  echo "usage: $0 grid_header|grid_body|settings|conversion|mesh_writers|simplify|outline_bottom|raster|all SECONDS" >&2
   exit 2
 fi
 which=$1
 seconds=$2
-all_targets=(grid_header grid_body settings conversion mesh_writers simplify outline_bottom)
+all_targets=(grid_header grid_body settings conversion mesh_writers simplify outline_bottom raster)
 if [ "$which" = all ]; then
   targets=("${all_targets[@]}")
 else
@@ -91,6 +92,8 @@ for target in "${targets[@]}"; do
     mesh_writers) write_mesh_seeds "$seeds"; max_len=512; extra=() ;;
     simplify) write_simplify_seeds "$seeds"; max_len=2400; extra=() ;;
     outline_bottom) mkdir -p "$seeds"; max_len=160; extra=() ;;  # random bytes are patterns
+    # Knob bytes only (the rasters are made from them): an empty seed is enough.
+    raster) mkdir -p "$seeds"; printf '\0' >"$seeds/zero"; max_len=8192; extra=() ;;
     *) write_grid_seeds "$seeds"; max_len=16384; extra=()
        [ -d "$shared_grids" ] && extra=("$shared_grids") ;;
   esac

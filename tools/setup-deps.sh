@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Installs what building and testing Morvale needs on Debian, only when missing.
 # Usage: tools/setup-deps.sh [native|all]
-#   native: the Linux build (compiler, CMake, GoogleTest, man for the manual
-#           page test, clang-format for the layout check) and the mesh file
-#           checkers (admesh, assimp, the glTF validator from npm), lib3mf for
-#           3MF output and PrusaSlicer, whose command line slices the solids,
-#           GNU parallel, Slurm and munge for the tile recipes' tests
+#   native: the Linux build (compiler, CMake, GoogleTest, GDAL for every raster
+#           besides Esri ASCII grids and its tools for the tests that make
+#           GeoTIFFs, lib3mf for 3MF output, man for the manual page test,
+#           clang-format for the layout check), the mesh file checkers
+#           (admesh, assimp, the glTF validator from npm, PrusaSlicer, whose
+#           command line slices the solids), GNU parallel, Slurm and munge
+#           for the tile recipes' tests
 #   all:    also the Windows cross compiler, Wine, Xvfb, the tools of the window
 #           tests, and what makes and checks the packages (tools/package.sh)
 set -euo pipefail
 
 want=(g++ cmake make libgtest-dev clang libclang-rt-14-dev clang-format man-db gzip admesh assimp-utils)
-want+=(lib3mf-dev prusa-slicer)
+want+=(libgdal-dev gdal-bin lib3mf-dev prusa-slicer)
 # Node may come from elsewhere with its own npm; Debian's npm only when none is there.
 command -v npm >/dev/null || want+=(nodejs npm)
 # The tile set recipes' engines (tests/scripts/tile_recipes.sh): GNU parallel, and Slurm with munge.

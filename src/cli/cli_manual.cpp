@@ -11,17 +11,35 @@
 namespace morvale::cli {
 namespace {
 
+// A build with GDAL reads any raster; one without, Esri ASCII grids only.
 constexpr const char* usageRows[] = {
+#ifdef MORVALE_GDAL
+    "INPUT [options]",
+    "INPUT... [-o FOLDER] [options]",
+#else
     "INPUT.asc [options]",
     "INPUT.asc... [-o FOLDER] [options]",
+#endif
     "FOLDER [-o FOLDER] [options]",
-    "INPUT.asc --tile-size N[xM] [--tile R,C] [options]",
+    "INPUT --tile-size N[xM] [--tile R,C] [options]",
 };
 
 constexpr const char description[] =
+#ifdef MORVALE_GDAL
+    "Converts elevation rasters into 3D meshes: Esri ASCII grids (.asc), read by\n"
+    "their own reader, and every raster GDAL reads (GeoTIFF, SRTM .hgt, VRT\n"
+    "mosaics, 16-bit PNG heightmaps...). A raster in degrees is warped to the UTM\n"
+    "zone of its centre, so that X, Y and Z are metres (--keep-crs keeps it); one\n"
+    "without georeferencing has cells of 1 (--cellsize sets them). The meshes\n"
+    "come in two modes: interpolated, one continuous surface whose shared vertices\n"
+    "carry the mean of the cells around them, or floating-planes, one flat square\n"
+    "of four own vertices per cell.\n"
+#else
     "Converts Esri ASCII grids (.asc) into 3D meshes: interpolated, one continuous\n"
     "surface whose shared vertices carry the mean of the cells around them, or\n"
-    "floating-planes, one flat square of four own vertices per cell.\n"
+    "floating-planes, one flat square of four own vertices per cell. This build\n"
+    "reads only Esri ASCII grids.\n"
+#endif
     "\n"
     "The defaults are those of the window after opening a grid: the output beside\n"
     "the input, the interpolated mode, the whole grid, the \"3ds max\" preset and\n"
@@ -29,6 +47,13 @@ constexpr const char description[] =
     "values out of range are corrected by the window's rules, with a warning on\n"
     "standard error, and the corrected values are printed. Ctrl-C cancels: the\n"
     "file written so far still ends with its closing sections.";
+
+// The options of rasters read through GDAL, handled only in a build with it.
+#ifdef MORVALE_GDAL
+constexpr bool gdalWired = true;
+#else
+constexpr bool gdalWired = false;
+#endif
 
 // The rows marked `false` at the end are documented but not handled yet.
 constexpr OptionEntry options[] = {
@@ -135,6 +160,18 @@ constexpr OptionEntry options[] = {
      "with --tile-size, convert only the tile in row R\n"
      "and column C (from 1, north-west first)",
      true},
+    {OptionId::band, nullptr, "--band", "N", false, ValueKind::number, nullptr,
+     "the band of a raster read through GDAL to\n"
+     "convert (default: 1)",
+     gdalWired},
+    {OptionId::keepCrs, nullptr, "--keep-crs", nullptr, false, ValueKind::none, nullptr,
+     "keep a raster in degrees on its own grid instead\n"
+     "of warping it to its UTM zone in metres",
+     gdalWired},
+    {OptionId::cellsize, nullptr, "--cellsize", "C", false, ValueKind::number, nullptr,
+     "cell size C, for a raster without georeferencing\n"
+     "(default 1); replaces any grid's, with a warning",
+     gdalWired},
     {OptionId::quiet, "-q", "--quiet", nullptr, false, ValueKind::none, nullptr, "print only errors and a failed check",
      true},
     {OptionId::help, "-h", "--help", nullptr, false, ValueKind::none, nullptr, "show this help", true},
@@ -147,9 +184,16 @@ constexpr ExitStatusEntry exitStatuses[] = {
     {ExitStatus::checkFailed,
      "converted, but a check failed: the grid holds\nfewer rows or values than its header promises"},
     {ExitStatus::usageError, "usage error, or a --solid BASE not below the\nsurface; nothing written"},
+#ifdef MORVALE_GDAL
+    {ExitStatus::inputRefused,
+     "input unreadable, header corrupted or cell size\nnot above zero; a raster GDAL cannot read or\n"
+     "convert (a truncated file, a missing band, a\nrotated grid...): one line says why, and no\n"
+     "output is left behind"},
+#else
     {ExitStatus::inputRefused,
      "input unreadable, header corrupted or cell size\nnot above zero; a raster of another format (TIFF,\n"
      "PNG, JPEG, SRTM .hgt, zip, gzip) is named, with\nthe gdal_translate command that makes a grid of it"},
+#endif
     {ExitStatus::outputFailed,
      "output could not be created or written, or is\nthe input itself (the next line gives the path\nand the system's "
      "reason); a file already under\nthe output's name stays as it was"},
@@ -160,6 +204,10 @@ constexpr TermEntry examples[] = {
     {"morvale-convert dem.asc --preset maya", "dem.obj beside dem.asc, axes and scale for Maya"},
     {"morvale-convert dem.asc -o out.obj --mode floating-planes --preset blender",
      "one square per cell, axes for Blender"},
+#ifdef MORVALE_GDAL
+    {"morvale-convert N46E007.hgt --offsets",
+     "an SRTM tile in metres, warped to its UTM zone,\nat its real-world position there"},
+#endif
     {"morvale-convert dem.asc --crop 1,1,500,400 --offsets -q",
      "the first 500 columns of the first 400 rows, at\ntheir real-world position, quietly"},
 };

@@ -45,6 +45,9 @@ enum class OptionId {
     zScale,
     size,
     baseThickness,
+    band,
+    keepCrs,
+    cellsize,
 };
 
 // What an option's value is, for the shell's completion.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cmath>
 #include <string>
 #include <system_error>
 
@@ -19,6 +20,7 @@ namespace {
 
 // More threads than this only queue for the same cores.
 constexpr long maxJobs = 1024;
+constexpr std::int64_t maxBand = INT32_MAX;
 
 // Options are ASCII; compare a native argument with one.
 bool is(const NativeArg& arg, const char* text) {
@@ -323,6 +325,23 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
                 return fail(unknownValue(*option, toNarrow(*value)));
             break;
         case OptionId::texture: o.attributes.texture = std::filesystem::path(*value); break;
+        case OptionId::band: {
+            const std::string text = toNarrow(*value);
+            std::int64_t band = 0;
+            if (!readNumber(name, text, band, parsed.error)) return parsed;
+            if (band < 1 || band > maxBand) return fail("--band takes a band number from 1, not " + text);
+            o.band = static_cast<std::int32_t>(band);
+            break;
+        }
+        case OptionId::keepCrs: o.keepCrs = true; break;
+        case OptionId::cellsize: {
+            double cellsize = 0.0;
+            if (!readNumber(name, toNarrow(*value), cellsize, parsed.error)) return parsed;
+            if (!(cellsize > 0.0 && std::isfinite(cellsize)))
+                return fail("--cellsize takes a cell size above zero, not " + toNarrow(*value));
+            o.cellsize = cellsize;
+            break;
+        }
         default:
             // A row marked wired without a case here.
             return fail("option " + name + " is not available in this build");
@@ -363,6 +382,10 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
         return fail(
             "--max-triangles cannot be used with several inputs: each tile would choose its own error "
             "bound and neighbours would not meet; give --max-error instead");
+    if (isTileSetRun(o) && (o.band != 1 || o.keepCrs || o.cellsize))
+        return fail(
+            "--band, --keep-crs and --cellsize apply to one input: the tiles of a set are read as they are "
+            "(band 1, their own grid)");
     if (isTileSetRun(o) && o.cropGiven)
         return fail("--crop cannot be used with several inputs: a tile set is converted whole, tile by tile");
     return parsed;

@@ -51,6 +51,11 @@ struct CliOptions {
     std::int32_t tileCol = 0;  // --seams-stale ok: a tile the index does not match converts alone
     bool help = false;
     bool version = false;
+    // Rasters read through GDAL: the band, the raster's own grid kept in
+    // degrees, a cell size that replaces the raster's.
+    std::int32_t band = 1;
+    bool keepCrs = false;
+    std::optional<double> cellsize;
 };
 
 struct ParsedOptions {

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,9 @@
 #include "grid/utf16_text.h"
 #include "morvale_version.h"
 #include "obj/obj_writer.h"
+#ifdef MORVALE_GDAL
+#include "raster/raster_cell_source.h"
+#endif
 
 using namespace morvale;
 
@@ -44,7 +49,7 @@ extern "C" void onInterrupt(int) {
     std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program at once
 }
 
-void printHeader(const GridHeader& header, const GridNames& names) {
+void printHeader(const GridHeader& header, const GridNames& names, const std::string& crsText) {
     std::printf("filename:     %s\n", names.inputNameNarrow.c_str());
     std::printf("columns:      %s\n", groupedText(header.ncols).c_str());
     std::printf("rows:         %s\n", groupedText(header.nrows).c_str());
@@ -56,6 +61,7 @@ void printHeader(const GridHeader& header, const GridNames& names) {
         std::printf("no data:      %.10g\n", header.nodataValue);
     else
         std::printf("no data:      n/a\n");
+    if (!crsText.empty()) std::printf("grid:         %s\n", crsText.c_str());
 }
 
 void printSettings(const CorrectedSettings& corrected, const std::filesystem::path& output) {
@@ -93,6 +99,56 @@ void printOutputProblem(const ConversionRequest& request, const ConversionStats&
     }
 }
 
+// Reads the header of an Esri ASCII grid; on failure says why (a raster of
+// another kind is named) and returns the exit status. `gdalReason` is GDAL's
+// when it was asked first and does not read the file either.
+std::optional<ExitStatus> readAsciiHeader(const std::filesystem::path& input, const std::string& gdalReason,
+                                          GridHeader& header) {
+    const int headerResult = readGridHeader(input, header);
+    if (headerResult == gridHeaderUnopenable) {
+        std::fprintf(stderr, "morvale-convert: cannot open '%s' (missing, a folder or not readable)\n",
+                     utf8Text(input).c_str());
+        return ExitStatus::inputRefused;
+    }
+    if (headerResult != gridHeaderOk && fileLooksLikeUtf16(input)) {
+        std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(input).c_str(), utf16TextMessage);
+        return ExitStatus::inputRefused;
+    }
+    if (const RasterKind kind = headerResult != gridHeaderOk ? fileRasterKind(input) : RasterKind{};
+        kind.what != nullptr) {
+        if (gdalReason.empty())
+            std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(input).c_str(),
+                         notAGridText(kind, input).c_str());
+        else
+            std::fprintf(stderr, "morvale-convert: '%s' is %s, not an Esri ASCII grid, and GDAL cannot read it: %s\n",
+                         utf8Text(input).c_str(), kind.what, gdalReason.c_str());
+        return ExitStatus::inputRefused;
+    }
+    if (headerResult != gridHeaderOk && !gdalReason.empty()) {
+        std::fprintf(stderr,
+                     "morvale-convert: '%s': GDAL cannot read it (%s), and as an Esri ASCII grid the grid "
+                     "header is corrupted\n",
+                     utf8Text(input).c_str(), gdalReason.c_str());
+        return ExitStatus::inputRefused;
+    }
+    if (headerResult != gridHeaderOk) {
+        std::fprintf(stderr,
+                     "morvale-convert: '%s': the grid header is corrupted; the first lines should read\n"
+                     "  ncols [number]\n  nrows [number]\n  xllcenter or xllcorner [number]\n"
+                     "  yllcenter or yllcorner [number]\n  cellsize [number]\n"
+                     "  nodata_value [number]  (optional)\n",
+                     utf8Text(input).c_str());
+#ifndef MORVALE_GDAL
+        if (!hasAsciiGridExtension(input))
+            std::fprintf(stderr,
+                         "morvale-convert: this build reads only Esri ASCII grids (.asc); other rasters need "
+                         "a build with GDAL\n");
+#endif
+        return ExitStatus::inputRefused;
+    }
+    return std::nullopt;
+}
+
 ExitStatus run(const std::vector<cli::NativeArg>& args) {
     const cli::ParsedOptions parsed = cli::parseCliOptions(args);
     if (!parsed.error.empty()) {
@@ -116,31 +172,47 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
         return status;
     }
 
+    // An Esri ASCII grid (.asc) is read by its own reader; any other input by GDAL
+    // when this build has it, and by the ASCII reader when GDAL does not read it.
     GridHeader header;
-    const int headerResult = readGridHeader(options.input, header);
-    if (headerResult == gridHeaderUnopenable) {
-        std::fprintf(stderr, "morvale-convert: cannot open '%s' (missing, a folder or not readable)\n",
-                     utf8Text(options.input).c_str());
-        return ExitStatus::inputRefused;
+    std::string crsText;
+#ifdef MORVALE_GDAL
+    std::unique_ptr<RasterCellSource> raster;
+    std::string gdalReason;
+    if (!hasAsciiGridExtension(options.input)) {
+        RasterOptions rasterOptions;
+        rasterOptions.band = options.band;
+        rasterOptions.keepCrs = options.keepCrs;
+        rasterOptions.cellsize = options.cellsize;
+        RasterOpened opened = openRaster(options.input, rasterOptions);
+        if (opened.status == RasterOpenStatus::refused) {
+            std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(options.input).c_str(), opened.reason.c_str());
+            return ExitStatus::inputRefused;
+        }
+        for (const std::string& warning : opened.warnings)
+            std::fprintf(stderr, "morvale-convert: warning: '%s': %s\n", utf8Text(options.input).c_str(),
+                         warning.c_str());
+        for (const std::string& note : opened.notes)
+            std::fprintf(stderr, "morvale-convert: note: '%s' %s\n", utf8Text(options.input).c_str(), note.c_str());
+        raster = std::move(opened.source);
+        crsText = opened.crsText;
+        gdalReason = opened.reason;
+        if (raster) header = raster->header();
     }
-    if (headerResult != gridHeaderOk && fileLooksLikeUtf16(options.input)) {
-        std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(options.input).c_str(), utf16TextMessage);
-        return ExitStatus::inputRefused;
-    }
-    if (const RasterKind kind = headerResult != gridHeaderOk ? fileRasterKind(options.input) : RasterKind{};
-        kind.what != nullptr) {
-        std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(options.input).c_str(),
-                     notAGridText(kind, options.input).c_str());
-        return ExitStatus::inputRefused;
-    }
-    if (headerResult != gridHeaderOk) {
-        std::fprintf(stderr,
-                     "morvale-convert: '%s': the grid header is corrupted; the first lines should read\n"
-                     "  ncols [number]\n  nrows [number]\n  xllcenter or xllcorner [number]\n"
-                     "  yllcenter or yllcorner [number]\n  cellsize [number]\n"
-                     "  nodata_value [number]  (optional)\n",
-                     utf8Text(options.input).c_str());
-        return ExitStatus::inputRefused;
+    if (!raster)
+#else
+    const std::string gdalReason;
+#endif
+    {
+        if (const std::optional<ExitStatus> refused = readAsciiHeader(options.input, gdalReason, header))
+            return *refused;
+#ifdef MORVALE_GDAL
+        if (options.cellsize) {
+            std::fprintf(stderr, "morvale-convert: warning: --cellsize %.10g replaces the grid's cell size, %.10g\n",
+                         *options.cellsize, header.cellsize);
+            header.cellsize = *options.cellsize;
+        }
+#endif
     }
 
     const GridNames names = deriveGridNames(options.input);
@@ -196,6 +268,9 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     request.objectNameNarrow = names.objectNameNarrow;
     request.objHeaderText = objHeaderText();
     request.attributes = options.attributes;
+#ifdef MORVALE_GDAL
+    request.cells = raster.get();
+#endif
 
     for (const RequestNote& note : requestNotes(request)) {
         std::fprintf(stderr, "morvale-convert: %s\n", note.text.c_str());
@@ -203,12 +278,13 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
         if (isRefusal(note.kind)) return ExitStatus::usageError;
     }
 
-    if (const DegreesSign degrees = gridInDegrees(header, options.input); degrees != DegreesSign::none)
+    if (const DegreesSign degrees = options.keepCrs ? DegreesSign::none : gridInDegrees(header, options.input);
+        degrees != DegreesSign::none)
         std::fprintf(stderr, "morvale-convert: warning: '%s' %s\n", utf8Text(options.input).c_str(),
                      degreesWarningText(degrees, header, options.input).c_str());
 
     if (!options.quiet) {
-        printHeader(header, names);
+        printHeader(header, names, crsText);
         printSettings(corrected, request.outputPath);
         if (options.zScale != 1.0) std::printf("z scale:      %.10g (vertical exaggeration)\n\n", options.zScale);
         std::fflush(stdout);
@@ -230,6 +306,14 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
         std::fprintf(stderr, "morvale-convert: %s\n", solidWithoutCellsText);
         return conversionExitStatus(result, stats);
     }
+#ifdef MORVALE_GDAL
+    // A raster that fails midway (a truncated or corrupt file) leaves no mesh behind.
+    if (result == conversionInputFailedMidway && raster) {
+        std::fprintf(stderr, "morvale-convert: '%s': GDAL could not read it: %s; nothing written\n",
+                     utf8Text(options.input).c_str(), raster->readError().c_str());
+        return ExitStatus::inputRefused;
+    }
+#endif
     if (result == conversionSolidBaseNotBelow) {
         std::fprintf(stderr, "morvale-convert: %s\n", solidBaseNotBelowText(request, stats).c_str());
         return conversionExitStatus(result, stats);

@@ -32,10 +32,20 @@
 #include "tiles/tile_jobs.h"
 #include "tiles/tile_run.h"
 #include "tiles/tile_set.h"
+#ifdef MORVALE_GDAL
+#include "raster/raster_cell_source.h"
+#endif
 
 namespace morvale::cli {
 
 namespace {
+
+// What a folder of tiles is searched for (listFolderGrids).
+#ifdef MORVALE_GDAL
+constexpr const char* folderGridKinds = ".asc, .tif or .tiff";
+#else
+constexpr const char* folderGridKinds = ".asc";
+#endif
 
 std::string utf8(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
@@ -128,8 +138,8 @@ Inputs readInputs(const CliOptions& options) {
         if (std::filesystem::is_directory(input, error)) {
             const std::vector<std::filesystem::path> grids = listFolderGrids(input);
             if (grids.empty())
-                std::fprintf(stderr, "morvale-convert: cannot open a grid in '%s': the folder holds no .asc files\n",
-                             utf8(input).c_str());
+                std::fprintf(stderr, "morvale-convert: cannot open a grid in '%s': the folder holds no %s files\n",
+                             utf8(input).c_str(), folderGridKinds);
             paths.insert(paths.end(), grids.begin(), grids.end());
         } else {
             paths.push_back(input);
@@ -145,6 +155,21 @@ Inputs readInputs(const CliOptions& options) {
         if (std::find(seen.begin(), seen.end(), canonical) != seen.end()) continue;
         seen.push_back(canonical);
         TileHeader tile{path, {}};
+#ifdef MORVALE_GDAL
+        if (!hasAsciiGridExtension(path)) {
+            RasterOpened raster = openRaster(path, RasterOptions{});
+            if (raster.status == RasterOpenStatus::opened) {
+                tile.header = raster.source->header();
+                inputs.readable.push_back(tile);
+                continue;
+            }
+            if (raster.status == RasterOpenStatus::refused) {
+                std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8(path).c_str(), raster.reason.c_str());
+                refuseInput(inputs, path, conversionHeaderCorrupted);
+                continue;
+            }
+        }
+#endif
         const int result = readGridHeader(path, tile.header);
         if (result == gridHeaderOk) {
             inputs.readable.push_back(tile);

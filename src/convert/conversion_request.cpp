@@ -348,6 +348,10 @@ ConversionResult runConversion(const ConversionRequest& request, std::atomic<boo
         discard();
         return built.failure == BuildFailure::vertexTable ? conversionVertexTableFailed : conversionQuadTableFailed;
     }
+    if (request.cells != nullptr && request.cells->failedMidway() && !cancelRequested.load()) {
+        discard();
+        return conversionInputFailedMidway;
+    }
     if (request.solid && !stats.modelMeasured && !cancelRequested.load()) {
         // A window without data cells has nothing to close: nothing is kept,
         // and the earlier files stay as they were.

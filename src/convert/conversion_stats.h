@@ -29,8 +29,11 @@ enum : ConversionResult {
     // since the index was written, or not in it. Listed, never converted.
     conversionTileNotAsIndexed = -10,
     // A solid asked of a crop window without a data cell: no surface to
-    // close. Its output is removed (or never touched, with --solid BASE).
+    // close. Nothing is kept; an earlier file under the output's name stays.
     conversionSolidWithoutCells = -11,
+    // The cell source stopped on an error of its own midway (a truncated
+    // raster): nothing is kept; an earlier file under the output's name stays.
+    conversionInputFailedMidway = -12,
 };
 
 // True for the results that end a job with a failure box instead of a summary.

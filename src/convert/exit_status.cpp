@@ -13,6 +13,7 @@ ExitStatus conversionExitStatus(ConversionResult result, const ConversionStats& 
     // command line, and nothing is left written, as for options refused upfront.
     case conversionSolidBaseNotBelow:
     case conversionSolidWithoutCells: return ExitStatus::usageError;
+    case conversionInputFailedMidway: return ExitStatus::inputRefused;
     // Memory, the output file, or no conversion at all: the output was not written.
     default: return ExitStatus::outputFailed;
     }

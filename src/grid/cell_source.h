@@ -21,6 +21,20 @@ public:
     virtual void cell(std::int32_t row, std::int32_t col, double value, bool inWindow) = 0;
 };
 
+// A CellSink that hands every cell to a callable, as readGridBody's consumer
+// takes them: a body reader's consumer fed from a cell source.
+template <class OnCell>
+class CallingCellSink final : public CellSink {
+public:
+    explicit CallingCellSink(OnCell& onCell) : onCell_(onCell) {}
+    void cell(std::int32_t row, std::int32_t col, double value, bool inWindow) override {
+        onCell_(row, col, value, inWindow);
+    }
+
+private:
+    OnCell& onCell_;
+};
+
 class CellSource {
 public:
     virtual ~CellSource() = default;
@@ -31,6 +45,13 @@ public:
     virtual GridBodyCounts read(const CropWindow& window, std::int32_t lastRow,
                                 const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
                                 CellSink& sink) const = 0;
+    // True when read's counts are those of the window asked for, as the body
+    // reader's are (a whole raster); false when they are always the source's
+    // own (a tile's, whatever window around it is read).
+    virtual bool countsTheWindowAsked() const { return false; }
+    // True after a read that stopped on an error of the source (a truncated
+    // file): its counts came up short, and nothing built from them is kept.
+    virtual bool failedMidway() const { return false; }
 };
 
 }  // namespace morvale

@@ -44,13 +44,19 @@ DegreesSign gridInDegrees(const GridHeader& header, const std::filesystem::path&
     return prjSaysGeographic(gridPath) ? DegreesSign::prj : DegreesSign::none;
 }
 
-std::string degreesWarningText(DegreesSign sign, const GridHeader& header, const std::filesystem::path& gridPath) {
-    // The UTM zone of the centre: 6 degrees of longitude each, 326.. north, 327.. south.
-    const double longitude = header.xll + 0.5 * header.ncols * header.cellsize;
-    const double latitude = header.yll + 0.5 * header.nrows * header.cellsize;
+int utmEpsgAt(double longitude, double latitude) {
     int zone = static_cast<int>(std::floor((longitude + 180.0) / 6.0)) + 1;
     zone = zone < 1 ? 1 : zone > 60 ? 60 : zone;
-    const int epsg = (latitude < 0.0 ? 32700 : 32600) + zone;
+    return (latitude < 0.0 ? 32700 : 32600) + zone;
+}
+
+int utmEpsgOfCentre(const GridHeader& header) {
+    return utmEpsgAt(header.xll + 0.5 * header.ncols * header.cellsize,
+                     header.yll + 0.5 * header.nrows * header.cellsize);
+}
+
+std::string degreesWarningText(DegreesSign sign, const GridHeader& header, const std::filesystem::path& gridPath) {
+    const int epsg = utmEpsgOfCentre(header);
     const std::u8string path = gridPath.u8string(), name = gridPath.stem().u8string();
     const std::string input(reinterpret_cast<const char*>(path.data()), path.size());
     const std::string stem = std::string(reinterpret_cast<const char*>(name.data()), name.size()) + "_utm";

@@ -20,6 +20,12 @@ enum class DegreesSign {
 // By the header, then by NAME.prj beside the grid (any case of the extension).
 DegreesSign gridInDegrees(const GridHeader& header, const std::filesystem::path& gridPath);
 
+// The EPSG code of the UTM zone (WGS 84) of a point in degrees: 6 degrees of
+// longitude a zone, 326NN north of the equator, 327NN south.
+int utmEpsgAt(double longitude, double latitude);
+// The same at the grid's centre, the grid read in degrees.
+int utmEpsgOfCentre(const GridHeader& header);
+
 // The warning after the grid's name (UTF-8), with the commands that give
 // metres: the UTM zone of the grid's centre, through a GeoTIFF.
 std::string degreesWarningText(DegreesSign sign, const GridHeader& header, const std::filesystem::path& gridPath);

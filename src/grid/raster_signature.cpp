@@ -78,4 +78,13 @@ std::string notAGridText(const RasterKind& kind, const std::filesystem::path& pa
     return text + "convert it with\n  " + command;
 }
 
+bool hasAsciiGridExtension(const std::filesystem::path& path) {
+    const std::u8string extension = path.extension().u8string();
+    if (extension.size() != 4) return false;
+    const char8_t* asc = u8".asc";
+    for (std::size_t i = 0; i < 4; ++i)
+        if ((extension[i] | 0x20) != asc[i]) return false;
+    return true;
+}
+
 }  // namespace morvale

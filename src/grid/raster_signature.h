@@ -29,6 +29,10 @@ RasterKind rasterKindOf(const unsigned char* bytes, std::size_t size, std::strin
 // The same on a file; none when it cannot be read.
 RasterKind fileRasterKind(const std::filesystem::path& path);
 
+// True when the file's name ends in .asc (any case): an Esri ASCII grid by name,
+// which only the grid's own reader reads.
+bool hasAsciiGridExtension(const std::filesystem::path& path);
+
 // What to tell the user after the file's name (UTF-8): what it is, and how
 // to make an Esri ASCII grid of it.
 std::string notAGridText(const RasterKind& kind, const std::filesystem::path& path);

@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstdio>
+#include <type_traits>
 
 #include "base/input_file.h"
 #include "base/progress_reporter.h"
@@ -78,13 +79,7 @@ GridBodyCounts readBodyCells(const TerrainJob& job, const CropWindow& window, st
                              ProgressReporter& progress, OnCell&& onCell) {
     assert(job.header != nullptr && job.cancelRequested != nullptr);
     if (job.cells != nullptr) {
-        struct Forward final : CellSink {
-            explicit Forward(OnCell& f) : forward(f) {}
-            void cell(std::int32_t row, std::int32_t col, double value, bool inWindow) override {
-                forward(row, col, value, inWindow);
-            }
-            OnCell& forward;
-        } sink(onCell);
+        CallingCellSink<std::remove_reference_t<OnCell>> sink(onCell);
         return job.cells->read(window, lastRow, *job.cancelRequested, progress, sink);
     }
     if (job.input == nullptr) return {};
@@ -93,8 +88,8 @@ GridBodyCounts readBodyCells(const TerrainJob& job, const CropWindow& window, st
 
 // Reads the data cells two around `window` (what normals need) in file
 // order, calling onCell as readBodyCells does, and returns the counts of
-// `window` alone, as a plain read of it would. A cell source counts only its
-// own tile's cells whatever it is asked for, so its counts stand as they are.
+// `window` alone, as a plain read of it would. A tile's cell source counts only
+// its own cells whatever it is asked for, so its counts stand as they are.
 template <class OnCell>
 GridBodyCounts readWideBodyCells(const TerrainJob& job, const CropWindow& window, ProgressReporter& progress,
                                  OnCell&& onCell) {
@@ -106,7 +101,8 @@ GridBodyCounts readWideBodyCells(const TerrainJob& job, const CropWindow& window
                                                                    col >= window.xMin && col <= window.xMax;
                                                   onCell(row, col, value, inReading);
                                               });
-    return job.cells != nullptr ? wide : cropCounts(wide, reading, window, cropDataCells);
+    const bool ownCounts = job.cells != nullptr && !job.cells->countsTheWindowAsked();
+    return ownCounts ? wide : cropCounts(wide, reading, window, cropDataCells);
 }
 
 }  // namespace morvale

@@ -6,8 +6,7 @@
 #include <chrono>
 #include <system_error>
 
-#include "grid/grid_body.h"
-#include "base/input_file.h"
+#include "tiles/tile_body.h"
 
 namespace morvale {
 
@@ -67,10 +66,6 @@ SeamCollection collectTileSeams(const SetTile& tile, std::int32_t depth, const s
     out.modified = stamp.modified;
 
     SeamCollection result;
-    FileHandle input = openForReading(tile.path);
-    if (!input || !seekTo(input.get(), tile.header.dataStart)) return result;
-    result.opened = true;
-
     const TileWindow& w = tile.window;
     const CropWindow whole{1, 1, w.ncols, w.nrows};
     auto keep = [&](std::int32_t row, std::int32_t col, double value, bool) {
@@ -80,7 +75,9 @@ SeamCollection collectTileSeams(const SetTile& tile, std::int32_t depth, const s
         if (row > depth && row <= w.nrows - depth && col > depth && col <= w.ncols - depth) return;
         out.border[static_cast<std::size_t>(borderSlot(w, depth, row - 1, col - 1))] = value;
     };
-    result.counts = readGridBody(input.get(), tile.header, whole, w.nrows, cancelRequested, progress, keep);
+    result.counts =
+        readTileBody(tile.path, tile.header, whole, w.nrows, cancelRequested, progress, keep, result.opened);
+    if (!result.opened) return result;
     out.borderHash = seamBorderHash(out.border);
     return result;
 }

@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cassert>
 
-#include "grid/grid_body.h"
-#include "base/input_file.h"
+#include "tiles/tile_body.h"
 
 namespace morvale {
 
@@ -96,8 +95,7 @@ GridBodyCounts TileCellSource::read(const CropWindow& window, std::int32_t lastR
     };
 
     GridBodyCounts counts;
-    FileHandle input = openForReading(tile_.path);
-    if (input && seekTo(input.get(), tile_.header.dataStart)) {
+    {
         const CropWindow whole{1, 1, w.ncols, w.nrows};
         const std::int64_t tileLastRow = std::min<std::int64_t>(std::int64_t{lastRow} - w.rowOffset, w.nrows);
         auto pass = [&](std::int32_t row, std::int32_t col, double value, bool) {
@@ -106,9 +104,10 @@ GridBodyCounts TileCellSource::read(const CropWindow& window, std::int32_t lastR
             ringUpTo(mergedRow, mergedCol);
             sink.cell(mergedRow, mergedCol, value, true);
         };
+        bool opened = false;
         if (tileLastRow >= 1)
-            counts = readGridBody(input.get(), tile_.header, whole, static_cast<std::int32_t>(tileLastRow),
-                                  cancelRequested, progress, pass);
+            counts = readTileBody(tile_.path, tile_.header, whole, static_cast<std::int32_t>(tileLastRow),
+                                  cancelRequested, progress, pass, opened);
     }
     // The ring east of the last rows and the rows below the tile, up to lastRow.
     if (!cancelRequested.load(std::memory_order_relaxed)) ringUpTo(std::int64_t{lastRow} + 1, 0);

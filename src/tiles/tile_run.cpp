@@ -64,6 +64,7 @@ std::string resultText(const TileOutcome& outcome) {
     if (outcome.result == conversionTileNotAsIndexed) return "not as in the seam index";
     if (outcome.result == conversionSolidBaseNotBelow) return "--solid BASE not below the surface";
     if (outcome.result == conversionSolidWithoutCells) return "no data cell to make a solid of";
+    if (outcome.result == conversionInputFailedMidway) return "input could not be read to its end";
     if (isFailureResult(outcome.result)) return asciiText(failureText(outcome.result));
     if (outcome.stats.status == -1) return "cancelled";
     return outcome.stats.status == 1 ? "OK" : "check failed";

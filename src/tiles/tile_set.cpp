@@ -6,6 +6,8 @@
 #include <limits>
 #include <system_error>
 
+#include "tiles/tile_body.h"
+
 namespace morvale {
 
 namespace {
@@ -252,7 +254,8 @@ std::vector<std::filesystem::path> listFolderGrids(const std::filesystem::path& 
         if (!it->is_regular_file(error)) continue;
         std::string extension = it->path().extension().string();
         for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        if (extension == ".asc") grids.push_back(it->path());
+        if (extension == ".asc" || (isRasterTile(it->path()) && (extension == ".tif" || extension == ".tiff")))
+            grids.push_back(it->path());
     }
     std::sort(grids.begin(), grids.end());
     return grids;

@@ -128,7 +128,8 @@ struct PartialSeam {
 };
 PartialSeam findPartialSeam(const TileSetPlan& plan);
 
-// The grids (".asc", any letter case) of a folder, sorted by name.
+// The grids (".asc", any letter case) of a folder, and in a build with GDAL
+// its GeoTIFFs (".tif", ".tiff"), sorted by name.
 std::vector<std::filesystem::path> listFolderGrids(const std::filesystem::path& folder);
 
 }  // namespace morvale

@@ -15,6 +15,7 @@
 
 #include "cli_child.h"
 #include "test_support.h"
+#include "tool_run.h"
 
 using namespace testing_support;
 namespace fs = std::filesystem;
@@ -123,6 +124,17 @@ TEST(BadInput, RastersOfOtherFormatsAreNamedWithTheWayToAGrid) {
     refusedAs("dem.jpg", "\xff\xd8\xff\xe0" + tail, "a JPEG image");
     refusedAs("dem.zip", "PK\x03\x04" + tail, "a zip archive");
     refusedAs("dem.asc.gz", "\x1f\x8b\x08" + tail, "a gzip-compressed file");
+#ifdef MORVALE_GDAL
+    // GDAL reads an SRTM tile (by its name and size) and converts it; what GDAL
+    // does not read either is named, with GDAL's reason.
+    writeFile(dir / "N45E006.hgt", std::string(2 * 1201 * 1201, '\0'));
+    EXPECT_EQ(runConverter({(dir / "N45E006.hgt").string(), "-o", (dir / "srtm.obj").string(), "-q"}).status, 0);
+    expectRefused(dir, "N45E006.hgt", std::string(2 * 1201 * 1200, '\0'), corruptedMessage);
+    expectRefused(dir, "tile.hgt", std::string(2 * 1201 * 1201, '\0'), "GDAL cannot read it");
+    const ChildRun one = runConverter({(dir / "dem.tif").string()});
+    EXPECT_TRUE(contains(one.out, "is a TIFF image, not an Esri ASCII grid, and GDAL cannot read it: ")) << one.out;
+    (void)gdal;
+#else
     // An SRTM tile has no signature: its name and size say what it is.
     refusedAs("N45E006.hgt", std::string(2 * 1201 * 1201, '\0'), "an SRTM height file");
     refusedAs("s12w077.hgt", std::string(2 * 3601 * 3601, '\x01'), "an SRTM height file");
@@ -132,6 +144,8 @@ TEST(BadInput, RastersOfOtherFormatsAreNamedWithTheWayToAGrid) {
     // The command to run names the file; in a tile set the table says it too.
     const ChildRun one = runConverter({(dir / "dem.tif").string()});
     EXPECT_TRUE(contains(one.out, gdal + (dir / "dem.tif").string() + " " + (dir / "dem.asc").string())) << one.out;
+    EXPECT_TRUE(contains(one.out, "the only input this build reads")) << one.out;
+#endif
     writeFile(dir / "grid.asc", goodGrid);
     const ChildRun set = runConverter({(dir / "grid.asc").string(), (dir / "dem.tif").string()});
     EXPECT_EQ(set.status, 3) << set.out;
@@ -310,6 +324,11 @@ TEST(BadInput, OptionMistakesAreRefusedWithTheTextAndWhatWasMeant) {
         {{"--size", "150", "--scale", "2"}, "--size cannot be used with --scale"},
         {{"--base-thickness", "-1"}, "--base-thickness: '-1' is not above 0"},
         {{"--base-thickness", "2", "--solid", "0"}, "--base-thickness cannot be used with --solid BASE"},
+#ifdef MORVALE_GDAL
+        {{"--band", "x"}, "--band: 'x' is not a number"},
+        {{"--band", "0"}, "--band takes a band number from 1, not 0"},
+        {{"--cellsize", "-2"}, "--cellsize takes a cell size above zero, not -2"},
+#endif
     };
     const fs::path out = dir / "out.obj";
     for (const Mistake& mistake : mistakes) {
@@ -359,6 +378,9 @@ TEST(BadInput, CorrectedSettingsAreAWarningEvenWhenQuiet) {
         {{"--scale", "-5e-8", "--preset", "maya"}, "warning: --scale -5e-8 is corrected to 1"},
         {{"--crop", "1,1,3,2", "--scale", "1e-7"}, ""},
         {{"--preset", "maya"}, ""},
+#ifdef MORVALE_GDAL
+        {{"--cellsize", "2.5"}, "warning: --cellsize 2.5 replaces the grid's cell size, 1\n"},
+#endif
     };
     for (const Correction& correction : corrections) {
         std::vector<std::string> args{(dir / "grid.asc").string(), "-o", out.string(), "--quiet"};
@@ -860,3 +882,71 @@ TEST(BadInput, SeamPiecesOfAnotherSetOrWithANeighbourMissingAreRefused) {
     EXPECT_EQ(
         runConverter({(dir / "a.asc").string(), "--seams", (dir / "a.seams").string(), "-o", out.string()}).status, 0);
 }
+
+#ifdef MORVALE_GDAL
+TEST(BadInput, RastersGdalCannotConvertAreRefusedWithItsReason) {
+    ScratchDir dir;
+    const auto gdal = [](const std::string& command) {
+        const ToolRun run = runTool(command);
+        ASSERT_EQ(run.status, 0) << command << "\n" << run.output;
+    };
+    // Exit 3, one error line naming the file and the reason, nothing written.
+    const auto refused = [&](const fs::path& input, std::vector<std::string> extra, const std::string& reason) {
+        SCOPED_TRACE(input.filename().string() + ": " + reason);
+        const fs::path out = dir / "refused.obj";
+        std::vector<std::string> args{input.string(), "-o", out.string(), "-q"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const ChildRun run = runConverter(args);
+        EXPECT_EQ(run.status, 3) << run.out;
+        EXPECT_TRUE(contains(run.out, "morvale-convert: '" + input.string() + "'")) << run.out;
+        EXPECT_TRUE(contains(run.out, reason)) << run.out;
+        EXPECT_FALSE(fs::exists(out));
+    };
+    const fs::path grid = sharedGrid("landlab_Square_TestBasin.asc");
+    const fs::path strips = dir / "strips.tif", tiles = dir / "tiles.tif";
+    gdal("gdal_translate -q -oo DATATYPE=Float64 " + quoted(grid) + " " + quoted(strips));
+    gdal("gdal_translate -q -co COMPRESS=DEFLATE -co TILED=YES -co BLOCKXSIZE=64 -co BLOCKYSIZE=64 " + quoted(strips) +
+         " " + quoted(tiles));
+
+    // Cut in its header, its directory, its first block, halfway and at its last byte.
+    for (const fs::path& whole : {strips, tiles}) {
+        const std::string bytes = readFile(whole);
+        for (const std::size_t cut :
+             {std::size_t{8}, std::size_t{200}, std::size_t{1000}, bytes.size() / 2, bytes.size() - 1}) {
+            const fs::path part = dir / ("cut-" + std::to_string(cut) + ".tif");
+            writeFile(part, bytes.substr(0, cut));
+            refused(part, {}, cut == 8 ? "GDAL cannot read it: " : "GDAL could not read it: ");
+        }
+    }
+    // A raster GDAL reads that is no grid, and bands that are not there or hold no elevations.
+    gdal("gdal_translate -q -ot CInt16 " + quoted(strips) + " " + quoted(dir / "complex.tif"));
+    gdal("gdal_translate -q -a_ullr 0 100 200 0 " + quoted(strips) + " " + quoted(dir / "oblong.tif"));
+    writeFile(dir / "rotated.vrt",
+              "<VRTDataset rasterXSize=\"200\" rasterYSize=\"200\"><GeoTransform>0, 30, 5, 6000, 5, -30"
+              "</GeoTransform><VRTRasterBand dataType=\"Float64\" band=\"1\"><SimpleSource><SourceFilename "
+              "relativeToVRT=\"1\">strips.tif</SourceFilename><SourceBand>1</SourceBand></SimpleSource>"
+              "</VRTRasterBand></VRTDataset>\n");
+    writeFile(dir / "empty.vrt", "<VRTDataset rasterXSize=\"0\" rasterYSize=\"0\"></VRTDataset>\n");
+    refused(strips, {"--band", "2"}, "has 1 band: --band 2 is out of range");
+    refused(dir / "complex.tif", {}, "band 1 holds CInt16 values, not elevations");
+    refused(dir / "oblong.tif", {}, "has cells of 1 by 0.5, not square; resample them square first");
+    refused(dir / "rotated.vrt", {}, "is rotated or sheared (geotransform terms 5 and 5); warp it north-up first");
+    refused(dir / "empty.vrt", {}, "");
+    // Ctrl-C while a raster is read: its progress steps, and the file keeps its closing sections.
+    gdal("gdalwarp -q -ts 2000 2000 " + quoted(strips) + " " + quoted(dir / "large.tif"));
+    interrupt(dir / "large.tif", dir / "large.obj", {}, "Getting elevation data from input file...", 10);
+    // Options of one raster are refused for a tile set, whose tiles are read as they are.
+    const ChildRun set = runConverter({strips.string(), tiles.string(), "--keep-crs"});
+    EXPECT_EQ(set.status, 2) << set.out;
+    EXPECT_TRUE(contains(set.out, "--band, --keep-crs and --cellsize apply to one input")) << set.out;
+}
+#else
+TEST(BadInput, ABuildWithoutGdalSaysItReadsOnlyEsriAsciiGrids) {
+    ScratchDir dir;
+    writeFile(dir / "dem.txt", "not a grid\n");
+    const ChildRun run = runConverter({(dir / "dem.txt").string()});
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_TRUE(contains(run.out, "this build reads only Esri ASCII grids")) << run.out;
+    EXPECT_EQ(runConverter({(dir / "dem.txt").string(), "--band", "2"}).status, 2);
+}
+#endif

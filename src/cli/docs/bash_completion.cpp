@@ -3,6 +3,15 @@
 #include "cli/cli_manual.h"
 
 namespace morvale::cli {
+
+namespace {
+// The inputs offered: grids, and in a build with GDAL the common raster files.
+#ifdef MORVALE_GDAL
+constexpr const char* inputPattern = "@(asc|ASC|tif|TIF|tiff|TIFF|vrt|VRT|hgt|HGT|img|IMG|png|PNG)";
+#else
+constexpr const char* inputPattern = "@(asc|ASC)";
+#endif
+}  // namespace
 namespace {
 
 // "-o|--output": the case pattern of an option's names.
@@ -79,7 +88,9 @@ std::string renderBashCompletion() {
         "' -- \"$cur\"))\n"
         "        return\n"
         "    fi\n"
-        "    _morvale_convert_files '@(asc|ASC)'\n"
+        "    _morvale_convert_files '" +
+        std::string(inputPattern) +
+        "'\n"
         "} &&\n"
         "    complete -F _morvale_convert morvale-convert\n";
     return out;
