@@ -917,6 +917,12 @@ TEST(BadInput, RastersGdalCannotConvertAreRefusedWithItsReason) {
             writeFile(part, bytes.substr(0, cut));
             refused(part, {}, cut == 8 ? "GDAL cannot read it: " : "GDAL could not read it: ");
         }
+        // Failing midway, a run keeps the file an earlier one left under the output's name.
+        const fs::path earlier = dir / "earlier.obj", part = dir / "halfway.tif";
+        writeFile(earlier, "an earlier mesh\n");
+        writeFile(part, bytes.substr(0, bytes.size() / 2));
+        EXPECT_EQ(runConverter({part.string(), "-o", earlier.string(), "-q"}).status, 3);
+        EXPECT_EQ(readFile(earlier), "an earlier mesh\n");
     }
     // A raster GDAL reads that is no grid, and bands that are not there or hold no elevations.
     gdal("gdal_translate -q -ot CInt16 " + quoted(strips) + " " + quoted(dir / "complex.tif"));
@@ -933,8 +939,10 @@ TEST(BadInput, RastersGdalCannotConvertAreRefusedWithItsReason) {
     refused(dir / "rotated.vrt", {}, "is rotated or sheared (geotransform terms 5 and 5); warp it north-up first");
     refused(dir / "empty.vrt", {}, "");
     // Ctrl-C while a raster is read: its progress steps, and the file keeps its closing sections.
-    gdal("gdalwarp -q -ts 2000 2000 " + quoted(strips) + " " + quoted(dir / "large.tif"));
-    interrupt(dir / "large.tif", dir / "large.obj", {}, "Getting elevation data from input file...", 10);
+    fs::create_directory(dir / "large");
+    gdal("gdalwarp -q -ts 2000 2000 " + quoted(strips) + " " + quoted(dir / "large" / "large.tif"));
+    interrupt(dir / "large" / "large.tif", dir / "large" / "large.obj", {}, "Getting elevation data from input file...",
+              10);
     // Options of one raster are refused for a tile set, whose tiles are read as they are.
     const ChildRun set = runConverter({strips.string(), tiles.string(), "--keep-crs"});
     EXPECT_EQ(set.status, 2) << set.out;
