@@ -64,6 +64,7 @@ std::string degreesWarningText(DegreesSign sign, const GridHeader& header, const
     std::snprintf(text, sizeof text,
                   "looks like a grid in degrees (%s): X and Y are in degrees while Z is not, so the mesh will be a "
                   "needle; for metres, reproject it:\n  gdalwarp %s-t_srs EPSG:%d %s %s.tif\n"
+                  "and convert that GeoTIFF (morvale-convert reads it where built with GDAL), or make a grid of it:\n"
                   "  gdal_translate -of AAIGrid %s.tif %s.asc",
                   sign == DegreesSign::prj ? "its .prj is geographic"
                                            : "cell size under 0.01, corner within longitude and latitude",
