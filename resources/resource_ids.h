@@ -65,5 +65,8 @@
 #define IDC_BASE_VALUE 316
 #define IDC_REASONS 317
 #define IDC_ERROR_UNITS 318
+#define IDC_Z_SCALE_LABEL 319
+#define IDC_Z_SCALE 320
+#define IDC_Z_SCALE_UNITS 321
 
 #endif

@@ -13,7 +13,8 @@
 # Usage: tools/e2e-window.sh [GRID.asc] [--options "CONVERTER OPTIONS"]
 #   (default grid: the shared ava_slideTopo.asc)
 # With --options (--format obj|glb|stl, --max-error E, --max-triangles N,
-# --uv, --uv-extent window, --normals, --texture IMAGE, --solid [BASE]) the
+# --uv, --uv-extent window, --normals, --texture IMAGE, --solid [BASE],
+# --z-scale F) the
 # mode stays Interpolated, the save dialog's type list picks the format and
 # the Mesh options dialog the rest, with the keyboard; the file is then
 # compared with what the Windows morvale-convert writes for the same options
@@ -67,6 +68,7 @@ for ((i = 0; i < ${#words[@]}; i++)); do
     --uv) dialog_keys+=("key:alt+x"); converter_options+=(--uv) ;;
     --uv-extent) [ "$next" = window ] && dialog_keys+=("key:alt+w"); i=$((i + 1)); converter_options+=("$word" "$next") ;;
     --normals) dialog_keys+=("key:alt+n"); converter_options+=(--normals) ;;
+    --z-scale) dialog_keys+=("key:alt+v" "type:$next"); i=$((i + 1)); converter_options+=("$word" "$next") ;;
     --texture)
       # A Linux path is typed as Wine shows it; a Windows one (C:\maps\x.png) as given.
       if [[ $next == /* ]]; then image=$(windows_path "$next"); else image=${next//\//\\}; fi

@@ -16,7 +16,7 @@ constexpr char anyImage[] = "image";
 bool meshOptionsChosen(const MeshOptions& options) {
     const AttributeSettings& a = options.attributes;
     return options.format != OutputFormat::obj || options.maxError || options.maxTriangles > 0 || a.uv || a.normals ||
-           a.uvExtent != UvExtentMode::grid || !a.texture.empty() || options.solid;
+           a.uvExtent != UvExtentMode::grid || !a.texture.empty() || options.solid || options.zScale != 1.0;
 }
 
 void applyMeshOptions(const MeshOptions& options, ConversionRequest& request) {
@@ -26,6 +26,7 @@ void applyMeshOptions(const MeshOptions& options, ConversionRequest& request) {
     request.attributes = options.attributes;
     request.solid = options.solid;
     request.solidBase = options.solid ? options.solidBase : std::nullopt;
+    request.zScale = options.zScale;
 }
 
 const char* meshChoiceConflict(MeshChoice choice, const MeshOptions& options, const ConversionSettings& settings) {
@@ -80,7 +81,22 @@ std::wstring meshOptionsWords(const MeshOptions& options) {
             add(L"solid");
         }
     }
+    if (options.zScale != 1.0) {
+        std::swprintf(words, std::size(words), L"heights x %.6g", options.zScale);
+        add(words);
+    }
     return text;
+}
+
+bool readZScale(std::string_view text, double& scale, char* message, std::size_t size) {
+    const NumberTextStatus status = readNumberText(text, scale);
+    if (status != NumberTextStatus::ok) {
+        optionValueMessage("--z-scale", text, numberTextReason(status), message, size);
+        return false;
+    }
+    if (scale > 0.0) return true;
+    optionValueMessage("--z-scale", text, "is not above 0; elevations are multiplied by it", message, size);
+    return false;
 }
 
 bool readSolidBase(std::string_view text, double& base, char* message, std::size_t size) {

@@ -1,6 +1,7 @@
 #pragma once
 // The window's mesh options: what morvale-convert's --format, --max-error,
-// --max-triangles, --uv, --uv-extent, --normals, --texture and --solid ask,
+// --max-triangles, --uv, --uv-extent, --normals, --texture, --solid and
+// --z-scale ask,
 // kept as one record until the program ends or another grid opens (nothing
 // is stored). With the defaults a conversion writes what the window always
 // wrote, byte for byte.
@@ -26,6 +27,7 @@ struct MeshOptions {
     AttributeSettings attributes;
     bool solid = false;
     std::optional<double> solidBase;  // grid units; none: the default rule
+    double zScale = 1.0;              // vertical exaggeration
 };
 
 // True when any option differs from the defaults.
@@ -52,6 +54,10 @@ const char* meshChoiceConflict(MeshChoice choice, const MeshOptions& options, co
 // What is on, in a few words for the Step 04 line ("GLB, max error 0.5,
 // texture"); empty with the defaults.
 std::wstring meshOptionsWords(const MeshOptions& options);
+
+// A vertical exaggeration typed as text: the converter's reading and its
+// message for --z-scale ("--z-scale: '0' is not above 0; ..."); true when read.
+bool readZScale(std::string_view text, double& scale, char* message, std::size_t size);
 
 // A solid base typed as text: the converter's reading and message ("--solid:
 // 'x' is not a number"); true when read.

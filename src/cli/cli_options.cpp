@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "app/mesh_options.h"
 #include "app/option_number.h"
 #include "app/simplify_options.h"
 #include "app/text_format.h"
@@ -267,10 +268,9 @@ ParsedOptions parseCliOptions(const std::vector<NativeArg>& args) {
             break;
         }
         case OptionId::zScale: {
-            const std::string text = toNarrow(*value);
-            if (!readNumber(name, text, o.zScale, parsed.error)) return parsed;
-            if (!(o.zScale > 0.0))
-                return fail("--z-scale: '" + text + "' is not above 0; elevations are multiplied by it");
+            // The window's options dialog reads it the same way.
+            char message[192];
+            if (!readZScale(toNarrow(*value), o.zScale, message, sizeof message)) return fail(message);
             break;
         }
         case OptionId::size: {

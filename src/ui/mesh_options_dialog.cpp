@@ -128,6 +128,7 @@ void fillDialog(HWND dialog, const MeshOptions& options) {
     CheckDlgButton(dialog, IDC_SOLID, options.solid ? BST_CHECKED : BST_UNCHECKED);
     CheckRadioButton(dialog, IDC_BASE_AUTO, IDC_BASE_GIVEN, options.solidBase ? IDC_BASE_GIVEN : IDC_BASE_AUTO);
     if (options.solidBase) showNumber(dialog, IDC_BASE_VALUE, *options.solidBase);
+    showNumber(dialog, IDC_Z_SCALE, options.zScale);
     updateStates(dialog);
 }
 
@@ -168,6 +169,8 @@ bool readDialog(HWND dialog, MeshOptions& options) {
             return refuse(dialog, IDC_BASE_VALUE, message);
         options.solidBase = base;
     }
+    if (!readZScale(narrowed(itemText(dialog, IDC_Z_SCALE)), options.zScale, message, sizeof message))
+        return refuse(dialog, IDC_Z_SCALE, message);
     // An image the format cannot embed is refused now, as the converter refuses it.
     const TextureNote texture = checkTextureFor(options.attributes.texture, options.format);
     if (texture.verdict == TextureVerdict::refused) return refuse(dialog, IDC_TEXTURE_PATH, texture.text.c_str());

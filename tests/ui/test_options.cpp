@@ -200,13 +200,17 @@ UI_TEST(options, okReadsTheValuesAsTheConverterDoesAndTheLineSaysWhatIsOn) {
         SetDlgItemTextW(dialog, IDC_BASE_VALUE, L"-20");
         press(dialog, IDC_UV);
         press(dialog, IDC_UV_WINDOW);
+        SetDlgItemTextW(dialog, IDC_Z_SCALE, L"0");
+        CHECK_EQ(pressOk(dialog), std::wstring(L"--z-scale: '0' is not above 0; elevations are multiplied by it"));
+        SetDlgItemTextW(dialog, IDC_Z_SCALE, L"2.5");
         CHECK_EQ(pressOk(dialog), std::wstring());
     }));
     const MeshOptions& taken = appState.meshOptions;
     CHECK(taken.maxError == 0.5 && taken.solid && taken.solidBase == -20.0 && taken.attributes.uv &&
-          taken.attributes.uvExtent == UvExtentMode::window);
-    CHECK_EQ(textOf(idMeshOptionsLine),
-             std::wstring(L"OBJ, max error 0.5, texture coordinates, over the crop, solid on a base at -20"));
+          taken.attributes.uvExtent == UvExtentMode::window && taken.zScale == 2.5);
+    CHECK_EQ(
+        textOf(idMeshOptionsLine),
+        std::wstring(L"OBJ, max error 0.5, texture coordinates, over the crop, solid on a base at -20, heights x 2.5"));
 
     // The dialog opens on the options taken; a budget replaces the bound.
     CHECK(withOptionsDialog([](HWND dialog) {
