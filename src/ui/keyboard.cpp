@@ -64,9 +64,9 @@ void onModeArrow(int focusedId) {
 
 // A plain push button, not a check box or the push-like mode buttons.
 bool isPushButton(int id) {
-    const ControlSpec* spec = findControlSpec(id);
-    return spec != nullptr && std::wstring_view(controlClassName(spec->kind)) == L"BUTTON" &&
-           (controlClassStyle(spec->kind) & BS_TYPEMASK) == BS_PUSHBUTTON;
+    const ControlSpec* control = findControlSpec(id);
+    return control != nullptr && std::wstring_view(controlClassName(control->kind)) == L"BUTTON" &&
+           (controlClassStyle(control->kind) & BS_TYPEMASK) == BS_PUSHBUTTON;
 }
 
 // Enter presses the focused push button, as in a dialog; elsewhere it converts
