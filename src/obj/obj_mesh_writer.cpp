@@ -348,7 +348,8 @@ void ObjMeshWriter::endVertices() {
 
 void ObjMeshWriter::faces(const FaceBatch& batch) {
     if (!stream_) return;
-    assert(batch.vertex != nullptr || info_.faceSource != nullptr ||
+    // An empty batch (a step of the progress alone) names no vertices.
+    assert(batch.count == 0 || batch.vertex != nullptr || info_.faceSource != nullptr ||
            (info_.planes != nullptr && info_.faceCorners == 4 && batch.firstPlane >= 1));
     FaceRun whole{batch.vertex, batch.firstPlane, batch.firstFace, batch.count, batch.cancellable, batch.stepAfter};
     if (!helper_.joinable()) {

@@ -117,6 +117,14 @@ inline ChildRun runConverter(const std::vector<std::string>& args, const Termina
     return run;
 }
 
+// The converter's own resident memory at start (its libraries loaded, GDAL's
+// and lib3mf's among them, and a sanitizer's shadow), measured once: the
+// memory tests bound what a run adds to it.
+inline long converterStartKiB() {
+    static const long start = runConverter({"--version"}).peakKiB;
+    return start;
+}
+
 inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // What a finished or interrupted OBJ file holds, read line by line (it may be large).
