@@ -307,11 +307,12 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
         return conversionExitStatus(result, stats);
     }
 #ifdef MORVALE_GDAL
-    // A raster that fails midway (a truncated or corrupt file) leaves no mesh behind.
+    // A raster that fails midway (a truncated or corrupt file): nothing was
+    // put in place, and GDAL's reason is the message.
     if (result == conversionInputFailedMidway && raster) {
         std::fprintf(stderr, "morvale-convert: '%s': GDAL could not read it: %s; nothing written\n",
                      utf8Text(options.input).c_str(), raster->readError().c_str());
-        return ExitStatus::inputRefused;
+        return conversionExitStatus(result, stats);
     }
 #endif
     if (result == conversionSolidBaseNotBelow) {
