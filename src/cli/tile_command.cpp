@@ -314,6 +314,14 @@ bool prepareCommon(const CliOptions& options, OutputFormat format, bool checkTex
     return texture.verdict != TextureVerdict::refused;
 }
 
+// -o names a folder here; one that ends as a mesh file does is a slip.
+void refuseMeshNamedFolder(const std::filesystem::path& output, const char* whose, const char* orElse) {
+    std::fprintf(stderr,
+                 "morvale-convert: -o '%s' names the output folder of %s, but ends as a mesh file does; give a "
+                 "folder name%s\n",
+                 utf8(output).c_str(), whose, orElse);
+}
+
 // False (after its message) when the output folder cannot be made.
 bool makeOutputFolder(const std::filesystem::path& folder) {
     std::error_code error;
@@ -337,10 +345,7 @@ ConversionSettings correctedSettings(const CliOptions& options, std::int32_t nco
 ExitStatus runGridTiles(const CliOptions& options, const std::atomic<bool>& cancelRequested) {
     const bool quiet = options.quiet;
     if (options.output && hasMeshExtension(*options.output)) {
-        std::fprintf(stderr,
-                     "morvale-convert: -o '%s' names the output folder of the tiles, but ends as a mesh file "
-                     "does; give a folder name\n",
-                     utf8(*options.output).c_str());
+        refuseMeshNamedFolder(*options.output, "the tiles", "");
         return ExitStatus::usageError;
     }
     ConversionRequest common;
@@ -419,10 +424,7 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
     const bool oneInput = options.inputs.size() == 1 && !std::filesystem::is_directory(options.inputs[0], folderError);
     const bool outputFile = oneInput && options.output && hasMeshExtension(*options.output);
     if (!oneInput && options.output && hasMeshExtension(*options.output)) {
-        std::fprintf(stderr,
-                     "morvale-convert: -o '%s' names the output folder of several inputs, but ends as a mesh "
-                     "file does; give a folder name (or convert one input)\n",
-                     utf8(*options.output).c_str());
+        refuseMeshNamedFolder(*options.output, "several inputs", " (or convert one input)");
         return ExitStatus::usageError;
     }
 

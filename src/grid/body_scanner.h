@@ -29,7 +29,7 @@ public:
           ringYMax_(std::min<std::int64_t>(std::int64_t{window.yMax} + 1, header.nrows)),
           tickInterval_(static_cast<std::int32_t>(window.yMax / 20.0)), hasNodata_(header.hasNodata != 0),
           // The bounds of the no-data test, computed once exactly as the test writes them.
-          nodataLow_(header.nodataValue - 0.000001), nodataHigh_(header.nodataValue + 0.000001),
+          nodataLow_(header.nodataValue - noDataTolerance), nodataHigh_(header.nodataValue + noDataTolerance),
           cancelRequested_(cancelRequested), progress_(progress), onCellValue_(onCellValue) {
         updateRowZone();
     }

@@ -7,6 +7,9 @@
 
 namespace morvale {
 
+// A cell within this of the no-data value is a hole, whichever source reads it.
+inline constexpr double noDataTolerance = 0.000001;
+
 struct GridHeader {
     std::int32_t ncols = 0;
     std::int32_t nrows = 0;

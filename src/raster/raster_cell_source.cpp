@@ -30,9 +30,6 @@ namespace {
 // A strip of rows read at once is at most this large (a block taller than that is read in parts).
 constexpr std::size_t stripBytes = std::size_t{4} << 20;
 
-// The no-data test of the ASCII reader (body_scanner.h), so that both sources make the same holes.
-constexpr double noDataTolerance = 0.000001;
-
 std::string utf8Text(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(reinterpret_cast<const char*>(text.data()), text.size());
