@@ -67,15 +67,28 @@ function(morvale_core_layers)
                 morvale_simplify)
   morvale_layer(morvale_app app DEPENDS morvale_convert)
   # Every other raster format, through GDAL (MORVALE_GDAL): a second cell source beside the grid's.
-  set(raster_layer)
+  # The programs link only its loader (raster); the GDAL side (raster/gdal) is
+  # the module morvale-gdal, loaded when a raster is opened, so GDAL costs
+  # nothing to a run that reads no raster. The module holds its own copies of
+  # what it uses below it, so those layers are position-independent (without
+  # interposition, so that the executables' code stays as fast).
+  set(raster_layers)
+  set(raster_loader)
   if(MORVALE_GDAL)
-    morvale_layer(morvale_raster raster DEPENDS morvale_grid GDAL::GDAL)
-    set(raster_layer morvale_raster)
+    morvale_layer(morvale_raster raster DEPENDS morvale_grid ${CMAKE_DL_LIBS})
+    morvale_layer(morvale_raster_gdal raster/gdal DEPENDS morvale_raster GDAL::GDAL
+                  SOURCES gdal_session.cpp raster_header.cpp utm_warp.cpp gdal_cell_source.cpp)
+    set(raster_layers morvale_raster morvale_raster_gdal)
+    set(raster_loader morvale_raster)
+    set_target_properties(morvale_base morvale_grid ${raster_layers} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    foreach(layer morvale_base morvale_grid ${raster_layers})
+      target_compile_options(${layer} PRIVATE -fno-semantic-interposition)
+    endforeach()
   endif()
-  morvale_layer(morvale_tiles tiles DEPENDS morvale_app ${raster_layer})
+  morvale_layer(morvale_tiles tiles DEPENDS morvale_app ${raster_loader})
   add_library(morvale_core INTERFACE)
   target_link_libraries(morvale_core INTERFACE morvale_tiles)
-  set(MORVALE_CORE_LAYERS morvale_base morvale_pipeline morvale_grid ${raster_layer} morvale_mesh morvale_solid
+  set(MORVALE_CORE_LAYERS morvale_base morvale_pipeline morvale_grid ${raster_layers} morvale_mesh morvale_solid
       morvale_simplify morvale_obj morvale_glb morvale_stl morvale_threemf morvale_convert morvale_app morvale_tiles
       PARENT_SCOPE)
 endfunction()

@@ -22,6 +22,10 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME morvale-${PROJECT_VERSION}-windows-x86_64)
 else()
   install(TARGETS morvale-convert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The converter looks for its GDAL module in ../lib/morvale from its own folder.
+  if(TARGET morvale-gdal)
+    install(TARGETS morvale-gdal LIBRARY DESTINATION lib/morvale)
+  endif()
   install(FILES ${MORVALE_DOCS_DIR}/morvale-convert.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${MORVALE_DOCS_DIR}/morvale-convert.bash
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME morvale-convert)

@@ -18,8 +18,8 @@
 #include "convert/conversion_request.h"
 #include "fuzz_support.h"
 #include "obj/obj_writer.h"
-#include "raster/gdal_session.h"
-#include "raster/raster_cell_source.h"
+#include "raster/gdal/gdal_session.h"
+#include "raster/gdal/gdal_cell_source.h"
 
 using namespace morvale;
 using namespace morvale_fuzz;
@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.band = 1 + static_cast<int>(knobs.below(3));
     options.keepCrs = knobs.below(4) == 0;
     if (knobs.below(4) == 0) options.cellsize = 0.5 * (1 + knobs.below(4));
-    const RasterOpened opened = openRaster(path, options);
+    const RasterOpened opened = openGdalRaster(path, options);
     FUZZ_CHECK(opened.status != RasterOpenStatus::unopenable);
     const bool numeric = !GDALDataTypeIsComplex(type);
     const bool shapeOk = shape == 0 || shape >= 4 || (degrees && !options.keepCrs);

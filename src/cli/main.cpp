@@ -34,7 +34,7 @@
 #include "morvale_version.h"
 #include "obj/obj_writer.h"
 #ifdef MORVALE_GDAL
-#include "raster/raster_cell_source.h"
+#include "raster/raster_source.h"
 #endif
 
 using namespace morvale;

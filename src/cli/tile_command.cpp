@@ -33,7 +33,7 @@
 #include "tiles/tile_run.h"
 #include "tiles/tile_set.h"
 #ifdef MORVALE_GDAL
-#include "raster/raster_cell_source.h"
+#include "raster/raster_source.h"
 #endif
 
 namespace morvale::cli {

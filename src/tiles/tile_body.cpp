@@ -2,7 +2,7 @@
 
 #include "grid/raster_signature.h"
 #ifdef MORVALE_GDAL
-#include "raster/raster_cell_source.h"
+#include "raster/raster_source.h"
 #endif
 
 namespace morvale {

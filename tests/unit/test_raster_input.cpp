@@ -224,3 +224,29 @@ TEST(RasterInput, GeoTiffTilesAndTheirMosaicMeetLikeAsciiTiles) {
     ASSERT_EQ(runConverter({(dir / "mosaic.asc").string(), "-o", (dir / "a.obj").string(), "-q"}).status, 0);
     EXPECT_EQ(meshBody(dir / "v.obj"), meshBody(dir / "a.obj"));
 }
+
+TEST(RasterInput, GdalIsLoadedOnlyForARasterAndItsAbsenceIsSaid) {
+    ScratchDir dir;
+    const fs::path grid = sharedGrid("ava_testRel2_noeol.asc");
+    gdal("gdal_translate -q " + quoted(grid) + " " + quoted(dir / "rel.tif"));
+    // An Esri ASCII grid never brings GDAL into the process; a raster does.
+    const std::string convert = quoted(fs::path(MORVALE_CLI_PATH));
+    const ToolRun ascii = runTool("LD_DEBUG=files " + convert + " " + quoted(grid) + " -q -o " + quoted(dir / "a.obj"));
+    EXPECT_EQ(ascii.status, 0) << ascii.output;
+    EXPECT_FALSE(contains(ascii.output, "libgdal")) << ascii.output.substr(0, 2000);
+    const ToolRun raster =
+        runTool("LD_DEBUG=files " + convert + " " + quoted(dir / "rel.tif") + " -q -o " + quoted(dir / "t.obj"));
+    EXPECT_EQ(raster.status, 0) << raster.output;
+    EXPECT_TRUE(contains(raster.output, "libgdal"));
+
+    // The converter without its module still reads grids, and says why it reads no raster.
+    fs::create_directories(dir / "alone");
+    fs::copy_file(MORVALE_CLI_PATH, dir / "alone" / "morvale-convert");
+    const std::string alone = quoted(dir / "alone" / "morvale-convert");
+    EXPECT_EQ(runTool(alone + " " + quoted(grid) + " -q -o " + quoted(dir / "b.obj")).status, 0);
+    const ToolRun refused = runTool(alone + " " + quoted(dir / "rel.tif") + " -q -o " + quoted(dir / "u.obj"));
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_TRUE(contains(refused.output, "GDAL's reader (morvale-gdal.so) is not installed beside the program"))
+        << refused.output;
+    EXPECT_FALSE(fs::exists(dir / "u.obj"));
+}

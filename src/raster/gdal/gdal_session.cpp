@@ -1,4 +1,4 @@
-#include "raster/gdal_session.h"
+#include "raster/gdal/gdal_session.h"
 
 #include <cpl_conv.h>
 #include <cpl_error.h>

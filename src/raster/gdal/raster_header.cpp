@@ -1,4 +1,4 @@
-#include "raster/raster_header.h"
+#include "raster/gdal/raster_header.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,10 +1,10 @@
-#include "raster/utm_warp.h"
+#include "raster/gdal/utm_warp.h"
 
 #include <gdal_utils.h>
 
 #include <cstdio>
 
-#include "raster/gdal_session.h"
+#include "raster/gdal/gdal_session.h"
 
 namespace morvale {
 

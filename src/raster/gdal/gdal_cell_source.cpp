@@ -1,4 +1,4 @@
-#include "raster/raster_cell_source.h"
+#include "raster/gdal/gdal_cell_source.h"
 
 #include <gdal.h>
 #include <ogr_srs_api.h>
@@ -10,13 +10,16 @@
 
 #include "base/progress_reporter.h"
 #include "grid/degrees_grid.h"
-#include "raster/gdal_session.h"
-#include "raster/raster_header.h"
-#include "raster/utm_warp.h"
+#include "raster/gdal/gdal_session.h"
+#include "raster/gdal/raster_header.h"
+#include "raster/gdal/utm_warp.h"
 
 namespace morvale {
 
-struct RasterCellSource::Handles {
+namespace {
+
+// The datasets, closed in reverse order of opening.
+struct Handles {
     std::vector<GDALDatasetH> datasets;  // in the order opened; each may read the one before
     GDALRasterBandH band = nullptr;
 
@@ -25,7 +28,23 @@ struct RasterCellSource::Handles {
     }
 };
 
-namespace {
+class GdalCellSource final : public RasterCellSource {
+public:
+    GdalCellSource(std::unique_ptr<Handles> handles, const GridHeader& header, double scale, double offset)
+        : handles_(std::move(handles)), header_(header), scale_(scale), offset_(offset) {}
+
+    const GridHeader& header() const override { return header_; }
+    const std::string& readError() const override { return readError_; }
+    GridBodyCounts read(const CropWindow& window, std::int32_t lastRow, const std::atomic<bool>& cancelRequested,
+                        ProgressReporter& progress, CellSink& sink) const override;
+
+private:
+    std::unique_ptr<Handles> handles_;
+    GridHeader header_;
+    double scale_;
+    double offset_;
+    mutable std::string readError_;
+};
 
 // A strip of rows read at once is at most this large (a block taller than that is read in parts).
 constexpr std::size_t stripBytes = std::size_t{4} << 20;
@@ -59,10 +78,10 @@ RasterGeometry geometryOf(GDALDatasetH dataset) {
 
 }  // namespace
 
-RasterOpened openRaster(const std::filesystem::path& path, const RasterOptions& options) {
+RasterOpened openGdalRaster(const std::filesystem::path& path, const RasterOptions& options) {
     startGdal();
     CPLErrorReset();
-    auto handles = std::make_unique<RasterCellSource::Handles>();
+    auto handles = std::make_unique<Handles>();
     GDALDatasetH dataset = GDALOpenEx(utf8Text(path).c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
                                       nullptr, nullptr, nullptr);
     if (dataset == nullptr) {
@@ -147,19 +166,13 @@ RasterOpened openRaster(const std::filesystem::path& path, const RasterOptions& 
         setGdalCache(gdalCacheBytes);
     }
     opened.status = RasterOpenStatus::opened;
-    opened.source = std::make_unique<RasterCellSource>(std::move(handles), header, scale, offset);
+    opened.source = std::make_unique<GdalCellSource>(std::move(handles), header, scale, offset);
     return opened;
 }
 
-RasterCellSource::RasterCellSource(std::unique_ptr<Handles> handles, const GridHeader& header, double scale,
-                                   double offset)
-    : handles_(std::move(handles)), header_(header), scale_(scale), offset_(offset) {}
-
-RasterCellSource::~RasterCellSource() = default;
-
-GridBodyCounts RasterCellSource::read(const CropWindow& window, std::int32_t lastRow,
-                                      const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
-                                      CellSink& sink) const {
+GridBodyCounts GdalCellSource::read(const CropWindow& window, std::int32_t lastRow,
+                                    const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
+                                    CellSink& sink) const {
     readError_.clear();
     GridBodyCounts counts;
     // The window and its one-cell ring, within the raster and up to lastRow.
