@@ -14,16 +14,10 @@
 #endif
 
 #include "base/platform_file.h"
+#include "base/splitmix.h"
 
 namespace morvale {
 namespace {
-
-// splitmix64's finaliser: nearby inputs give unrelated bits.
-std::uint64_t mixed(std::uint64_t x) {
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9u;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
-    return x ^ (x >> 31);
-}
 
 // Differs between processes whose ids meet (on two machines sharing a folder).
 std::uint64_t processSeed() {
@@ -39,7 +33,7 @@ std::uint64_t processSeed() {
 std::filesystem::path temporaryName(const std::filesystem::path& final) {
     static const std::uint64_t seed = processSeed();
     static std::atomic<std::uint64_t> counter{0};
-    const std::uint64_t bits = mixed(seed + counter.fetch_add(1) * 0x9E3779B97F4A7C15u);
+    const std::uint64_t bits = splitmix64(seed, counter.fetch_add(1));
     char suffix[48];
     std::snprintf(suffix, sizeof suffix, ".%lld-%08x.tmp", static_cast<long long>(getpid()),
                   static_cast<unsigned>(bits & 0xFFFFFFFFu));

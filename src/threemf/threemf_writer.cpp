@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/platform_file.h"
+#include "threemf/content_uuid.h"
 
 #if MORVALE_HAVE_LIB3MF
 #include <Model/COM/NMR_DLLInterfaces.h>
@@ -96,14 +97,27 @@ MeshWritten ThreeMfWriter::end() {
         for (int k = 0; k < 3; ++k) triangles[t].m_nIndices[k] = corners_[3 * t + k];
     positions_ = {};
     corners_ = {};
+    // The UUIDs follow from everything the file holds (content_uuid.h): a conversion run again writes the same bytes.
+    static_assert(sizeof(MODELMESHVERTEX) == 12 && sizeof(MODELMESHTRIANGLE) == 12, "lib3mf's records are unpadded");
+    const std::uint64_t counts[3] = {options_.objectName.size(), vertices.size(), triangles.size()};
+    std::uint64_t digest = digestBytes(digestStart, counts, sizeof counts);
+    digest = digestBytes(digest, options_.objectName.data(), options_.objectName.size());
+    digest = digestBytes(digest, vertices.data(), sizeof(MODELMESHVERTEX) * vertices.size());
+    digest = digestBytes(digest, triangles.data(), sizeof(MODELMESHTRIANGLE) * triangles.size());
+    const UuidText objectUuid = contentUuid(digest, UuidRole::object);
+    const UuidText itemUuid = contentUuid(digest, UuidRole::buildItem);
+    const UuidText buildUuid = contentUuid(digest, UuidRole::build);
     Held model, mesh, item, writer;
     bool ok = !failed_ && lib3mf_createmodel(&model.instance) == LIB3MF_OK &&
               lib3mf_model_setunit(model.instance, MODELUNIT_MILLIMETER) == LIB3MF_OK &&
               lib3mf_model_addmeshobject(model.instance, &mesh.instance) == LIB3MF_OK &&
               lib3mf_object_setnameutf8(mesh.instance, options_.objectName.c_str()) == LIB3MF_OK &&
+              lib3mf_object_setuuidutf8(mesh.instance, objectUuid.text) == LIB3MF_OK &&
               lib3mf_meshobject_setgeometry(mesh.instance, vertices.data(), static_cast<DWORD>(vertices.size()),
                                             triangles.data(), static_cast<DWORD>(triangles.size())) == LIB3MF_OK &&
               lib3mf_model_addbuilditem(model.instance, mesh.instance, nullptr, &item.instance) == LIB3MF_OK &&
+              lib3mf_builditem_setuuidutf8(item.instance, itemUuid.text) == LIB3MF_OK &&
+              lib3mf_model_setbuilduuidutf8(model.instance, buildUuid.text) == LIB3MF_OK &&
               lib3mf_model_querywriter(model.instance, "3mf", &writer.instance) == LIB3MF_OK;
     ok = ok && lib3mf_writer_writetofileutf8(writer.instance, path_.string().c_str()) == LIB3MF_OK;
     failed_ = !ok;
@@ -135,6 +149,10 @@ bool readThreeMf(const std::filesystem::path& path, ThreeMfContents& contents) {
             lib3mf_meshobject_gettrianglecount(object.instance, &triangles) != LIB3MF_OK ||
             lib3mf_meshobject_ismanifoldandoriented(object.instance, &manifold) != LIB3MF_OK)
             return false;
+        BOOL hasUuid = false;
+        char uuid[37] = {};  // lib3mf writes the 36 characters and a terminator
+        if (lib3mf_object_getuuidutf8(object.instance, &hasUuid, uuid) == LIB3MF_OK && hasUuid)
+            contents.objectUuid = uuid;
         ++contents.objects;
         contents.vertices += vertices;
         contents.triangles += triangles;

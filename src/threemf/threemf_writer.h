@@ -2,7 +2,9 @@
 // 3MF output of a mesh stream, written through lib3mf: one mesh object in
 // millimetres (the output units: --size makes them so), Z up as the map
 // frame has it, one build item. A 3MF a slicer opens is a closed solid: the
-// conversion puts the printable solid in front of this writer.
+// conversion puts the printable solid in front of this writer. Its UUIDs
+// follow from what it holds (content_uuid.h), so the same stream writes the
+// same bytes (lib3mf writes a zero date and time into every zip entry).
 //
 // Memory: lib3mf takes the whole mesh at once, so the vertices (float32,
 // 12 bytes) and triangles (12 bytes) are held until the stream ends; only
@@ -15,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -74,7 +77,8 @@ struct ThreeMfContents {
     std::int64_t vertices = 0;
     std::int64_t triangles = 0;
     bool millimetres = false;
-    bool manifold = false;  // lib3mf's own check, every object
+    bool manifold = false;   // lib3mf's own check, every object
+    std::string objectUuid;  // the last object's
 };
 bool readThreeMf(const std::filesystem::path& path, ThreeMfContents& contents);
 

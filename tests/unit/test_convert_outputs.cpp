@@ -197,6 +197,22 @@ TEST(ConvertOutputs, ThreeMfReadsBackAsTheSolidWritten) {
     }
 }
 
+// Two runs of one conversion write the same 3MF bytes (lib3mf would draw its
+// UUIDs at random), and another content gets another object UUID.
+TEST(ConvertOutputs, ThreeMfBytesFollowTheContentAlone) {
+    ScratchDir dir;
+    const std::filesystem::path grid = dir / "g.asc";
+    writeFile(grid, "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n");
+    for (const char* out : {"first.3mf", "second.3mf"})
+        ASSERT_EQ(convert(grid, "-q -o " + quoted(dir / out)).status, 0) << out;
+    ASSERT_EQ(convert(grid, "-q --z-scale 2 -o " + quoted(dir / "tall.3mf")).status, 0);
+    EXPECT_TRUE(readFile(dir / "first.3mf") == readFile(dir / "second.3mf")) << "two runs wrote two files";
+    morvale::ThreeMfContents flat, tall;
+    ASSERT_TRUE(morvale::readThreeMf(dir / "first.3mf", flat));
+    ASSERT_TRUE(morvale::readThreeMf(dir / "tall.3mf", tall));
+    EXPECT_NE(flat.objectUuid, tall.objectUuid);
+}
+
 // What a print asks for: elevations exaggerated (after centring; the
 // simplifier's bound stays in grid units, so it keeps the same triangles), a
 // size in millimetres, and a base thickness under the lowest point.
