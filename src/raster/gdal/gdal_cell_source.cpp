@@ -47,7 +47,7 @@ private:
 };
 
 // A strip of rows read at once is at most this large (a block taller than that is read in parts).
-constexpr std::size_t stripBytes = std::size_t{4} << 20;
+constexpr std::size_t stripBytes = std::size_t{1} << 20;
 
 std::string utf8Text(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
@@ -153,15 +153,16 @@ RasterOpened openGdalRaster(const std::filesystem::path& path, const RasterOptio
             "cell size)");
     }
     handles->band = band;
-    // Read in rows, a raster needs two rows of its blocks in the cache (a strip
-    // may end inside one); a warp reads its source in chunks of its own.
+    // Strips never cross a row of blocks, so the cache needs to hold one row
+    // of them (and a block to spare) for each block to be decoded once; a
+    // warp reads its source in chunks of its own.
     if (opened.crsText.empty()) {
         int blockWidth = 0, blockHeight = 0;
         GDALGetBlockSize(band, &blockWidth, &blockHeight);
         const std::size_t rowOfBlocks = static_cast<std::size_t>(std::max(blockHeight, 1)) *
                                         static_cast<std::size_t>(header.ncols + std::max(blockWidth, 1)) *
                                         static_cast<std::size_t>(GDALGetDataTypeSizeBytes(type));
-        setGdalCache(2 * rowOfBlocks);
+        setGdalCache(rowOfBlocks);
     } else {
         setGdalCache(gdalCacheBytes);
     }

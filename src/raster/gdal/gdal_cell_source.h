@@ -7,8 +7,7 @@
 // UTM zone of its centre (a warped VRT, bilinear, at GDAL's suggested cell
 // size), so that X, Y and Z share a unit, unless the raster's own grid is
 // kept. Cells are read in strips of GDAL's natural block height (held to a
-// few megabytes), through a block cache of two rows of blocks (a warp's:
-// 64 MB).
+// megabyte), through a block cache of one row of blocks (a warp's: 64 MB).
 //
 // The module's entry calls openGdalRaster; the fuzz target calls it directly.
 
