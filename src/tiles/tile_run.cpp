@@ -173,7 +173,7 @@ std::string tileTableText(const std::vector<TileJob>& jobs, const std::vector<Ti
         // Quads, or the triangles of a simplified surface.
         const std::int64_t faces = o.stats.quadCount > 0 ? o.stats.quadCount : o.stats.triangleCount;
         char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.2f", o.stats.seconds);
+        std::snprintf(seconds, sizeof seconds, "%.3f", o.stats.seconds);
         text += row(jobName(jobs[i]), jobs[i].tile || !jobs[i].name.empty() ? "set" : "alone", resultText(o),
                     counted ? groupedText(o.stats.vertexCount) : "-", counted ? groupedText(faces) : "-",
                     counted ? seconds : "-", utf8Text(jobs[i].request.outputPath));
