@@ -51,6 +51,10 @@ else()
   # The libraries the program really links, as dpkg-shlibdeps finds them
   # (GDAL's runtime among them in a build with MORVALE_GDAL).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # lib3mf is opened when a 3MF is written, so dpkg-shlibdeps does not see it.
+  if(MORVALE_LIB3MF_INCLUDE AND MORVALE_LIB3MF_LIBRARY)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "lib3mf1 (>= 1.8.1)")
+  endif()
   set(CPACK_PACKAGE_DESCRIPTION "morvale-convert turns a digital elevation model stored as an Esri ASCII
 grid (.asc), or any raster GDAL reads (GeoTIFF, SRTM .hgt, VRT mosaics,
 16-bit PNG heightmaps), into a Wavefront OBJ mesh for 3D software, in two

@@ -6,9 +6,7 @@
 #include "base/platform_file.h"
 #include "threemf/content_uuid.h"
 
-#if MORVALE_HAVE_LIB3MF
-#include <Model/COM/NMR_DLLInterfaces.h>
-#endif
+#include "threemf/lib3mf_library.h"
 
 namespace morvale {
 
@@ -20,9 +18,11 @@ using namespace NMR;
 
 // Releases a lib3mf instance when it goes out of scope.
 struct Held {
+    const Lib3mf& lib;
     PLib3MFBase* instance = nullptr;
+    explicit Held(const Lib3mf& library) : lib(library) {}
     ~Held() {
-        if (instance != nullptr) lib3mf_release(instance);
+        if (instance != nullptr) lib.lib3mf_release(instance);
     }
 };
 #endif
@@ -107,19 +107,20 @@ MeshWritten ThreeMfWriter::end() {
     const UuidText objectUuid = contentUuid(digest, UuidRole::object);
     const UuidText itemUuid = contentUuid(digest, UuidRole::buildItem);
     const UuidText buildUuid = contentUuid(digest, UuidRole::build);
-    Held model, mesh, item, writer;
-    bool ok = !failed_ && lib3mf_createmodel(&model.instance) == LIB3MF_OK &&
-              lib3mf_model_setunit(model.instance, MODELUNIT_MILLIMETER) == LIB3MF_OK &&
-              lib3mf_model_addmeshobject(model.instance, &mesh.instance) == LIB3MF_OK &&
-              lib3mf_object_setnameutf8(mesh.instance, options_.objectName.c_str()) == LIB3MF_OK &&
-              lib3mf_object_setuuidutf8(mesh.instance, objectUuid.text) == LIB3MF_OK &&
-              lib3mf_meshobject_setgeometry(mesh.instance, vertices.data(), static_cast<DWORD>(vertices.size()),
-                                            triangles.data(), static_cast<DWORD>(triangles.size())) == LIB3MF_OK &&
-              lib3mf_model_addbuilditem(model.instance, mesh.instance, nullptr, &item.instance) == LIB3MF_OK &&
-              lib3mf_builditem_setuuidutf8(item.instance, itemUuid.text) == LIB3MF_OK &&
-              lib3mf_model_setbuilduuidutf8(model.instance, buildUuid.text) == LIB3MF_OK &&
-              lib3mf_model_querywriter(model.instance, "3mf", &writer.instance) == LIB3MF_OK;
-    ok = ok && lib3mf_writer_writetofileutf8(writer.instance, path_.string().c_str()) == LIB3MF_OK;
+    const Lib3mf lib;
+    Held model(lib), mesh(lib), item(lib), writer(lib);
+    bool ok = !failed_ && lib.loaded() && lib.lib3mf_createmodel(&model.instance) == LIB3MF_OK &&
+              lib.lib3mf_model_setunit(model.instance, MODELUNIT_MILLIMETER) == LIB3MF_OK &&
+              lib.lib3mf_model_addmeshobject(model.instance, &mesh.instance) == LIB3MF_OK &&
+              lib.lib3mf_object_setnameutf8(mesh.instance, options_.objectName.c_str()) == LIB3MF_OK &&
+              lib.lib3mf_object_setuuidutf8(mesh.instance, objectUuid.text) == LIB3MF_OK &&
+              lib.lib3mf_meshobject_setgeometry(mesh.instance, vertices.data(), static_cast<DWORD>(vertices.size()),
+                                                triangles.data(), static_cast<DWORD>(triangles.size())) == LIB3MF_OK &&
+              lib.lib3mf_model_addbuilditem(model.instance, mesh.instance, nullptr, &item.instance) == LIB3MF_OK &&
+              lib.lib3mf_builditem_setuuidutf8(item.instance, itemUuid.text) == LIB3MF_OK &&
+              lib.lib3mf_model_setbuilduuidutf8(model.instance, buildUuid.text) == LIB3MF_OK &&
+              lib.lib3mf_model_querywriter(model.instance, "3mf", &writer.instance) == LIB3MF_OK;
+    ok = ok && lib.lib3mf_writer_writetofileutf8(writer.instance, path_.string().c_str()) == LIB3MF_OK;
     failed_ = !ok;
     written.ok = ok;
 #else
@@ -131,27 +132,28 @@ MeshWritten ThreeMfWriter::end() {
 bool readThreeMf(const std::filesystem::path& path, ThreeMfContents& contents) {
     contents = {};
 #if MORVALE_HAVE_LIB3MF
-    Held model, reader, iterator;
-    if (lib3mf_createmodel(&model.instance) != LIB3MF_OK ||
-        lib3mf_model_queryreader(model.instance, "3mf", &reader.instance) != LIB3MF_OK ||
-        lib3mf_reader_readfromfileutf8(reader.instance, path.string().c_str()) != LIB3MF_OK ||
-        lib3mf_model_getmeshobjects(model.instance, &iterator.instance) != LIB3MF_OK)
+    const Lib3mf lib;
+    Held model(lib), reader(lib), iterator(lib);
+    if (!lib.loaded() || lib.lib3mf_createmodel(&model.instance) != LIB3MF_OK ||
+        lib.lib3mf_model_queryreader(model.instance, "3mf", &reader.instance) != LIB3MF_OK ||
+        lib.lib3mf_reader_readfromfileutf8(reader.instance, path.string().c_str()) != LIB3MF_OK ||
+        lib.lib3mf_model_getmeshobjects(model.instance, &iterator.instance) != LIB3MF_OK)
         return false;
     DWORD unit = 0;
-    contents.millimetres = lib3mf_model_getunit(model.instance, &unit) == LIB3MF_OK && unit == MODELUNIT_MILLIMETER;
+    contents.millimetres = lib.lib3mf_model_getunit(model.instance, &unit) == LIB3MF_OK && unit == MODELUNIT_MILLIMETER;
     contents.manifold = true;
-    for (BOOL next = false; lib3mf_resourceiterator_movenext(iterator.instance, &next) == LIB3MF_OK && next;) {
-        Held object;
-        if (lib3mf_resourceiterator_getcurrent(iterator.instance, &object.instance) != LIB3MF_OK) return false;
+    for (BOOL next = false; lib.lib3mf_resourceiterator_movenext(iterator.instance, &next) == LIB3MF_OK && next;) {
+        Held object(lib);
+        if (lib.lib3mf_resourceiterator_getcurrent(iterator.instance, &object.instance) != LIB3MF_OK) return false;
         DWORD vertices = 0, triangles = 0;
         BOOL manifold = false;
-        if (lib3mf_meshobject_getvertexcount(object.instance, &vertices) != LIB3MF_OK ||
-            lib3mf_meshobject_gettrianglecount(object.instance, &triangles) != LIB3MF_OK ||
-            lib3mf_meshobject_ismanifoldandoriented(object.instance, &manifold) != LIB3MF_OK)
+        if (lib.lib3mf_meshobject_getvertexcount(object.instance, &vertices) != LIB3MF_OK ||
+            lib.lib3mf_meshobject_gettrianglecount(object.instance, &triangles) != LIB3MF_OK ||
+            lib.lib3mf_meshobject_ismanifoldandoriented(object.instance, &manifold) != LIB3MF_OK)
             return false;
         BOOL hasUuid = false;
         char uuid[37] = {};  // lib3mf writes the 36 characters and a terminator
-        if (lib3mf_object_getuuidutf8(object.instance, &hasUuid, uuid) == LIB3MF_OK && hasUuid)
+        if (lib.lib3mf_object_getuuidutf8(object.instance, &hasUuid, uuid) == LIB3MF_OK && hasUuid)
             contents.objectUuid = uuid;
         ++contents.objects;
         contents.vertices += vertices;

@@ -229,11 +229,12 @@ TEST(RasterInput, GdalIsLoadedOnlyForARasterAndItsAbsenceIsSaid) {
     ScratchDir dir;
     const fs::path grid = sharedGrid("ava_testRel2_noeol.asc");
     gdal("gdal_translate -q " + quoted(grid) + " " + quoted(dir / "rel.tif"));
-    // An Esri ASCII grid never brings GDAL into the process; a raster does.
+    // An Esri ASCII grid never brings GDAL (nor, to an OBJ, lib3mf) into the process; a raster does.
     const std::string convert = quoted(fs::path(MORVALE_CLI_PATH));
     const ToolRun ascii = runTool("LD_DEBUG=files " + convert + " " + quoted(grid) + " -q -o " + quoted(dir / "a.obj"));
     EXPECT_EQ(ascii.status, 0) << ascii.output;
     EXPECT_FALSE(contains(ascii.output, "libgdal")) << ascii.output.substr(0, 2000);
+    EXPECT_FALSE(contains(ascii.output, "lib3MF")) << ascii.output.substr(0, 2000);
     const ToolRun raster =
         runTool("LD_DEBUG=files " + convert + " " + quoted(dir / "rel.tif") + " -q -o " + quoted(dir / "t.obj"));
     EXPECT_EQ(raster.status, 0) << raster.output;
