@@ -543,6 +543,9 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
     // Quiet or not, an output that failed is named with the system's reason (a task's log shows it).
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const ConversionResult result = outcomes[i].result;
+        if (result == conversionInputFailedMidway && !outcomes[i].reason.empty())
+            std::fprintf(stderr, "morvale-convert: '%s': GDAL could not read it: %s; nothing written\n",
+                         utf8(jobs[i].request.inputPath).c_str(), outcomes[i].reason.c_str());
         if (result != conversionOutputUncreatable && result != conversionWriteFailed) continue;
         const std::filesystem::path& output = jobs[i].request.outputPath;
         const std::string problem = outputProblem(output, outcomes[i].stats.outputError);

@@ -75,8 +75,8 @@ SeamCollection collectTileSeams(const SetTile& tile, std::int32_t depth, const s
         if (row > depth && row <= w.nrows - depth && col > depth && col <= w.ncols - depth) return;
         out.border[static_cast<std::size_t>(borderSlot(w, depth, row - 1, col - 1))] = value;
     };
-    result.counts =
-        readTileBody(tile.path, tile.header, whole, w.nrows, cancelRequested, progress, keep, result.opened);
+    result.counts = readTileBody(tile.path, tile.header, whole, w.nrows, cancelRequested, progress, keep, result.opened,
+                                 result.readError);
     if (!result.opened) return result;
     out.borderHash = seamBorderHash(out.border);
     return result;

@@ -81,6 +81,7 @@ std::int64_t borderSlot(const TileWindow& window, std::int32_t depth, std::int32
 struct SeamCollection {
     bool opened = false;
     GridBodyCounts counts;
+    std::string readError;  // a raster tile's read failed midway: GDAL's message
 };
 SeamCollection collectTileSeams(const SetTile& tile, std::int32_t depth, const std::atomic<bool>& cancelRequested,
                                 ProgressReporter& progress, SeamTile& out);

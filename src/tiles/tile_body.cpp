@@ -13,10 +13,13 @@ bool isRasterTile(const std::filesystem::path& path) { return !hasAsciiGridExten
 
 GridBodyCounts readRasterTile(const std::filesystem::path& path, const CropWindow& window, std::int32_t lastRow,
                               const std::atomic<bool>& cancelRequested, ProgressReporter& progress, CellSink& sink,
-                              bool& opened) {
+                              bool& opened, std::string& readError) {
     const RasterOpened raster = openRaster(path, RasterOptions{});
     opened = raster.status == RasterOpenStatus::opened;
-    return opened ? raster.source->read(window, lastRow, cancelRequested, progress, sink) : GridBodyCounts{};
+    if (!opened) return {};
+    const GridBodyCounts counts = raster.source->read(window, lastRow, cancelRequested, progress, sink);
+    readError = raster.source->readError();
+    return counts;
 }
 
 #else
@@ -24,7 +27,7 @@ GridBodyCounts readRasterTile(const std::filesystem::path& path, const CropWindo
 bool isRasterTile(const std::filesystem::path&) { return false; }
 
 GridBodyCounts readRasterTile(const std::filesystem::path&, const CropWindow&, std::int32_t, const std::atomic<bool>&,
-                              ProgressReporter&, CellSink&, bool& opened) {
+                              ProgressReporter&, CellSink&, bool& opened, std::string&) {
     opened = false;
     return {};
 }

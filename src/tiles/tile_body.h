@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <type_traits>
 
 #include "base/input_file.h"
@@ -20,21 +21,25 @@ namespace morvale {
 bool isRasterTile(const std::filesystem::path& path);
 
 // The raster tile's cells of `window` and its ring up to lastRow, into `sink`;
-// `opened` is false when GDAL no longer opens it.
+// `opened` is false when GDAL no longer opens it, and `readError` is GDAL's
+// message when the read failed midway ("" when it did not).
 GridBodyCounts readRasterTile(const std::filesystem::path& path, const CropWindow& window, std::int32_t lastRow,
                               const std::atomic<bool>& cancelRequested, ProgressReporter& progress, CellSink& sink,
-                              bool& opened);
+                              bool& opened, std::string& readError);
 
 // The cells of `window` of the tile at `path` (whose header is `header`) and
 // of its one-cell ring, rows up to lastRow, as readGridBody hands them over.
-// `opened` is false when the file could not be opened or positioned.
+// `opened` is false when the file could not be opened or positioned;
+// `readError` is set when a raster's read failed midway (a grid's short body
+// shows in its counts instead).
 template <class OnCell>
 GridBodyCounts readTileBody(const std::filesystem::path& path, const GridHeader& header, const CropWindow& window,
                             std::int32_t lastRow, const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
-                            OnCell&& onCell, bool& opened) {
+                            OnCell&& onCell, bool& opened, std::string& readError) {
+    readError.clear();
     if (isRasterTile(path)) {
         CallingCellSink<std::remove_reference_t<OnCell>> sink(onCell);
-        return readRasterTile(path, window, lastRow, cancelRequested, progress, sink, opened);
+        return readRasterTile(path, window, lastRow, cancelRequested, progress, sink, opened, readError);
     }
     FileHandle input = openForReading(path);
     opened = input && seekTo(input.get(), header.dataStart);

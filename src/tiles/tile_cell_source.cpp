@@ -68,6 +68,7 @@ TileCellSource::TileCellSource(const SetTile& tile, const SeamIndex& index, std:
 GridBodyCounts TileCellSource::read(const CropWindow& window, std::int32_t lastRow,
                                     const std::atomic<bool>& cancelRequested, ProgressReporter& progress,
                                     CellSink& sink) const {
+    readError_.clear();
     const TileWindow& w = tile_.window;
     const CropWindow own = mergedCropWindow(w);
     // The tile's window, or one widened within the ring (the wide read of normals).
@@ -107,7 +108,7 @@ GridBodyCounts TileCellSource::read(const CropWindow& window, std::int32_t lastR
         bool opened = false;
         if (tileLastRow >= 1)
             counts = readTileBody(tile_.path, tile_.header, whole, static_cast<std::int32_t>(tileLastRow),
-                                  cancelRequested, progress, pass, opened);
+                                  cancelRequested, progress, pass, opened, readError_);
     }
     // The ring east of the last rows and the rows below the tile, up to lastRow.
     if (!cancelRequested.load(std::memory_order_relaxed)) ringUpTo(std::int64_t{lastRow} + 1, 0);

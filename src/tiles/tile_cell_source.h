@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "grid/cell_source.h"
@@ -38,6 +39,10 @@ public:
     GridBodyCounts read(const CropWindow& window, std::int32_t lastRow, const std::atomic<bool>& cancelRequested,
                         ProgressReporter& progress, CellSink& sink) const override;
 
+    // A raster tile whose read failed midway (GDAL's message, "" when none): nothing built from it is kept.
+    bool failedMidway() const override { return !readError_.empty(); }
+    const std::string& readError() const { return readError_; }
+
     struct RingCell {
         std::int32_t row;
         std::int32_t col;
@@ -50,6 +55,7 @@ private:
     SetTile tile_;
     std::int32_t ringDepth_;
     std::vector<RingCell> ring_;
+    mutable std::string readError_;
 };
 
 }  // namespace morvale

@@ -113,7 +113,10 @@ SeamIndex collectSetSeams(const TileSetPlan& plan, std::int32_t depth, int worke
             const SeamCollection collected =
                 collectTileSeams(plan.tiles[i], depth, cancelRequested, silent, index.tiles[i]);
             opened[i] = collected.opened ? 1 : 0;
-            outcome.result = collected.opened ? conversionFinished : conversionInputUnreadable;
+            outcome.result = !collected.opened             ? conversionInputUnreadable
+                             : collected.readError.empty() ? conversionFinished
+                                                           : conversionInputFailedMidway;
+            outcome.reason = collected.readError;
         } catch (const std::bad_alloc&) {
             outcome.result = conversionVertexTableFailed;
         }
@@ -141,6 +144,7 @@ std::vector<TileOutcome> runTileJobs(const std::vector<TileJob>& jobs, const Sea
             if (jobs[i].tile != nullptr && index != nullptr) {
                 TileCellSource cells(*jobs[i].tile, *index, jobs[i].ringDepth);
                 outcome.result = convert(jobs[i].request, &cells, ownCancel, reporter, outcome.stats);
+                outcome.reason = cells.readError();
             } else {
                 outcome.result = convert(jobs[i].request, nullptr, ownCancel, reporter, outcome.stats);
             }

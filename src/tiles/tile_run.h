@@ -43,6 +43,7 @@ struct TileOutcome {
     ConversionStats stats;
     ExitStatus exitStatus = ExitStatus::success;  // as morvale-convert's for one grid
     const char* inputKind = nullptr;              // a header that failed: the raster it is instead ("a TIFF image")
+    std::string reason;                           // a raster tile that failed midway: GDAL's message
 };
 
 // The per-tile conversion: `cells` is null when the request's input file is

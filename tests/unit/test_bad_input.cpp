@@ -924,6 +924,16 @@ TEST(BadInput, RastersGdalCannotConvertAreRefusedWithItsReason) {
         EXPECT_EQ(runConverter({part.string(), "-o", earlier.string(), "-q"}).status, 3);
         EXPECT_EQ(readFile(earlier), "an earlier mesh\n");
     }
+    // So does a tile of a set: its neighbour is converted, it is not, and GDAL's reason is said.
+    fs::create_directories(dir / "set");
+    gdal("gdal_translate -q -srcwin 0 0 20 40 " + quoted(strips) + " " + quoted(dir / "set" / "west.tif"));
+    gdal("gdal_translate -q -srcwin 20 0 20 40 " + quoted(strips) + " " + quoted(dir / "set" / "east.tif"));
+    fs::resize_file(dir / "set" / "east.tif", fs::file_size(dir / "set" / "east.tif") * 2 / 3);
+    const ChildRun setRun = runConverter({(dir / "set").string(), "-o", (dir / "set-out").string(), "-q"});
+    EXPECT_EQ(setRun.status, 3) << setRun.out;
+    EXPECT_TRUE(contains(setRun.out, "east.tif': GDAL could not read it: ")) << setRun.out;
+    EXPECT_TRUE(fs::exists(dir / "set-out" / "west.obj"));
+    EXPECT_FALSE(fs::exists(dir / "set-out" / "east.obj"));
     // A raster GDAL reads that is no grid, and bands that are not there or hold no elevations.
     gdal("gdal_translate -q -ot CInt16 " + quoted(strips) + " " + quoted(dir / "complex.tif"));
     gdal("gdal_translate -q -a_ullr 0 100 200 0 " + quoted(strips) + " " + quoted(dir / "oblong.tif"));
