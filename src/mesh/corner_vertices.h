@@ -69,6 +69,9 @@ public:
         uvExtent_ = uvExtent;
     }
 
+    // Hands over each vertex's outline mark too (VertexBatch::outline); `rows` carry them.
+    void carryOutline() { outline_ = true; }
+
     void operator()(const CellValue* cells, std::size_t count) {
         for (std::size_t n = 0; n < count; ++n) {
             const CellValue& cell = cells[n];
@@ -165,6 +168,15 @@ private:
         return static_cast<unsigned>((word & 1) | ((bits[static_cast<std::size_t>(j >> 6) + 1] & 1) << 1));
     }
 
+    // Whether a cell around corner column k of corner line `line` is outside
+    // the window or holds no data (the ring's cells are in the mask, but no
+    // face covers them).
+    bool onOutline(std::int64_t k, std::int64_t line, const std::uint64_t* up, const std::uint64_t* down) const {
+        const std::int64_t lastK = std::int64_t{window_.xMax} - window_.xMin + 1;
+        return line == window_.yMin || line > window_.yMax || k == 1 || k > lastK ||
+               (twoCells(up, k) & twoCells(down, k)) != 3;
+    }
+
     // The vertex of corner column k (the west edge of column xMin - 1 + k, or
     // the window's east edge) on corner line `line`, between the value rows up and down.
     void putCorner(std::int64_t k, std::int64_t line, double north, const std::uint64_t* up, const std::uint64_t* down,
@@ -183,6 +195,7 @@ private:
             to[1] = normal[1];
             to[2] = normal[2];
         }
+        if (outline_) *rows_.outlineOf(vertex) = onOutline(k, line, up, down) ? 1 : 0;
         if (uv_) {
             // v is the line's: one division a line, not a vertex.
             if (line != uvLine_) {
@@ -209,6 +222,7 @@ private:
     CornerNormalStream* normals_ = nullptr;
     const double* lineNormals_ = nullptr;  // the normals of the line being handed over
     bool uv_ = false;
+    bool outline_ = false;
     CropWindow uvExtent_{};
     std::int64_t uvLine_ = INT64_MIN;  // the corner line lineV_ is the v of
     double lineV_ = 0.0;

@@ -216,11 +216,13 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     // wide, and each row's vertices go out one row later.
     const AttributeSettings& attributes = job.attributes;
     const bool uv = attributes.writesUv();
+    const bool wantsOutline = sink.wantsOutline();
     std::unique_ptr<CornerNormalStream> normals;
     try {
         if (attributes.normals)
             normals = std::make_unique<CornerNormalStream>(window, zUnits, unitScale * header.cellsize);
         if (uv || normals) t.vertexRows.carryAttributes(normals != nullptr, uv);
+        if (wantsOutline) t.vertexRows.carryOutline();
     } catch (const std::exception&) {
         built.failure = BuildFailure::vertexTable;
         return built;
@@ -243,6 +245,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
         CornerVertices vertices(*mask, true, window, edges, zUnits, 0.0, t.corners, t.vertexRows);
         vertices.carryAttributes(normals.get(), uv,
                                  uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
+        if (wantsOutline) vertices.carryOutline();
         handOverVertices(job.threaded, vertices, [&](auto& batcher) {
             if (!normals) {
                 built.counts = readBodyCells(job, window, lastRow, progress,
@@ -291,6 +294,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
             CornerVertices vertices(*mask, false, window, edges, zUnits, zShift, t.corners, t.vertexRows);
             vertices.carryAttributes(normals.get(), uv,
                                      uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
+            if (wantsOutline) vertices.carryOutline();
             const CropWindow reading = normals ? wideReadingWindow(window, header.ncols, header.nrows) : window;
             const std::int32_t readingLastRow = normals ? wideLastRow(reading, header.nrows) : lastRow;
             SilentProgress rereading;  // the writing stage steps by lines written, not rows read

@@ -13,8 +13,8 @@ namespace {
 constexpr std::size_t batchVertices = 4096;
 constexpr std::size_t batchFaces = 4096;
 constexpr std::size_t uvDoubles = 2;
-// A spooled surface vertex: east and north (a base copy takes the base's
-// elevation), then its texture coordinate when there is one.
+// A marked surface vertex's record: east and north (a base copy takes the
+// base's elevation), then its texture coordinate when there is one.
 constexpr std::size_t xyDoubles = 2;
 }  // namespace
 
@@ -23,6 +23,7 @@ double defaultSolidBase(double lowestElevation, double highestElevation) {
     return relief > 0.0 ? lowestElevation - relief / 10.0 : lowestElevation - 1.0;
 }
 
+// At most a base copy of every surface vertex.
 std::int64_t solidVertexBound(std::int64_t surfaceVertices) { return 2 * surfaceVertices; }
 
 std::int64_t solidFaceBound(std::int64_t surfaceFaces, int faceCorners) {
@@ -40,7 +41,7 @@ void SolidFilter::begin(const MeshInfo& info) {
     assert(info.faceCorners == 3 || info.faceCorners == 4);
     info_ = info;
     recordDoubles_ = info.uv ? xyDoubles + uvDoubles : xyDoubles;
-    surface_.emplace(sizeof(double) * recordDoubles_, options_.memoryBudget, options_.spoolPath);
+    marked_.emplace(sizeof(double) * recordDoubles_, options_.memoryBudget, options_.spoolPath);
     MeshInfo out = info;
     out.normals = NormalLayout::none;
     // The bottom is triangles: quads are split like the STL writer splits them.
@@ -57,9 +58,10 @@ void SolidFilter::vertices(const VertexBatch& batch) {
     inner_.vertices(out);
     double record[xyDoubles + uvDoubles] = {};
     for (std::size_t i = 0; i < batch.count; ++i) {
+        if (batch.outline != nullptr && batch.outline[i] == 0) continue;
         std::memcpy(record, batch.position + 3 * i, xyDoubles * sizeof(double));
         if (info_.uv) std::memcpy(record + xyDoubles, batch.uv + 2 * i, uvDoubles * sizeof(double));
-        surface_->append(record);
+        marked_->add(surfaceVertices_ + static_cast<std::int64_t>(i) + 1, record);
     }
     surfaceVertices_ += static_cast<std::int64_t>(batch.count);
 }
@@ -67,24 +69,25 @@ void SolidFilter::vertices(const VertexBatch& batch) {
 void SolidFilter::keepVertices(std::int64_t count) {
     if (count < surfaceVertices_) {
         surfaceVertices_ = count < 0 ? 0 : count;
-        surface_->truncate(surfaceVertices_);
+        marked_->keepThrough(surfaceVertices_);
     }
     inner_.keepVertices(count);
 }
 
 void SolidFilter::endVertices() {
-    // The base copies, replayed from the spool; only for a whole surface.
+    // The base copies of the marked vertices; only for a whole surface.
     if (!gate_.admit(true) || surfaceVertices_ == 0) {
         inner_.endVertices();
         return;
     }
     std::vector<double> position(3 * batchVertices), uv(info_.uv ? uvDoubles * batchVertices : 0);
     bool readable = true;
-    for (std::int64_t first = 0; first < surfaceVertices_ && readable;) {
-        const std::size_t count = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(batchVertices), surfaceVertices_ - first));
+    const std::int64_t copies = marked_->size();
+    for (std::int64_t first = 0; first < copies && readable;) {
+        const std::size_t count =
+            static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(batchVertices), copies - first));
         for (std::size_t i = 0; i < count; ++i) {
-            const unsigned char* bytes = surface_->at(first + static_cast<std::int64_t>(i));
+            const unsigned char* bytes = marked_->record(first + static_cast<std::int64_t>(i));
             if (!bytes) {
                 readable = false;
                 break;
@@ -104,8 +107,8 @@ void SolidFilter::endVertices() {
         inner_.vertices(out);
         first += static_cast<std::int64_t>(count);
     }
-    // A spool that cannot be read back leaves the surface open (and the
-    // base copies short): no bottom or walls then.
+    // Records that cannot be read back leave the surface open (and the base
+    // copies short): no bottom or walls then.
     baseWritten_ = readable;
     inner_.endVertices();
 }
@@ -125,23 +128,46 @@ void SolidFilter::faces(const FaceBatch& batch) {
     const std::int64_t n = surfaceVertices_;
     // Only faces whose vertices all reached the surface go on: past N the
     // inner sink's numbers are base copies.
-    surfaceBuffer_.clear();
+    // Room for two triangles a face, made once (the batches' size varies little).
+    if (surfaceBuffer_.size() < 6 * batch.count) surfaceBuffer_.resize(6 * batch.count);
+    std::int64_t* out = surfaceBuffer_.data();
     for (std::size_t f = 0; f < batch.count; ++f) {
         const std::int64_t* v = batch.vertex + f * static_cast<std::size_t>(corners);
         bool named = true;
         for (int k = 0; k < corners; ++k) named = named && v[k] >= 1 && v[k] <= n;
         if (!named) continue;
-        surfaceBuffer_.insert(surfaceBuffer_.end(), {v[0], v[1], v[2]});
-        if (corners == 4) surfaceBuffer_.insert(surfaceBuffer_.end(), {v[0], v[2], v[3]});
+        out[0] = v[0];
+        out[1] = v[1];
+        out[2] = v[2];
+        out += 3;
+        if (corners == 4) {
+            out[0] = v[0];
+            out[1] = v[2];
+            out[2] = v[3];
+            out += 3;
+        }
         if (!baseWritten_) continue;
-        for (int k = 0; k < corners; ++k) openEdges_.pair(v[k], v[(k + 1) % corners]);
+        // An edge with an end that is not marked lies inside the surface.
+        bool marked[4];
+        for (int k = 0; k < corners; ++k) marked[k] = marked_->place(v[k], cornerHints_[k]) >= 0;
+        for (int k = 0; k < corners; ++k) {
+            const int next = k + 1 < corners ? k + 1 : 0;
+            if (marked[k] && marked[next]) openEdges_.pair(v[k], v[next]);
+        }
     }
     FaceBatch surface;
-    surface.count = surfaceBuffer_.size() / 3;
+    surface.count = static_cast<std::size_t>(out - surfaceBuffer_.data()) / 3;
     surface.vertex = surfaceBuffer_.data();
     surface.stepAfter = batch.stepAfter && !baseWritten_;
     inner_.faces(surface);
     if (baseWritten_) flushFaces(batch.stepAfter);
+}
+
+std::int64_t SolidFilter::baseOf(std::int64_t vertex) {
+    // Walls and the bottom stand on marked vertices only.
+    const std::int64_t place = marked_->place(vertex, baseHint_);
+    assert(place >= 0);
+    return surfaceVertices_ + 1 + place;
 }
 
 void SolidFilter::writeWalls(std::vector<DirectedEdge>& edges) {
@@ -149,12 +175,12 @@ void SolidFilter::writeWalls(std::vector<DirectedEdge>& edges) {
     std::sort(edges.begin(), edges.end(), [](const DirectedEdge& a, const DirectedEdge& b) {
         return a.from != b.from ? a.from < b.from : a.to < b.to;
     });
-    const std::int64_t n = surfaceVertices_;
     for (const DirectedEdge& e : edges) {
         // Seen from outside (right of from -> to, the surface lies left of it),
         // counter-clockwise: down at `from`, along the base, up at `to`.
-        faceBuffer_.insert(faceBuffer_.end(), {e.from, e.from + n, e.to + n});
-        faceBuffer_.insert(faceBuffer_.end(), {e.from, e.to + n, e.to});
+        const std::int64_t fromBase = baseOf(e.from), toBase = baseOf(e.to);
+        faceBuffer_.insert(faceBuffer_.end(), {e.from, fromBase, toBase});
+        faceBuffer_.insert(faceBuffer_.end(), {e.from, toBase, e.to});
         outline_.push_back({e.from, e.to});
         if (faceBuffer_.size() >= batchFaces * 3) flushFaces(false);
     }
@@ -170,7 +196,7 @@ bool SolidFilter::writeBottom() {
     ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
     std::vector<OutlinePoint> points(ends.size());
     for (std::size_t i = 0; i < ends.size(); ++i) {
-        const unsigned char* bytes = surface_->at(ends[i] - 1);
+        const unsigned char* bytes = marked_->record(marked_->place(ends[i], baseHint_));
         if (!bytes) return false;
         double xy[2];
         std::memcpy(xy, bytes, sizeof xy);
@@ -178,10 +204,10 @@ bool SolidFilter::writeBottom() {
     }
     std::vector<std::int64_t> triangles;
     if (!triangulateOutline(outline_, points, triangles)) return false;
-    const std::int64_t n = surfaceVertices_;
     // Seen from below: the surface's turn reversed.
     for (std::size_t t = 0; t < triangles.size(); t += 3) {
-        faceBuffer_.insert(faceBuffer_.end(), {triangles[t] + n, triangles[t + 2] + n, triangles[t + 1] + n});
+        faceBuffer_.insert(faceBuffer_.end(),
+                           {baseOf(triangles[t]), baseOf(triangles[t + 2]), baseOf(triangles[t + 1])});
         if (faceBuffer_.size() >= batchFaces * 3) flushFaces(false);
     }
     flushFaces(false);
@@ -206,7 +232,7 @@ MeshWritten SolidFilter::end() {
     MeshWritten written = inner_.end();
     if (!bottomOk_) written.ok = false;
     // A spool that could not be written or read back left the solid open.
-    if (surface_ && surface_->failed()) written.ok = false;
+    if (marked_ && marked_->failed()) written.ok = false;
     return written;
 }
 
