@@ -70,7 +70,10 @@ public:
     }
 
     // Hands over each vertex's outline mark too (VertexBatch::outline); `rows` carry them.
-    void carryOutline() { outline_ = true; }
+    void carryOutline() {
+        outline_ = true;
+        lastK_ = std::int64_t{window_.xMax} - window_.xMin + 1;
+    }
 
     void operator()(const CellValue* cells, std::size_t count) {
         for (std::size_t n = 0; n < count; ++n) {
@@ -145,10 +148,10 @@ private:
     }
 
     // Mean of the cells north-west, north-east, south-west and south-east of
-    // corner column k that hold data, in that order, between the rows up and down.
-    static double mean(std::int64_t k, const std::uint64_t* up, const std::uint64_t* down, const double* upValues,
+    // corner column k that hold data (`above` and `below`: twoCells of the
+    // rows up and down), in that order.
+    static double mean(std::int64_t k, unsigned above, unsigned below, const double* upValues,
                        const double* downValues) {
-        const unsigned above = twoCells(up, k), below = twoCells(down, k);
         double sum = 0.0;
         if (above & 1) sum += upValues[k - 1];
         if (above & 2) sum += upValues[k];
@@ -171,10 +174,8 @@ private:
     // Whether a cell around corner column k of corner line `line` is outside
     // the window or holds no data (the ring's cells are in the mask, but no
     // face covers them).
-    bool onOutline(std::int64_t k, std::int64_t line, const std::uint64_t* up, const std::uint64_t* down) const {
-        const std::int64_t lastK = std::int64_t{window_.xMax} - window_.xMin + 1;
-        return line == window_.yMin || line > window_.yMax || k == 1 || k > lastK ||
-               (twoCells(up, k) & twoCells(down, k)) != 3;
+    bool onOutline(std::int64_t k, std::int64_t line, unsigned above, unsigned below) const {
+        return (above & below) != 3 || k == 1 || k > lastK_ || line == window_.yMin || line > window_.yMax;
     }
 
     // The vertex of corner column k (the west edge of column xMin - 1 + k, or
@@ -187,7 +188,8 @@ private:
         const std::int64_t col = window_.xMin + k - 1;
         vertex[0] = col <= window_.xMax ? xWest(edges_, col) : xEast(edges_, window_.xMax);
         vertex[1] = north;
-        vertex[2] = mean(k, up, down, upValues, downValues) * unitScale_ - zShift_;
+        const unsigned above = twoCells(up, k), below = twoCells(down, k);
+        vertex[2] = mean(k, above, below, upValues, downValues) * unitScale_ - zShift_;
         if (normals_ != nullptr) {
             const double* normal = lineNormals_ + 3 * (k - 1);
             double* to = rows_.normalOf(vertex);
@@ -195,7 +197,7 @@ private:
             to[1] = normal[1];
             to[2] = normal[2];
         }
-        if (outline_) *rows_.outlineOf(vertex) = onOutline(k, line, up, down) ? 1 : 0;
+        if (outline_) rows_.markLast(onOutline(k, line, above, below));
         if (uv_) {
             // v is the line's: one division a line, not a vertex.
             if (line != uvLine_) {
@@ -223,6 +225,7 @@ private:
     const double* lineNormals_ = nullptr;  // the normals of the line being handed over
     bool uv_ = false;
     bool outline_ = false;
+    std::int64_t lastK_ = 0;  // the corner column of the window's east edge
     CropWindow uvExtent_{};
     std::int64_t uvLine_ = INT64_MIN;  // the corner line lineV_ is the v of
     double lineV_ = 0.0;

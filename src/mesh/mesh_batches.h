@@ -132,14 +132,15 @@ public:
     Number* normalOf(const Number* row) { return normals_.get() + (row - numbers_.get()); }
     Number* uvOf(const Number* row) { return uvs_.get() + (row - numbers_.get()) / 3 * 2; }
     // Vertex rows only: from now on each row also carries its outline mark
-    // (VertexBatch::outline), found by outlineOf. Throws std::bad_alloc when
+    // (VertexBatch::outline), set by markLast. Throws std::bad_alloc when
     // out of memory.
     void carryOutline() {
         static_assert(std::is_same_v<Batch, VertexBatch>);
         assert(count_ == 0);
         outline_.reset(new std::uint8_t[static_cast<std::size_t>(batchRows)]);
     }
-    std::uint8_t* outlineOf(const Number* row) { return outline_.get() + (row - numbers_.get()) / 3; }
+    // The outline mark of the row next() gave last.
+    void markLast(bool onOutline) { outline_[static_cast<std::size_t>(count_ - 1)] = onOutline ? 1 : 0; }
     // From the next batch on, cut at these step points (null: no steps).
     void setSteps(StepBatches* steps) {
         assert(count_ == 0);

@@ -121,6 +121,8 @@ struct FaceBatch {
     const std::int64_t* vertex = nullptr;
     std::int64_t firstPlane = 0;
     std::int64_t firstFace = 0;
+    // Three numbers a face in a stream of quads (MeshSink::acceptsTriangleBatches).
+    bool triangles = false;
     bool cancellable = false;
     bool stepAfter = false;
 };
@@ -156,6 +158,10 @@ public:
     // Asked before begin(): true when the sink takes faces as ranges of a
     // FaceSource rather than as their numbers.
     virtual bool acceptsFaceRanges() { return false; }
+    // Asked before begin(): true when a stream of quads (MeshInfo::faceCorners
+    // = 4) may carry batches of triangles (FaceBatch::triangles). Such a
+    // stream's MeshWritten::faces counts each quad and each triangle once.
+    virtual bool acceptsTriangleBatches() { return false; }
     // Asked before begin(): true when the sink wants VertexBatch::outline
     // (a builder that cannot tell leaves it null).
     virtual bool wantsOutline() { return false; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
 
 namespace morvale {
 
@@ -20,17 +21,16 @@ void OutlineVertices::keepThrough(std::int64_t last) {
     records_.truncate(runs_.empty() ? 0 : runs_.back().placeBefore + runs_.back().count);
 }
 
-std::int64_t OutlineVertices::placeFound(std::int64_t number, std::size_t& hint) const {
-    if (runs_.empty() || number < runs_.front().first) return -1;
-    // The run after the hint's, else a search.
-    std::size_t r = hint + 1;
-    if (r >= runs_.size() || !answers(r, number)) {
-        const auto after = std::upper_bound(runs_.begin(), runs_.end(), number,
-                                            [](std::int64_t n, const Run& run) { return n < run.first; });
-        r = static_cast<std::size_t>(after - runs_.begin()) - 1;
+void OutlineVertices::moveTo(std::int64_t number, Cursor& cursor) const {
+    // The run at or before `number`; before the first run, a stretch of none.
+    const auto after = std::upper_bound(runs_.begin(), runs_.end(), number,
+                                        [](std::int64_t n, const Run& run) { return n < run.first; });
+    if (after == runs_.begin()) {
+        cursor = Cursor{INT64_MIN, INT64_MIN, runs_.empty() ? INT64_MAX : runs_.front().first, 0};
+        return;
     }
-    hint = r;
-    return placeIn(runs_[r], number);
+    const Run& run = *(after - 1);
+    cursor = Cursor{run.first, run.first + run.count, after == runs_.end() ? INT64_MAX : after->first, run.placeBefore};
 }
 
 }  // namespace morvale

@@ -10,8 +10,10 @@
 // the surface, except when the builder does not tell: then every vertex is one
 // run, and their records go to the spool file past the budget.
 //
-// Lookups take a hint, the run they found last: faces name vertices near
-// those of the face before, so a hint mostly answers without a search.
+// Lookups go through a cursor that keeps the stretch of numbers the last one
+// fell in (from a run's first number up to the next run's): faces name
+// vertices near those of the face before, so it mostly answers with two
+// comparisons.
 
 #include <cstddef>
 #include <cstdint>
@@ -32,11 +34,20 @@ public:
     // Forgets every vertex numbered above `last`.
     void keepThrough(std::int64_t last);
     std::int64_t size() const { return records_.size(); }
-    // The place of vertex `number` among those kept (from 0), or -1 when it is
-    // not one. `hint` is any number the previous lookup left there (0 at first).
-    std::int64_t place(std::int64_t number, std::size_t& hint) const {
-        if (hint < runs_.size() && answers(hint, number)) return placeIn(runs_[hint], number);
-        return placeFound(number, hint);
+    // Where a lookup fell last; valid while no vertex is added or forgotten.
+    struct Cursor {
+        std::int64_t first = 0;       // the stretch's first number
+        std::int64_t keptEnd = 0;     // past its run's last
+        std::int64_t end = 0;         // past the stretch (the next run's first)
+        std::int64_t placeFirst = 0;  // the place of `first`
+    };
+    // The place of vertex `number` among those kept (from 0), or -1 when it is not one.
+    std::int64_t place(std::int64_t number, Cursor& cursor) const {
+        return kept(number, cursor) ? cursor.placeFirst + (number - cursor.first) : -1;
+    }
+    bool kept(std::int64_t number, Cursor& cursor) const {
+        if (number < cursor.first || number >= cursor.end) moveTo(number, cursor);
+        return number < cursor.keptEnd;
     }
     // The record at `place`, valid until the next call; null when the spool failed.
     const unsigned char* record(std::int64_t place) { return records_.at(place); }
@@ -48,15 +59,7 @@ private:
         std::int64_t count = 0;
         std::int64_t placeBefore = 0;  // vertices kept in the runs before
     };
-    // Run r answers for the numbers from its first up to the next run's first.
-    bool answers(std::size_t r, std::int64_t number) const {
-        return number >= runs_[r].first && (r + 1 == runs_.size() || number < runs_[r + 1].first);
-    }
-
-    static std::int64_t placeIn(const Run& run, std::int64_t number) {
-        return number - run.first < run.count ? run.placeBefore + (number - run.first) : -1;
-    }
-    std::int64_t placeFound(std::int64_t number, std::size_t& hint) const;
+    void moveTo(std::int64_t number, Cursor& cursor) const;
 
     std::vector<Run> runs_;
     RecordSpool records_;

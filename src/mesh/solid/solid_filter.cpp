@@ -16,6 +16,29 @@ constexpr std::size_t uvDoubles = 2;
 // A marked surface vertex's record: east and north (a base copy takes the
 // base's elevation), then its texture coordinate when there is one.
 constexpr std::size_t xyDoubles = 2;
+// Pairs the edges between marked vertices of `count` faces of `Corners`
+// numbers: an edge with an end that is not marked lies inside the surface.
+// Where quads were split, the two triangles pair their diagonal with each other.
+template <int Corners>
+void pairMarked(const OutlineVertices& marked, EdgeTable& edges, const std::int64_t* faces, std::size_t count,
+                OutlineVertices::Cursor* cursors) {
+    OutlineVertices::Cursor cursor[Corners];
+    std::copy_n(cursors, Corners, cursor);
+    // Every edge of a quad touches corner 0 or 2, of a triangle corner 0 or 1:
+    // with both of those unmarked, no edge has two marked ends.
+    constexpr int other = Corners == 4 ? 2 : 1;
+    for (const std::int64_t* v = faces; v < faces + count * Corners; v += Corners) {
+        if (!marked.kept(v[0], cursor[0]) && !marked.kept(v[other], cursor[other])) continue;
+        unsigned marks = 0;
+        for (int k = 0; k < Corners; ++k) marks |= (marked.kept(v[k], cursor[k]) ? 1u : 0u) << k;
+        for (int k = 0; k < Corners; ++k) {
+            const int next = (k + 1) % Corners;
+            if ((marks >> k & 1u) != 0 && (marks >> next & 1u) != 0) edges.pair(v[k], v[next]);
+        }
+    }
+    std::copy_n(cursor, Corners, cursors);
+}
+
 }  // namespace
 
 double defaultSolidBase(double lowestElevation, double highestElevation) {
@@ -44,14 +67,19 @@ void SolidFilter::begin(const MeshInfo& info) {
     marked_.emplace(sizeof(double) * recordDoubles_, options_.memoryBudget, options_.spoolPath);
     MeshInfo out = info;
     out.normals = NormalLayout::none;
-    // The bottom is triangles: quads are split like the STL writer splits them.
-    out.faceCorners = 3;
+    // The bottom is triangles: quads go on as they are only to a sink that
+    // takes triangles among them, otherwise split as the STL writer splits them.
+    quadsOut_ = info.faceCorners == 4 && inner_.acceptsTriangleBatches();
+    out.faceCorners = quadsOut_ ? 4 : 3;
     inner_.begin(out);
 }
 
 void SolidFilter::vertices(const VertexBatch& batch) {
     assert(batch.count == 0 || batch.uv != nullptr || !info_.uv);
-    if (!gate_.admit(batch.cancellable)) return;
+    if (!gate_.admit(batch.cancellable)) {
+        cut_ = true;
+        return;
+    }
     VertexBatch out = batch;
     out.normal = nullptr;
     out.cancellable = false;
@@ -68,6 +96,7 @@ void SolidFilter::vertices(const VertexBatch& batch) {
 
 void SolidFilter::keepVertices(std::int64_t count) {
     if (count < surfaceVertices_) {
+        cut_ = true;
         surfaceVertices_ = count < 0 ? 0 : count;
         marked_->keepThrough(surfaceVertices_);
     }
@@ -115,57 +144,66 @@ void SolidFilter::endVertices() {
 
 void SolidFilter::flushFaces(bool stepAfter) {
     FaceBatch out;
-    out.count = faceBuffer_.size() / 3;
+    out.count = faceBuffer_.size() / static_cast<std::size_t>(bufferCorners_);
     out.vertex = faceBuffer_.data();
+    out.triangles = quadsOut_ && bufferCorners_ == 3;
     out.stepAfter = stepAfter;
     if (out.count > 0 || stepAfter) inner_.faces(out);
+    if (bufferCorners_ == 4) quadsPassed_ += static_cast<std::int64_t>(out.count);
     faceBuffer_.clear();
 }
 
 void SolidFilter::faces(const FaceBatch& batch) {
     if (!gate_.admit(batch.cancellable)) return;
     const int corners = info_.faceCorners;
-    const std::int64_t n = surfaceVertices_;
-    // Only faces whose vertices all reached the surface go on: past N the
-    // inner sink's numbers are base copies.
-    // Room for two triangles a face, made once (the batches' size varies little).
-    if (surfaceBuffer_.size() < 6 * batch.count) surfaceBuffer_.resize(6 * batch.count);
-    std::int64_t* out = surfaceBuffer_.data();
-    for (std::size_t f = 0; f < batch.count; ++f) {
-        const std::int64_t* v = batch.vertex + f * static_cast<std::size_t>(corners);
-        bool named = true;
-        for (int k = 0; k < corners; ++k) named = named && v[k] >= 1 && v[k] <= n;
-        if (!named) continue;
-        out[0] = v[0];
-        out[1] = v[1];
-        out[2] = v[2];
-        out += 3;
-        if (corners == 4) {
+    const int outCorners = quadsOut_ ? 4 : 3;
+    FaceBatch surface;
+    if (quadsOut_ && !cut_) {
+        // Quads go on as they are.
+        surface.count = batch.count;
+        surface.vertex = batch.vertex;
+    } else {
+        // After a cut, faces naming a vertex that did not reach the surface
+        // stay out: past N the inner sink's numbers are base copies. Room for
+        // two triangles a face, made once (the batches' size varies little).
+        const std::int64_t n = surfaceVertices_;
+        if (surfaceBuffer_.size() < 6 * batch.count) surfaceBuffer_.resize(6 * batch.count);
+        std::int64_t* out = surfaceBuffer_.data();
+        for (std::size_t f = 0; f < batch.count; ++f) {
+            const std::int64_t* v = batch.vertex + f * static_cast<std::size_t>(corners);
+            bool named = true;
+            for (int k = 0; k < corners; ++k) named = named && v[k] >= 1 && v[k] <= n;
+            if (!named) continue;
+            if (quadsOut_ || corners == 3) {
+                out = std::copy_n(v, corners, out);
+                continue;
+            }
+            out = std::copy_n(v, 3, out);
             out[0] = v[0];
             out[1] = v[2];
             out[2] = v[3];
             out += 3;
         }
-        if (!baseWritten_) continue;
-        // An edge with an end that is not marked lies inside the surface.
-        bool marked[4];
-        for (int k = 0; k < corners; ++k) marked[k] = marked_->place(v[k], cornerHints_[k]) >= 0;
-        for (int k = 0; k < corners; ++k) {
-            const int next = k + 1 < corners ? k + 1 : 0;
-            if (marked[k] && marked[next]) openEdges_.pair(v[k], v[next]);
-        }
+        surface.count = static_cast<std::size_t>(out - surfaceBuffer_.data()) / static_cast<std::size_t>(outCorners);
+        surface.vertex = surfaceBuffer_.data();
     }
-    FaceBatch surface;
-    surface.count = static_cast<std::size_t>(out - surfaceBuffer_.data()) / 3;
-    surface.vertex = surfaceBuffer_.data();
+    if (baseWritten_) pairMarkedEdges(surface.vertex, surface.count, outCorners);
     surface.stepAfter = batch.stepAfter && !baseWritten_;
     inner_.faces(surface);
+    if (quadsOut_) quadsPassed_ += static_cast<std::int64_t>(surface.count);
     if (baseWritten_) flushFaces(batch.stepAfter);
+}
+
+void SolidFilter::pairMarkedEdges(const std::int64_t* faces, std::size_t count, int corners) {
+    if (corners == 4)
+        pairMarked<4>(*marked_, openEdges_, faces, count, cornerCursors_);
+    else
+        pairMarked<3>(*marked_, openEdges_, faces, count, cornerCursors_);
 }
 
 std::int64_t SolidFilter::baseOf(std::int64_t vertex) {
     // Walls and the bottom stand on marked vertices only.
-    const std::int64_t place = marked_->place(vertex, baseHint_);
+    const std::int64_t place = marked_->place(vertex, baseCursor_);
     assert(place >= 0);
     return surfaceVertices_ + 1 + place;
 }
@@ -175,20 +213,26 @@ void SolidFilter::writeWalls(std::vector<DirectedEdge>& edges) {
     std::sort(edges.begin(), edges.end(), [](const DirectedEdge& a, const DirectedEdge& b) {
         return a.from != b.from ? a.from < b.from : a.to < b.to;
     });
+    bufferCorners_ = quadsOut_ ? 4 : 3;
     for (const DirectedEdge& e : edges) {
         // Seen from outside (right of from -> to, the surface lies left of it),
         // counter-clockwise: down at `from`, along the base, up at `to`.
         const std::int64_t fromBase = baseOf(e.from), toBase = baseOf(e.to);
-        faceBuffer_.insert(faceBuffer_.end(), {e.from, fromBase, toBase});
-        faceBuffer_.insert(faceBuffer_.end(), {e.from, toBase, e.to});
+        if (quadsOut_) {
+            faceBuffer_.insert(faceBuffer_.end(), {e.from, fromBase, toBase, e.to});
+        } else {
+            faceBuffer_.insert(faceBuffer_.end(), {e.from, fromBase, toBase});
+            faceBuffer_.insert(faceBuffer_.end(), {e.from, toBase, e.to});
+        }
         outline_.push_back({e.from, e.to});
-        if (faceBuffer_.size() >= batchFaces * 3) flushFaces(false);
+        if (faceBuffer_.size() >= batchFaces * static_cast<std::size_t>(bufferCorners_)) flushFaces(false);
     }
     flushFaces(false);
     edges.clear();
 }
 
 bool SolidFilter::writeBottom() {
+    bufferCorners_ = 3;
     std::vector<std::int64_t> ends;
     ends.reserve(outline_.size());
     for (const OutlineEdge& e : outline_) ends.push_back(e.from);
@@ -196,7 +240,7 @@ bool SolidFilter::writeBottom() {
     ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
     std::vector<OutlinePoint> points(ends.size());
     for (std::size_t i = 0; i < ends.size(); ++i) {
-        const unsigned char* bytes = marked_->record(marked_->place(ends[i], baseHint_));
+        const unsigned char* bytes = marked_->record(marked_->place(ends[i], baseCursor_));
         if (!bytes) return false;
         double xy[2];
         std::memcpy(xy, bytes, sizeof xy);
@@ -230,6 +274,8 @@ MeshWritten SolidFilter::end() {
         bottomOk_ = writeBottom();
     }
     MeshWritten written = inner_.end();
+    // The inner sink counted each quad once; the solid's faces are triangles.
+    written.faces += quadsPassed_;
     if (!bottomOk_) written.ok = false;
     // A spool that could not be written or read back left the solid open.
     if (marked_ && marked_->failed()) written.ok = false;

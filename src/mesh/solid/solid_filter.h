@@ -14,10 +14,14 @@
 //     one face only: the window's outline and the edges of no-data holes),
 //     down to the base level.
 // Faces go out as triangles (a quad as two, split as the STL writer splits
-// them). The result is watertight and every face faces outward, so its volume is
+// them); to a sink that takes batches of triangles in a stream of quads
+// (acceptsTriangleBatches) the surface's quads and the walls go as quads and
+// the bottom as triangles: the same triangles, without copying the surface.
+// The result is watertight and every face faces outward, so its volume is
 // positive as long as the base lies below the whole surface. A base copy no
-// wall uses is written only where the builder marks a vertex that no boundary
-// edge ends at (a builder that does not mark, or marks more than it must).
+// wall uses is written only where the builder marks a vertex that no
+// boundary edge ends at (a builder that does not mark, or marks more than it
+// must).
 //
 // Known limit: where two boundary loops touch at one vertex (data cells that
 // meet only at a corner) the four wall faces there share one vertical edge.
@@ -89,6 +93,7 @@ public:
     MeshWritten end() override;
 
 private:
+    void pairMarkedEdges(const std::int64_t* faces, std::size_t count, int corners);
     std::int64_t baseOf(std::int64_t vertex);
     void writeWalls(std::vector<DirectedEdge>& edges);
     void flushFaces(bool stepAfter);
@@ -98,15 +103,19 @@ private:
     SolidOptions options_;
     BatchGate gate_;
     MeshInfo info_;
-    std::optional<OutlineVertices> marked_;  // made by begin(), sized by the texture coordinates
-    std::size_t baseHint_ = 0;               // for marked_.place() outside the faces
-    std::size_t cornerHints_[4] = {};        // for each corner of the faces
+    std::optional<OutlineVertices> marked_;     // made by begin(), sized by the texture coordinates
+    OutlineVertices::Cursor baseCursor_;        // for marked_.place() outside the faces
+    OutlineVertices::Cursor cornerCursors_[4];  // for each corner of the faces
     std::size_t recordDoubles_ = 2;
     std::int64_t surfaceVertices_ = 0;
     bool baseWritten_ = false;
     EdgeTable openEdges_;                      // unpaired directed edges
     std::vector<std::int64_t> surfaceBuffer_;  // the surface faces of one batch
     std::vector<std::int64_t> faceBuffer_;     // added faces, handed on in batches
+    int bufferCorners_ = 3;                    // numbers a face in faceBuffer_
+    bool quadsOut_ = false;                    // the inner sink takes quads, and triangles among them
+    std::int64_t quadsPassed_ = 0;             // quads handed on: two triangles each
+    bool cut_ = false;                         // vertices were dropped or cut: faces are checked
     std::vector<DirectedEdge> wallEdges_;
     std::vector<OutlineEdge> outline_;  // every wall's edge, for the bottom
     bool bottomOk_ = true;
