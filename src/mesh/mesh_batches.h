@@ -112,6 +112,8 @@ public:
         if (steps_ != nullptr) stopped_ = cancelRequested_.load(std::memory_order_relaxed);
     }
     bool stopped() const { return stopped_; }
+    // Rows handed to the sink so far.
+    std::int64_t handed() const { return handed_; }
     // Face rows only: from now on batches hand over face ranges
     // (MeshInfo::faceSource): rows are reserved (reserveRows) and taken with
     // no numbers, rangeBatchRows at most a batch.
