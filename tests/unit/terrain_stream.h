@@ -3,8 +3,9 @@
 // vertex at every corner of a data cell, numbered row by row from the north,
 // then one face per data cell (bottom-left, bottom-right, top-right,
 // top-left, or that quad as two triangles on the same diagonal), a batch per
-// row, settled() after each row, and outline marks when the sink wants them. Also what the solids of such a surface
-// must be, and a sink that cancels mid-stream. Shared by the unit tests and the fuzz target.
+// row, settled() after each row, outline marks when the sink wants them.
+// Also what the solids of such a surface must be, and a sink that cancels
+// mid-stream. Shared by the unit tests and the fuzz target.
 
 #include <algorithm>
 #include <atomic>
