@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -33,12 +34,16 @@ MeshWritten streamSurface(MeshSink& sink, int cols, int rows, bool attributes) {
     MeshInfo info;
     info.uv = attributes;
     info.normals = attributes ? NormalLayout::perVertex : NormalLayout::none;
+    // Outline marks as the builders give them: the window's border.
+    const bool marks = sink.wantsOutline();
     sink.begin(info);
     std::vector<double> position(3 * static_cast<std::size_t>(cols + 1)), normal(position.size()),
         uv(2 * static_cast<std::size_t>(cols + 1));
+    std::vector<std::uint8_t> outline(static_cast<std::size_t>(cols + 1));
     for (int r = 0; r <= rows; ++r) {
         for (int c = 0; c <= cols; ++c) {
             const std::size_t k = static_cast<std::size_t>(c);
+            outline[k] = r == 0 || r == rows || c == 0 || c == cols ? 1 : 0;
             position[3 * k] = c * 10.0 - cols * 5.0;
             position[3 * k + 1] = (rows - r) * 10.0 - rows * 5.0;
             position[3 * k + 2] = 500.0 + 80.0 * std::sin(c * 0.01) * std::cos(r * 0.013);
@@ -53,6 +58,7 @@ MeshWritten streamSurface(MeshSink& sink, int cols, int rows, bool attributes) {
         batch.position = position.data();
         batch.normal = attributes ? normal.data() : nullptr;
         batch.uv = attributes ? uv.data() : nullptr;
+        batch.outline = marks ? outline.data() : nullptr;
         batch.cancellable = true;
         sink.vertices(batch);
     }

@@ -6,8 +6,10 @@
 // unless two data cells meet only at a corner, every edge must belong to
 // exactly two triangles.
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "glb/glb_writer.h"
@@ -58,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         grid.west = 600000.0 + knobs.below(1000);
         grid.south = 5100000.0 + knobs.below(1000);
     }
+    choices.markOutline = knobs.flag();
     // Heights and the data mask from the front of the input.
     std::size_t at = 0;
     auto next = [&] { return at < size ? data[at++] : std::uint8_t{0}; };
@@ -110,6 +113,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (shape.hasMesh && solid) {
                 // Offsets only move the node: surface and base move alike, the volume stays.
                 checkSolid(glbCorners(shape), g, base, whole);
+                // With the outline marked, base copies only where walls stand: every vertex is named.
+                if (whole && choices.markOutline) {
+                    std::vector<bool> named(static_cast<std::size_t>(shape.vertexCount), false);
+                    for (std::uint32_t i : shape.indices) named[i] = true;
+                    FUZZ_CHECK(std::find(named.begin(), named.end(), false) == named.end());
+                }
             }
         }
         // STL.

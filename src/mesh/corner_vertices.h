@@ -69,6 +69,12 @@ public:
         uvExtent_ = uvExtent;
     }
 
+    // Hands over each vertex's outline mark too (VertexBatch::outline); `rows` carry them.
+    void carryOutline() {
+        outline_ = true;
+        lastK_ = std::int64_t{window_.xMax} - window_.xMin + 1;
+    }
+
     void operator()(const CellValue* cells, std::size_t count) {
         for (std::size_t n = 0; n < count; ++n) {
             const CellValue& cell = cells[n];
@@ -142,10 +148,10 @@ private:
     }
 
     // Mean of the cells north-west, north-east, south-west and south-east of
-    // corner column k that hold data, in that order, between the rows up and down.
-    static double mean(std::int64_t k, const std::uint64_t* up, const std::uint64_t* down, const double* upValues,
+    // corner column k that hold data (`above` and `below`: twoCells of the
+    // rows up and down), in that order.
+    static double mean(std::int64_t k, unsigned above, unsigned below, const double* upValues,
                        const double* downValues) {
-        const unsigned above = twoCells(up, k), below = twoCells(down, k);
         double sum = 0.0;
         if (above & 1) sum += upValues[k - 1];
         if (above & 2) sum += upValues[k];
@@ -165,6 +171,13 @@ private:
         return static_cast<unsigned>((word & 1) | ((bits[static_cast<std::size_t>(j >> 6) + 1] & 1) << 1));
     }
 
+    // Whether a cell around corner column k of corner line `line` is outside
+    // the window or holds no data (the ring's cells are in the mask, but no
+    // face covers them).
+    bool onOutline(std::int64_t k, std::int64_t line, unsigned above, unsigned below) const {
+        return (above & below) != 3 || k == 1 || k > lastK_ || line == window_.yMin || line > window_.yMax;
+    }
+
     // The vertex of corner column k (the west edge of column xMin - 1 + k, or
     // the window's east edge) on corner line `line`, between the value rows up and down.
     void putCorner(std::int64_t k, std::int64_t line, double north, const std::uint64_t* up, const std::uint64_t* down,
@@ -175,7 +188,8 @@ private:
         const std::int64_t col = window_.xMin + k - 1;
         vertex[0] = col <= window_.xMax ? xWest(edges_, col) : xEast(edges_, window_.xMax);
         vertex[1] = north;
-        vertex[2] = mean(k, up, down, upValues, downValues) * unitScale_ - zShift_;
+        const unsigned above = twoCells(up, k), below = twoCells(down, k);
+        vertex[2] = mean(k, above, below, upValues, downValues) * unitScale_ - zShift_;
         if (normals_ != nullptr) {
             const double* normal = lineNormals_ + 3 * (k - 1);
             double* to = rows_.normalOf(vertex);
@@ -183,6 +197,7 @@ private:
             to[1] = normal[1];
             to[2] = normal[2];
         }
+        if (outline_) rows_.markLast(onOutline(k, line, above, below));
         if (uv_) {
             // v is the line's: one division a line, not a vertex.
             if (line != uvLine_) {
@@ -209,6 +224,8 @@ private:
     CornerNormalStream* normals_ = nullptr;
     const double* lineNormals_ = nullptr;  // the normals of the line being handed over
     bool uv_ = false;
+    bool outline_ = false;
+    std::int64_t lastK_ = 0;  // the corner column of the window's east edge
     CropWindow uvExtent_{};
     std::int64_t uvLine_ = INT64_MIN;  // the corner line lineV_ is the v of
     double lineV_ = 0.0;

@@ -44,6 +44,10 @@ public:
         return out;
     }
 
+    // The lowest vertex number the faces from the cursor on can name: the
+    // first of their row's north line.
+    std::int64_t lowestVertexAhead() const { return plan_.verticesBefore[row_] + 1; }
+
 private:
     void startRow() {
         assert(row_ + 1 < plan_.verticesBefore.size());

@@ -16,6 +16,8 @@ public:
     bool acceptsVerticesAhead() override { return to_.acceptsVerticesAhead(); }
     bool acceptsPlanes(const PlaneLattice& lattice) override { return to_.acceptsPlanes(lattice); }
     bool acceptsFaceRanges() override { return to_.acceptsFaceRanges(); }
+    bool acceptsTriangleBatches() override { return to_.acceptsTriangleBatches(); }
+    bool wantsOutline() override { return to_.wantsOutline(); }
     void begin(const MeshInfo& info) override { to_.begin(info); }
     void vertices(const VertexBatch& batch) override { to_.vertices(batch); }
     void planes(const PlaneBatch& batch) override { to_.planes(batch); }

@@ -147,7 +147,9 @@ private:
 };
 
 // Faces as numbers, or as ranges when the sink puts them together itself.
-void putFaces(const CropWindow& w, RunTables& t, bool asRanges, const std::atomic<bool>& cancelRequested) {
+// Faces as numbers come with settled() hints after each batch.
+void putFaces(const CropWindow& w, RunTables& t, bool asRanges, const std::atomic<bool>& cancelRequested,
+              MeshSink& sink) {
     const std::int64_t faces = t.plan.dataCells;
     if (faces == 0 || cancelRequested.load(std::memory_order_relaxed)) return;
     if (asRanges) {
@@ -161,10 +163,16 @@ void putFaces(const CropWindow& w, RunTables& t, bool asRanges, const std::atomi
     }
     FaceCursor cursor(w, t.plan, t.faceWalk);
     cursor.seek(0);
+    std::int64_t handed = 0;
     for (std::int64_t f = 0; f < faces;) {
         std::int64_t n = faces - f;
         std::int64_t* corners = t.faceRows.reserve(n);
         if (corners == nullptr) break;
+        if (t.faceRows.handed() != handed) {
+            // A batch went out: the faces still to come start in the cursor's row.
+            handed = t.faceRows.handed();
+            sink.settled(cursor.lowestVertexAhead());
+        }
         cursor.put(corners, n);
         t.faceRows.take(n);
         f += n;
@@ -216,11 +224,13 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     // wide, and each row's vertices go out one row later.
     const AttributeSettings& attributes = job.attributes;
     const bool uv = attributes.writesUv();
+    const bool wantsOutline = sink.wantsOutline();
     std::unique_ptr<CornerNormalStream> normals;
     try {
         if (attributes.normals)
             normals = std::make_unique<CornerNormalStream>(window, zUnits, unitScale * header.cellsize);
         if (uv || normals) t.vertexRows.carryAttributes(normals != nullptr, uv);
+        if (wantsOutline) t.vertexRows.carryOutline();
     } catch (const std::exception&) {
         built.failure = BuildFailure::vertexTable;
         return built;
@@ -243,6 +253,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
         CornerVertices vertices(*mask, true, window, edges, zUnits, 0.0, t.corners, t.vertexRows);
         vertices.carryAttributes(normals.get(), uv,
                                  uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
+        if (wantsOutline) vertices.carryOutline();
         handOverVertices(job.threaded, vertices, [&](auto& batcher) {
             if (!normals) {
                 built.counts = readBodyCells(job, window, lastRow, progress,
@@ -291,6 +302,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
             CornerVertices vertices(*mask, false, window, edges, zUnits, zShift, t.corners, t.vertexRows);
             vertices.carryAttributes(normals.get(), uv,
                                      uvExtentFor(attributes.uvExtent, job.window, header.ncols, header.nrows));
+            if (wantsOutline) vertices.carryOutline();
             const CropWindow reading = normals ? wideReadingWindow(window, header.ncols, header.nrows) : window;
             const std::int32_t readingLastRow = normals ? wideLastRow(reading, header.nrows) : lastRow;
             SilentProgress rereading;  // the writing stage steps by lines written, not rows read
@@ -304,7 +316,7 @@ TerrainBuilt buildInterpolatedMesh(const TerrainJob& job, MeshSink& sink) {
     }
     sink.endVertices();
 
-    if (plan.verticesCreated > 0) putFaces(window, t, info.faceSource != nullptr, cancelRequested);
+    if (plan.verticesCreated > 0) putFaces(window, t, info.faceSource != nullptr, cancelRequested, sink);
     endStream(sink, built);
     return built;
 }

@@ -95,6 +95,7 @@ public:
             batch.position = numbers_.get();
             batch.normal = normals_.get();
             batch.uv = uvs_.get();
+            batch.outline = outline_.get();
         } else if (!ranges_) {
             batch.vertex = numbers_.get();
         } else {
@@ -111,6 +112,8 @@ public:
         if (steps_ != nullptr) stopped_ = cancelRequested_.load(std::memory_order_relaxed);
     }
     bool stopped() const { return stopped_; }
+    // Rows handed to the sink so far.
+    std::int64_t handed() const { return handed_; }
     // Face rows only: from now on batches hand over face ranges
     // (MeshInfo::faceSource): rows are reserved (reserveRows) and taken with
     // no numbers, rangeBatchRows at most a batch.
@@ -130,6 +133,16 @@ public:
     }
     Number* normalOf(const Number* row) { return normals_.get() + (row - numbers_.get()); }
     Number* uvOf(const Number* row) { return uvs_.get() + (row - numbers_.get()) / 3 * 2; }
+    // Vertex rows only: from now on each row also carries its outline mark
+    // (VertexBatch::outline), set by markLast. Throws std::bad_alloc when
+    // out of memory.
+    void carryOutline() {
+        static_assert(std::is_same_v<Batch, VertexBatch>);
+        assert(count_ == 0);
+        outline_.reset(new std::uint8_t[static_cast<std::size_t>(batchRows)]);
+    }
+    // The outline mark of the row next() gave last.
+    void markLast(bool onOutline) { outline_[static_cast<std::size_t>(count_ - 1)] = onOutline ? 1 : 0; }
     // From the next batch on, cut at these step points (null: no steps).
     void setSteps(StepBatches* steps) {
         assert(count_ == 0);
@@ -153,6 +166,7 @@ private:
     std::unique_ptr<Number[]> numbers_;
     std::unique_ptr<double[]> normals_;  // vertex rows carrying attributes
     std::unique_ptr<double[]> uvs_;
+    std::unique_ptr<std::uint8_t[]> outline_;
     std::int64_t count_ = 0;
     std::int64_t limit_ = 0;
     std::int64_t handed_ = 0;  // rows handed over so far

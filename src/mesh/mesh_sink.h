@@ -102,6 +102,11 @@ struct VertexBatch {
     const double* position = nullptr;
     const double* normal = nullptr;  // 3 per vertex (map frame, unit length) or null
     const double* uv = nullptr;      // 2 per vertex (u east, v north) or null
+    // 1 per vertex or null (MeshSink::wantsOutline): nonzero where a cell
+    // around the vertex holds no data or lies outside the window, so that an
+    // edge of the surface's outline may end there; zero where the surface
+    // goes on all around it. Null: any vertex may lie on the outline.
+    const std::uint8_t* outline = nullptr;
     bool cancellable = false;
     bool stepAfter = false;
 };
@@ -116,6 +121,8 @@ struct FaceBatch {
     const std::int64_t* vertex = nullptr;
     std::int64_t firstPlane = 0;
     std::int64_t firstFace = 0;
+    // Three numbers a face in a stream of quads (MeshSink::acceptsTriangleBatches).
+    bool triangles = false;
     bool cancellable = false;
     bool stepAfter = false;
 };
@@ -151,6 +158,13 @@ public:
     // Asked before begin(): true when the sink takes faces as ranges of a
     // FaceSource rather than as their numbers.
     virtual bool acceptsFaceRanges() { return false; }
+    // Asked before begin(): true when a stream of quads (MeshInfo::faceCorners
+    // = 4) may carry batches of triangles (FaceBatch::triangles). Such a
+    // stream's MeshWritten::faces counts each quad and each triangle once.
+    virtual bool acceptsTriangleBatches() { return false; }
+    // Asked before begin(): true when the sink wants VertexBatch::outline
+    // (a builder that cannot tell leaves it null).
+    virtual bool wantsOutline() { return false; }
     // Before the first vertex.
     virtual void begin(const MeshInfo& info) = 0;
     virtual void vertices(const VertexBatch& batch) = 0;
@@ -170,15 +184,18 @@ public:
     virtual MeshWritten end() = 0;
 };
 
-// Hands `positions` (3 per vertex) to `sink` as one cancellable batch, and empties it.
-inline void sendVertices(MeshSink& sink, std::vector<double>& positions) {
+// Hands `positions` (3 per vertex) to `sink` as one cancellable batch, with
+// `outline` (a mark per vertex, VertexBatch::outline) when given, and empties them.
+inline void sendVertices(MeshSink& sink, std::vector<double>& positions, std::vector<std::uint8_t>* outline = nullptr) {
     if (positions.empty()) return;
     VertexBatch batch;
     batch.count = positions.size() / 3;
     batch.position = positions.data();
+    batch.outline = outline != nullptr ? outline->data() : nullptr;
     batch.cancellable = true;
     sink.vertices(batch);
     positions.clear();
+    if (outline != nullptr) outline->clear();
 }
 
 }  // namespace morvale

@@ -97,7 +97,7 @@ void StlWriter::flushFacets() {
 
 void StlWriter::faces(const FaceBatch& batch) {
     if (!gate_.admit(batch.cancellable)) return;
-    const int corners = info_.faceCorners;
+    const int corners = batch.triangles ? 3 : info_.faceCorners;
     const std::int64_t trianglesPerFace = corners == 4 ? 2 : 1;
     const std::int64_t known = corners_->size();
     for (std::size_t f = 0; f < batch.count && !failed_; ++f) {

@@ -7,7 +7,8 @@
 // Axes: STL has no fixed up axis, so the preset's axis order applies (with
 // "3ds max" printing software sees Z up). Every order is a rotation, so the
 // stream's counter-clockwise faces stay outward. Quads become two triangles
-// split along the diagonal from their first to their third corner.
+// split along the diagonal from their first to their third corner; a stream of
+// quads may carry batches of triangles (the solid's bottom).
 //
 // Memory: faces arrive after all vertices and name them by number, so the
 // vertices (as float32 corners) go to a RecordSpool: RAM up to a budget, then
@@ -48,6 +49,7 @@ public:
     std::error_code writeError() const { return file_.error(); }
 
     bool acceptsVerticesAhead() override { return true; }
+    bool acceptsTriangleBatches() override { return true; }
     void begin(const MeshInfo& info) override;
     void vertices(const VertexBatch& batch) override;
     void keepVertices(std::int64_t count) override;

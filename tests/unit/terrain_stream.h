@@ -3,9 +3,9 @@
 // vertex at every corner of a data cell, numbered row by row from the north,
 // then one face per data cell (bottom-left, bottom-right, top-right,
 // top-left, or that quad as two triangles on the same diagonal), a batch per
-// row, settled() after each row. Also what the solids of such a surface must
-// be, and a sink that cancels mid-stream. Shared by the unit tests and the
-// fuzz target.
+// row, settled() after each row, outline marks when the sink wants them.
+// Also what the solids of such a surface must be, and a sink that cancels
+// mid-stream. Shared by the unit tests and the fuzz target.
 
 #include <algorithm>
 #include <atomic>
@@ -40,6 +40,7 @@ struct StreamChoices {
     bool settledHints = true;
     bool cancellable = true;
     bool stepAfterRows = false;
+    bool markOutline = true;  // when the sink wants them (MeshSink::wantsOutline)
 };
 
 // Vertex numbers of the corners (0: none), (rows + 1) x (cols + 1).
@@ -49,13 +50,17 @@ inline std::vector<std::int64_t> streamTerrain(TerrainGrid& g, morvale::MeshSink
     info.faceCorners = choices.triangles ? 3 : 4;
     info.uv = choices.uv;
     info.normals = choices.normals;
+    const bool marks = choices.markOutline && sink.wantsOutline();
     sink.begin(info);
     std::vector<std::int64_t> number(g.corner.size(), 0);
     std::int64_t next = 1;
     for (int r = 0; r <= g.rows; ++r) {
         std::vector<double> position, normal, uv;
+        std::vector<std::uint8_t> outline;
         for (int c = 0; c <= g.cols; ++c) {
-            if (!(g.hasData(r - 1, c - 1) || g.hasData(r - 1, c) || g.hasData(r, c - 1) || g.hasData(r, c))) continue;
+            const int cells = g.hasData(r - 1, c - 1) + g.hasData(r - 1, c) + g.hasData(r, c - 1) + g.hasData(r, c);
+            if (cells == 0) continue;
+            outline.push_back(cells < 4 ? 1 : 0);
             number[static_cast<std::size_t>(r * (g.cols + 1) + c)] = next++;
             position.insert(position.end(), {g.west + c * g.cell, g.south + (g.rows - r) * g.cell, g.height(r, c)});
             normal.insert(normal.end(), {0.6, 0.0, 0.8});
@@ -66,6 +71,7 @@ inline std::vector<std::int64_t> streamTerrain(TerrainGrid& g, morvale::MeshSink
         batch.position = position.data();
         batch.normal = choices.normals == NormalLayout::perVertex ? normal.data() : nullptr;
         batch.uv = choices.uv ? uv.data() : nullptr;
+        batch.outline = marks ? outline.data() : nullptr;
         batch.cancellable = choices.cancellable;
         batch.stepAfter = choices.stepAfterRows;
         sink.vertices(batch);

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <random>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "glb/glb_writer.h"
 #include "mesh/solid/edge_table.h"
 #include "mesh/solid/outline_bottom.h"
+#include "mesh/solid/outline_vertices.h"
 #include "mesh/solid/solid_filter.h"
 #include "mesh_file_shape.h"
 #include "outline_harness.h"
@@ -48,9 +50,12 @@ StlShape solidStl(const std::filesystem::path& path, TerrainGrid g, double base,
     solid.spoolPath = path.string() + ".surface.tmp";
     SolidFilter filter(writer, solid, nullptr);
     streamTerrain(g, filter, choices);
-    EXPECT_TRUE(filter.end().ok);
+    const MeshWritten written = filter.end();
+    EXPECT_TRUE(written.ok);
     StlShape shape = inspectStl(readFile(path));
     EXPECT_TRUE(shape.sound) << shape.problem;
+    // The surface's quads and the walls reach the writer as quads: the solid still counts triangles.
+    EXPECT_EQ(written.faces, static_cast<std::int64_t>(shape.count));
     return shape;
 }
 
@@ -84,13 +89,16 @@ TEST(SolidFilter, ClosedOutwardWithThePrismVolume) {
     }
 }
 
-TEST(SolidFilter, WallsDoNotDependOnTheSettledHints) {
+TEST(SolidFilter, WallsDoNotDependOnTheSettledHintsOrTheOutlineMarks) {
     ScratchDir dir;
-    StreamChoices withHints, without;
+    StreamChoices withHints, without, unmarked;
     without.settledHints = false;
+    unmarked.markOutline = false;
     const StlShape a = solidStl(dir / "a.stl", holedGrid(), 0.0, withHints);
     const StlShape b = solidStl(dir / "b.stl", holedGrid(), 0.0, without);
+    const StlShape c = solidStl(dir / "c.stl", holedGrid(), 0.0, unmarked);
     EXPECT_EQ(sortedTriangles(a.corners), sortedTriangles(b.corners));
+    EXPECT_EQ(sortedTriangles(a.corners), sortedTriangles(c.corners));
 }
 
 TEST(SolidFilter, CellsMeetingAtACornerStayClosed) {
@@ -105,7 +113,7 @@ TEST(SolidFilter, CellsMeetingAtACornerStayClosed) {
     EXPECT_NEAR(solid.volume, 2 * 2.0, 1e-9);
 }
 
-TEST(SolidFilter, BaseCopiesKeepTheirTextureCoordinates) {
+TEST(SolidFilter, BaseCopiesOnlyUnderWallsKeepTheirTextureCoordinates) {
     ScratchDir dir;
     GlbWriter writer(nullptr, nullptr);
     ASSERT_TRUE(writer.open(dir / "s.glb", {}));
@@ -121,12 +129,27 @@ TEST(SolidFilter, BaseCopiesKeepTheirTextureCoordinates) {
     const GlbShape shape = inspectGlb(readFile(dir / "s.glb"));
     ASSERT_TRUE(shape.sound) << shape.problem;
     EXPECT_TRUE(shape.normals.empty());
-    const std::size_t n = static_cast<std::size_t>(shape.vertexCount / 2);
-    for (std::size_t v = 0; v < n; ++v) {
-        EXPECT_EQ(shape.uvs[2 * v], shape.uvs[2 * (v + n)]);
-        EXPECT_EQ(shape.uvs[2 * v + 1], shape.uvs[2 * (v + n) + 1]);
-        EXPECT_EQ(shape.positions[3 * (v + n) + 1], -2.0f);
+    // The surface's 54 vertices, then a base copy of each of the 32 on the
+    // outline and around the hole, in their order.
+    const std::size_t n = 54, copies = 32;
+    ASSERT_EQ(shape.vertexCount, static_cast<std::int64_t>(n + copies));
+    std::vector<std::pair<std::size_t, std::size_t>> copyOf;  // surface vertex, base copy
+    for (std::size_t v = 0; v < n; ++v)
+        for (std::size_t b = n; b < n + copies; ++b)
+            if (shape.positions[3 * v] == shape.positions[3 * b] &&
+                shape.positions[3 * v + 2] == shape.positions[3 * b + 2])
+                copyOf.emplace_back(v, b);
+    ASSERT_EQ(copyOf.size(), copies);
+    for (std::size_t k = 0; k < copies; ++k) {
+        const auto [v, b] = copyOf[k];
+        EXPECT_EQ(b, n + k);
+        EXPECT_EQ(shape.positions[3 * b + 1], -2.0f);
+        EXPECT_EQ(shape.uvs[2 * v], shape.uvs[2 * b]);
+        EXPECT_EQ(shape.uvs[2 * v + 1], shape.uvs[2 * b + 1]);
     }
+    std::vector<char> named(n + copies, 0);
+    for (std::uint32_t i : shape.indices) named[i] = 1;
+    EXPECT_EQ(std::count(named.begin(), named.end(), 0), 0);
     std::vector<float> corners;
     for (std::uint32_t i : shape.indices)
         corners.insert(corners.end(), &shape.positions[3 * i], &shape.positions[3 * i] + 3);
@@ -240,6 +263,34 @@ TEST(SolidFilter, ASpoolThatCannotBeWrittenFailsTheRun) {
     streamTerrain(g, filter, {});
     EXPECT_FALSE(filter.end().ok);
     EXPECT_TRUE(inspectStl(readFile(dir / "s.stl")).sound);
+}
+
+TEST(OutlineVertices, PlacesFollowTheKeptRunsInAnyLookupOrder) {
+    OutlineVertices marked(sizeof(double), 64, {});
+    for (std::int64_t v : {3, 4, 5, 9, 12, 13, 14}) {
+        const double record = static_cast<double>(v);
+        marked.add(v, &record);
+    }
+    marked.keepThrough(12);  // a cut in the middle of the last run
+    ASSERT_EQ(marked.size(), 5);
+    const std::map<std::int64_t, std::int64_t> expected = {{3, 0}, {4, 1}, {5, 2}, {9, 3}, {12, 4}};
+    std::vector<std::int64_t> numbers;
+    for (std::int64_t v = -1; v <= 16; ++v) numbers.push_back(v);
+    std::mt19937 random(7);
+    for (int round = 0; round < 3; ++round) {
+        OutlineVertices::Cursor cursor;
+        for (std::int64_t v : numbers) {
+            const auto it = expected.find(v);
+            const std::int64_t place = marked.place(v, cursor);
+            EXPECT_EQ(place, it == expected.end() ? -1 : it->second) << v;
+            if (place >= 0) {
+                double record = 0.0;
+                std::memcpy(&record, marked.record(place), sizeof record);
+                EXPECT_EQ(record, static_cast<double>(v));
+            }
+        }
+        std::shuffle(numbers.begin(), numbers.end(), random);
+    }
 }
 
 TEST(EdgeTable, PairsAndForgetsLikeAMultiset) {

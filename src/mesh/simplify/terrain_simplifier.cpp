@@ -128,6 +128,8 @@ struct TerrainSimplifier {
     BlockCrew* crew = nullptr;  // null: every block on the reader's thread
     bool helperWanted = false;  // started with the first band that has lines after it
     std::vector<double> positions;
+    std::vector<std::uint8_t> outline;  // a mark per position, when the sink wants them
+    bool marksOutline = false;
 
     // Counting passes (no sink): the bounds tried, their triangle counts so
     // far, and the budget past which a bound is dropped.
@@ -432,6 +434,16 @@ void awaitBand(TerrainSimplifier& s, Band& b) {
     s.crew->band = nullptr;
 }
 
+// Whether a cell around corner (r, c) of the band is no window cell with data:
+// the simplified surface covers those cells exactly, so only such a corner
+// can end an edge of its outline.
+bool onOutline(const TerrainSimplifier& s, const Band& b, std::int32_t r, std::int32_t c) {
+    return !(windowDataAt(s, b, r - 1, c - 1) && windowDataAt(s, b, r - 1, c) && windowDataAt(s, b, r, c - 1) &&
+             windowDataAt(s, b, r, c));
+}
+
+void sendKept(TerrainSimplifier& s) { sendVertices(*s.sink, s.positions, s.marksOutline ? &s.outline : nullptr); }
+
 // Numbers and sends the block's kept corners not numbered yet; keeps its faces.
 void emitBlock(TerrainSimplifier& s, const Band& b, const BandBlock& block) {
     const std::int32_t bh = b.lines - 1;
@@ -447,7 +459,8 @@ void emitBlock(TerrainSimplifier& s, const Band& b, const BandBlock& block) {
             s.placement.place(s.placement.context, s.window.firstRow + b.top + r, s.window.firstCol + c, b.heights[at],
                               position);
             s.positions.insert(s.positions.end(), position, position + 3);
-            if (s.positions.size() >= 3 * kBatch) sendVertices(*s.sink, s.positions);
+            if (s.marksOutline) s.outline.push_back(onOutline(s, b, r, c) ? 1 : 0);
+            if (s.positions.size() >= 3 * kBatch) sendKept(s);
         }
     }
     for (const BlockTriangle& t : block.triangles) {
@@ -580,6 +593,7 @@ TerrainSimplifier* createTerrainSimplifier(const SimplifyWindow& window, double 
     // A window narrower than two blocks has nothing to share.
     s->helperWanted = helperThreads > 0 && window.cols > kBandCells;
     if (sink) {
+        s->marksOutline = sink->wantsOutline();
         MeshInfo info;
         info.faceCorners = 3;
         sink->begin(info);
@@ -622,7 +636,7 @@ void simplifyCornerLine(TerrainSimplifier& s, const double* heights, const std::
 SimplifyTotals finishTerrainSimplifier(TerrainSimplifier& s) {
     if (!s.sink) return s.levelTotals.front();
     settleInFlight(s);
-    sendVertices(*s.sink, s.positions);
+    sendKept(s);
     s.sink->endVertices();
     // Faces come back from memory or, after a spill, from the spool file.
     RecordSpool& faces = *s.faces;

@@ -29,8 +29,8 @@ void EdgeTable::erase(std::size_t slot) {
     --used_;
 }
 
-void EdgeTable::grow() {
-    std::vector<Entry> old(slots_.size() * 2);
+void EdgeTable::resize(std::size_t slots) {
+    std::vector<Entry> old(slots);
     old.swap(slots_);
     mask_ = slots_.size() - 1;
     assert(mask_ <= UINT32_MAX);
@@ -61,7 +61,7 @@ void EdgeTable::pair(std::int64_t from, std::int64_t to) {
         return;
     }
     slots_[slot] = Entry{low, high, step, static_cast<std::uint32_t>(home)};
-    if (++used_ * 2 > slots_.size()) grow();
+    if (++used_ * 2 > slots_.size()) resize(slots_.size() * 2);
 }
 
 void EdgeTable::take(std::int64_t vertex, std::vector<DirectedEdge>& out) {
@@ -78,6 +78,12 @@ void EdgeTable::take(std::int64_t vertex, std::vector<DirectedEdge>& out) {
         // The backward shift may bring a later entry into this slot: look again.
         erase(slot);
     }
+    // Takes come often (after every batch of faces) and scan every slot: a
+    // table that a wide row of waiting edges grew is made small again once
+    // they are gone.
+    std::size_t slots = slots_.size();
+    while (slots > initialSlots && used_ * 8 <= slots) slots /= 2;
+    if (slots != slots_.size()) resize(slots);
 }
 
 }  // namespace morvale

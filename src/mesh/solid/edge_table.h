@@ -11,8 +11,8 @@
 // the difference of the two, not a mixing hash: faces arrive in vertex order,
 // so the probes walk memory in order (a quarter less time for a full-size
 // solid); a stream whose faces jump about gets longer probe runs, never a
-// wrong answer. The table grows and never shrinks (its size follows the widest
-// frontier).
+// wrong answer. The table grows with the widest frontier and shrinks back
+// once a take() leaves it mostly empty (takes scan every slot).
 
 #include <cstddef>
 #include <cstdint>
@@ -48,7 +48,7 @@ private:
     };
     std::size_t slotOf(std::int64_t low, std::int64_t high) const;
     void erase(std::size_t slot);
-    void grow();
+    void resize(std::size_t slots);
 
     std::vector<Entry> slots_;
     std::size_t mask_ = 0;
