@@ -1,5 +1,23 @@
-# Sourced by the benchmark scripts: the shared benchmark grid, made once,
-# one measured run, and the figures taken from the runs' records.
+# Sourced by the benchmark scripts: their build and scratch folder, the
+# shared benchmark grid, made once, one measured run, and the figures taken
+# from the runs' records.
+
+# bench_setup PREFIX [TARGET...]: builds morvale-convert, the grid maker,
+# measure_run and the targets named (Release, benchmarks on) in $build, and
+# sets convert, measure and work (a scratch folder PREFIX.XXXXXX in $cache,
+# removed when the script exits).
+bench_setup() {
+  local prefix=$1
+  shift
+  echo "== building (Release) in $build"
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALE_BUILD_BENCH=ON >/dev/null
+  cmake --build "$build" -j2 --target morvale-convert morvale-make-grid measure_run "$@" >/dev/null
+  convert=$build/morvale-convert
+  measure=$build/bench/measure_run
+  mkdir -p "$cache"
+  work=$(mktemp -d "$cache/$prefix.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+}
 
 # bench_grid BUILD_DIR FILE COLS ROWS
 bench_grid() {

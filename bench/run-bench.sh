@@ -22,19 +22,10 @@ runs=${MORVALE_BENCH_RUNS:-5}
 baseline=${MORVALE_BENCH_BASELINE:-}
 plainRuns=${MORVALE_BENCH_PLAIN_RUNS:-3}
 
-echo "== building (Release) in $build"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALE_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target morvale-convert morvale-make-grid straightforward_convert io_floor measure_run >/dev/null
-
-convert=$build/morvale-convert
+. "$(dirname "$0")/bench-grid.sh"
+bench_setup run straightforward_convert io_floor
 plain=$build/bench/straightforward_convert
 floor=$build/bench/io_floor
-measure=$build/bench/measure_run
-mkdir -p "$cache"
-work=$(mktemp -d "$cache/run.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-
-. "$(dirname "$0")/bench-grid.sh"
 grid=$cache/grid-4000x4000.asc
 bench_grid "$build" "$grid" 4000 4000
 

@@ -18,17 +18,8 @@ cache=${MORVALE_BENCH_CACHE:-$(dirname "$(mktemp -u)")/morvale-bench}
 runs=${MORVALE_BENCH_RUNS:-3}
 baseline=${MORVALE_BENCH_BASELINE:-}
 
-echo "== building (Release) in $build"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALE_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target morvale-convert morvale-make-grid measure_run >/dev/null
-
-convert=$build/morvale-convert
-measure=$build/bench/measure_run
-mkdir -p "$cache"
-work=$(mktemp -d "$cache/run.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-
 . "$(dirname "$0")/bench-grid.sh"
+bench_setup run
 grid=$cache/grid-4000x4000.asc
 bench_grid "$build" "$grid" 4000 4000
 

@@ -28,16 +28,8 @@ runs=${MORVALE_BENCH_RUNS:-3}
 size=${MORVALE_BENCH_SIZE:-20000}
 tile=${MORVALE_BENCH_TILE:-2000}
 
-echo "== building (Release) in $build"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALE_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target morvale-convert morvale-make-grid measure_run cut_grid_tiles >/dev/null
-
-convert=$build/morvale-convert
-measure=$build/bench/measure_run
-mkdir -p "$cache"
-work=$(mktemp -d "$cache/tile-size.XXXXXX")
-trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/bench-grid.sh"
+bench_setup tile-size cut_grid_tiles
 
 if ((size > 0)); then
   grid=$cache/grid-${size}x${size}.asc

@@ -23,17 +23,8 @@ build=${MORVALE_BENCH_BUILD:-build/bench}
 cache=${MORVALE_BENCH_CACHE:-$(dirname "$(mktemp -u)")/morvale-bench}
 runs=${MORVALE_BENCH_RUNS:-3}
 
-echo "== building (Release) in $build"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVALE_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target morvale-convert morvale-make-grid measure_run cut_grid_tiles >/dev/null
-
-convert=$build/morvale-convert
-measure=$build/bench/measure_run
-mkdir -p "$cache"
-work=$(mktemp -d "$cache/tiles.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-
 . "$(dirname "$0")/bench-grid.sh"
+bench_setup tiles cut_grid_tiles
 grid=$cache/grid-4000x4000.asc
 bench_grid "$build" "$grid" 4000 4000
 tiles=$cache/tiles-4x4
