@@ -47,14 +47,9 @@ constexpr const char* folderGridKinds = ".asc, .tif or .tiff";
 constexpr const char* folderGridKinds = ".asc";
 #endif
 
-std::string utf8(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 std::string quoted(const std::filesystem::path& path) {
     std::string text(1, '\'');
-    text += utf8(path);
+    text += utf8Text(path);
     text += '\'';
     return text;
 }
@@ -139,7 +134,7 @@ Inputs readInputs(const CliOptions& options) {
             const std::vector<std::filesystem::path> grids = listFolderGrids(input);
             if (grids.empty())
                 std::fprintf(stderr, "morvale-convert: cannot open a grid in '%s': the folder holds no %s files\n",
-                             utf8(input).c_str(), folderGridKinds);
+                             utf8Text(input).c_str(), folderGridKinds);
             paths.insert(paths.end(), grids.begin(), grids.end());
         } else {
             paths.push_back(input);
@@ -164,7 +159,7 @@ Inputs readInputs(const CliOptions& options) {
                 continue;
             }
             if (raster.status == RasterOpenStatus::refused) {
-                std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8(path).c_str(), raster.reason.c_str());
+                std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(path).c_str(), raster.reason.c_str());
                 refuseInput(inputs, path, conversionHeaderCorrupted);
                 continue;
             }
@@ -177,9 +172,10 @@ Inputs readInputs(const CliOptions& options) {
         }
         const RasterKind kind = result == gridHeaderUnopenable ? RasterKind{} : fileRasterKind(path);
         if (kind.what != nullptr)
-            std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8(path).c_str(), notAGridText(kind, path).c_str());
+            std::fprintf(stderr, "morvale-convert: '%s' %s\n", utf8Text(path).c_str(),
+                         notAGridText(kind, path).c_str());
         else
-            std::fprintf(stderr, "morvale-convert: '%s': %s\n", utf8(path).c_str(),
+            std::fprintf(stderr, "morvale-convert: '%s': %s\n", utf8Text(path).c_str(),
                          result == gridHeaderUnopenable ? "cannot be opened" : "the grid header is corrupted");
         refuseInput(inputs, path,
                     result == gridHeaderUnopenable ? conversionInputUnreadable : conversionHeaderCorrupted, kind.what);
@@ -226,7 +222,7 @@ void warnAboutDegrees(const std::vector<TileHeader>& tiles) {
         }
     }
     if (first == nullptr) return;
-    std::fprintf(stderr, "morvale-convert: warning: '%s' %s\n", utf8(first->path).c_str(),
+    std::fprintf(stderr, "morvale-convert: warning: '%s' %s\n", utf8Text(first->path).c_str(),
                  degreesWarningText(sign, first->header, first->path).c_str());
     if (count > 1) std::fprintf(stderr, "morvale-convert: warning: so do %zu more inputs\n", count - 1);
 }
@@ -319,7 +315,7 @@ void refuseMeshNamedFolder(const std::filesystem::path& output, const char* whos
     std::fprintf(stderr,
                  "morvale-convert: -o '%s' names the output folder of %s, but ends as a mesh file does; give a "
                  "folder name%s\n",
-                 utf8(output).c_str(), whose, orElse);
+                 utf8Text(output).c_str(), whose, orElse);
 }
 
 // False (after its message) when the output folder cannot be made.
@@ -327,7 +323,7 @@ bool makeOutputFolder(const std::filesystem::path& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (std::filesystem::is_directory(folder, error)) return true;
-    std::fprintf(stderr, "morvale-convert: cannot create the output folder '%s'\n", utf8(folder).c_str());
+    std::fprintf(stderr, "morvale-convert: cannot create the output folder '%s'\n", utf8Text(folder).c_str());
     return false;
 }
 
@@ -467,7 +463,7 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
             std::fprintf(stderr,
                          "morvale-convert: the seam index '%s' keeps one line per border; --normals needs two: "
                          "write the index again with --write-seams\n",
-                         utf8(*options.seams).c_str());
+                         utf8Text(*options.seams).c_str());
             return ExitStatus::inputRefused;
         }
     } else {
@@ -485,8 +481,8 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
             std::fprintf(stderr,
                          "morvale-convert: warning: '%s' and '%s' share only part of an edge: with --max-error "
                          "their meshes may not meet near its ends\n",
-                         utf8(plan.tiles[seam.a].path.filename()).c_str(),
-                         utf8(plan.tiles[seam.b].path.filename()).c_str());
+                         utf8Text(plan.tiles[seam.a].path.filename()).c_str(),
+                         utf8Text(plan.tiles[seam.b].path.filename()).c_str());
     }
 
     const int workers = workerCount(options.jobs, plan.tiles.size() + plan.alone.size());
@@ -513,13 +509,13 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         std::error_code reason;
         const SeamFileResult written = writeSeamFile(*options.writeSeams, index, &reason);
         if (written != SeamFileResult::ok) {
-            std::fprintf(stderr, "morvale-convert: the seam index '%s' %s%s%s\n", utf8(*options.writeSeams).c_str(),
+            std::fprintf(stderr, "morvale-convert: the seam index '%s' %s%s%s\n", utf8Text(*options.writeSeams).c_str(),
                          seamFileResultText(written), reason ? ": " : "",
                          reason ? systemErrorText(reason).c_str() : "");
             return ExitStatus::outputFailed;
         }
         if (!quiet)
-            std::printf("seam index:   %s (%zu tiles)\n", utf8(*options.writeSeams).c_str(), index.tiles.size());
+            std::printf("seam index:   %s (%zu tiles)\n", utf8Text(*options.writeSeams).c_str(), index.tiles.size());
         return worst;
     }
 
@@ -545,12 +541,12 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
         const ConversionResult result = outcomes[i].result;
         if (result == conversionInputFailedMidway && !outcomes[i].reason.empty())
             std::fprintf(stderr, "morvale-convert: '%s': GDAL could not read it: %s; nothing written\n",
-                         utf8(jobs[i].request.inputPath).c_str(), outcomes[i].reason.c_str());
+                         utf8Text(jobs[i].request.inputPath).c_str(), outcomes[i].reason.c_str());
         if (result != conversionOutputUncreatable && result != conversionWriteFailed) continue;
         const std::filesystem::path& output = jobs[i].request.outputPath;
         const std::string problem = outputProblem(output, outcomes[i].stats.outputError);
         std::fprintf(stderr, "morvale-convert: %s\n", asciiText(failureText(result)).c_str());
-        if (!problem.empty()) std::fprintf(stderr, "  '%s': %s\n", utf8(output).c_str(), problem.c_str());
+        if (!problem.empty()) std::fprintf(stderr, "  '%s': %s\n", utf8Text(output).c_str(), problem.c_str());
     }
     jobs.insert(jobs.end(), inputs.unreadable.begin(), inputs.unreadable.end());
     outcomes.insert(outcomes.end(), inputs.unreadableOutcomes.begin(), inputs.unreadableOutcomes.end());
