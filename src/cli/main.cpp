@@ -310,8 +310,8 @@ ExitStatus run(const std::vector<cli::NativeArg>& args) {
     // A raster that fails midway (a truncated or corrupt file): nothing was
     // put in place, and GDAL's reason is the message.
     if (result == conversionInputFailedMidway && raster) {
-        std::fprintf(stderr, "morvale-convert: '%s': GDAL could not read it: %s; nothing written\n",
-                     utf8Text(options.input).c_str(), raster->readError().c_str());
+        std::fprintf(stderr, "morvale-convert: %s\n",
+                     inputFailedMidwayText(utf8Text(options.input), raster->readError()).c_str());
         return conversionExitStatus(result, stats);
     }
 #endif

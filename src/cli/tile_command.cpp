@@ -540,8 +540,8 @@ ExitStatus runTileSetCommand(const CliOptions& options, const std::atomic<bool>&
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const ConversionResult result = outcomes[i].result;
         if (result == conversionInputFailedMidway && !outcomes[i].reason.empty())
-            std::fprintf(stderr, "morvale-convert: '%s': GDAL could not read it: %s; nothing written\n",
-                         utf8Text(jobs[i].request.inputPath).c_str(), outcomes[i].reason.c_str());
+            std::fprintf(stderr, "morvale-convert: %s\n",
+                         inputFailedMidwayText(utf8Text(jobs[i].request.inputPath), outcomes[i].reason).c_str());
         if (result != conversionOutputUncreatable && result != conversionWriteFailed) continue;
         const std::filesystem::path& output = jobs[i].request.outputPath;
         const std::string problem = outputProblem(output, outcomes[i].stats.outputError);

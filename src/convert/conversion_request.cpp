@@ -217,6 +217,10 @@ const char* conversionRefusal(const ConversionRequest& request) {
     return writer.limits != nullptr ? writer.limits(MeshBounds{vertices, faces, 4}) : nullptr;
 }
 
+std::string inputFailedMidwayText(const std::string& input, const std::string& reason) {
+    return "'" + input + "': GDAL could not read it: " + reason + "; nothing written";
+}
+
 std::string solidBaseNotBelowText(const ConversionRequest& request, const ConversionStats& stats) {
     char text[256];
     std::snprintf(text, sizeof text,

@@ -62,6 +62,10 @@ const char* conversionRefusal(const ConversionRequest& request);
 inline constexpr const char* solidWithoutCellsText =
     "the crop window holds no data cell: a solid needs a surface to close; nothing written";
 
+// Why a run ended with conversionInputFailedMidway: the input (UTF-8) and its
+// reader's reason (GDAL's message), in one sentence.
+std::string inputFailedMidwayText(const std::string& input, const std::string& reason);
+
 // Why a run ended with conversionSolidBaseNotBelow, in one sentence.
 std::string solidBaseNotBelowText(const ConversionRequest& request, const ConversionStats& stats);
 
